@@ -1,0 +1,49 @@
+// Channel types: label, unit and channel count by type code, and the
+// conversion of raw samples into cell text.
+//
+// Texts are Windows-1252 bytes: the degree sign of "°C" is the single byte B0.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace kestrix {
+
+// Label of the file's column(s); two labels joined by a TAB for two-channel types.
+std::string_view typtext(std::uint8_t mytyp) noexcept;
+// Unit of the file's column(s); two units joined by a TAB for two-channel types.
+std::string_view typunit(std::uint8_t mytyp) noexcept;
+// 2 for the types 3, 6, 7 and 10, 1 for every other code.
+int channelCountOf(std::uint8_t mytyp) noexcept;
+
+// A power channel's raw sample rescaled by the run's interval.
+double ratenorm(std::int16_t s, int interval) noexcept;
+
+enum class NumberFormat {
+  OneDecimal,  // "0.0"
+  Whole,       // "0"
+};
+
+// Appends `value` in `format`: first rounded to 15 significant digits, then to
+// the format's digits with halves away from zero; a value that rounds to zero
+// has no minus sign. `decimalMark` stands between the digits.
+void formatNumber(double value, NumberFormat format, std::string_view decimalMark,
+                  std::string& out);
+
+// What a file's cells depend on besides its samples.
+struct CellParams {
+  std::uint8_t typeCode = 0;
+  std::int16_t offsetParam = 0;  // type 5
+  std::int16_t factorParam = 0;  // type 7
+  int interval = 0;              // the run's interval, for the power channels
+};
+
+// Appends the cell text of one time step: the value(s) of raw sample s1 (and
+// s2 for two-channel types; ignored otherwise), two fields joined by a TAB for
+// two-channel types. `firstRow` is true on the table's first data row. For a
+// type code outside 1 to 10 the cell is the raw sample as a signed integer.
+void typvalue(const CellParams& params, std::int16_t s1, std::int16_t s2, bool firstRow,
+              std::string_view decimalMark, std::string& out);
+
+}  // namespace kestrix

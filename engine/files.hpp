@@ -1,0 +1,63 @@
+// Reading logger files and writing tables safely.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "table.hpp"
+
+namespace kestrix {
+
+// The whole file, at most limits::maxFileBytes. Throws ConversionError naming
+// `displayName` when it cannot be read.
+std::vector<std::uint8_t> readInputFile(const std::filesystem::path& path,
+                                        std::string_view displayName);
+
+// Writes to a new temporary file beside `target` and renames it over `target`
+// on commit(): the target is either the earlier table, untouched, or the
+// complete new one. Without commit() the temporary file is removed. Throws
+// ConversionError (CannotWrite) naming the target.
+class AtomicFileSink final : public Sink {
+ public:
+  explicit AtomicFileSink(std::filesystem::path target);
+  ~AtomicFileSink() override;
+  AtomicFileSink(const AtomicFileSink&) = delete;
+  AtomicFileSink& operator=(const AtomicFileSink&) = delete;
+
+  void write(std::string_view bytes) override;
+  void commit();
+
+ private:
+  void fail(const std::string& what);
+
+  std::filesystem::path target_;
+  std::filesystem::path temporary_;
+  std::FILE* file_ = nullptr;
+  bool committed_ = false;
+};
+
+// Writes to an open stream (standard output). Throws ConversionError
+// (CannotWrite) naming `name` on a write error.
+class StreamSink final : public Sink {
+ public:
+  StreamSink(std::FILE* stream, std::string name) : stream_(stream), name_(std::move(name)) {}
+  void write(std::string_view bytes) override;
+  void flush();
+
+ private:
+  std::FILE* stream_;
+  std::string name_;
+};
+
+// Keeps the bytes in memory.
+class StringSink final : public Sink {
+ public:
+  void write(std::string_view bytes) override { data.append(bytes); }
+  std::string data;
+};
+
+}  // namespace kestrix

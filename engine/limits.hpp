@@ -1,0 +1,23 @@
+// Limits on untrusted input, in one place. Every reader of a logger file and
+// every run checks against these and nothing else.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace kestrix::limits {
+
+// Files in one run (indices 0 to 100).
+inline constexpr int maxFiles = 101;
+
+// Rows of one table. No logger records that long: a count beyond it is corrupt.
+inline constexpr std::int64_t maxRows = 16'777'216;
+
+// Largest logger file read. The largest real file is 78 + 8 * 130 index bytes,
+// a recording header and 128 records of 2048 bytes: well under 1 MiB.
+inline constexpr std::size_t maxFileBytes = std::size_t{64} << 20;
+
+// Offsets on the time axis must fit in 32 bits.
+inline constexpr std::int64_t maxStepOffset = INT32_MAX;
+
+}  // namespace kestrix::limits

@@ -1,0 +1,53 @@
+// A conversion run: logger files read into values, laid on one time axis.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "samples.hpp"
+
+namespace kestrix {
+
+// One logger file as the table needs it.
+struct LoggerFile {
+  std::string displayName;  // how the user named the file; used in messages
+  std::string fileName;     // the container name (Windows-1252 bytes): the column title
+  std::int32_t loggerId = 0;
+  std::uint8_t typeCode = 0;
+  int channelCount = 1;
+  std::int16_t offsetParam = 0;
+  std::int16_t factorParam = 0;
+  std::int32_t sampleCount = 0;  // sampling instants: per channel
+  std::int32_t memorySize = 0;   // memory slots per channel
+  std::int64_t startDate = 0;    // seconds since 1 January 2000
+  int interval = 0;              // this file's own interval in seconds
+  bool inconsistent = false;     // needed records it lacks, or bytes past its end
+  SampleColumn samples;          // raw positions, channels interleaved
+};
+
+// Reads one logger file: container, recording header, samples. Throws
+// ConversionError naming `displayName` when the file cannot be converted.
+LoggerFile readLoggerFile(std::string displayName, std::span<const std::uint8_t> bytes);
+
+struct ConversionRun {
+  std::vector<LoggerFile> files;
+  std::vector<std::int32_t> stepOffsets;  // per file: rows from row 1 to its first sample
+  std::int64_t earliestStart = 0;         // date of row 1, seconds since 1 January 2000
+  std::int64_t totalRows = 0;             // may be 0 or less: then the table has no row
+  int interval = 0;                       // the last file's interval; serves every file
+  bool inconsistentFlag = false;
+
+  // True when some file's own interval differs from the one that serves the run.
+  bool intervalsDiffer() const noexcept;
+  // Date of row r (1-based).
+  std::int64_t rowDate(std::int64_t r) const noexcept { return earliestStart + (r - 1) * interval; }
+};
+
+// Lays the files, in the order given, on one time axis. Throws ConversionError
+// for no file, more than limits::maxFiles, an offset beyond 32 bits or a table
+// longer than limits::maxRows.
+ConversionRun makeRun(std::vector<LoggerFile> files);
+
+}  // namespace kestrix

@@ -1,0 +1,59 @@
+// The merged table: four header lines, then one row per sampling step.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "regional.hpp"
+#include "run.hpp"
+
+class CStringBuilder;
+
+namespace kestrix {
+
+// Where the table's bytes go.
+class Sink {
+ public:
+  virtual ~Sink() = default;
+  virtual void write(std::string_view bytes) = 0;
+};
+
+enum class Encoding { Windows1252, Utf8 };
+
+struct TableOptions {
+  Regional regional;
+  Encoding encoding = Encoding::Windows1252;
+  // Called with each whole percentage of rows written as it rises.
+  std::function<void(int percent)> progress;
+  // When set, receives the same text as the sink (for the clipboard).
+  CStringBuilder* clipboardText = nullptr;
+};
+
+// "Done..." or "Done... inconsistent file(s)".
+std::string closingStatus(bool inconsistentFlag);
+
+// The cells of a run as text, row by row: what the table writer writes.
+class TableText {
+ public:
+  TableText(const ConversionRun& run, const Regional& regional);
+
+  // The four header lines, each followed by CR LF, in Windows-1252.
+  std::string headerLines() const;
+  // Row r (1-based) without its line end: the date, then TAB and each file's cell.
+  void appendRow(std::int64_t r, std::string& out) const;
+  // The cell of file j in row r: one field, or two joined by a TAB.
+  std::string cellText(std::size_t j, std::int64_t r) const;
+
+ private:
+  void appendCell(std::size_t j, std::int64_t r, std::string& out) const;
+
+  const ConversionRun& run_;
+  Regional regional_;
+};
+
+// Writes the whole table to `sink` and returns the closing status.
+std::string writeTable(const ConversionRun& run, Sink& sink, const TableOptions& options);
+
+}  // namespace kestrix
