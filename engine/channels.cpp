@@ -1,0 +1,291 @@
+#include "channels.hpp"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <system_error>
+#include <utility>
+
+namespace kestrix {
+
+namespace {
+
+// Label and unit of one type code; two-channel types carry two TAB-joined fields.
+struct TypeInfo {
+  std::string_view label;
+  std::string_view unit;
+  int channels;
+};
+
+constexpr TypeInfo kUnknownType{"Unknown data type", "?", 1};
+
+// "\260" is the degree sign, byte B0 (octal, since a hex escape would swallow the C).
+constexpr TypeInfo kTypes[] = {
+    {"Ulmacorder Temp", "\260C", 1},
+    {"Ulmacorder Impulse", "Pulses", 1},
+    {"Ulmacorder Temp\tHumidity", "\260C\t%RH", 2},
+    {"Inline Wattmeter", "Watts", 1},
+    {"Ulmacorder Temp", "\260C", 1},
+    {"type K1\ttype K2", "\260C\t\260C", 2},
+    {"Wattmeter\tV", "Watts\tVolts", 2},
+    {"Ulmacorder Lamp", "Seconds", 1},
+    {"Inline Wattmeter", "Watts", 1},
+    {"type S\ttype K", "\260C\t\260C", 2},
+};
+
+const TypeInfo& typeInfo(std::uint8_t code) noexcept {
+  if (code >= 1 && code <= 10) return kTypes[code - 1];
+  return kUnknownType;
+}
+
+// The cell that replaces the computed one on the table's first row, or
+// nothing when the first row is converted like any other.
+std::string_view firstRowTextOf(std::uint8_t code) noexcept {
+  switch (code) {
+    case 2:
+      return "0";
+    case 4:
+    case 9:
+      return "-";
+    case 7:
+      return "-\t-";
+    default:
+      return {};
+  }
+}
+
+void appendInteger(std::int16_t s, std::string& out) {
+  char buf[8];
+  const auto result = std::to_chars(buf, buf + sizeof buf, s);
+  out.append(buf, result.ptr);
+}
+
+// The field text of channel 0 or 1 for raw sample s.
+void appendChannelText(const CellParams& params, int channel, std::int16_t s,
+                       std::string_view decimalMark, std::string& out) {
+  constexpr auto kOne = NumberFormat::OneDecimal;
+  switch (params.typeCode) {
+    case 1:
+      formatNumber(s / 16.0, kOne, decimalMark, out);
+      return;
+    case 2:
+    case 8:
+      appendInteger(s, out);
+      return;
+    case 3:
+      if (channel == 0) {
+        // The offset wraps like the logger's own 16-bit arithmetic.
+        const auto difference = static_cast<std::int16_t>(s - 3960);
+        formatNumber(difference / 100.0, kOne, decimalMark, out);
+      } else {
+        formatNumber((0.0405 - s * 0.0000028) * s - 4, kOne, decimalMark, out);
+      }
+      return;
+    case 4:
+    case 9:
+      formatNumber(ratenorm(s, params.interval), kOne, decimalMark, out);
+      return;
+    case 5: {
+      const auto sum = static_cast<std::int16_t>(s + params.offsetParam);
+      formatNumber(sum / 256.0, kOne, decimalMark, out);
+      return;
+    }
+    case 6:
+      formatNumber(s / 8.0, kOne, decimalMark, out);
+      return;
+    case 7:
+      if (channel == 0) {
+        formatNumber(ratenorm(s, params.interval), kOne, decimalMark, out);
+      } else {
+        const double doubled = s * 2;
+        formatNumber(doubled / 25 * params.factorParam / 2300, kOne, decimalMark, out);
+      }
+      return;
+    case 10:
+      if (channel == 0) {
+        formatNumber(s / 8.0 * 3.93 * 1.09, NumberFormat::Whole, decimalMark, out);
+      } else {
+        formatNumber(s / 8.0, kOne, decimalMark, out);
+      }
+      return;
+    default:
+      appendInteger(s, out);
+      return;
+  }
+}
+
+}  // namespace
+
+std::string_view typtext(std::uint8_t mytyp) noexcept {
+  return typeInfo(mytyp).label;
+}
+
+std::string_view typunit(std::uint8_t mytyp) noexcept {
+  return typeInfo(mytyp).unit;
+}
+
+int channelCountOf(std::uint8_t mytyp) noexcept {
+  return typeInfo(mytyp).channels;
+}
+
+double ratenorm(std::int16_t s, int interval) noexcept {
+  // The logger counts unsigned, except that 0xFFFF means nothing counted.
+  int u = s;
+  if (s == -1) {
+    u = 0;
+  } else if (s < 0) {
+    u = s + 65536;
+  }
+  const double v = u / 10.0;
+  int n = 0;
+  switch (interval) {
+    case 1:
+    case 2:
+      return v;
+    case 5:
+      n = 4;
+      break;
+    case 10:
+      n = 8;
+      break;
+    case 15:
+    case 20:
+      n = 16;
+      break;
+    case 30:
+      n = 32;
+      break;
+    case 60:
+      n = 64;
+      break;
+    case 120:
+    case 180:
+    case 240:
+      n = 128;
+      break;
+    case 300:
+      n = 256;
+      break;
+    case 600:
+      n = 512;
+      break;
+    case 3600:
+      n = 4096;
+      break;
+    default:
+      return 0;
+  }
+  return v * n / interval;
+}
+
+void formatNumber(double value, NumberFormat format, std::string_view decimalMark,
+                  std::string& out) {
+  if (!std::isfinite(value)) {
+    out += std::isnan(value) ? "NaN" : (value < 0 ? "-Infinity" : "Infinity");
+    return;
+  }
+  const int fracDigits = format == NumberFormat::OneDecimal ? 1 : 0;
+
+  // The value to 15 significant digits, rounded from its exact decimal
+  // expansion: [-]d.ddddddddddddddde(+|-)x, independent of the C locale.
+  constexpr int kSignificant = 15;
+  char sci[32];
+  const auto printed =
+      std::to_chars(sci, sci + sizeof sci, value, std::chars_format::scientific, kSignificant - 1);
+  if (printed.ec != std::errc{}) return;  // cannot happen: 22 characters at most
+  const char* p = sci;
+  const bool negative = *p == '-';
+  if (negative) ++p;
+  char digits[kSignificant];
+  digits[0] = *p++;
+  ++p;  // the point
+  std::memcpy(digits + 1, p, kSignificant - 1);
+  p += kSignificant - 1;
+  ++p;  // 'e'
+  const bool negativeExponent = *p++ == '-';
+  int exponent = 0;
+  std::from_chars(p, printed.ptr, exponent);
+  if (negativeExponent) exponent = -exponent;
+
+  // Digit i stands for 10^(exponent - i); keep those down to 10^-fracDigits.
+  // `units` holds the kept part in units of 10^-fracDigits behind enough
+  // zeros for one digit before the mark and for a carry.
+  const int kept = exponent + fracDigits + 1;
+  char units[kSignificant + 320];  // exponents reach 308
+  int n = 0;
+  while (n <= fracDigits) units[n++] = '0';
+  for (int i = 0; i < kept; ++i) units[n++] = i < kSignificant ? digits[i] : '0';
+  // Halves go away from zero: round the magnitude up from 5 on.
+  if (kept >= 0 && kept < kSignificant && digits[kept] >= '5') {
+    int i = n - 1;
+    while (units[i] == '9') units[i--] = '0';
+    ++units[i];
+  }
+
+  int start = 0;
+  while (start < n && units[start] == '0') ++start;
+  const bool zero = start == n;  // then no minus sign
+  start = std::min(start, n - fracDigits - 1);
+  if (negative && !zero) out += '-';
+  out.append(units + start, units + n - fracDigits);
+  if (fracDigits > 0) {
+    out += decimalMark;
+    out.append(units + n - fracDigits, units + n);
+  }
+}
+
+void typvalue(const CellParams& params, std::int16_t s1, std::int16_t s2, bool firstRow,
+              std::string_view decimalMark, std::string& out) {
+  if (firstRow) {
+    const std::string_view text = firstRowTextOf(params.typeCode);
+    if (!text.empty()) {
+      out += text;
+      return;
+    }
+  }
+  appendChannelText(params, 0, s1, decimalMark, out);
+  if (channelCountOf(params.typeCode) == 2) {
+    out += '\t';
+    appendChannelText(params, 1, s2, decimalMark, out);
+  }
+}
+
+CellFormatter::CellFormatter(const CellParams& params, std::string decimalMark)
+    : params_(params),
+      decimalMark_(std::move(decimalMark)),
+      channels_(channelCountOf(params.typeCode)),
+      firstRowText_(firstRowTextOf(params.typeCode)) {}
+
+void CellFormatter::append(std::int16_t s1, std::int16_t s2, bool firstRow, std::string& out) {
+  if (firstRow && !firstRowText_.empty()) {
+    out += firstRowText_;
+    return;
+  }
+  appendField(0, s1, out);
+  if (channels_ == 2) {
+    out += '\t';
+    appendField(1, s2, out);
+  }
+}
+
+void CellFormatter::appendField(int channel, std::int16_t s, std::string& out) {
+  std::vector<Slot>& cache = cache_[channel];
+  if (cache.empty()) cache.resize(65536);
+  Slot& slot = cache[static_cast<std::uint16_t>(s)];
+  if (slot.size != 0) {
+    out.append(slot.text.data(), slot.size);
+    return;
+  }
+  const std::size_t begin = out.size();
+  appendChannelText(params_, channel, s, decimalMark_, out);
+  const std::size_t size = out.size() - begin;
+  // A field that does not fit (only with a very long decimal mark) is
+  // simply computed again each time.
+  if (size <= slot.text.size()) {
+    std::memcpy(slot.text.data(), out.data() + begin, size);
+    slot.size = static_cast<std::uint8_t>(size);
+  }
+}
+
+}  // namespace kestrix
