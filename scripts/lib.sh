@@ -1,0 +1,75 @@
+# shellcheck shell=bash
+# Shared set-up for scripts/test and scripts/demo. Source it; do not run it.
+# Environment: KESTRIX_GUI=OFF builds without the window program (and without Qt).
+
+KESTRIX_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+
+log() { printf '==> %s\n' "$*" >&2; }
+die() {
+  printf '%s: %s\n' "$(basename "$0")" "$*" >&2
+  exit 1
+}
+
+# ON unless KESTRIX_GUI says otherwise.
+kestrix_gui() {
+  case "${KESTRIX_GUI:-ON}" in
+    [Oo][Ff][Ff] | 0 | [Nn][Oo] | [Ff][Aa][Ll][Ss][Ee]) echo OFF ;;
+    *) echo ON ;;
+  esac
+}
+
+# Debian packages needed to build and test.
+kestrix_packages() {
+  local pkgs=(g++ cmake ninja-build libgtest-dev googletest libbenchmark-dev clang-format)
+  if [[ "$(kestrix_gui)" == ON ]]; then
+    pkgs+=(qt6-base-dev xvfb xauth)
+  fi
+  printf '%s\n' "${pkgs[@]}"
+}
+
+# Installs whatever is missing; does nothing (and touches no network) when all is there.
+kestrix_install_packages() {
+  local missing=() pkg
+  while read -r pkg; do
+    if [[ "$(dpkg-query -W -f='${db:Status-Abbrev}' "$pkg" 2>/dev/null)" != ii* ]]; then
+      missing+=("$pkg")
+    fi
+  done < <(kestrix_packages)
+  ((${#missing[@]} == 0)) && return 0
+
+  command -v apt-get >/dev/null || die "missing packages (${missing[*]}) and no apt-get to install them"
+  local sudo=()
+  if ((EUID != 0)); then
+    command -v sudo >/dev/null || die "missing packages (${missing[*]}); run as root to install them"
+    sudo=(sudo)
+  fi
+  log "installing ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  "${sudo[@]}" apt-get update </dev/null
+  "${sudo[@]}" apt-get install -y --no-install-recommends "${missing[@]}" </dev/null
+}
+
+# kestrix_configure DIR BUILD_TYPE [extra cmake arguments...]
+kestrix_configure() {
+  local dir="$1" type="$2"
+  shift 2
+  local cache="$KESTRIX_ROOT/$dir/CMakeCache.txt"
+  # A directory configured earlier with another generator cannot be reused as is.
+  if [[ -f "$cache" ]] && ! grep -qx 'CMAKE_GENERATOR:INTERNAL=Ninja' "$cache"; then
+    log "$dir was configured with another generator; configuring afresh"
+    rm -rf "$cache" "$KESTRIX_ROOT/$dir/CMakeFiles"
+  fi
+  log "configuring $dir ($type)"
+  cmake -S "$KESTRIX_ROOT" -B "$KESTRIX_ROOT/$dir" -G Ninja \
+    -DCMAKE_BUILD_TYPE="$type" -DKESTRIX_GUI="$(kestrix_gui)" "$@"
+}
+
+# kestrix_build DIR [targets...]
+kestrix_build() {
+  local dir="$1"
+  shift
+  log "building $dir"
+  local targets=()
+  (($# > 0)) && targets=(--target "$@")
+  cmake --build "$KESTRIX_ROOT/$dir" -j2 "${targets[@]}"
+}
