@@ -13,7 +13,8 @@ namespace kestrix {
 struct Container {
   std::string containerName;  // the name bytes up to the first NUL (Windows-1252)
   std::int32_t recordCount = 0;
-  std::vector<std::int32_t> recordOffsets;  // entry i (1-based) is the offset of record i; [0] unused
+  std::vector<std::int32_t>
+      recordOffsets;  // entry i (1-based) is the offset of record i; [0] unused
 };
 
 // Reads the container header and the record index from the start of the file.

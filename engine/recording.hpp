@@ -11,11 +11,13 @@
 namespace kestrix {
 
 // Sampling intervals in seconds by interval code. Not in ascending order.
-inline constexpr std::array<std::int16_t, 14> intervalTable{1,  2,  5,   10,   15,  20,  30,
+inline constexpr std::array<std::int16_t, 14> intervalTable{1,  2,   5,    10,  15,  20,  30,
                                                             60, 600, 3600, 120, 180, 240, 300};
 
 // Packed BCD byte: high nibble * 10 + low nibble, no digit validated (0x1A gives 20).
-constexpr int bcddec(std::uint8_t b) noexcept { return (b >> 4) * 10 + (b & 0x0F); }
+constexpr int bcddec(std::uint8_t b) noexcept {
+  return (b >> 4) * 10 + (b & 0x0F);
+}
 
 struct RecordingHeader {
   std::int32_t loggerId = 0;
@@ -42,6 +44,7 @@ struct RecordingHeader {
 // record, the end of the file stands for the start of record 2. Throws
 // ConversionError naming `fileName` for a header cut short or an interval code
 // outside the table.
-RecordingHeader RecordCentral(ByteCursor& in, const Container& container, std::string_view fileName);
+RecordingHeader RecordCentral(ByteCursor& in, const Container& container,
+                              std::string_view fileName);
 
 }  // namespace kestrix

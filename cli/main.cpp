@@ -1,0 +1,166 @@
+// kestrix-convert: logger files in, one merged table out, no window.
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "error.hpp"
+#include "files.hpp"
+#include "limits.hpp"
+#include "regional.hpp"
+#include "run.hpp"
+#include "table.hpp"
+
+namespace {
+
+constexpr const char* program = "kestrix-convert";
+
+constexpr const char* helpText =
+    "Usage: kestrix-convert [-o PATH] [--encoding windows-1252|utf-8] [-q] FILE...\n"
+    "Convert logger data files (UC*.PDB) into one merged tab-separated table.\n"
+    "\n"
+    "The files are laid on one time axis in the order given (1 to 101 files).\n"
+    "\n"
+    "  -o, --output=PATH    write the table to PATH (replaced only when complete)\n"
+    "                       instead of standard output\n"
+    "      --encoding=NAME  windows-1252 (default) or utf-8\n"
+    "  -q, --quiet          print no status on standard error\n"
+    "      --help           display this help and exit\n"
+    "      --version        output version information and exit\n"
+    "\n"
+    "Numbers take the decimal mark of LC_NUMERIC, dates the separators of LC_TIME.\n"
+    "Exit status: 0 on success, 1 when a file cannot be converted, 2 for a usage error.\n";
+
+struct Options {
+  std::optional<std::string> output;
+  kestrix::Encoding encoding = kestrix::Encoding::Windows1252;
+  bool quiet = false;
+  std::vector<std::string> files;
+};
+
+struct UsageError {
+  std::string message;
+};
+
+kestrix::Encoding parseEncoding(std::string_view name) {
+  if (name == "windows-1252" || name == "cp1252") return kestrix::Encoding::Windows1252;
+  if (name == "utf-8" || name == "utf8") return kestrix::Encoding::Utf8;
+  throw UsageError{"unknown encoding '" + std::string(name) + "' (windows-1252 or utf-8)"};
+}
+
+// Returns nothing when --help or --version was answered.
+std::optional<Options> parse(int argc, char** argv) {
+  Options o;
+  bool optionsEnd = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    auto value = [&](std::string_view option) -> std::string {
+      if (i + 1 >= argc) throw UsageError{"option '" + std::string(option) + "' needs a value"};
+      return argv[++i];
+    };
+    if (optionsEnd || arg == "-" || arg.empty() || arg[0] != '-') {
+      o.files.emplace_back(arg);
+    } else if (arg == "--") {
+      optionsEnd = true;
+    } else if (arg == "--help") {
+      std::fputs(helpText, stdout);
+      return std::nullopt;
+    } else if (arg == "--version") {
+      std::printf("%s %s\n", program, KESTRIX_VERSION);
+      return std::nullopt;
+    } else if (arg == "-q" || arg == "--quiet") {
+      o.quiet = true;
+    } else if (arg == "-o" || arg == "--output") {
+      o.output = value(arg);
+    } else if (arg.starts_with("--output=")) {
+      o.output = std::string(arg.substr(9));
+    } else if (arg.starts_with("-o")) {
+      o.output = std::string(arg.substr(2));
+    } else if (arg == "--encoding") {
+      o.encoding = parseEncoding(value(arg));
+    } else if (arg.starts_with("--encoding=")) {
+      o.encoding = parseEncoding(arg.substr(11));
+    } else {
+      throw UsageError{"unknown option '" + std::string(arg) + "'"};
+    }
+  }
+  if (o.output && o.output->empty()) throw UsageError{"the output path is empty"};
+  if (o.files.empty()) throw UsageError{"no logger file given"};
+  if (o.files.size() > static_cast<std::size_t>(kestrix::limits::maxFiles)) {
+    throw UsageError{std::to_string(o.files.size()) + " files given; one table takes at most " +
+                     std::to_string(kestrix::limits::maxFiles)};
+  }
+  return o;
+}
+
+// `progressShown` tells main to end the progress line before a message.
+int convert(const Options& o, bool& progressShown) {
+  std::vector<kestrix::LoggerFile> files;
+  files.reserve(o.files.size());
+  for (const std::string& name : o.files) {
+    const std::vector<std::uint8_t> bytes = kestrix::readInputFile(name, name);
+    files.push_back(kestrix::readLoggerFile(name, bytes));
+  }
+  const kestrix::ConversionRun run = kestrix::makeRun(std::move(files));
+  if (run.intervalsDiffer() && !o.quiet) {
+    std::fprintf(stderr,
+                 "%s: warning: the files' sampling intervals differ; the last file's interval "
+                 "(%d s) serves every file\n",
+                 program, run.interval);
+  }
+
+  kestrix::TableOptions options;
+  options.regional = kestrix::regionalFromLocale();
+  options.encoding = o.encoding;
+  const bool showProgress = !o.quiet && isatty(STDERR_FILENO) == 1;
+  if (showProgress) {
+    options.progress = [&progressShown](int percent) {
+      std::fprintf(stderr, "\r%d%%", percent);
+      progressShown = true;
+    };
+  }
+
+  std::string status;
+  if (o.output) {
+    kestrix::AtomicFileSink sink(*o.output);
+    status = kestrix::writeTable(run, sink, options);
+    sink.commit();
+  } else {
+    kestrix::StreamSink sink(stdout, "standard output");
+    status = kestrix::writeTable(run, sink, options);
+    sink.flush();
+  }
+  if (progressShown) std::fputs("\r", stderr);
+  progressShown = false;
+  if (!o.quiet) std::fprintf(stderr, "%s\n", status.c_str());
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::optional<Options> options;
+  try {
+    options = parse(argc, argv);
+  } catch (const UsageError& e) {
+    std::fprintf(stderr, "%s: %s\nTry '%s --help' for more information.\n", program,
+                 e.message.c_str(), program);
+    return 2;
+  }
+  if (!options) return std::fflush(stdout) == 0 ? 0 : 1;
+
+  bool progressShown = false;
+  try {
+    return convert(*options, progressShown);
+  } catch (const kestrix::ConversionError& e) {
+    std::fprintf(stderr, "%s%s: %s\n", progressShown ? "\n" : "", program, e.what());
+    return 1;
+  } catch (const std::bad_alloc&) {
+    std::fprintf(stderr, "%s: out of memory\n", program);
+    return 1;
+  }
+}

@@ -1,0 +1,41 @@
+#include "container.hpp"
+
+#include <algorithm>
+
+#include "error.hpp"
+#include "layout.hpp"
+
+namespace kestrix {
+
+Container entete(ByteCursor& in, std::string_view fileName) {
+  const auto header = in.take(layout::containerHeaderSize);
+  if (!header) {
+    throw ConversionError(ErrorKind::TruncatedContainerHeader, std::string(fileName),
+                          "file header cut short: the file has " + std::to_string(in.size()) +
+                              " bytes, a logger file at least " +
+                              std::to_string(layout::containerHeaderSize));
+  }
+
+  Container c;
+  const auto name = header->subspan(layout::nameOffset, layout::nameSize);
+  const auto nul = std::find(name.begin(), name.end(), std::uint8_t{0});
+  c.containerName.assign(name.begin(), nul);
+
+  const auto count = header->subspan(layout::recordCountOffset, 2);
+  c.recordCount = static_cast<std::uint16_t>(inv2(count[0], count[1]));  // 0 to 65535
+
+  const auto index = in.take(layout::indexEntrySize * c.recordCount);
+  if (!index) {
+    throw ConversionError(ErrorKind::TruncatedRecordIndex, std::string(fileName),
+                          "record index cut short: " + std::to_string(c.recordCount) +
+                              " records announced, the file ends first");
+  }
+  c.recordOffsets.resize(static_cast<std::size_t>(c.recordCount) + 1, 0);
+  for (std::int32_t i = 1; i <= c.recordCount; ++i) {
+    const auto entry = index->subspan(static_cast<std::size_t>(i - 1) * layout::indexEntrySize);
+    c.recordOffsets[i] = inv4(entry[0], entry[1], entry[2], entry[3]);
+  }
+  return c;
+}
+
+}  // namespace kestrix

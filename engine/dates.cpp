@@ -1,0 +1,84 @@
+#include "dates.hpp"
+
+namespace kestrix {
+
+namespace {
+
+constexpr bool isLeap(int y) noexcept {
+  return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+}
+
+constexpr int daysInMonth(int y, int m) noexcept {
+  constexpr int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  return m == 2 && isLeap(y) ? 29 : days[m - 1];
+}
+
+// Days since 1 January 2000 of a proleptic Gregorian date (y >= 1).
+constexpr std::int64_t daysFromCivil(int y, int m, int d) noexcept {
+  y -= m <= 2;
+  const std::int64_t era = y / 400;
+  const std::int64_t yoe = y - era * 400;
+  const std::int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  const std::int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + doe - 719468 - 10957;  // 10957 days from 1970 to 2000
+}
+static_assert(daysFromCivil(2000, 1, 1) == 0);
+static_assert(daysFromCivil(2014, 3, 5) == 5177);
+
+void append2(int v, std::string& out) {
+  out.push_back(static_cast<char>('0' + v / 10 % 10));
+  out.push_back(static_cast<char>('0' + v % 10));
+}
+
+}  // namespace
+
+bool isValidCivilTime(const CivilTime& t) noexcept {
+  return t.year >= 1 && t.year <= 9999 && t.month >= 1 && t.month <= 12 && t.day >= 1 &&
+         t.day <= daysInMonth(t.year, t.month) && t.hour >= 0 && t.hour <= 23 && t.minute >= 0 &&
+         t.minute <= 59 && t.second >= 0 && t.second <= 59;
+}
+
+std::int64_t toSeconds(const CivilTime& t) noexcept {
+  return daysFromCivil(t.year, t.month, t.day) * 86400 + t.hour * 3600 + t.minute * 60 + t.second;
+}
+
+CivilTime fromSeconds(std::int64_t seconds) noexcept {
+  std::int64_t days = seconds / 86400;
+  std::int64_t rest = seconds % 86400;
+  if (rest < 0) {
+    rest += 86400;
+    --days;
+  }
+  // Inverse of daysFromCivil.
+  const std::int64_t z = days + 10957 + 719468;
+  const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+  const std::int64_t doe = z - era * 146097;
+  const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  const std::int64_t mp = (5 * doy + 2) / 153;
+  CivilTime t;
+  t.day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+  t.month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+  t.year = static_cast<int>(yoe + era * 400 + (t.month <= 2));
+  t.hour = static_cast<int>(rest / 3600);
+  t.minute = static_cast<int>(rest / 60 % 60);
+  t.second = static_cast<int>(rest % 60);
+  return t;
+}
+
+void appendRowDate(std::int64_t seconds, const Regional& regional, std::string& out) {
+  const CivilTime t = fromSeconds(seconds);
+  append2(t.day, out);
+  out += regional.dateSeparator;
+  append2(t.month, out);
+  out += regional.dateSeparator;
+  append2(t.year % 100, out);
+  out.push_back(' ');
+  append2(t.hour, out);
+  out += regional.timeSeparator;
+  append2(t.minute, out);
+  out += regional.timeSeparator;
+  append2(t.second, out);
+}
+
+}  // namespace kestrix

@@ -1,0 +1,109 @@
+#include "run.hpp"
+
+#include <algorithm>
+
+#include "bytes.hpp"
+#include "channels.hpp"
+#include "container.hpp"
+#include "dates.hpp"
+#include "error.hpp"
+#include "limits.hpp"
+#include "recording.hpp"
+
+namespace kestrix {
+
+namespace {
+
+std::string dateText(const CivilTime& t) {
+  return std::to_string(t.day) + "/" + std::to_string(t.month) + "/" + std::to_string(t.year) +
+         " " + std::to_string(t.hour) + ":" + std::to_string(t.minute) + ":" +
+         std::to_string(t.second);
+}
+
+// numerator / denominator (both >= 0, denominator > 0) to the nearest whole
+// number, an exact half to the even one.
+std::int64_t divideRoundHalfEven(std::int64_t numerator, std::int64_t denominator) {
+  std::int64_t q = numerator / denominator;
+  const std::int64_t twiceRest = 2 * (numerator % denominator);
+  if (twiceRest > denominator || (twiceRest == denominator && q % 2 != 0)) ++q;
+  return q;
+}
+
+}  // namespace
+
+LoggerFile readLoggerFile(std::string displayName, std::span<const std::uint8_t> bytes) {
+  ByteCursor in(bytes);
+  const Container container = entete(in, displayName);
+  const RecordingHeader h = RecordCentral(in, container, displayName);
+
+  const CivilTime start{2000 + h.startYear, h.startMonth,  h.startDay,
+                        h.startHour,        h.startMinute, h.startSecond};
+  if (!isValidCivilTime(start)) {
+    throw ConversionError(ErrorKind::BadStartDate, displayName,
+                          "the start date " + dateText(start) + " is not a valid date and time");
+  }
+
+  LoggerFile f;
+  f.fileName = container.containerName;
+  f.loggerId = h.loggerId;
+  f.typeCode = h.typeCode;
+  f.channelCount = channelCountOf(h.typeCode);
+  f.offsetParam = h.offsetParam;
+  f.factorParam = h.factorParam;
+  f.sampleCount = h.sampleCount / f.channelCount;
+  f.memorySize = memorySizeFor(h.memoryCode) / f.channelCount;
+  f.startDate = toSeconds(start);
+  f.interval = h.interval;
+  f.samples = readfile(in, container, h.sampleCount, f.memorySize, f.channelCount, f.inconsistent);
+  f.displayName = std::move(displayName);
+  return f;
+}
+
+bool ConversionRun::intervalsDiffer() const noexcept {
+  return std::any_of(files.begin(), files.end(),
+                     [this](const LoggerFile& f) { return f.interval != interval; });
+}
+
+ConversionRun makeRun(std::vector<LoggerFile> files) {
+  if (files.empty()) throw ConversionError(ErrorKind::NoFiles, "", "no file to convert");
+  if (files.size() > static_cast<std::size_t>(limits::maxFiles)) {
+    throw ConversionError(ErrorKind::TooManyFiles, "",
+                          std::to_string(files.size()) + " files given; one table takes at most " +
+                              std::to_string(limits::maxFiles));
+  }
+
+  ConversionRun run;
+  run.files = std::move(files);
+  run.interval = run.files.back().interval;
+  for (const LoggerFile& f : run.files)
+    run.inconsistentFlag = run.inconsistentFlag || f.inconsistent;
+
+  run.earliestStart = run.files.front().startDate;
+  for (const LoggerFile& f : run.files)
+    run.earliestStart = std::min(run.earliestStart, f.startDate);
+
+  run.totalRows = run.files.front().sampleCount;
+  run.stepOffsets.reserve(run.files.size());
+  for (const LoggerFile& f : run.files) {
+    const std::int64_t offset = divideRoundHalfEven(f.startDate - run.earliestStart, run.interval);
+    if (offset > limits::maxStepOffset) {
+      throw ConversionError(ErrorKind::OffsetOutOfRange, f.displayName,
+                            "starts " + std::to_string(offset) +
+                                " sampling steps after the earliest file, beyond what a table "
+                                "can hold");
+    }
+    run.stepOffsets.push_back(static_cast<std::int32_t>(offset));
+    const std::int64_t lastRow = offset + f.sampleCount;
+    if (lastRow > limits::maxRows) {
+      throw ConversionError(ErrorKind::TooManyRows, f.displayName,
+                            "the table would have " + std::to_string(lastRow) +
+                                " rows, more than " + std::to_string(limits::maxRows) +
+                                ": its sample count " + std::to_string(f.sampleCount) +
+                                " cannot be right");
+    }
+    run.totalRows = std::max(run.totalRows, lastRow);
+  }
+  return run;
+}
+
+}  // namespace kestrix
