@@ -1,0 +1,279 @@
+// Writes demo logger data files.
+//
+//   kestrix-examples DIR           four realistic files UC001.PDB to UC004.PDB
+//   kestrix-examples --large DIR   the benchmark workload: 101 full 131072-slot memories
+//
+// Every value is computed from the time of day and a fixed pseudo-random
+// sequence, so the files are the same byte for byte on every run.
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "logger_file_builder.hpp"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono;
+using kestrix::testing::LoggerFileBuilder;
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr std::int16_t kCode10Minutes = 8;  // 600 s
+constexpr std::int16_t kCode1Minute = 7;    // 60 s
+
+// A small linear congruential generator: same sequence on every machine.
+class Noise {
+ public:
+  explicit Noise(std::uint32_t seed) : state_(seed) {}
+  // Uniform in [-0.5, 0.5).
+  double next() {
+    state_ = state_ * 1664525u + 1013904223u;
+    return static_cast<double>((state_ >> 8) & 0xFFFFu) / 65536.0 - 0.5;
+  }
+
+ private:
+  std::uint32_t state_;
+};
+
+std::int16_t clamp16(double v) {
+  const double r = std::round(v);
+  if (r < -32768.0) return -32768;
+  if (r > 32767.0) return 32767;
+  return static_cast<std::int16_t>(r);
+}
+
+// Raw slot of a power channel holding `watts` at `interval` seconds: the
+// logger stores tenths of its internal unit, rescaled by 2^k / interval.
+std::int16_t rawWatts(double watts, double scaleNumerator, double interval) {
+  const double u = std::round(watts * 10.0 * interval / scaleNumerator);
+  const double clamped = std::fmin(std::fmax(u, 0.0), 65534.0);
+  return static_cast<std::int16_t>(static_cast<std::uint16_t>(clamped));
+}
+
+// Raw humidity count for a relative humidity, inverting
+// rh = -4 + 0.0405 s - 0.0000028 s^2 on its rising branch.
+std::int16_t rawHumidity(double rh) {
+  const double a = 0.0000028, b = -0.0405, c = rh + 4.0;
+  return clamp16((-b - std::sqrt(b * b - 4.0 * a * c)) / (2.0 * a));
+}
+
+double hourOfDay(sys_seconds t) {
+  const auto sinceMidnight = t - floor<days>(t);
+  return static_cast<double>(sinceMidnight.count()) / 3600.0;
+}
+
+bool isWorkday(sys_seconds t) {
+  const weekday wd{floor<days>(t)};
+  return wd != Saturday && wd != Sunday;
+}
+
+// Daily wave peaking at `peakHour`, in [-1, 1].
+double daily(sys_seconds t, double peakHour) {
+  return std::cos(2.0 * kPi * (hourOfDay(t) - peakHour) / 24.0);
+}
+
+LoggerFileBuilder& startAt(LoggerFileBuilder& b, sys_seconds t) {
+  const year_month_day ymd{floor<days>(t)};
+  const hh_mm_ss hms{t - floor<days>(t)};
+  return b.start(static_cast<int>(ymd.year()), static_cast<int>(unsigned{ymd.month()}),
+                 static_cast<int>(unsigned{ymd.day()}), static_cast<int>(hms.hours().count()),
+                 static_cast<int>(hms.minutes().count()), static_cast<int>(hms.seconds().count()));
+}
+
+bool write(const LoggerFileBuilder& b, const fs::path& path) {
+  if (!b.writeTo(path.string())) {
+    std::fprintf(stderr, "kestrix-examples: cannot write %s\n", path.string().c_str());
+    return false;
+  }
+  std::printf("%s\n", path.string().c_str());
+  return true;
+}
+
+constexpr sys_seconds at(int y, unsigned mo, unsigned d, int h, int mi) {
+  return sys_days{year{y} / month{mo} / day{d}} + hours{h} + minutes{mi};
+}
+
+// ---- The four demo files ----
+
+constexpr int kWeek10Min = 7 * 24 * 6;  // samples of a week at 10 minutes
+constexpr seconds kStep10Min{600};
+
+// Office with heating by day: around 21 degrees, cooler at night and on the weekend.
+LoggerFileBuilder officeNorth(sys_seconds start) {
+  Noise noise(11);
+  std::vector<std::int16_t> s;
+  for (int i = 0; i < kWeek10Min; ++i) {
+    const sys_seconds t = start + i * kStep10Min;
+    const double heated = isWorkday(t) ? 1.0 : 0.4;
+    const double celsius = 19.6 + 1.7 * heated * (daily(t, 15.0) + 1.0) / 2.0 +
+                           0.5 * daily(t, 14.0) + 0.15 * noise.next();
+    s.push_back(clamp16(celsius * 16.0));
+  }
+  LoggerFileBuilder b;
+  b.name("Office north").loggerId(0x00A41C07).intervalCode(kCode10Minutes).typeCode(1);
+  startAt(b, start).samples(std::move(s));
+  return b;
+}
+
+// Cold room: the compressor cycles every 80 minutes; the door is opened by day.
+LoggerFileBuilder coldRoom(sys_seconds start) {
+  Noise noise(23);
+  std::vector<std::int16_t> s;
+  for (int i = 0; i < kWeek10Min; ++i) {
+    const sys_seconds t = start + i * kStep10Min;
+    const double minutes = static_cast<double>((t - start).count()) / 60.0;
+    const double h = hourOfDay(t);
+    const double door = isWorkday(t) && h > 7.0 && h < 18.0 ? 0.8 : 0.0;
+    const double celsius =
+        3.8 + 0.6 * std::sin(2.0 * kPi * minutes / 80.0) + door + 0.1 * noise.next();
+    const double rh =
+        82.0 - 4.0 * std::sin(2.0 * kPi * minutes / 80.0) + 3.0 * door + 0.8 * noise.next();
+    s.push_back(clamp16(celsius * 100.0 + 3960.0));  // channel 1: temperature
+    s.push_back(rawHumidity(rh));                    // channel 2: humidity
+  }
+  LoggerFileBuilder b;
+  b.name("K\xFChlraum").loggerId(0x00A41C3E).intervalCode(kCode10Minutes).typeCode(3);
+  startAt(b, start).samples(std::move(s));
+  return b;
+}
+
+// Workshop supply, watts and volts, logging since spring: its 65536-slot
+// memory (32768 instants of two channels) wrapped long ago.
+LoggerFileBuilder workshopSupply(sys_seconds start, int instants) {
+  const auto value = [start](std::int64_t serial) -> std::int16_t {
+    const std::int64_t instant = serial / 2;
+    const sys_seconds t = start + instant * kStep10Min;
+    // Per-instant noise, independent of the order the slots are generated in.
+    Noise noise(static_cast<std::uint32_t>(instant) * 2654435761u);
+    const double h = hourOfDay(t);
+    if (serial % 2 == 0) {
+      const bool working = isWorkday(t) && h >= 7.0 && h < 17.0;
+      const double watts =
+          180.0 + (working ? 1150.0 + 300.0 * daily(t, 11.0) : 0.0) + 40.0 * noise.next();
+      return rawWatts(watts, 512.0, 600.0);
+    }
+    const double volts = 230.0 - 2.5 * daily(t, 19.0) + 0.6 * noise.next();
+    return clamp16(volts * 25.0 / 2.0);  // factor parameter 2300: volts = raw * 0.08
+  };
+  LoggerFileBuilder b;
+  b.name("Workshop supply").loggerId(0x00B2077F).intervalCode(kCode10Minutes).typeCode(7);
+  b.factorParam(2300).memoryCode(255);
+  startAt(b, start).wrappedMemory(65536, 2 * instants, value);
+  return b;
+}
+
+// Gas meter: pulses per 10 minutes, more when the heating runs in the morning.
+LoggerFileBuilder gasMeter(sys_seconds start) {
+  Noise noise(47);
+  std::vector<std::int16_t> s;
+  for (int i = 0; i < kWeek10Min - 8; ++i) {
+    const sys_seconds t = start + i * kStep10Min;
+    const double pulses = 11.0 + 7.0 * daily(t, 6.5) + 3.0 * noise.next();
+    s.push_back(clamp16(std::fmax(pulses, 0.0)));
+  }
+  LoggerFileBuilder b;
+  b.name("Gas meter cellar").loggerId(0x00C10254).intervalCode(kCode10Minutes).typeCode(2);
+  startAt(b, start).samples(std::move(s));
+  return b;
+}
+
+bool writeDemo(const fs::path& dir) {
+  const sys_seconds first = at(2026, 12, 2, 9, 0);
+  // The wattmeter was read out with the others: its last instant is the
+  // office logger's last sample.
+  constexpr int kWorkshopInstants = 34704;
+  const sys_seconds lastOffice = first + (kWeek10Min - 1) * kStep10Min;
+  const sys_seconds workshopStart = lastOffice - (kWorkshopInstants - 1) * kStep10Min;
+  return write(officeNorth(first), dir / "UC001.PDB") &&
+         write(coldRoom(first + minutes{5}), dir / "UC002.PDB") &&
+         write(workshopSupply(workshopStart, kWorkshopInstants), dir / "UC003.PDB") &&
+         write(gasMeter(first + minutes{10}), dir / "UC004.PDB");
+}
+
+// ---- The benchmark workload ----
+
+constexpr int kLargeFiles = 101;
+constexpr std::int64_t kLargeSlots = 131072;  // memory code 4
+
+LoggerFileBuilder largeFile(int index, sys_seconds start) {
+  static constexpr std::uint8_t kTypes[] = {1, 3, 4, 5, 6, 8};
+  const std::uint8_t type = kTypes[index % 6];
+  const bool twoChannels = type == 3 || type == 6;
+  const double phase = 0.37 * index;
+  const auto value = [&](std::int64_t serial) -> std::int16_t {
+    const std::int64_t instant = twoChannels ? serial / 2 : serial;
+    const bool second = twoChannels && serial % 2 == 1;
+    const double minutes = static_cast<double>(instant);
+    const double day = std::sin(2.0 * kPi * minutes / 1440.0 + phase);
+    const double slow = std::sin(2.0 * kPi * minutes / 9973.0 + 2.0 * phase);
+    switch (type) {
+      case 1:
+        return clamp16((20.0 + 2.0 * day + 0.5 * slow) * 16.0);
+      case 3:
+        return second ? rawHumidity(55.0 + 10.0 * day + 5.0 * slow)
+                      : clamp16((18.0 + 3.0 * day + slow) * 100.0 + 3960.0);
+      case 4:
+        return rawWatts(900.0 + 600.0 * day + 200.0 * slow, 64.0, 60.0);
+      case 5:  // offset parameter -64
+        return clamp16((21.0 + 1.5 * day + 0.5 * slow) * 256.0 + 64.0);
+      case 6:
+        return clamp16((second ? 95.0 + 5.0 * slow : 180.0 + 20.0 * day) * 8.0);
+      default:  // 8: lamp seconds per minute
+        return clamp16(30.0 + 29.0 * day);
+    }
+  };
+  char name[32];
+  std::snprintf(name, sizeof name, "Bench %03d", index + 1);
+  LoggerFileBuilder b;
+  b.name(name)
+      .loggerId(0x00D00000u + static_cast<std::uint32_t>(index))
+      .intervalCode(kCode1Minute)
+      .typeCode(type)
+      .memoryCode(4)
+      .offsetParam(type == 5 ? -64 : 0);
+  startAt(b, start).wrappedMemory(kLargeSlots, static_cast<std::int32_t>(kLargeSlots), value);
+  return b;
+}
+
+bool writeLarge(const fs::path& dir) {
+  const sys_seconds first = at(2026, 12, 2, 9, 0);
+  for (int i = 0; i < kLargeFiles; ++i) {
+    char file[16];
+    std::snprintf(file, sizeof file, "UC%03d.PDB", i + 1);
+    if (!write(largeFile(i, first + minutes{3 * i}), dir / file)) return false;
+  }
+  return true;
+}
+
+int usage() {
+  std::fprintf(stderr, "usage: kestrix-examples DIR\n       kestrix-examples --large DIR\n");
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  bool large = false;
+  fs::path dir;
+  if (argc == 2 && std::string_view(argv[1]) != "--large") {
+    dir = argv[1];
+  } else if (argc == 3 && std::string_view(argv[1]) == "--large") {
+    large = true;
+    dir = argv[2];
+  } else {
+    return usage();
+  }
+  std::error_code ec;
+  fs::create_directories(dir, ec);
+  if (ec) {
+    std::fprintf(stderr, "kestrix-examples: cannot create %s: %s\n", dir.string().c_str(),
+                 ec.message().c_str());
+    return 1;
+  }
+  return (large ? writeLarge(dir) : writeDemo(dir)) ? 0 : 1;
+}
