@@ -1,0 +1,253 @@
+// Whole conversions on built files, checked against tables worked out by hand.
+#include <gtest/gtest.h>
+
+#include <CStringBuilder.hpp>
+#include <logger_file_builder.hpp>
+
+#include "error.hpp"
+#include "files.hpp"
+#include "run.hpp"
+#include "table.hpp"
+
+using kestrix::ConversionError;
+using kestrix::ErrorKind;
+using kestrix::testing::LoggerFileBuilder;
+
+namespace {
+
+struct Output {
+  std::string table;
+  std::string status;
+  std::vector<int> progress;
+};
+
+kestrix::ConversionRun runOf(const std::vector<LoggerFileBuilder>& builders) {
+  std::vector<kestrix::LoggerFile> files;
+  int n = 0;
+  for (const auto& b : builders) {
+    files.push_back(kestrix::readLoggerFile("UC00" + std::to_string(++n) + ".PDB", b.build()));
+  }
+  return kestrix::makeRun(std::move(files));
+}
+
+Output convert(const std::vector<LoggerFileBuilder>& builders, kestrix::TableOptions options = {}) {
+  const kestrix::ConversionRun run = runOf(builders);
+  Output out;
+  options.progress = [&](int p) { out.progress.push_back(p); };
+  kestrix::StringSink sink;
+  out.status = kestrix::writeTable(run, sink, options);
+  out.table = std::move(sink.data);
+  return out;
+}
+
+std::vector<std::string> lines(const std::string& table) {
+  std::vector<std::string> out;
+  std::size_t from = 0;
+  for (std::size_t at; (at = table.find("\r\n", from)) != std::string::npos; from = at + 2) {
+    out.push_back(table.substr(from, at - from));
+  }
+  EXPECT_EQ(from, table.size()) << "table does not end in CR LF";
+  return out;
+}
+
+std::vector<std::int16_t> constant(int n, std::int16_t v) {
+  return std::vector<std::int16_t>(n, v);
+}
+
+LoggerFileBuilder startingAt(int hour, int minute, int second, int samples) {
+  LoggerFileBuilder b;
+  b.start(2014, 3, 5, hour, minute, second).samples(constant(samples, 16));
+  return b;
+}
+
+}  // namespace
+
+TEST(Conversion, ThreeSampleFileGivesSevenLines) {
+  LoggerFileBuilder b;
+  b.name("Room 1").loggerId(0x1A2B).start(2014, 3, 5, 7, 30, 0).intervalCode(7).typeCode(1);
+  b.samples({400, -8, 4});
+  const Output out = convert({b});
+  EXPECT_EQ(out.table,
+            "Fichier\tRoom 1\r\n"
+            "\t00001A2B\r\n"
+            "\tUlmacorder Temp\r\n"
+            "Date\t\xB0"
+            "C\r\n"
+            "05/03/14 07:30:00\t25.0\r\n"
+            "05/03/14 07:31:00\t-0.5\r\n"
+            "05/03/14 07:32:00\t0.3\r\n");
+  EXPECT_EQ(out.progress, (std::vector<int>{33, 67, 100}));
+  EXPECT_EQ(out.status, "Done...");
+}
+
+TEST(Conversion, TwoChannelFilesTakeTwoColumnsAndBlankPairs) {
+  LoggerFileBuilder one = startingAt(10, 0, 0, 2);
+  one.name("A").loggerId(0xFFFFFFFF);
+  LoggerFileBuilder two;
+  two.name("B").loggerId(0).typeCode(3).start(2014, 3, 5, 10, 1, 0).samples({6460, 1000});
+  const auto t = lines(convert({one, two}).table);
+  ASSERT_EQ(t.size(), 6u);
+  EXPECT_EQ(t[0], "Fichier\tA\tB\tB");
+  EXPECT_EQ(t[1], "\tFFFFFFFF\t00000000\t00000000");
+  EXPECT_EQ(t[2], "\tUlmacorder Temp\tUlmacorder Temp\tHumidity");
+  EXPECT_EQ(t[3],
+            "Date\t\xB0"
+            "C\t\xB0"
+            "C\t%RH");
+  EXPECT_EQ(t[4], "05/03/14 10:00:00\t1.0\t\t");
+  EXPECT_EQ(t[5], "05/03/14 10:01:00\t1.0\t25.0\t33.7");
+}
+
+TEST(Conversion, TimeAxisOffsetsRoundHalfToEven) {
+  // 10:00:00, 10:00:00 and 09:59:00 at 60 s: offsets 1, 1 and 0.
+  auto run = runOf({startingAt(10, 0, 0, 3), startingAt(10, 0, 0, 3), startingAt(9, 59, 0, 3)});
+  EXPECT_EQ(run.stepOffsets, (std::vector<std::int32_t>{1, 1, 0}));
+  EXPECT_EQ(run.totalRows, 4);
+
+  // At 30 s: 45 s is 1.5 steps -> 2, 15 s is 0.5 -> 0, 75 s is 2.5 -> 2.
+  auto at30 = [](int second) { return startingAt(10, 0, second, 1).intervalCode(6); };
+  auto late = at30(0);
+  late.start(2014, 3, 5, 10, 1, 15);
+  run = runOf({at30(0), at30(45), at30(15), late});
+  EXPECT_EQ(run.stepOffsets, (std::vector<std::int32_t>{0, 2, 0, 2}));
+
+  // The last file's interval serves every file.
+  run = runOf({startingAt(10, 0, 0, 5), startingAt(10, 1, 0, 5).intervalCode(3)});
+  EXPECT_EQ(run.interval, 10);
+  EXPECT_TRUE(run.intervalsDiffer());
+  EXPECT_EQ(run.stepOffsets[1], 6);
+}
+
+TEST(Conversion, RowDatesAdvanceExactlyAcrossDaysAndYears) {
+  LoggerFileBuilder b;
+  b.start(2016, 12, 31, 23, 58, 0).intervalCode(7).samples(constant(4, 16));
+  const auto t = lines(convert({b}).table);
+  EXPECT_EQ(t[4].substr(0, 17), "31/12/16 23:58:00");
+  EXPECT_EQ(t[6].substr(0, 17), "01/01/17 00:00:00");
+  kestrix::TableOptions comma;
+  comma.regional = {",", ".", "-"};
+  const auto c = lines(convert({b}, comma).table);
+  EXPECT_EQ(c[4], "31.12.16 23-58-00\t1,0");
+}
+
+TEST(Conversion, GapRowsAreWrittenBlankAndTheTableGoesOn) {
+  // A in rows 1 to 3, B in rows 6 to 7: rows 4 and 5 are blank, B still shows.
+  const auto t = lines(convert({startingAt(10, 0, 0, 3), startingAt(10, 5, 0, 2)}).table);
+  ASSERT_EQ(t.size(), 4u + 7u);
+  EXPECT_EQ(t[7], "05/03/14 10:03:00\t\t");
+  EXPECT_EQ(t[8], "05/03/14 10:04:00\t\t");
+  EXPECT_EQ(t[9], "05/03/14 10:05:00\t\t1.0");
+}
+
+TEST(Conversion, OverflowMarksLostSamplesPlusMargin) {
+  // 70000 samples in 65536 slots at 60 s: rows 1 to 4466 read "overflow".
+  LoggerFileBuilder b;
+  b.wrappedMemory(65536, 70000, [](std::int64_t serial) { return serial % 1000; });
+  const auto t = lines(convert({b}).table);
+  ASSERT_EQ(t.size(), 4u + 70000u);
+  EXPECT_EQ(t[4].substr(18), "overflow");
+  EXPECT_EQ(t[4 + 4465].substr(18), "overflow");
+  // Row 4467 holds serial 4466: 4466 % 1000 / 16 = 29.125.
+  EXPECT_EQ(t[4 + 4466].substr(18), "29.1");
+
+  // Never wrapped, but at 1 s the margin of 120 still marks rows 1 to 84.
+  LoggerFileBuilder fast;
+  fast.intervalCode(0).samples(constant(65500, 16));
+  const auto f = lines(convert({fast}).table);
+  EXPECT_EQ(f[4 + 83].substr(18), "overflow");
+  EXPECT_EQ(f[4 + 84].substr(18), "1.0");
+  // At 180 s and more nothing is marked.
+  fast.intervalCode(11);
+  EXPECT_EQ(lines(convert({fast}).table)[4].substr(18), "1.0");
+}
+
+TEST(Conversion, FirstRowTextsOnlyOnTheTablesFirstRow) {
+  LoggerFileBuilder pulses;
+  pulses.typeCode(2).samples({-1, -1});
+  LoggerFileBuilder watts;
+  watts.typeCode(4).start(2014, 3, 5, 7, 31, 0).samples({1234});
+  LoggerFileBuilder meter;
+  meter.typeCode(7).factorParam(100).samples({1234, 1150, 1234, 1150});
+  const auto t = lines(convert({pulses, watts, meter}).table);
+  EXPECT_EQ(t[4], "05/03/14 07:30:00\t0\t\t-\t-");
+  EXPECT_EQ(t[5], "05/03/14 07:31:00\t-1\t131.6\t131.6\t4.0");
+}
+
+TEST(Conversion, UnknownTypeShowsRawSample) {
+  LoggerFileBuilder b;
+  b.typeCode(0).samples({-300, 7});
+  const auto t = lines(convert({b}).table);
+  EXPECT_EQ(t[2], "\tUnknown data type");
+  EXPECT_EQ(t[3], "Date\t?");
+  EXPECT_EQ(t[4].substr(18), "-300");
+  EXPECT_EQ(t[5].substr(18), "7");
+}
+
+TEST(Conversion, FilesWithoutSamplesGiveHeaderOnly) {
+  LoggerFileBuilder empty;
+  empty.samples({});
+  const Output out = convert({empty});
+  EXPECT_EQ(lines(out.table).size(), 4u);
+  EXPECT_TRUE(out.progress.empty());
+  LoggerFileBuilder negative;
+  negative.byteCount(-20);
+  EXPECT_EQ(lines(convert({negative}).table).size(), 4u);
+}
+
+TEST(Conversion, InconsistentFilesAreReportedAndHaveBlankCells) {
+  LoggerFileBuilder cut;
+  cut.samples(constant(10, 16)).sampleCount(12);
+  const Output out = convert({cut});
+  EXPECT_EQ(out.status, "Done... inconsistent file(s)");
+  const auto t = lines(out.table);
+  ASSERT_EQ(t.size(), 16u);
+  EXPECT_EQ(t[13], "05/03/14 07:39:00\t1.0");
+  EXPECT_EQ(t[14], "05/03/14 07:40:00\t");
+}
+
+TEST(Conversion, Utf8EncodingAndClipboardCopy) {
+  LoggerFileBuilder b;
+  b.name("K\xFChlraum").samples({16});
+  kestrix::TableOptions options;
+  options.encoding = kestrix::Encoding::Utf8;
+  CStringBuilder clipboard;
+  options.clipboardText = &clipboard;
+  const Output out = convert({b}, options);
+  EXPECT_EQ(lines(out.table)[0], "Fichier\tK\xC3\xBChlraum");
+  EXPECT_EQ(lines(out.table)[3],
+            "Date\t\xC2\xB0"
+            "C");
+  EXPECT_EQ(clipboard.ToString(), out.table);
+}
+
+TEST(Conversion, RefusedRuns) {
+  auto kindOf = [](const std::vector<LoggerFileBuilder>& builders) {
+    try {
+      runOf(builders);
+    } catch (const ConversionError& e) {
+      return e.kind();
+    }
+    ADD_FAILURE() << "no error";
+    return ErrorKind::NoFiles;
+  };
+  EXPECT_EQ(kindOf({}), ErrorKind::NoFiles);
+  EXPECT_EQ(kindOf(std::vector<LoggerFileBuilder>(102, startingAt(1, 0, 0, 1))),
+            ErrorKind::TooManyFiles);
+
+  // 165 years apart at 1 s: more steps than 32 bits hold.
+  LoggerFileBuilder early, late;
+  early.intervalCode(0).startBytes({0x00, 0x01, 0x01, 0, 0, 0}).samples({1});
+  late.intervalCode(0).startBytes({0xFF, 0x01, 0x01, 0, 0, 0}).samples({1});
+  EXPECT_EQ(kindOf({early, late}), ErrorKind::OffsetOutOfRange);
+
+  // A lying sample count on a far later start makes the table too long.
+  LoggerFileBuilder later = startingAt(1, 0, 0, 1);
+  later.start(2015, 3, 5, 1, 0, 0).intervalCode(0);
+  try {
+    runOf({startingAt(1, 0, 0, 1).intervalCode(0), later});
+    FAIL() << "no error";
+  } catch (const ConversionError& e) {
+    EXPECT_EQ(e.kind(), ErrorKind::TooManyRows);
+    EXPECT_EQ(e.file(), "UC002.PDB");
+  }
+}
