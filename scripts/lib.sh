@@ -20,7 +20,7 @@ kestrix_gui() {
 
 # Debian packages needed to build and test.
 kestrix_packages() {
-  local pkgs=(g++ cmake ninja-build libgtest-dev googletest libbenchmark-dev clang-format)
+  local pkgs=(g++ cmake ninja-build libgtest-dev googletest libbenchmark-dev clang-format locales)
   if [[ "$(kestrix_gui)" == ON ]]; then
     pkgs+=(qt6-base-dev xvfb xauth)
   fi
@@ -72,4 +72,12 @@ kestrix_build() {
   local targets=()
   (($# > 0)) && targets=(--target "$@")
   cmake --build "$KESTRIX_ROOT/$dir" -j2 "${targets[@]}"
+}
+
+# A comma-decimal locale for the tests of regional settings (skipped where it is missing).
+kestrix_test_locale() {
+  locale -a 2>/dev/null | grep -qix 'de_DE.utf-\?8' && return 0
+  command -v localedef >/dev/null || return 0
+  log "generating the de_DE.UTF-8 locale for the tests"
+  localedef -i de_DE -f UTF-8 de_DE.UTF-8 2>/dev/null || log "could not generate de_DE.UTF-8"
 }
