@@ -226,3 +226,26 @@ TEST(Samples, HugeClaimedCountKeepsMemoryBounded) {
   EXPECT_LE(f.samples.values.size(), 65536u);
   EXPECT_TRUE(f.inconsistent);
 }
+
+TEST(Samples, SingleRecordFileEndsRecordOneAtTheEndOfTheFile) {
+  // Record 1 only, 24 bytes: memory code and offset parameter are read, the
+  // missing factor parameter keeps its default, the claimed samples are absent.
+  LoggerFileBuilder b;
+  b.headerLength(24).memoryCode(4).offsetParam(-5).factorParam(9).samples({}).sampleCount(3);
+  const LoggerFile f = read(b);
+  EXPECT_EQ(f.memorySize, 131072);
+  EXPECT_EQ(f.offsetParam, -5);
+  EXPECT_EQ(f.factorParam, 0);
+  EXPECT_TRUE(f.inconsistent);
+  EXPECT_TRUE(positions(f).empty());
+}
+
+TEST(Samples, PositionsFarBeyondOneMemoryLength) {
+  LoggerFileBuilder b;
+  b.memoryCode(4).wrappedMemory(131072, 300000, [](std::int64_t s) { return s % 32000; });
+  const LoggerFile f = read(b);
+  EXPECT_EQ(f.samples.values.size(), 131072u);
+  EXPECT_EQ(f.samples.at(300000), 300000 % 32000 - 1);
+  EXPECT_EQ(f.samples.at(300000 - 131071), (300000 - 131072) % 32000);
+  EXPECT_FALSE(f.samples.at(300000 - 131072).has_value());
+}
