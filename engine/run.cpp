@@ -29,6 +29,17 @@ std::int64_t divideRoundHalfEven(std::int64_t numerator, std::int64_t denominato
   return q;
 }
 
+// The container name as a column title: a TAB, CR or LF (or any other control
+// byte) from a damaged name would shift the table's columns or split its
+// header lines, so each becomes a blank.
+std::string columnTitle(std::string name) {
+  for (char& c : name) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u < 0x20 || u == 0x7F) c = ' ';
+  }
+  return name;
+}
+
 }  // namespace
 
 LoggerFile readLoggerFile(std::string displayName, std::span<const std::uint8_t> bytes) {
@@ -44,7 +55,7 @@ LoggerFile readLoggerFile(std::string displayName, std::span<const std::uint8_t>
   }
 
   LoggerFile f;
-  f.fileName = container.containerName;
+  f.fileName = columnTitle(container.containerName);
   f.loggerId = h.loggerId;
   f.typeCode = h.typeCode;
   f.channelCount = channelCountOf(h.typeCode);

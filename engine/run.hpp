@@ -13,7 +13,8 @@ namespace kestrix {
 // One logger file as the table needs it.
 struct LoggerFile {
   std::string displayName;  // how the user named the file; used in messages
-  std::string fileName;     // the container name (Windows-1252 bytes): the column title
+  // The container name (Windows-1252 bytes), control bytes blanked: the column title.
+  std::string fileName;
   std::int32_t loggerId = 0;
   std::uint8_t typeCode = 0;
   int channelCount = 1;

@@ -1,0 +1,223 @@
+// Fuzz entry over the whole engine: bytes -> logger file(s) -> run -> table in memory.
+//
+// The input is one logger file, or several joined by the 8 bytes "KSTXNEXT"
+// (at most four files), so that runs where the time axis combines files are
+// fuzzed too. Every file is read, the files that read well make one run, and
+// the run's table is written into memory with the clipboard copy. Refusals
+// (ConversionError) are the expected outcome for most inputs; anything else
+// escaping, a sanitizer report or a broken invariant below is a finding.
+//
+// Tables are bounded: a few header bytes can ask for up to limits::maxRows
+// (16,777,216) rows, some 300 MiB of text, which is legitimate output but
+// would make each such input take seconds and gigabytes; even 100,000 rows
+// cost a tenth of a second under the sanitizers and would starve the fuzzer.
+// Above kMaxRows rows (or kMaxTableBytes of estimated text) the harness
+// renders, through TableText (the code that builds every row), only the rows
+// where something changes: the first and last ones, and for every file the
+// rows around its first and last sample and around the end of its overflow
+// marking.
+#include <CStringBuilder.hpp>
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "error.hpp"
+#include "files.hpp"
+#include "limits.hpp"
+#include "recording.hpp"
+#include "run.hpp"
+#include "table.hpp"
+
+namespace {
+
+constexpr std::string_view kNextFile = "KSTXNEXT";
+constexpr std::size_t kMaxFiles = 4;
+constexpr std::int64_t kMaxRows = 20'000;
+constexpr std::int64_t kMaxTableBytes = std::int64_t{2} << 20;
+constexpr std::int64_t kEdgeRows = 64;
+
+[[noreturn]] void broken(const char* what, const std::string& detail = {}) {
+  std::fprintf(stderr, "invariant broken: %s %s\n", what, detail.c_str());
+  std::abort();
+}
+
+void check(bool ok, const char* what, const std::string& detail = {}) {
+  if (!ok) broken(what, detail);
+}
+
+// Messages name the file they are about and say something.
+void checkMessage(const kestrix::ConversionError& e, const std::string& file) {
+  const std::string message = e.what();
+  check(e.file() == file, "error names another file:", message);
+  check(!e.detail().empty() && message == (file.empty() ? "" : file + ": ") + e.detail(),
+        "malformed message:", message);
+  check(message.find('\n') == std::string::npos && message.find('\r') == std::string::npos,
+        "message spans lines:", message);
+}
+
+std::vector<std::string_view> splitFiles(std::string_view input) {
+  std::vector<std::string_view> parts;
+  while (parts.size() + 1 < kMaxFiles) {
+    const std::size_t at = input.find(kNextFile);
+    if (at == std::string_view::npos) break;
+    parts.push_back(input.substr(0, at));
+    input.remove_prefix(at + kNextFile.size());
+  }
+  parts.push_back(input);
+  return parts;
+}
+
+std::size_t count(std::string_view text, std::string_view what) {
+  std::size_t n = 0;
+  for (std::size_t at = text.find(what); at != std::string_view::npos;
+       at = text.find(what, at + what.size())) {
+    ++n;
+  }
+  return n;
+}
+
+void checkFile(const kestrix::LoggerFile& f) {
+  check(f.channelCount == 1 || f.channelCount == 2, "channel count");
+  check(f.memorySize * f.channelCount == 65536 || f.memorySize * f.channelCount == 131072,
+        "memory size");
+  check(std::find(kestrix::intervalTable.begin(), kestrix::intervalTable.end(), f.interval) !=
+            kestrix::intervalTable.end(),
+        "interval");
+  // The loader keeps at most one logger memory, whatever the header claims.
+  check(f.samples.values.size() <= 131072, "sample column larger than a logger memory");
+  check(f.samples.values.size() == f.samples.present.size(), "sample column sizes differ");
+  check(f.samples.base >= 0, "negative column base");
+}
+
+// Every data row: a date, then one TAB before each channel's cell.
+void checkRow(std::string_view row, int channels, const std::string& where) {
+  check(row.size() >= 17, "row shorter than its date", where);
+  check(count(row, "\t") == static_cast<std::size_t>(channels), "row has a wrong column count",
+        where + ": " + std::string(row));
+  check(row.find('\r') == std::string_view::npos && row.find('\n') == std::string_view::npos,
+        "line break inside a row", where);
+}
+
+void writeWholeTable(const kestrix::ConversionRun& run, int channels, bool utf8) {
+  kestrix::TableOptions options;
+  options.encoding = utf8 ? kestrix::Encoding::Utf8 : kestrix::Encoding::Windows1252;
+  std::vector<int> progress;
+  options.progress = [&progress](int percent) { progress.push_back(percent); };
+  CStringBuilder clipboard;
+  options.clipboardText = &clipboard;
+  kestrix::StringSink sink;
+  const std::string status = kestrix::writeTable(run, sink, options);
+
+  check(status == kestrix::closingStatus(run.inconsistentFlag), "closing status");
+  check(clipboard.ToString() == sink.data, "clipboard text differs from the table");
+  const std::string_view table = sink.data;
+  check(table.size() >= 2 && table.substr(table.size() - 2) == "\r\n", "table ends without CR LF");
+  const std::int64_t rows = std::max<std::int64_t>(run.totalRows, 0);
+  check(count(table, "\r\n") == static_cast<std::size_t>(4 + rows), "line count",
+        std::to_string(count(table, "\r\n")) + " lines for " + std::to_string(rows) + " rows");
+
+  std::size_t from = 0;
+  for (std::int64_t line = 1; line <= 4 + rows; ++line) {
+    const std::size_t end = table.find("\r\n", from);
+    const std::string_view text = table.substr(from, end - from);
+    if (line > 4) {
+      checkRow(text, channels, "row " + std::to_string(line - 4));
+    } else {
+      // Header lines: one field per channel, however odd the container names.
+      check(count(text, "\t") == static_cast<std::size_t>(channels),
+            "header line has a wrong column count",
+            "line " + std::to_string(line) + ": " + std::string(text));
+    }
+    from = end + 2;
+  }
+
+  for (std::size_t i = 0; i < progress.size(); ++i) {
+    check(progress[i] >= 1 && progress[i] <= 100, "progress out of range");
+    check(i == 0 || progress[i] > progress[i - 1], "progress not rising");
+  }
+  check(rows == 0 || (!progress.empty() && progress.back() == 100), "progress does not end at 100");
+}
+
+void renderEdgeRows(const kestrix::ConversionRun& run, int channels) {
+  const kestrix::TableText text(run, kestrix::Regional{});
+  check(count(text.headerLines(), "\r\n") == 4, "header is not four lines");
+
+  std::vector<std::int64_t> around{1, run.totalRows - kEdgeRows};
+  for (std::size_t j = 0; j < run.files.size(); ++j) {
+    const kestrix::LoggerFile& f = run.files[j];
+    const std::int64_t first = std::int64_t{run.stepOffsets[j]} + 1;
+    const std::int64_t margin = 120 / run.interval;
+    around.push_back(first);
+    around.push_back(first + f.sampleCount);
+    around.push_back(first + std::int64_t{f.sampleCount} + margin - f.memorySize);
+  }
+  std::vector<std::int64_t> rows;
+  for (std::int64_t centre : around) {
+    for (std::int64_t r = centre - 2; r < centre + kEdgeRows; ++r) {
+      if (r >= 1 && r <= run.totalRows) rows.push_back(r);
+    }
+  }
+  std::sort(rows.begin(), rows.end());
+  rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+  for (std::int64_t r : rows) {
+    std::string row;
+    text.appendRow(r, row);
+    checkRow(row, channels, "row " + std::to_string(r));
+  }
+}
+
+void convert(std::string_view input) {
+  std::vector<kestrix::LoggerFile> files;
+  int fileNumber = 0;
+  for (std::string_view part : splitFiles(input)) {
+    const std::string name = "UC00" + std::to_string(++fileNumber) + ".PDB";
+    const auto* data = reinterpret_cast<const std::uint8_t*>(part.data());
+    try {
+      files.push_back(kestrix::readLoggerFile(name, {data, part.size()}));
+      checkFile(files.back());
+    } catch (const kestrix::ConversionError& e) {
+      checkMessage(e, name);
+    }
+  }
+  if (files.empty()) return;
+
+  kestrix::ConversionRun run;
+  try {
+    run = kestrix::makeRun(std::move(files));
+  } catch (const kestrix::ConversionError& e) {
+    checkMessage(e, e.file());
+    return;
+  }
+  check(run.totalRows <= kestrix::limits::maxRows, "table longer than the row limit");
+  check(run.stepOffsets.size() == run.files.size(), "one offset per file");
+  int channels = 0;
+  for (std::size_t j = 0; j < run.files.size(); ++j) {
+    check(run.stepOffsets[j] >= 0, "negative offset");
+    channels += run.files[j].channelCount;
+  }
+
+  // Per row: the date, and per channel a TAB and at most "overflow" or a number.
+  const std::int64_t estimate = std::max<std::int64_t>(run.totalRows, 0) * (20 + 12 * channels);
+  if (run.totalRows <= kMaxRows && estimate <= kMaxTableBytes) {
+    writeWholeTable(run, channels, input.size() % 2 == 1);
+  } else {
+    renderEdgeRows(run, channels);
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  try {
+    convert({reinterpret_cast<const char*>(data), size});
+  } catch (const std::exception& e) {
+    broken("exception escaped:", e.what());
+  }
+  return 0;
+}
