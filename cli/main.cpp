@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -99,6 +100,17 @@ std::optional<Options> parse(int argc, char** argv) {
 
 // `progressShown` tells main to end the progress line before a message.
 int convert(const Options& o, bool& progressShown) {
+  // The table would replace a logger file given by mistake as the output.
+  if (o.output) {
+    for (const std::string& name : o.files) {
+      std::error_code ec;
+      if (std::filesystem::equivalent(*o.output, name, ec)) {
+        throw kestrix::ConversionError(kestrix::ErrorKind::CannotWrite, *o.output,
+                                       "is one of the logger files given; it is not overwritten");
+      }
+    }
+  }
+
   std::vector<kestrix::LoggerFile> files;
   files.reserve(o.files.size());
   for (const std::string& name : o.files) {

@@ -74,7 +74,9 @@ AtomicFileSink::AtomicFileSink(fs::path target) : target_(std::move(target)) {
   const fs::path folder = target_.has_parent_path() ? target_.parent_path() : fs::path(".");
   for (int attempt = 0; attempt < 100 && !file_; ++attempt) {
     const std::string suffix = std::to_string(random() % 1000000000u);
-    temporary_ = folder / ("." + target_.filename().string() + "." + suffix + ".tmp");
+    // Within the 255 bytes a file name may have, however long the target's.
+    const std::string stem = target_.filename().string().substr(0, 200);
+    temporary_ = folder / ("." + stem + "." + suffix + ".tmp");
     file_ = std::fopen(temporary_.c_str(), "wbx");
     if (!file_ && errno != EEXIST) {
       const int error = errno;

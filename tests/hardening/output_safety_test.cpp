@@ -1,0 +1,317 @@
+// kestrix-convert run as a process where writing the table goes wrong: every
+// failure gives a clear message and exit status 1, and an earlier table stays
+// byte for byte. Then file names with blanks, non-ASCII bytes and long paths.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <logger_file_builder.hpp>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+using kestrix::testing::LoggerFileBuilder;
+
+namespace {
+
+struct Result {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string slurp(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void spit(const fs::path& p, const std::string& bytes) {
+  std::ofstream(p, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+// Every byte value once, and line ends of both kinds: an earlier "table" that
+// any rewriting or re-encoding would change.
+std::string earlierTable() {
+  std::string s = "earlier\r\ntable\n";
+  for (int i = 0; i < 256; ++i) s.push_back(static_cast<char>(i));
+  return s;
+}
+
+class OutputSafety : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("kestrix-output-" + std::to_string(::getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    LoggerFileBuilder b;
+    b.name("Room 1");
+    for (int i = 0; i < 3000; ++i) samples_.push_back(static_cast<std::int16_t>(400 + i % 50));
+    b.samples(samples_);
+    input_ = dir_ / "UC001.PDB";
+    ASSERT_TRUE(b.writeTo(input_.string()));
+  }
+  void TearDown() override {
+    std::error_code ec;
+    fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::remove_all(dir_, ec);
+  }
+
+  // Runs kestrix-convert in `cwd` (the test folder by default) with `args`,
+  // no shell in between; `inChild` runs in the child just before the program.
+  Result run(const std::vector<std::string>& args, const std::function<void()>& inChild = {},
+             const fs::path& cwd = {}) {
+    const fs::path out = dir_ / ".stdout", err = dir_ / ".stderr";
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      if (::chdir((cwd.empty() ? dir_ : cwd).c_str()) != 0) ::_exit(126);
+      const int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      const int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      const int in = ::open("/dev/null", O_RDONLY);
+      if (o < 0 || e < 0 || in < 0) ::_exit(126);
+      ::dup2(in, 0);
+      ::dup2(o, 1);
+      ::dup2(e, 2);
+      ::setenv("LC_ALL", "C", 1);
+      if (inChild) inChild();
+      std::vector<char*> argv{const_cast<char*>(KESTRIX_CONVERT)};
+      for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+      argv.push_back(nullptr);
+      ::execv(KESTRIX_CONVERT, argv.data());
+      ::_exit(127);
+    }
+    int raw = 0;
+    ::waitpid(pid, &raw, 0);
+    Result r;
+    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+    r.out = slurp(out);
+    r.err = slurp(err);
+    return r;
+  }
+
+  // Names in `folder` other than the test's own files: a temporary file left
+  // behind shows up here.
+  std::vector<std::string> strayFiles(const fs::path& folder,
+                                      const std::vector<std::string>& expected) const {
+    std::vector<std::string> stray;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+      const std::string name = entry.path().filename().string();
+      if (name == ".stdout" || name == ".stderr" || name == "UC001.PDB") continue;
+      if (std::find(expected.begin(), expected.end(), name) == expected.end()) {
+        stray.push_back(name);
+      }
+    }
+    return stray;
+  }
+
+  std::string goodTable() {
+    const Result r = run({"-q", "UC001.PDB"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    return r.out;
+  }
+
+  fs::path dir_;
+  fs::path input_;
+  std::vector<std::int16_t> samples_;
+};
+
+const std::string kProgram = "kestrix-convert: ";
+
+}  // namespace
+
+TEST_F(OutputSafety, FoldersThatCannotBeWrittenIn) {
+  // A folder path through a regular file: no one can create a file there,
+  // root included.
+  spit(dir_ / "plain", "not a folder");
+  Result r = run({"-o", "plain/uc1.txt", "UC001.PDB"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, kProgram + "plain/uc1.txt: cannot create a file in plain: Not a directory\n");
+
+  r = run({"-o", "missing/uc1.txt", "UC001.PDB"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, kProgram +
+                       "missing/uc1.txt: cannot create a file in missing: No such file or "
+                       "directory\n");
+
+  // /proc takes no new file from anyone; its reason differs between kernels.
+  r = run({"-o", "/proc/uc1.txt", "UC001.PDB"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err.rfind(kProgram + "/proc/uc1.txt: cannot create a file in /proc: ", 0), 0u)
+      << r.err;
+  EXPECT_TRUE(r.out.empty());
+
+  // Permission bits stop everyone but root.
+  if (::geteuid() != 0) {
+    fs::create_directory(dir_ / "locked");
+    spit(dir_ / "locked" / "uc1.txt", earlierTable());
+    fs::permissions(dir_ / "locked", fs::perms::owner_read | fs::perms::owner_exec);
+    r = run({"-o", "locked/uc1.txt", "UC001.PDB"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err,
+              kProgram + "locked/uc1.txt: cannot create a file in locked: Permission denied\n");
+    fs::permissions(dir_ / "locked", fs::perms::owner_all);
+    EXPECT_EQ(slurp(dir_ / "locked" / "uc1.txt"), earlierTable());
+  }
+  EXPECT_EQ(strayFiles(dir_, {"plain", "locked"}), std::vector<std::string>{});
+}
+
+TEST_F(OutputSafety, OutputPathThatIsAFolder) {
+  fs::create_directory(dir_ / "tables");
+  spit(dir_ / "tables" / "uc1.txt", earlierTable());
+  for (const std::string path : {"tables", "tables/", "."}) {
+    const Result r = run({"-o", path, "UC001.PDB"});
+    EXPECT_EQ(r.status, 1) << path;
+    EXPECT_EQ(r.err, kProgram + path + ": is a folder\n");
+  }
+  EXPECT_EQ(slurp(dir_ / "tables" / "uc1.txt"), earlierTable());
+  EXPECT_EQ(strayFiles(dir_ / "tables", {"uc1.txt"}), std::vector<std::string>{});
+}
+
+TEST_F(OutputSafety, FullDisk) {
+  // A device is written in place; /dev/full refuses every byte.
+  Result r = run({"-o", "/dev/full", "UC001.PDB"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, kProgram + "/dev/full: write error: No space left on device\n");
+
+  // Standard output on a full disk.
+  r = run({"UC001.PDB"}, [] {
+    const int full = ::open("/dev/full", O_WRONLY);
+    if (full >= 0) ::dup2(full, 1);
+  });
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, kProgram + "standard output: write error: No space left on device\n");
+}
+
+TEST_F(OutputSafety, EarlierTableSurvivesEveryFailedRun) {
+  const fs::path table = dir_ / "uc1.txt";
+  LoggerFileBuilder corrupt;
+  corrupt.samples({400}).truncateTo(100);
+  ASSERT_TRUE(corrupt.writeTo((dir_ / "UC002.PDB").string()));
+
+  struct Case {
+    std::vector<std::string> args;
+    std::function<void()> inChild;
+    std::string message;
+  };
+  const std::vector<Case> cases{
+      {{"-o", "uc1.txt", "UC001.PDB", "UC002.PDB"},
+       {},
+       "UC002.PDB: recording header cut short by the end of the file"},
+      {{"-o", "uc1.txt", "UC001.PDB", "UC404.PDB"},
+       {},
+       "UC404.PDB: cannot open: No such file or directory"},
+      // The disk fills up in the middle of the table: files may grow to 8 KiB
+      // only, and the table is some 60 KiB.
+      {{"-o", "uc1.txt", "UC001.PDB"},
+       [] {
+         std::signal(SIGXFSZ, SIG_IGN);
+         const rlimit small{8192, 8192};
+         ::setrlimit(RLIMIT_FSIZE, &small);
+       },
+       "uc1.txt: write error: File too large"},
+  };
+  for (const Case& c : cases) {
+    spit(table, earlierTable());
+    const Result r = run(c.args, c.inChild);
+    EXPECT_EQ(r.status, 1) << c.message;
+    EXPECT_EQ(r.err, kProgram + c.message + "\n");
+    EXPECT_EQ(slurp(table), earlierTable()) << c.message;
+    EXPECT_EQ(strayFiles(dir_, {"uc1.txt", "UC002.PDB"}), std::vector<std::string>{}) << c.message;
+  }
+  // And a run that goes well replaces it.
+  EXPECT_EQ(run({"-q", "-o", "uc1.txt", "UC001.PDB"}).status, 0);
+  EXPECT_EQ(slurp(table), goodTable());
+}
+
+// Found while testing: "-o UC001.PDB UC001.PDB" replaced the logger file with
+// its own table.
+TEST_F(OutputSafety, LoggerFileGivenAsOutputIsNotOverwritten) {
+  const std::string logger = slurp(input_);
+  fs::create_symlink("UC001.PDB", dir_ / "link.txt");
+  for (const std::string output : {"UC001.PDB", "./UC001.PDB", "link.txt"}) {
+    const Result r = run({"-o", output, "UC001.PDB"});
+    EXPECT_EQ(r.status, 1) << output;
+    EXPECT_EQ(r.err, kProgram + output +
+                         ": is one of the logger files given; it is not "
+                         "overwritten\n");
+    EXPECT_EQ(slurp(input_), logger) << output;
+  }
+}
+
+TEST_F(OutputSafety, FileNamesWithBlanksAndNonAsciiBytes) {
+  const std::string expected = goodTable();
+  // UTF-8 names, a name in Latin-1 (byte E9, no valid UTF-8), a name that
+  // starts with a dash (after "--").
+  const fs::path folder = dir_ / "Données été 2014";
+  fs::create_directory(folder);
+  const std::vector<std::pair<std::string, std::string>> names{
+      {"Kühlraum Nord (Kopie).PDB", "Tabelle für März.txt"},
+      {"caf\xE9 #1.PDB", "r\xE9sum\xE9 table.txt"},
+      {"-dash.PDB", "-table.txt"},
+      {" leading and trailing blanks .PDB", " uc1 .txt"},
+  };
+  for (const auto& [input, output] : names) {
+    fs::copy_file(input_, folder / input);
+    const Result r = run({"-q", "-o", output, "--", input}, {}, folder);
+    EXPECT_EQ(r.status, 0) << input << ": " << r.err;
+    EXPECT_EQ(slurp(folder / output), expected) << output;
+  }
+  // The same names in messages, byte for byte.
+  Result r = run({"Kühlraum Süd.PDB"}, {}, folder);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, kProgram + "Kühlraum Süd.PDB: cannot open: No such file or directory\n");
+  r = run({"-o", "caf\xE9 #1.PDB", "caf\xE9 #1.PDB"}, {}, folder);
+  EXPECT_EQ(r.err, kProgram +
+                       "caf\xE9 #1.PDB: is one of the logger files given; it is not "
+                       "overwritten\n");
+  EXPECT_EQ(strayFiles(folder, {}).size(), 2 * names.size());
+}
+
+// Found while testing: an output name of 241 to 255 bytes could not be
+// written, since the temporary file beside it took the name plus 15 bytes.
+TEST_F(OutputSafety, LongPathsAndTheLongestFileName) {
+  const std::string expected = goodTable();
+  // Some 3000 bytes of folders, 200 bytes each.
+  fs::path deep = dir_;
+  for (char level = 'a'; level < 'a' + 15; ++level) deep /= std::string(198, level) + "é";
+  fs::create_directories(deep);
+  fs::copy_file(input_, deep / "UC001.PDB");
+  const std::string longest = std::string(251, 'L') + ".txt";  // 255 bytes
+  const fs::path table = deep / longest;
+  spit(table, earlierTable());
+
+  Result r = run({"-q", "-o", table.string(), (deep / "UC001.PDB").string()});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(slurp(table), expected);
+  EXPECT_EQ(strayFiles(deep, {longest}), std::vector<std::string>{});
+
+  // Relative to a deep working folder, too.
+  r = run({"-q", "-o", "uc1.txt", "UC001.PDB"}, {}, deep);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(slurp(deep / "uc1.txt"), expected);
+
+  // One byte more than a name may have, and a path longer than any path.
+  const std::string tooLong = std::string(252, 'L') + ".txt";
+  r = run({"-o", tooLong, "UC001.PDB"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find(": File name too long\n"), std::string::npos) << r.err;
+  const std::string hugePath = (deep / deep.lexically_relative(dir_) / "uc1.txt").string();
+  r = run({"-o", hugePath, "UC001.PDB"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find(": File name too long\n"), std::string::npos) << r.err.substr(0, 200);
+  r = run({hugePath});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find(": cannot open: File name too long\n"), std::string::npos)
+      << r.err.substr(0, 200);
+}
