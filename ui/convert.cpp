@@ -1,0 +1,41 @@
+#include "convert.hpp"
+
+#include <algorithm>
+#include <utility>
+
+#include "files.hpp"
+#include "run.hpp"
+#include "table.hpp"
+
+namespace kestrix::ui {
+
+std::string convertFiles(const RunRequest& request) {
+  std::vector<LoggerFile> files;
+  files.reserve(request.names.size());
+  for (const std::string& name : request.names) {
+    const auto bytes = readInputFile(request.folder / name, name);
+    files.push_back(readLoggerFile(name, bytes));
+  }
+  const ConversionRun run = makeRun(std::move(files));
+
+  AtomicFileSink sink(request.target);
+  TableOptions options;
+  options.regional = request.regional;
+  options.progress = request.progress;
+  options.clipboardText = request.clipboardText;
+  std::string status = writeTable(run, sink, options);
+  sink.commit();
+  return status;
+}
+
+}  // namespace kestrix::ui
+
+namespace kestrix::ui {
+
+bool fitsClipboard(std::string_view text) {
+  auto lines = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+  if (!text.empty() && text.back() != '\n') ++lines;
+  return lines <= clipboardMaxLines;
+}
+
+}  // namespace kestrix::ui

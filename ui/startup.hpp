@@ -1,0 +1,51 @@
+// The start-up step: window mode or command-line mode. No Qt here, so that
+// command-line mode runs without a display.
+#pragma once
+
+#include <filesystem>
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "regional.hpp"
+
+namespace kestrix::ui {
+
+// The table's name when the command line names none.
+inline constexpr std::string_view defaultOutputName = "uc1.txt";
+
+// Exit statuses of command-line mode.
+inline constexpr int exitConverted = 0;
+inline constexpr int exitConversionFailed = 1;
+inline constexpr int exitBadArguments = 2;
+
+// The argument text: argv[1] onward joined by single blanks.
+std::string argumentText(int argc, const char* const* argv);
+
+// The text cut at every single blank: two blanks in a row give an empty word.
+// Quotation marks are ordinary characters.
+std::vector<std::string> splitWords(std::string_view text);
+
+struct CommandLine {
+  std::string dataFile;   // word 1, ends in ".pdb"
+  std::string tableFile;  // word 2, ends in ".txt"
+};
+
+// Command-line mode when word 1 ends exactly in ".pdb" and word 2 exactly in
+// ".txt" (letter case counts); further words are ignored. Otherwise nothing:
+// window mode.
+std::optional<CommandLine> commandLineMode(std::string_view argumentText);
+
+// The folder of the running executable, where tables are written.
+std::filesystem::path programDirectory();
+
+// Converts the one file named by word 1, looked up among the logger files of
+// `currentDir`, into `outputDir` / word 2. Messages go to `err`. Returns
+// exitConverted, exitConversionFailed or exitBadArguments.
+int runCommandLine(const CommandLine& words, const std::filesystem::path& currentDir,
+                   const std::filesystem::path& outputDir, const Regional& regional,
+                   std::ostream& err);
+
+}  // namespace kestrix::ui
