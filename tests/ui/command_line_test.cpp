@@ -1,0 +1,92 @@
+// The program started as a process in command-line mode, with no display at all.
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+
+#include "logger_file_builder.hpp"
+#include "temp_folder.hpp"
+
+namespace fs = std::filesystem;
+using kestrix::testing::LoggerFileBuilder;
+using kestrix::testing::readFile;
+using kestrix::testing::TempFolder;
+using kestrix::testing::writeFile;
+
+namespace {
+
+struct Outcome {
+  bool exited = false;  // false: ended by a signal
+  int status = -1;
+  std::string errors;
+};
+
+class ProgramWithoutDisplay : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // A copy of the program in a folder of its own: tables go beside it.
+    fs::copy_file(KESTRIX_EXE, program / "kestrix");
+    LoggerFileBuilder b;
+    b.name("Room 1").loggerId(0x1A2B).start(2014, 3, 5, 7, 30, 0).intervalCode(7).typeCode(1);
+    b.samples({400, 401, 402});
+    ASSERT_TRUE(b.writeTo((data / "UC1.pdb").string()));
+    writeFile(data / "uc2.pdb", "cut short");
+  }
+
+  // Runs the program in the data folder with no display and no Qt platform set.
+  Outcome run(const std::string& arguments) {
+    const std::string command = "cd '" + data.path().string() +
+                                "' && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM '" +
+                                (program / "kestrix").string() + "' " + arguments + " 2>'" +
+                                (scratch / "errors").string() + "' </dev/null >/dev/null";
+    const int raw = std::system(command.c_str());
+    Outcome outcome;
+    outcome.exited = WIFEXITED(raw);
+    outcome.status = outcome.exited ? WEXITSTATUS(raw) : -1;
+    outcome.errors = readFile(scratch / "errors");
+    return outcome;
+  }
+
+  TempFolder program;
+  TempFolder data;
+  TempFolder scratch;
+};
+
+TEST_F(ProgramWithoutDisplay, ConvertsIntoItsOwnFolderAndEnds) {
+  const Outcome outcome = run("UC1.pdb day.txt ignored.txt");
+  EXPECT_TRUE(outcome.exited);
+  EXPECT_EQ(outcome.status, 0) << outcome.errors;
+  EXPECT_EQ(outcome.errors, "");
+  const std::string table = readFile(program / "day.txt");
+  EXPECT_TRUE(table.starts_with("Fichier\tRoom 1\r\n\t00001A2B\r\n")) << table;
+  EXPECT_FALSE(fs::exists(data / "day.txt"));
+  EXPECT_FALSE(fs::exists(program / "ignored.txt"));
+}
+
+TEST_F(ProgramWithoutDisplay, AnUnknownFileIsRefusedWithStatus2) {
+  const Outcome outcome = run("uc9.pdb day.txt");
+  EXPECT_TRUE(outcome.exited);
+  EXPECT_EQ(outcome.status, 2);
+  EXPECT_NE(outcome.errors.find("uc9.pdb"), std::string::npos) << outcome.errors;
+  EXPECT_FALSE(fs::exists(program / "day.txt"));
+}
+
+TEST_F(ProgramWithoutDisplay, AConversionErrorEndsWithStatus1) {
+  writeFile(program / "day.txt", "earlier");
+  const Outcome outcome = run("uc2.pdb day.txt");
+  EXPECT_TRUE(outcome.exited);
+  EXPECT_EQ(outcome.status, 1);
+  EXPECT_NE(outcome.errors.find("uc2.pdb"), std::string::npos) << outcome.errors;
+  EXPECT_EQ(readFile(program / "day.txt"), "earlier");
+}
+
+TEST_F(ProgramWithoutDisplay, WordsThatFailTheTestMeanWindowMode) {
+  // Window mode needs a display, so without one the program cannot succeed,
+  // and above all it converts nothing.
+  const Outcome outcome = run("UC1.PDB day.txt");
+  EXPECT_FALSE(outcome.exited && outcome.status == 0);
+  EXPECT_FALSE(fs::exists(program / "day.txt"));
+}
+
+}  // namespace
