@@ -64,12 +64,26 @@ TEST_F(ProgramWithoutDisplay, ConvertsIntoItsOwnFolderAndEnds) {
   EXPECT_FALSE(fs::exists(program / "ignored.txt"));
 }
 
-TEST_F(ProgramWithoutDisplay, AnUnknownFileIsRefusedWithStatus2) {
-  const Outcome outcome = run("uc9.pdb day.txt");
-  EXPECT_TRUE(outcome.exited);
-  EXPECT_EQ(outcome.status, 2);
-  EXPECT_NE(outcome.errors.find("uc9.pdb"), std::string::npos) << outcome.errors;
-  EXPECT_FALSE(fs::exists(program / "day.txt"));
+TEST_F(ProgramWithoutDisplay, NamesTheFileListWouldNotShowAreRefusedWithStatus2) {
+  writeFile(data / "data.pdb", readFile(data / "UC1.pdb"));
+  struct Case {
+    const char* arguments;
+    const char* named;  // the word the message must name
+  };
+  const Case refused[] = {
+      {"uc9.pdb day.txt", "uc9.pdb"},            // no such file
+      {"data.pdb day.txt", "data.pdb"},          // not of the form uc*.pdb
+      {"uc1.pdb day.txt", "uc1.pdb"},            // the file is UC1.pdb
+      {"../x/UC1.pdb day.txt", "../x/UC1.pdb"},  // not in the current folder
+      {"UC1.pdb sub/day.txt", "sub/day.txt"},    // the table goes into the program's folder
+  };
+  for (const Case& c : refused) {
+    const Outcome outcome = run(c.arguments);
+    EXPECT_TRUE(outcome.exited) << c.arguments;
+    EXPECT_EQ(outcome.status, 2) << c.arguments;
+    EXPECT_NE(outcome.errors.find(c.named), std::string::npos) << outcome.errors;
+  }
+  EXPECT_EQ(std::distance(fs::directory_iterator(program.path()), fs::directory_iterator()), 1);
 }
 
 TEST_F(ProgramWithoutDisplay, AConversionErrorEndsWithStatus1) {

@@ -1,18 +1,12 @@
-// The start-up word test, the folder lists and command-line mode, without Qt.
+// The start-up word test and the folder lists, without Qt.
 
 #include <gtest/gtest.h>
 
-#include <sstream>
-
-#include "convert.hpp"
 #include "folders.hpp"
-#include "logger_file_builder.hpp"
 #include "startup.hpp"
 #include "temp_folder.hpp"
 
 namespace fs = std::filesystem;
-using kestrix::testing::LoggerFileBuilder;
-using kestrix::testing::readFile;
 using kestrix::testing::TempFolder;
 using kestrix::testing::writeFile;
 using namespace kestrix::ui;
@@ -107,65 +101,6 @@ TEST(Volumes, RealFileSystemsOnlyFromTheMountTable) {
   const auto mounted = mountedVolumes();
   ASSERT_FALSE(mounted.empty());
   EXPECT_GE(volumeHolding(mounted, fs::current_path()), 0);
-}
-
-TEST(Clipboard, AtMostASpreadsheetOfLines) {
-  std::string text;
-  for (std::size_t i = 0; i < clipboardMaxLines; ++i) text += "\r\n";
-  EXPECT_TRUE(fitsClipboard(text));
-  EXPECT_FALSE(fitsClipboard(text + "x"));
-  EXPECT_FALSE(fitsClipboard(text + "\r\n"));
-  EXPECT_TRUE(fitsClipboard(""));
-}
-
-class CommandLineMode : public ::testing::Test {
- protected:
-  void SetUp() override {
-    LoggerFileBuilder b;
-    b.name("Room 1").loggerId(0x1A2B).start(2014, 3, 5, 7, 30, 0).intervalCode(7).typeCode(1);
-    b.samples({400, 401, 402});
-    ASSERT_TRUE(b.writeTo((data / "UC1.pdb").string()));
-    writeFile(data / "uc2.pdb", "too short");
-    writeFile(data / "data.pdb", readFile(data / "UC1.pdb"));
-  }
-
-  int run(const std::string& text) {
-    const auto words = commandLineMode(text);
-    EXPECT_TRUE(words) << text;
-    return runCommandLine(*words, data.path(), program.path(), {}, messages);
-  }
-
-  TempFolder data;
-  TempFolder program;
-  std::ostringstream messages;
-};
-
-TEST_F(CommandLineMode, ConvertsTheNamedFileIntoTheProgramFolder) {
-  EXPECT_EQ(run("UC1.pdb table.txt"), exitConverted);
-  const std::string table = readFile(program / "table.txt");
-  EXPECT_TRUE(table.starts_with("Fichier\tRoom 1\r\n\t00001A2B\r\n")) << table;
-  EXPECT_NE(table.find("05/03/14 07:32:00\t"), std::string::npos) << table;
-  EXPECT_EQ(messages.str(), "");
-}
-
-TEST_F(CommandLineMode, RefusesNamesTheFileListWouldNotShow) {
-  writeFile(program / "table.txt", "earlier");
-  EXPECT_EQ(run("uc9.pdb table.txt"), exitBadArguments);   // no such file
-  EXPECT_EQ(run("data.pdb table.txt"), exitBadArguments);  // outside "uc*.pdb"
-  EXPECT_EQ(run("uc1.pdb table.txt"), exitBadArguments);   // the file is UC1.pdb
-  EXPECT_EQ(run("../x/UC1.pdb table.txt"), exitBadArguments);
-  EXPECT_EQ(run("UC1.pdb sub/table.txt"), exitBadArguments);
-  EXPECT_NE(messages.str().find("uc9.pdb"), std::string::npos) << messages.str();
-  EXPECT_NE(messages.str().find("sub/table.txt"), std::string::npos) << messages.str();
-  EXPECT_EQ(readFile(program / "table.txt"), "earlier");
-}
-
-TEST_F(CommandLineMode, AFailedConversionNamesTheFileAndKeepsTheOldTable) {
-  writeFile(program / "table.txt", "earlier");
-  EXPECT_EQ(run("uc2.pdb table.txt"), exitConversionFailed);
-  EXPECT_NE(messages.str().find("uc2.pdb"), std::string::npos) << messages.str();
-  EXPECT_EQ(readFile(program / "table.txt"), "earlier");
-  EXPECT_EQ(std::distance(fs::directory_iterator(program.path()), fs::directory_iterator()), 1);
 }
 
 }  // namespace
