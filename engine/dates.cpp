@@ -81,4 +81,36 @@ void appendRowDate(std::int64_t seconds, const Regional& regional, std::string& 
   append2(t.second, out);
 }
 
+RowDateText::RowDateText(std::int64_t first, int step, const Regional& regional)
+    : seconds_(first), step_(step), regional_(regional) {
+  setDay();
+}
+
+void RowDateText::setDay() {
+  text_.clear();
+  appendRowDate(seconds_, regional_, text_);
+  const std::int64_t rest = seconds_ % 86400;
+  secondOfDay_ = static_cast<int>(rest < 0 ? rest + 86400 : rest);
+  const std::size_t timeSize = 6 + 2 * regional_.timeSeparator.size();
+  timeAt_ = text_.size() - timeSize;
+  minuteAt_ = timeAt_ + 2 + regional_.timeSeparator.size();
+  secondAt_ = minuteAt_ + 2 + regional_.timeSeparator.size();
+}
+
+void RowDateText::next() {
+  seconds_ += step_;
+  secondOfDay_ += step_;
+  if (secondOfDay_ >= 86400) {
+    setDay();
+    return;
+  }
+  const auto put2 = [this](std::size_t at, int v) {
+    text_[at] = static_cast<char>('0' + v / 10);
+    text_[at + 1] = static_cast<char>('0' + v % 10);
+  };
+  put2(timeAt_, secondOfDay_ / 3600);
+  put2(minuteAt_, secondOfDay_ / 60 % 60);
+  put2(secondAt_, secondOfDay_ % 60);
+}
+
 }  // namespace kestrix

@@ -1,5 +1,6 @@
 #include "files.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <random>
@@ -32,19 +33,28 @@ std::vector<std::uint8_t> readInputFile(const fs::path& path, std::string_view d
   if (!file)
     throw ConversionError(ErrorKind::CannotRead, name, "cannot open: " + systemMessage(errno));
 
-  std::vector<std::uint8_t> bytes;
-  std::uint8_t chunk[65536];
+  // One read of the whole file into a buffer of its size (plus the byte that
+  // shows its end); growing only when the file is longer than it said.
+  constexpr std::size_t limit = limits::maxFileBytes;
+  std::error_code sizeError;
+  const std::uintmax_t announced = fs::is_regular_file(status) ? fs::file_size(path, sizeError) : 0;
+  const std::size_t firstSize =
+      sizeError ? 65536
+                : static_cast<std::size_t>(std::clamp<std::uintmax_t>(announced + 1, 65536, limit + 1));
+  std::vector<std::uint8_t> bytes(firstSize);
+  std::size_t used = 0;
   for (;;) {
-    const std::size_t n = std::fread(chunk, 1, sizeof chunk, file);
-    if (bytes.size() + n > limits::maxFileBytes) {
+    used += std::fread(bytes.data() + used, 1, bytes.size() - used, file);
+    if (used > limit) {
       std::fclose(file);
       throw ConversionError(
           ErrorKind::FileTooLarge, name,
-          "larger than " + std::to_string(limits::maxFileBytes >> 20) + " MiB: not a logger file");
+          "larger than " + std::to_string(limit >> 20) + " MiB: not a logger file");
     }
-    bytes.insert(bytes.end(), chunk, chunk + n);
-    if (n < sizeof chunk) break;
+    if (used < bytes.size()) break;  // the end of the file, or an error
+    bytes.resize(std::min(2 * bytes.size(), limit + 1));
   }
+  bytes.resize(used);
   const bool failed = std::ferror(file) != 0;
   const int error = errno;
   std::fclose(file);

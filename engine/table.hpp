@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "channels.hpp"
 #include "regional.hpp"
 #include "run.hpp"
 
@@ -30,6 +31,18 @@ struct TableOptions {
   // When set, receives the same text as the sink (for the clipboard).
   CStringBuilder* clipboardText = nullptr;
 };
+
+// A file's cell formula reduced to what its texts depend on, so that files
+// with equal reduced formulas share their cell texts: the parameters the
+// type's formula does not read are zero, and the offset of type 5 is moved
+// onto the raw value. typvalue(params, s1, s2, false, ...) equals
+// typvalue(reduced.params, s1 + rawOffset, s2 + rawOffset, false, ...), the
+// sums wrapping to 16 bits.
+struct ReducedFormula {
+  CellParams params;
+  std::int16_t rawOffset = 0;
+};
+ReducedFormula reduceFormula(const CellParams& params) noexcept;
 
 // "Done..." or "Done... inconsistent file(s)".
 std::string closingStatus(bool inconsistentFlag);

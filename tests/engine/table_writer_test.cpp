@@ -1,0 +1,167 @@
+// The table writer's shared cell texts and row blocks against TableText's
+// rows built one cell at a time.
+#include <gtest/gtest.h>
+
+#include <logger_file_builder.hpp>
+
+#include "channels.hpp"
+#include "files.hpp"
+#include "run.hpp"
+#include "table.hpp"
+#include "text.hpp"
+
+namespace kestrix {
+namespace {
+
+using testing::LoggerFileBuilder;
+
+TEST(ReduceFormula, KeepsEveryCellText) {
+  const std::int16_t offsets[] = {0, -300, 77, 32767};
+  const std::int16_t factors[] = {0, 2300, -123};
+  for (int type = 0; type <= 11; ++type) {
+    for (const int interval : {1, 60, 3600}) {
+      for (const std::int16_t offset : offsets) {
+        for (const std::int16_t factor : factors) {
+          const CellParams params{static_cast<std::uint8_t>(type), offset, factor, interval};
+          const ReducedFormula reduced = reduceFormula(params);
+          for (int raw = -32768; raw <= 32767; raw += 251) {
+            const auto s1 = static_cast<std::int16_t>(raw);
+            const auto s2 = static_cast<std::int16_t>(raw * 7 + 3);
+            std::string expected;
+            std::string got;
+            typvalue(params, s1, s2, false, ",", expected);
+            typvalue(reduced.params, static_cast<std::int16_t>(s1 + reduced.rawOffset),
+                     static_cast<std::int16_t>(s2 + reduced.rawOffset), false, ",", got);
+            ASSERT_EQ(got, expected) << "type " << type << " raw " << raw;
+          }
+        }
+      }
+    }
+  }
+}
+
+// Slowly varying samples with jumps, so that texts are both met again and new.
+std::vector<std::int16_t> wave(int n, int from, int scale) {
+  std::vector<std::int16_t> out;
+  for (int i = 0; i < n; ++i) {
+    out.push_back(
+        static_cast<std::int16_t>(from + (i * 37 % 101) * scale + (i % 50 == 0 ? 9000 : 0)));
+  }
+  return out;
+}
+
+LoggerFileBuilder file(std::uint8_t type, int minute, std::vector<std::int16_t> slots) {
+  LoggerFileBuilder b;
+  b.typeCode(type).start(2014, 12, 31, 23, minute, 0).samples(std::move(slots));
+  return b;
+}
+
+ConversionRun runOf(const std::vector<LoggerFileBuilder>& builders) {
+  std::vector<LoggerFile> files;
+  for (const auto& b : builders) files.push_back(readLoggerFile("UC.PDB", b.build()));
+  return makeRun(std::move(files));
+}
+
+// The header, then TableText's rows.
+std::string straightforward(const ConversionRun& run, const TableOptions& options) {
+  const TableText text(run, options.regional);
+  std::string table = text.headerLines();
+  if (options.encoding == Encoding::Utf8) table = windows1252ToUtf8(table);
+  for (std::int64_t r = 1; r <= run.totalRows; ++r) {
+    text.appendRow(r, table);
+    table += "\r\n";
+  }
+  return table;
+}
+
+// Line by line, so that a failure names the first line that differs.
+void expectSameTable(const std::string& got, const std::string& expected) {
+  std::size_t from = 0;
+  for (int line = 1; from < expected.size(); ++line) {
+    const std::size_t end = expected.find('\n', from);
+    const std::size_t size = end == std::string::npos ? std::string::npos : end + 1 - from;
+    ASSERT_EQ(got.substr(from, size), expected.substr(from, size)) << "line " << line;
+    from += size;
+  }
+  EXPECT_EQ(got.size(), expected.size());
+}
+
+std::string written(const ConversionRun& run, TableOptions options, std::vector<int>* progress) {
+  if (progress) options.progress = [progress](int p) { progress->push_back(p); };
+  StringSink sink;
+  writeTable(run, sink, options);
+  return sink.data;
+}
+
+std::vector<LoggerFileBuilder> mixedFiles() {
+  std::vector<LoggerFileBuilder> files;
+  files.push_back(file(1, 0, wave(300, -2000, 40)));
+  files.push_back(file(2, 1, wave(250, 0, 3)));
+  files.push_back(file(4, 0, wave(290, -10, 700)));
+  files.push_back(file(5, 2, wave(280, 5000, 11)));
+  files.back().offsetParam(-300);
+  files.push_back(file(5, 0, wave(200, 5000, 11)));  // shares the texts of the one before
+  files.back().offsetParam(77);
+  files.push_back(file(42, 3, wave(100, -32768, 600)));
+  // Two channels; the memory wrapped, so the first rows read overflow.
+  LoggerFileBuilder humid = file(3, 0, {});
+  humid.memoryCode(0).wrappedMemory(65536, 2 * 32900, [](std::int64_t serial) {
+    return static_cast<std::int16_t>(serial % 2 ? 1200 + serial % 300 : 4000 + serial % 900);
+  });
+  files.push_back(humid);
+  files.push_back(file(7, 4, wave(2 * 150, 100, 90)));
+  files.back().factorParam(2300);
+  files.push_back(file(10, 0, wave(2 * 300, 0, 200)));
+  // Cut short: the samples of the missing records are blank.
+  files.push_back(file(6, 0, wave(2 * 1500, 800, 5)));
+  files.back().sampleCount(2 * 1600).sampleRecordCount(2);
+  files.push_back(file(1, 5, wave(1500, 320, 1)));
+  files.back().sampleCount(1700);
+  return files;
+}
+
+TEST(TableWriter, RowsMatchTableTextCellByCell) {
+  const ConversionRun run = runOf(mixedFiles());
+  ASSERT_GT(run.totalRows, 1000);
+
+  Regional comma;
+  comma.decimalMark = ",";
+  comma.dateSeparator = ".";
+  comma.timeSeparator = "h";
+  Regional longMark;  // every field too long for the shared texts
+  longMark.decimalMark = "<decimal mark>";
+  Regional tabMark;  // two-field texts cannot be split at the TAB
+  tabMark.decimalMark = "\t";
+  for (const Regional& regional : {Regional{}, comma, longMark, tabMark}) {
+    TableOptions options;
+    options.regional = regional;
+    std::vector<int> progress;
+    const std::string table = written(run, options, &progress);
+    SCOPED_TRACE("mark " + regional.decimalMark);
+    expectSameTable(table, straightforward(run, options));
+    if (HasFatalFailure()) return;
+    // More rows than percent: every percentage once, in order.
+    ASSERT_EQ(progress.size(), 100u);
+    for (int p = 1; p <= 100; ++p) ASSERT_EQ(progress[p - 1], p);
+  }
+
+  TableOptions utf8;
+  utf8.encoding = Encoding::Utf8;
+  utf8.regional.decimalMark = "\xC2\xB7";  // a middle dot: two bytes in UTF-8
+  expectSameTable(written(run, utf8, nullptr), straightforward(run, utf8));
+}
+
+TEST(TableWriter, FormulasBeyondTheSharedTextsAreWrittenCellByCell) {
+  // 40 wattmeters with their own voltage factors: more formulas than tables.
+  std::vector<LoggerFileBuilder> files;
+  for (int i = 0; i < 40; ++i) {
+    files.push_back(file(7, i % 7, wave(2 * 90, 10 * i, 13)));
+    files.back().factorParam(static_cast<std::int16_t>(2000 + 17 * i));
+  }
+  const ConversionRun run = runOf(files);
+  TableOptions options;
+  expectSameTable(written(run, options, nullptr), straightforward(run, options));
+}
+
+}  // namespace
+}  // namespace kestrix
