@@ -39,8 +39,9 @@ std::vector<std::uint8_t> readInputFile(const fs::path& path, std::string_view d
   std::error_code sizeError;
   const std::uintmax_t announced = fs::is_regular_file(status) ? fs::file_size(path, sizeError) : 0;
   const std::size_t firstSize =
-      sizeError ? 65536
-                : static_cast<std::size_t>(std::clamp<std::uintmax_t>(announced + 1, 65536, limit + 1));
+      sizeError
+          ? 65536
+          : static_cast<std::size_t>(std::clamp<std::uintmax_t>(announced + 1, 65536, limit + 1));
   std::vector<std::uint8_t> bytes(firstSize);
   std::size_t used = 0;
   for (;;) {
