@@ -315,3 +315,20 @@ TEST_F(OutputSafety, LongPathsAndTheLongestFileName) {
   EXPECT_NE(r.err.find(": cannot open: File name too long\n"), std::string::npos)
       << r.err.substr(0, 200);
 }
+
+TEST_F(OutputSafety, InputsThatAreNoLoggerFiles) {
+  spit(dir_ / "uc1.txt", earlierTable());
+  const std::vector<std::pair<std::string, std::string>> cases{
+      {"/dev/null",
+       "/dev/null: file header cut short: the file has 0 bytes, a logger file at "
+       "least 78"},
+      {"/dev/zero", "/dev/zero: larger than 64 MiB: not a logger file"},
+      {".", ".: is a folder, not a logger file"},
+  };
+  for (const auto& [input, message] : cases) {
+    const Result r = run({"-o", "uc1.txt", "UC001.PDB", input});
+    EXPECT_EQ(r.status, 1) << input;
+    EXPECT_EQ(r.err, kProgram + message + "\n");
+  }
+  EXPECT_EQ(slurp(dir_ / "uc1.txt"), earlierTable());
+}
