@@ -5,7 +5,8 @@
 // fuzzed too. Every file is read, the files that read well make one run, and
 // the run's table is written into memory with the clipboard copy. Refusals
 // (ConversionError) are the expected outcome for most inputs; anything else
-// escaping, a sanitizer report or a broken invariant below is a finding.
+// escaping, a sanitizer report, a broken invariant below or a row that
+// differs from TableText's (the plain reference for the writer) is a finding.
 //
 // Tables are bounded: a few header bytes can ask for up to limits::maxRows
 // (16,777,216) rows, some 300 MiB of text, which is legitimate output but
@@ -122,12 +123,20 @@ void writeWholeTable(const kestrix::ConversionRun& run, int channels, bool utf8)
   check(count(table, "\r\n") == static_cast<std::size_t>(4 + rows), "line count",
         std::to_string(count(table, "\r\n")) + " lines for " + std::to_string(rows) + " rows");
 
+  // The writer builds rows its own fast way; TableText is the plain one.
+  const kestrix::TableText reference(run, kestrix::Regional{});
+  std::string expected;
   std::size_t from = 0;
   for (std::int64_t line = 1; line <= 4 + rows; ++line) {
     const std::size_t end = table.find("\r\n", from);
     const std::string_view text = table.substr(from, end - from);
     if (line > 4) {
-      checkRow(text, channels, "row " + std::to_string(line - 4));
+      const std::string where = "row " + std::to_string(line - 4);
+      checkRow(text, channels, where);
+      expected.clear();
+      reference.appendRow(line - 4, expected);
+      check(text == expected, "row differs from TableText:",
+            where + ": " + std::string(text) + " instead of " + expected);
     } else {
       // Header lines: one field per channel, however odd the container names.
       check(count(text, "\t") == static_cast<std::size_t>(channels),
