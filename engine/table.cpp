@@ -4,11 +4,15 @@
 
 #include <algorithm>
 #include <array>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <exception>
 #include <memory>
+#include <mutex>
 #include <new>
+#include <thread>
 #include <vector>
 
 #include "channels.hpp"
@@ -142,53 +146,68 @@ namespace {
 
 // ---- Cell texts by raw value ----
 
-// A field as it goes into a row: its TAB, then its text. A table slot holds
-// fields of up to kSlotBytes bytes and is copied as one block of that size;
-// the bytes past the field's own are overwritten by what follows.
+// A field as it goes into a row: its TAB, then its text. A slot holds a field
+// of up to kSlotText bytes and, in its last byte, the field's size; it is
+// copied as one block of kSlotBytes, the bytes past the field landing where
+// what follows overwrites them.
 constexpr std::size_t kSlotBytes = 16;
+constexpr std::size_t kSlotText = kSlotBytes - 1;
 using Slot = std::array<char, kSlotBytes>;
-constexpr std::uint8_t kNotYet = 0;      // the size of a slot not computed yet
-constexpr std::uint8_t kTooLong = 0xFF;  // a field longer than a slot: computed every time
+
+// Sizes with a meaning of their own.
+constexpr std::uint8_t kNotYet = 0;      // in a table: not computed yet; in a row: a long field
+constexpr std::uint8_t kTooLong = 0xFF;  // in a table: longer than a slot, computed every time
+
+constexpr std::uint8_t sizeOf(const Slot& slot) noexcept {
+  return static_cast<std::uint8_t>(slot[kSlotText]);
+}
+// True for a slot holding its field (neither kNotYet nor kTooLong).
+constexpr bool ready(const Slot& slot) noexcept {
+  return static_cast<std::uint8_t>(sizeOf(slot) - 1) < kSlotText;
+}
+constexpr Slot slotOf(std::string_view field) noexcept {
+  Slot slot{'\t'};
+  for (std::size_t i = 0; i < field.size(); ++i) slot[1 + i] = field[i];
+  slot[kSlotText] = static_cast<char>(1 + field.size());
+  return slot;
+}
+constexpr Slot kBlank = slotOf("");
+constexpr Slot kOverflow = slotOf("overflow");
+
 constexpr std::size_t kRawValues = 65536;
-// Tables per run at most (1.06 MiB each); the fields of further formulas are
-// computed cell by cell. Tables are allocated zeroed and untouched: only the
-// pages of the raw values met ever take memory.
+// Tables per run at most (one MiB each); the fields of further formulas are
+// computed cell by cell. Tables are allocated zeroed and left untouched: only
+// the pages of the raw values met ever take memory.
 constexpr std::size_t kMaxTables = 32;
-
-constexpr Slot kBlank{'\t'};
-constexpr Slot kOverflow{'\t', 'o', 'v', 'e', 'r', 'f', 'l', 'o', 'w'};
-constexpr std::size_t kOverflowSize = 9;
-
-// One channel's fields of one reduced formula, by raw value as unsigned.
-struct FieldTable {
-  Slot* texts = nullptr;  // null: no table
-  std::uint8_t* sizes = nullptr;
-};
 
 struct Free {
   void operator()(void* p) const noexcept { std::free(p); }
 };
 
-// The field tables of every reduced formula of a run.
+// The field tables of every reduced formula of a run: by channel, a slot per
+// raw value (as unsigned).
 class CellTexts {
  public:
+  using Tables = std::array<Slot*, 2>;  // null: no table
+
   explicit CellTexts(std::string decimalMark) : decimalMark_(std::move(decimalMark)) {}
 
   const std::string& decimalMark() const noexcept { return decimalMark_; }
 
-  // The tables of `reduced` by channel, or none when they cannot be had: a
-  // decimal mark holding a TAB (a two-field text could not be split) or no
-  // table left.
-  std::array<FieldTable, 2> tablesFor(const CellParams& reduced) {
+  // The tables of `reduced`, or none when they cannot be had: a decimal mark
+  // holding a TAB (a two-field text could not be split) or no table left.
+  Tables tablesFor(const CellParams& reduced) {
     for (const Known& k : known_) {
       if (same(k.params, reduced)) return k.tables;
     }
-    std::array<FieldTable, 2> tables{};
+    Tables tables{nullptr, nullptr};
     const auto channels = static_cast<std::size_t>(channelCountOf(reduced.typeCode));
     if (decimalMark_.find('\t') == std::string::npos && tableCount_ + channels <= kMaxTables) {
       for (std::size_t c = 0; c < channels; ++c) {
-        tables[c].texts = static_cast<Slot*>(zeroed(kRawValues * sizeof(Slot)));
-        tables[c].sizes = static_cast<std::uint8_t*>(zeroed(kRawValues));
+        void* slots = std::calloc(kRawValues, sizeof(Slot));
+        if (!slots) throw std::bad_alloc();
+        storage_.emplace_back(slots);
+        tables[c] = static_cast<Slot*>(slots);
       }
       tableCount_ += channels;
     }
@@ -197,24 +216,24 @@ class CellTexts {
   }
 
   // Computes the fields of raw value v in every channel's table of `reduced`.
-  void fill(const CellParams& reduced, const std::array<FieldTable, 2>& tables, std::int16_t v) {
+  void fill(const CellParams& reduced, const Tables& tables, std::int16_t v) {
     scratch_.clear();
     typvalue(reduced, v, v, false, decimalMark_, scratch_);
     const auto at = static_cast<std::uint16_t>(v);
     const std::string_view text(scratch_);
-    if (!tables[1].texts) {
-      put(tables[0], at, text);
+    if (!tables[1]) {
+      put(tables[0][at], text);
       return;
     }
     const std::size_t tab = text.find('\t');
-    put(tables[0], at, text.substr(0, tab));
-    put(tables[1], at, text.substr(tab + 1));
+    put(tables[0][at], text.substr(0, tab));
+    put(tables[1][at], text.substr(tab + 1));
   }
 
  private:
   struct Known {
     CellParams params;
-    std::array<FieldTable, 2> tables;
+    Tables tables;
   };
 
   static bool same(const CellParams& a, const CellParams& b) noexcept {
@@ -222,21 +241,12 @@ class CellTexts {
            a.factorParam == b.factorParam && a.interval == b.interval;
   }
 
-  static void put(const FieldTable& table, std::uint16_t at, std::string_view field) noexcept {
-    if (field.empty() || 1 + field.size() > kSlotBytes) {
-      table.sizes[at] = kTooLong;
+  static void put(Slot& slot, std::string_view field) noexcept {
+    if (field.empty() || 1 + field.size() > kSlotText) {
+      slot[kSlotText] = static_cast<char>(kTooLong);
       return;
     }
-    table.texts[at][0] = '\t';
-    std::memcpy(table.texts[at].data() + 1, field.data(), field.size());
-    table.sizes[at] = static_cast<std::uint8_t>(1 + field.size());
-  }
-
-  void* zeroed(std::size_t bytes) {
-    void* p = std::calloc(bytes, 1);
-    if (!p) throw std::bad_alloc();
-    storage_.emplace_back(p);
-    return p;
+    slot = slotOf(field);
   }
 
   std::string decimalMark_;
@@ -248,63 +258,151 @@ class CellTexts {
 
 // ---- Output in chunks ----
 
-// A buffer the rows are written into directly; full chunks go to the sink
-// and, as the same chunks, to the clipboard text.
+// A buffer the rows are written into directly. Full chunks go to the sink
+// and, as the same chunks, to the clipboard text; from the second chunk on a
+// writer thread does that, while the next chunk is built. Write errors reach
+// the caller at the next chunk or at finish().
 class ChunkOutput {
  public:
   ChunkOutput(Sink& sink, CStringBuilder* clipboard) : sink_(sink), clipboard_(clipboard) {}
+  ChunkOutput(const ChunkOutput&) = delete;
+  ChunkOutput& operator=(const ChunkOutput&) = delete;
+
+  // Without finish(), what is not written yet is dropped.
+  ~ChunkOutput() {
+    if (!writer_.joinable()) return;
+    {
+      const std::lock_guard lock(mutex_);
+      closing_ = true;
+      ready_.clear();
+    }
+    changed_.notify_all();
+    writer_.join();
+  }
 
   char* w = nullptr;  // the write position
 
   // Makes room for n more bytes at w.
   void ensure(std::size_t n) {
-    if (static_cast<std::size_t>(end_ - w) >= n) return;
+    if (static_cast<std::size_t>(end() - w) >= n) return;
     flush();
-    if (static_cast<std::size_t>(end_ - w) < n) {
-      const std::size_t capacity = chunkBytes + n;
-      buffer_ = std::make_unique_for_overwrite<char[]>(capacity);
-      end_ = buffer_.get() + capacity;
-      w = buffer_.get();
+    if (static_cast<std::size_t>(end() - w) < n) {
+      current_.capacity = chunkBytes + n;
+      current_.data = std::make_unique_for_overwrite<char[]>(current_.capacity);
+      w = current_.data.get();
     }
   }
-  bool full() const noexcept { return static_cast<std::size_t>(w - buffer_.get()) >= chunkBytes; }
-  void flush() {
-    const std::string_view bytes(buffer_.get(), static_cast<std::size_t>(w - buffer_.get()));
-    if (!bytes.empty()) emit(bytes);
-    w = buffer_.get();
-  }
+  bool full() const noexcept { return used() >= chunkBytes; }
   void put(std::string_view bytes) {
     ensure(bytes.size());
     std::memcpy(w, bytes.data(), bytes.size());
     w += bytes.size();
   }
+
+  // Hands the bytes written so far over and starts a new chunk.
+  void flush() {
+    if (used() == 0) return;
+    current_.size = used();
+    if (!writer_.joinable()) {
+      writer_ = std::thread([this] { writeChunks(); });
+    }
+    std::unique_lock lock(mutex_);
+    ready_.push_back(std::move(current_));
+    changed_.notify_all();
+    // Wait for a written buffer, unless one more may be made.
+    changed_.wait(lock, [this] { return error_ || !spare_.empty() || buffers_ < maxBuffers; });
+    if (error_) std::rethrow_exception(error_);
+    if (!spare_.empty()) {
+      current_ = std::move(spare_.back());
+      spare_.pop_back();
+    } else {
+      current_ = Chunk{};
+      ++buffers_;
+    }
+    w = current_.data.get();
+  }
+
+  // Writes what is left and waits until all is written.
+  void finish() {
+    if (!writer_.joinable()) {  // one chunk at most: written here
+      const std::string_view bytes(current_.data.get(), used());
+      if (!bytes.empty()) emit(bytes);
+      w = current_.data.get();
+      return;
+    }
+    flush();
+    {
+      const std::lock_guard lock(mutex_);
+      closing_ = true;
+    }
+    changed_.notify_all();
+    writer_.join();
+    if (error_) std::rethrow_exception(error_);
+  }
+
+ private:
+  struct Chunk {
+    std::unique_ptr<char[]> data;
+    std::size_t capacity = 0;
+    std::size_t size = 0;
+  };
+  // The chunk being built, one being written, one waiting.
+  static constexpr int maxBuffers = 3;
+
+  char* end() const noexcept { return current_.data.get() + current_.capacity; }
+  std::size_t used() const noexcept { return static_cast<std::size_t>(w - current_.data.get()); }
+
   void emit(std::string_view bytes) {
     sink_.write(bytes);
     if (clipboard_) clipboard_->Append(bytes);
   }
 
- private:
+  // The writer thread.
+  void writeChunks() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+      changed_.wait(lock, [this] { return closing_ || !ready_.empty(); });
+      if (ready_.empty()) return;
+      Chunk chunk = std::move(ready_.front());
+      ready_.pop_front();
+      lock.unlock();
+      try {
+        emit({chunk.data.get(), chunk.size});
+      } catch (...) {
+        lock.lock();
+        error_ = std::current_exception();
+        ready_.clear();
+        changed_.notify_all();
+        return;
+      }
+      lock.lock();
+      spare_.push_back(std::move(chunk));
+      changed_.notify_all();
+    }
+  }
+
   Sink& sink_;
   CStringBuilder* clipboard_;
-  std::unique_ptr<char[]> buffer_;
-  char* end_ = nullptr;
+  Chunk current_;
+  int buffers_ = 1;  // made so far, current_ among them
+
+  std::thread writer_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<Chunk> ready_;   // to be written, in order
+  std::vector<Chunk> spare_;  // written, to be filled again
+  bool closing_ = false;
+  std::exception_ptr error_;
 };
 
 // ---- Rows ----
 
-// A field of a row under construction: `size` bytes at `text`, of which
-// kSlotBytes may be read when size is at most that.
-struct Piece {
-  const char* text;
-  std::size_t size;
-};
-
 // Rows 2 onward, TableText's rows byte for byte, built a block of rows at a
-// time: first each file's fields for the whole block (one file's samples
-// after the other), then the rows from those fields.
+// time: first each file's fields for the whole block, one file's samples after
+// the other, as pointers to their slots; then the rows from those slots.
 class RowWriter {
  public:
-  static constexpr std::int64_t blockRows = 64;
+  static constexpr std::int64_t blockRows = 128;
 
   RowWriter(const ConversionRun& run, const Regional& regional)
       : cells_(regional.decimalMark), date_(run.earliestStart, run.interval, regional) {
@@ -342,6 +440,7 @@ class RowWriter {
 
   // Writes rows first to first + count - 1 (first >= 2, count <= blockRows).
   void write(std::int64_t first, std::int64_t count, ChunkOutput& out) {
+    longSlots_.clear();
     longTexts_.clear();
     longBytes_ = 0;
     for (const Column& c : columns_) gather(c, first, count);
@@ -350,19 +449,23 @@ class RowWriter {
     const std::size_t rowBytes = date_.text().size() + crlf.size() + fields_ * kSlotBytes;
     out.ensure(rows * rowBytes + longBytes_);
     char* w = out.w;
-    const Piece* piece = pieces_.data();
+    const Slot* const* piece = pieces_.data();
     for (std::size_t k = 0; k < rows; ++k) {
       date_.next();
       const std::string_view date = date_.text();
       std::memcpy(w, date.data(), date.size());
       w += date.size();
-      for (const Piece* end = piece + fields_; piece != end; ++piece) {
-        if (piece->size <= kSlotBytes) [[likely]] {
-          std::memcpy(w, piece->text, kSlotBytes);
+      for (const Slot* const* end = piece + fields_; piece != end; ++piece) {
+        const Slot& slot = **piece;
+        const std::uint8_t size = sizeOf(slot);
+        if (size != kNotYet) [[likely]] {
+          std::memcpy(w, slot.data(), kSlotBytes);
+          w += size;
         } else {
-          std::memcpy(w, piece->text, piece->size);
+          const std::string& text = longTexts_[longIndex(slot)];
+          std::memcpy(w, text.data(), text.size());
+          w += text.size();
         }
-        w += piece->size;
       }
       *w++ = '\r';
       *w++ = '\n';
@@ -385,16 +488,12 @@ class RowWriter {
     std::int16_t rawOffset = 0;
     CellParams params;   // the file's own
     CellParams reduced;  // what its fields are shared by
-    std::array<FieldTable, 2> tables{};
+    CellTexts::Tables tables{nullptr, nullptr};
   };
-
-  static bool fits(std::uint8_t size) noexcept {
-    return static_cast<std::uint8_t>(size - 1) < kSlotBytes;  // neither kNotYet nor kTooLong
-  }
 
   // One file's fields in rows first to first + count - 1.
   void gather(const Column& c, std::int64_t first, std::int64_t count) {
-    Piece* out = pieces_.data() + c.field;
+    const Slot** out = pieces_.data() + c.field;
     const std::size_t stride = fields_;
     const std::int64_t from = first - c.offset;  // positions from..to
     const std::int64_t to = from + count - 1;
@@ -403,141 +502,118 @@ class RowWriter {
     const std::int64_t valuesTo = std::min(to, c.valueTo);
     auto fixed = [&](std::int64_t p) {
       const bool overflow = p >= 1 && p <= c.sampleCount && p < c.overflowBelow;
-      const Piece piece = overflow ? Piece{kOverflow.data(), kOverflowSize} : blank();
-      out[0] = piece;
-      if (c.two) out[1] = piece;
+      const Slot* slot = overflow ? &kOverflow : &kBlank;
+      out[0] = slot;
+      if (c.two) out[1] = slot;
       out += stride;
     };
     std::int64_t p = from;
     for (; p <= to && p < valuesFrom; ++p) fixed(p);
     if (valuesFrom <= valuesTo) {
       const std::int64_t n = valuesTo - valuesFrom + 1;
-      if (!c.tables[0].texts) {
-        for (std::int64_t q = valuesFrom; q <= valuesTo; ++q, out += stride) anyValue(c, q, out);
-      } else {
-        if (c.two) {
-          values2(c, 2 * valuesFrom - 2 - c.base, n, out);
-        } else {
-          values1(c, valuesFrom - 1 - c.base, n, out);
-        }
-        out += stride * static_cast<std::size_t>(n);
+      const std::int64_t i = c.two ? 2 * valuesFrom - 2 - c.base : valuesFrom - 1 - c.base;
+      // The plain way first; where a field was not ready, the careful way.
+      const bool done =
+          c.tables[0] && !c.present && (c.two ? values2(c, i, n, out) : values1(c, i, n, out));
+      if (!done) {
+        for (std::int64_t q = valuesFrom; q <= valuesTo; ++q)
+          value(c, q, out + (q - valuesFrom) * stride);
       }
+      out += stride * static_cast<std::size_t>(n);
       p = valuesTo + 1;
     }
     for (; p <= to; ++p) fixed(p);
   }
 
-  static constexpr Piece blank() noexcept { return {kBlank.data(), 1}; }
-
-  // `count` cells of a one-channel file with tables, from column index i.
-  void values1(const Column& c, std::int64_t i, std::int64_t count, Piece* out) {
+  // `count` fields of a one-channel file from column index i, every sample
+  // present. False when some field was not ready.
+  bool values1(const Column& c, std::int64_t i, std::int64_t count, const Slot** out) const {
     const std::int16_t* s = c.values + i;
-    const std::uint8_t* present = c.present ? c.present + i : nullptr;
-    const Slot* texts = c.tables[0].texts;
-    const std::uint8_t* sizes = c.tables[0].sizes;
+    const Slot* texts = c.tables[0];
     const std::int16_t rawOffset = c.rawOffset;
     const std::size_t stride = fields_;
+    bool all = true;
     for (const std::int16_t* end = s + count; s != end; ++s, out += stride) {
-      if (present && !*present++) {
-        out[0] = blank();
-        continue;
-      }
-      const auto v = static_cast<std::uint16_t>(*s + rawOffset);
-      const std::uint8_t size = sizes[v];
-      if (fits(size)) [[likely]] {
-        out[0] = {texts[v].data(), size};
-      } else {
-        slowCell(c, *s, *s, out);
-      }
+      const Slot* slot = texts + static_cast<std::uint16_t>(*s + rawOffset);
+      all &= ready(*slot);
+      out[0] = slot;
     }
+    return all;
   }
 
-  // `count` cells of a two-channel file with tables, from column index i.
-  void values2(const Column& c, std::int64_t i, std::int64_t count, Piece* out) {
+  // The same for a two-channel file.
+  bool values2(const Column& c, std::int64_t i, std::int64_t count, const Slot** out) const {
     const std::int16_t* s = c.values + i;
-    const std::uint8_t* present = c.present ? c.present + i : nullptr;
-    const Slot* texts1 = c.tables[0].texts;
-    const std::uint8_t* sizes1 = c.tables[0].sizes;
-    const Slot* texts2 = c.tables[1].texts;
-    const std::uint8_t* sizes2 = c.tables[1].sizes;
+    const Slot* texts1 = c.tables[0];
+    const Slot* texts2 = c.tables[1];
     const std::int16_t rawOffset = c.rawOffset;
     const std::size_t stride = fields_;
+    bool all = true;
     for (const std::int16_t* end = s + 2 * count; s != end; s += 2, out += stride) {
-      if (present) {
-        const bool both = present[0] && present[1];
-        present += 2;
-        if (!both) {
-          out[0] = blank();
-          out[1] = blank();
-          continue;
-        }
-      }
-      const auto v1 = static_cast<std::uint16_t>(s[0] + rawOffset);
-      const auto v2 = static_cast<std::uint16_t>(s[1] + rawOffset);
-      const std::uint8_t size1 = sizes1[v1];
-      const std::uint8_t size2 = sizes2[v2];
-      if (fits(size1) && fits(size2)) [[likely]] {
-        out[0] = {texts1[v1].data(), size1};
-        out[1] = {texts2[v2].data(), size2};
-      } else {
-        slowCell(c, s[0], s[1], out);
-      }
+      const Slot* slot1 = texts1 + static_cast<std::uint16_t>(s[0] + rawOffset);
+      const Slot* slot2 = texts2 + static_cast<std::uint16_t>(s[1] + rawOffset);
+      all &= ready(*slot1) & ready(*slot2);
+      out[0] = slot1;
+      out[1] = slot2;
     }
+    return all;
   }
 
-  // The cell of position p, a value position, of a file without tables.
-  void anyValue(const Column& c, std::int64_t p, Piece* out) {
-    if (!c.two) {
-      const std::int64_t i = p - 1 - c.base;
-      if (c.present && !c.present[i]) {
-        out[0] = blank();
-        return;
-      }
-      slowCell(c, c.values[i], c.values[i], out);
-    } else {
-      const std::int64_t i = 2 * p - 2 - c.base;
-      if (c.present && (!c.present[i] || !c.present[i + 1])) {
-        out[0] = blank();
-        out[1] = blank();
-        return;
-      }
-      slowCell(c, c.values[i], c.values[i + 1], out);
+  // The field(s) of value position p, the careful way: samples never read
+  // give blanks; fields not computed yet are computed into the tables; cells
+  // with a field too long for a slot, or without tables, are computed in full
+  // as TableText does.
+  void value(const Column& c, std::int64_t p, const Slot** out) {
+    const std::int64_t i = c.two ? 2 * p - 2 - c.base : p - 1 - c.base;
+    if (c.present && (!c.present[i] || (c.two && !c.present[i + 1]))) {
+      out[0] = &kBlank;
+      if (c.two) out[1] = &kBlank;
+      return;
     }
-  }
-
-  // A cell from the tables, filling them first where needed, or, when a
-  // field has no place there, computed in full as TableText does.
-  void slowCell(const Column& c, std::int16_t s1, std::int16_t s2, Piece* out) {
-    const FieldTable& t0 = c.tables[0];
-    const FieldTable& t1 = c.tables[1];
-    if (t0.texts) {
+    const std::int16_t s1 = c.values[i];
+    const std::int16_t s2 = c.two ? c.values[i + 1] : s1;
+    if (c.tables[0]) {
       const auto v1 = static_cast<std::int16_t>(s1 + c.rawOffset);
       const auto v2 = static_cast<std::int16_t>(s2 + c.rawOffset);
-      const auto at1 = static_cast<std::uint16_t>(v1);
-      const auto at2 = static_cast<std::uint16_t>(v2);
-      if (t0.sizes[at1] == kNotYet) cells_.fill(c.reduced, c.tables, v1);
-      if (c.two && t1.sizes[at2] == kNotYet) cells_.fill(c.reduced, c.tables, v2);
-      if (t0.sizes[at1] != kTooLong && (!c.two || t1.sizes[at2] != kTooLong)) {
-        out[0] = {t0.texts[at1].data(), t0.sizes[at1]};
-        if (c.two) out[1] = {t1.texts[at2].data(), t1.sizes[at2]};
+      Slot& slot1 = c.tables[0][static_cast<std::uint16_t>(v1)];
+      if (sizeOf(slot1) == kNotYet) cells_.fill(c.reduced, c.tables, v1);
+      Slot* slot2 = c.two ? &c.tables[1][static_cast<std::uint16_t>(v2)] : nullptr;
+      if (slot2 && sizeOf(*slot2) == kNotYet) cells_.fill(c.reduced, c.tables, v2);
+      if (ready(slot1) && (!slot2 || ready(*slot2))) {
+        out[0] = &slot1;
+        if (slot2) out[1] = slot2;
         return;
       }
     }
-    std::string& text = longTexts_.emplace_back();
-    text.reserve(kSlotBytes);  // kSlotBytes bytes may be read
-    text = '\t';
+    std::string text = "\t";
     typvalue(c.params, s1, s2, false, cells_.decimalMark(), text);
+    out[0] = longSlot(std::move(text));
+    if (c.two) out[1] = longSlot({});  // the whole cell is in the first
+  }
+
+  // A slot standing for a text of any length, kept until the block is written.
+  const Slot* longSlot(std::string text) {
     longBytes_ += text.size();
-    out[0] = {text.data(), text.size()};
-    if (c.two) out[1] = {kBlank.data(), 0};
+    const std::size_t index = longTexts_.size();
+    longTexts_.push_back(std::move(text));
+    Slot& slot = longSlots_.emplace_back();
+    std::memcpy(slot.data(), &index, sizeof index);
+    slot[kSlotText] = static_cast<char>(kNotYet);
+    return &slot;
+  }
+  static std::size_t longIndex(const Slot& slot) noexcept {
+    std::size_t index = 0;
+    std::memcpy(&index, slot.data(), sizeof index);
+    return index;
   }
 
   CellTexts cells_;
   RowDateText date_;  // the date of the row last written
   std::vector<Column> columns_;
-  std::size_t fields_ = 0;             // in a row, after the date
-  std::vector<Piece> pieces_;          // the block's fields, row by row
-  std::deque<std::string> longTexts_;  // cells computed in full for this block
+  std::size_t fields_ = 0;              // in a row, after the date
+  std::vector<const Slot*> pieces_;     // the block's fields, row by row
+  std::deque<Slot> longSlots_;          // the block's cells computed in full ...
+  std::vector<std::string> longTexts_;  // ... and their texts
   std::size_t longBytes_ = 0;
 };
 
@@ -577,7 +653,7 @@ std::string writeTable(const ConversionRun& run, Sink& sink, const TableOptions&
     if (out.full()) out.flush();
     for (std::int64_t k = r; k < r + count; ++k) progress(k);
   }
-  out.flush();
+  out.finish();
   return closingStatus(run.inconsistentFlag);
 }
 

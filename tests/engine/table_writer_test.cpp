@@ -2,9 +2,11 @@
 // rows built one cell at a time.
 #include <gtest/gtest.h>
 
+#include <CStringBuilder.hpp>
 #include <logger_file_builder.hpp>
 
 #include "channels.hpp"
+#include "error.hpp"
 #include "files.hpp"
 #include "run.hpp"
 #include "table.hpp"
@@ -161,6 +163,47 @@ TEST(TableWriter, FormulasBeyondTheSharedTextsAreWrittenCellByCell) {
   const ConversionRun run = runOf(files);
   TableOptions options;
   expectSameTable(written(run, options, nullptr), straightforward(run, options));
+}
+
+// Fails on its n-th write.
+class FailingSink final : public Sink {
+ public:
+  explicit FailingSink(int failAt) : failAt_(failAt) {}
+  void write(std::string_view bytes) override {
+    if (++writes_ == failAt_) throw ConversionError(ErrorKind::CannotWrite, "table", "disk full");
+    data.append(bytes);
+  }
+  std::string data;
+
+ private:
+  int failAt_;
+  int writes_ = 0;
+};
+
+TEST(TableWriter, ChunksReachSinkAndClipboardAlikeAndWriteErrorsTheCaller) {
+  std::vector<LoggerFileBuilder> files;
+  for (int copy = 0; copy < 3; ++copy) {
+    for (auto& f : mixedFiles()) files.push_back(std::move(f));
+  }
+  const ConversionRun run = runOf(files);
+  CStringBuilder clipboard;
+  TableOptions options;
+  options.clipboardText = &clipboard;
+  FailingSink sink(0);
+  writeTable(run, sink, options);
+  ASSERT_GT(sink.data.size(), std::size_t{2} << 20) << "too short for three chunks";
+  expectSameTable(sink.data, straightforward(run, options));
+  EXPECT_EQ(clipboard.ToString(), sink.data);
+
+  for (const int failAt : {1, 2, 3, 4}) {  // the header, then chunks of rows
+    FailingSink failing(failAt);
+    try {
+      writeTable(run, failing, TableOptions{});
+      ADD_FAILURE() << "no error at write " << failAt;
+    } catch (const ConversionError& e) {
+      EXPECT_EQ(e.kind(), ErrorKind::CannotWrite);
+    }
+  }
 }
 
 }  // namespace

@@ -1,0 +1,292 @@
+// Helpers of scripts/bench.
+//
+//   kestrix-benchtool floor PATH BYTES      writes BYTES bytes, all held in memory, to the new
+//                                           file PATH; prints the milliseconds the writing took
+//   kestrix-benchtool floor-hot PATH BYTES  the same, every write from one 1 MiB buffer
+//   kestrix-benchtool measure CMD ARG...    runs CMD; prints its wall milliseconds and peak
+//                                           resident memory in KiB
+//   kestrix-benchtool check TABLE FILE...   compares TABLE, written from FILE... by
+//                                           kestrix-convert, with rows formatted the slow way
+//   kestrix-benchtool phases TABLE FILE...  converts FILE... into the new file TABLE as
+//                                           kestrix-convert does; prints the milliseconds of
+//                                           reading, decoding and writing the table
+//   kestrix-benchtool clipboard FILE...     converts FILE... into a discarded table while
+//                                           gathering the clipboard text; prints the peak memory
+//                                           with the text gathered and after joining it
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <CStringBuilder.hpp>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "channels.hpp"
+#include "dates.hpp"
+#include "error.hpp"
+#include "files.hpp"
+#include "regional.hpp"
+#include "run.hpp"
+#include "table.hpp"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double millisecondsSince(Clock::time_point start) {
+  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+long peakKiB() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss;
+}
+
+// Writes `size` bytes to the new file `path` in 1 MiB writes, from a buffer
+// holding them all or, `hot`, from one 1 MiB buffer again and again.
+int floor(const char* path, std::size_t size, bool hot) {
+  constexpr std::size_t chunk = std::size_t{1} << 20;
+  // Table-like bytes, every page touched before the clock starts.
+  std::vector<char> bytes(hot ? std::min(size, chunk) : size);
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    bytes[i] = i % 61 == 60 ? '\n' : static_cast<char>('0' + i % 10);
+  }
+
+  const Clock::time_point start = Clock::now();
+  const int fd = open(path, O_WRONLY | O_CREAT | O_EXCL, 0644);
+  if (fd < 0) {
+    std::perror(path);
+    return 1;
+  }
+  for (std::size_t at = 0; at < size;) {
+    const char* from = hot ? bytes.data() : bytes.data() + at;
+    const ssize_t n = write(fd, from, std::min(chunk, size - at));
+    if (n <= 0) {
+      std::perror(path);
+      return 1;
+    }
+    at += static_cast<std::size_t>(n);
+  }
+  if (close(fd) != 0) {
+    std::perror(path);
+    return 1;
+  }
+  std::printf("%.2f\n", millisecondsSince(start));
+  return 0;
+}
+
+int measure(char** command) {
+  const Clock::time_point start = Clock::now();
+  const pid_t child = fork();
+  if (child < 0) {
+    std::perror("fork");
+    return 1;
+  }
+  if (child == 0) {
+    execvp(command[0], command);
+    std::perror(command[0]);
+    _exit(127);
+  }
+  int status = 0;
+  rusage usage{};
+  if (wait4(child, &status, 0, &usage) != child) {
+    std::perror("wait4");
+    return 1;
+  }
+  const double wall = millisecondsSince(start);
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    std::fprintf(stderr, "kestrix-benchtool: %s failed\n", command[0]);
+    return 1;
+  }
+  std::printf("%.2f %ld\n", wall, usage.ru_maxrss);
+  return 0;
+}
+
+kestrix::ConversionRun readRun(int count, char** names) {
+  std::vector<kestrix::LoggerFile> files;
+  for (int i = 0; i < count; ++i) {
+    const auto bytes = kestrix::readInputFile(names[i], names[i]);
+    files.push_back(kestrix::readLoggerFile(names[i], bytes));
+  }
+  return kestrix::makeRun(std::move(files));
+}
+
+// Row r as the rules say, cell by cell, each value through typvalue.
+std::string slowRow(const kestrix::ConversionRun& run, std::int64_t r,
+                    const kestrix::Regional& regional) {
+  std::string row;
+  kestrix::appendRowDate(run.earliestStart + (r - 1) * run.interval, regional, row);
+  for (std::size_t j = 0; j < run.files.size(); ++j) {
+    const kestrix::LoggerFile& f = run.files[j];
+    const bool two = f.channelCount == 2;
+    const std::int64_t p = r - run.stepOffsets[j];
+    row += '\t';
+    if (p < 1 || p > f.sampleCount) {
+      if (two) row += '\t';
+      continue;
+    }
+    if (p < f.sampleCount + 120 / run.interval - f.memorySize + 1) {
+      row += two ? "overflow\toverflow" : "overflow";
+      continue;
+    }
+    const std::optional<std::int16_t> s1 = f.samples.at(two ? 2 * p - 1 : p);
+    const std::optional<std::int16_t> s2 = two ? f.samples.at(2 * p) : s1;
+    if (!s1 || !s2) {
+      if (two) row += '\t';
+      continue;
+    }
+    const kestrix::CellParams params{f.typeCode, f.offsetParam, f.factorParam, run.interval};
+    kestrix::typvalue(params, *s1, *s2, r == 1, regional.decimalMark, row);
+  }
+  return row;
+}
+
+int check(const char* tablePath, int count, char** names) {
+  const kestrix::ConversionRun run = readRun(count, names);
+  // kestrix-convert's settings: the locale's, in Windows-1252, which ASCII
+  // separators share (the benchmark runs in the C locale).
+  const kestrix::Regional regional = kestrix::regionalFromLocale();
+
+  std::ifstream in(tablePath, std::ios::binary);
+  const std::string table((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::vector<std::string_view> lines;
+  for (std::size_t from = 0; from < table.size();) {
+    const std::size_t end = table.find("\r\n", from);
+    if (end == std::string::npos) {
+      std::fprintf(stderr, "check: the table does not end in CR LF\n");
+      return 1;
+    }
+    lines.emplace_back(table.data() + from, end - from);
+    from = end + 2;
+  }
+  const kestrix::TableText text(run, regional);
+  if (lines.size() != static_cast<std::size_t>(4 + std::max<std::int64_t>(0, run.totalRows)) ||
+      table.compare(0, text.headerLines().size(), text.headerLines()) != 0) {
+    std::fprintf(stderr, "check: wrong header or %zu lines for %lld rows\n", lines.size(),
+                 static_cast<long long>(run.totalRows));
+    return 1;
+  }
+
+  // Every n-th row, and the rows around each file's start, end and overflow end.
+  std::set<std::int64_t> rows;
+  const std::int64_t step = std::max<std::int64_t>(1, run.totalRows / 5000);
+  for (std::int64_t r = 1; r <= run.totalRows; r += step) rows.insert(r);
+  for (std::size_t j = 0; j < run.files.size(); ++j) {
+    const kestrix::LoggerFile& f = run.files[j];
+    const std::int64_t o = run.stepOffsets[j];
+    const std::int64_t overflowEnd = f.sampleCount + 120 / run.interval - f.memorySize;
+    for (const std::int64_t edge : {o, o + overflowEnd, o + f.sampleCount}) {
+      for (std::int64_t r = edge - 2; r <= edge + 2; ++r) rows.insert(r);
+    }
+  }
+  rows.insert(run.totalRows);
+  std::size_t checked = 0;
+  for (const std::int64_t r : rows) {
+    if (r < 1 || r > run.totalRows) continue;
+    const std::string expected = slowRow(run, r, regional);
+    const std::string_view got = lines[static_cast<std::size_t>(r + 3)];
+    if (got != expected) {
+      std::fprintf(stderr, "check: row %lld differs\n  table: %.*s\n  slow:  %s\n",
+                   static_cast<long long>(r), static_cast<int>(got.size()), got.data(),
+                   expected.c_str());
+      return 1;
+    }
+    ++checked;
+  }
+  std::printf("%zu of %lld rows checked cell by cell, %zu files\n", checked,
+              static_cast<long long>(run.totalRows), run.files.size());
+  return 0;
+}
+
+int phases(const char* tablePath, int count, char** names) {
+  double reading = 0;
+  double decoding = 0;
+  const Clock::time_point start = Clock::now();
+  std::vector<kestrix::LoggerFile> files;
+  for (int i = 0; i < count; ++i) {
+    const Clock::time_point before = Clock::now();
+    const auto bytes = kestrix::readInputFile(names[i], names[i]);
+    reading += millisecondsSince(before);
+    const Clock::time_point between = Clock::now();
+    files.push_back(kestrix::readLoggerFile(names[i], bytes));
+    decoding += millisecondsSince(between);
+  }
+  const kestrix::ConversionRun run = kestrix::makeRun(std::move(files));
+  const Clock::time_point writing = Clock::now();
+  kestrix::AtomicFileSink sink(tablePath);
+  kestrix::TableOptions options;
+  options.regional = kestrix::regionalFromLocale();
+  kestrix::writeTable(run, sink, options);
+  sink.commit();
+  const double written = millisecondsSince(writing);
+  std::printf("%.1f %.1f %.1f %.1f\n", reading, decoding, written, millisecondsSince(start));
+  return 0;
+}
+
+class NullSink final : public kestrix::Sink {
+ public:
+  void write(std::string_view bytes) override { size += bytes.size(); }
+  std::size_t size = 0;
+};
+
+int clipboard(int count, char** names) {
+  const kestrix::ConversionRun run = readRun(count, names);
+  CStringBuilder text;
+  kestrix::TableOptions options;
+  options.regional = kestrix::regionalFromLocale();
+  options.clipboardText = &text;
+  NullSink sink;
+  kestrix::writeTable(run, sink, options);
+  const long gathered = peakKiB();
+  const std::string joined = text.ToString();
+  const long afterJoin = peakKiB();
+  if (joined.size() != sink.size) {
+    std::fprintf(stderr, "clipboard: %zu bytes gathered, %zu written\n", joined.size(), sink.size);
+    return 1;
+  }
+  std::printf("%ld %ld %zu\n", gathered, afterJoin, joined.size());
+  return 0;
+}
+
+int usage() {
+  std::fprintf(stderr,
+               "usage: kestrix-benchtool floor|floor-hot PATH BYTES\n"
+               "       kestrix-benchtool measure CMD [ARG...]\n"
+               "       kestrix-benchtool check TABLE FILE...\n"
+               "       kestrix-benchtool phases TABLE FILE...\n"
+               "       kestrix-benchtool clipboard FILE...\n");
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 3) return usage();
+  const std::string_view what = argv[1];
+  try {
+    if ((what == "floor" || what == "floor-hot") && argc == 4) {
+      return floor(argv[2], std::strtoull(argv[3], nullptr, 10), what == "floor-hot");
+    }
+    if (what == "measure") return measure(argv + 2);
+    if (what == "check" && argc >= 4) return check(argv[2], argc - 3, argv + 3);
+    if (what == "phases" && argc >= 4) return phases(argv[2], argc - 3, argv + 3);
+    if (what == "clipboard") return clipboard(argc - 2, argv + 2);
+  } catch (const kestrix::ConversionError& e) {
+    std::fprintf(stderr, "kestrix-benchtool: %s\n", e.what());
+    return 1;
+  }
+  return usage();
+}

@@ -1,0 +1,142 @@
+// Micro-benchmarks of cell formatting and row building (Google Benchmark).
+//
+//   kestrix-micro [--benchmark_filter=REGEX]
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "channels.hpp"
+#include "dates.hpp"
+#include "logger_file_builder.hpp"
+#include "run.hpp"
+#include "table.hpp"
+
+namespace {
+
+using kestrix::CellParams;
+
+// Raw values that drift slowly, as a logger's do.
+std::vector<std::int16_t> drifting(std::size_t n, int from, int spread) {
+  std::vector<std::int16_t> out(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    out[i] = static_cast<std::int16_t>(from + static_cast<int>(i * 7919 % 1000) * spread / 1000);
+  }
+  return out;
+}
+
+// One cell at a time through typvalue: the straightforward way.
+void BM_Typvalue(benchmark::State& state) {
+  const CellParams params{static_cast<std::uint8_t>(state.range(0)), -64, 2300, 60};
+  const auto raw = drifting(4096, 300, 400);
+  std::string out;
+  std::size_t i = 0;
+  for (auto _ : state) {
+    out.clear();
+    kestrix::typvalue(params, raw[i % raw.size()], raw[(i + 1) % raw.size()], false, ".", out);
+    benchmark::DoNotOptimize(out.data());
+    ++i;
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_Typvalue)->Arg(1)->Arg(3)->Arg(4)->Arg(5)->Arg(8);
+
+// The same cells through CellFormatter's text cache.
+void BM_CellFormatter(benchmark::State& state) {
+  const CellParams params{static_cast<std::uint8_t>(state.range(0)), -64, 2300, 60};
+  kestrix::CellFormatter formatter(params, ".");
+  const auto raw = drifting(4096, 300, 400);
+  std::string out;
+  std::size_t i = 0;
+  for (auto _ : state) {
+    out.clear();
+    formatter.append(raw[i % raw.size()], raw[(i + 1) % raw.size()], false, out);
+    benchmark::DoNotOptimize(out.data());
+    ++i;
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_CellFormatter)->Arg(1)->Arg(3)->Arg(4)->Arg(5)->Arg(8);
+
+// Row dates: formatted afresh, or updated in place.
+void BM_AppendRowDate(benchmark::State& state) {
+  const kestrix::Regional regional;
+  std::string out;
+  std::int64_t t = 848'000'000;
+  for (auto _ : state) {
+    out.clear();
+    kestrix::appendRowDate(t += 60, regional, out);
+    benchmark::DoNotOptimize(out.data());
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_AppendRowDate);
+
+void BM_RowDateText(benchmark::State& state) {
+  kestrix::RowDateText date(848'000'000, 60, kestrix::Regional{});
+  for (auto _ : state) {
+    date.next();
+    benchmark::DoNotOptimize(date.text().data());
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_RowDateText);
+
+// A run of `files` loggers of the benchmark's type mix, 8192 instants each,
+// starting three minutes apart.
+kestrix::ConversionRun benchRun(int files) {
+  static constexpr std::uint8_t types[] = {1, 3, 4, 5, 6, 8};
+  std::vector<kestrix::LoggerFile> loaded;
+  for (int j = 0; j < files; ++j) {
+    const std::uint8_t type = types[j % 6];
+    const int channels = kestrix::channelCountOf(type);
+    kestrix::testing::LoggerFileBuilder b;
+    b.typeCode(type).intervalCode(7).start(2026, 12, 2, 9, 3 * j % 60, 0).offsetParam(-64);
+    b.samples(drifting(static_cast<std::size_t>(8192 * channels), 300 + 13 * j, 600));
+    loaded.push_back(kestrix::readLoggerFile("UC.PDB", b.build()));
+  }
+  return kestrix::makeRun(std::move(loaded));
+}
+
+class CountingSink final : public kestrix::Sink {
+ public:
+  void write(std::string_view bytes) override { size += bytes.size(); }
+  std::size_t size = 0;
+};
+
+// Whole tables to a sink that only counts: the row building, without files.
+void BM_WriteTable(benchmark::State& state) {
+  const kestrix::ConversionRun run = benchRun(static_cast<int>(state.range(0)));
+  std::size_t bytes = 0;
+  for (auto _ : state) {
+    CountingSink sink;
+    kestrix::writeTable(run, sink, kestrix::TableOptions{});
+    bytes += sink.size;
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(bytes));
+  state.SetItemsProcessed(state.iterations() * run.totalRows);
+}
+BENCHMARK(BM_WriteTable)->Arg(10)->Arg(101)->Unit(benchmark::kMillisecond);
+
+// The same rows one at a time through TableText: the straightforward way.
+void BM_TableTextRows(benchmark::State& state) {
+  const kestrix::ConversionRun run = benchRun(static_cast<int>(state.range(0)));
+  const kestrix::TableText text(run, kestrix::Regional{});
+  std::string row;
+  std::int64_t r = 0;
+  std::size_t bytes = 0;
+  for (auto _ : state) {
+    row.clear();
+    text.appendRow(r % run.totalRows + 1, row);
+    bytes += row.size() + 2;
+    ++r;
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(bytes));
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_TableTextRows)->Arg(10)->Arg(101);
+
+}  // namespace
+
+BENCHMARK_MAIN();
