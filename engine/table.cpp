@@ -552,7 +552,8 @@ class RowWriter {
     for (const std::int16_t* end = s + 2 * count; s != end; s += 2, out += stride) {
       const Slot* slot1 = texts1 + static_cast<std::uint16_t>(s[0] + rawOffset);
       const Slot* slot2 = texts2 + static_cast<std::uint16_t>(s[1] + rawOffset);
-      all &= ready(*slot1) & ready(*slot2);
+      all &= ready(*slot1);
+      all &= ready(*slot2);
       out[0] = slot1;
       out[1] = slot2;
     }
