@@ -3,6 +3,7 @@
 //   kestrix-micro [--benchmark_filter=REGEX]
 #include <benchmark/benchmark.h>
 
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -17,11 +18,14 @@ namespace {
 
 using kestrix::CellParams;
 
-// Raw values that drift slowly, as a logger's do.
+// Raw values that drift slowly, as a logger's do: a wave over `spread` raw
+// steps with a little noise.
 std::vector<std::int16_t> drifting(std::size_t n, int from, int spread) {
   std::vector<std::int16_t> out(n);
   for (std::size_t i = 0; i < n; ++i) {
-    out[i] = static_cast<std::int16_t>(from + static_cast<int>(i * 7919 % 1000) * spread / 1000);
+    const double wave = 0.5 + 0.5 * std::sin(static_cast<double>(i) * 0.004);
+    out[i] = static_cast<std::int16_t>(from + static_cast<int>(wave * spread) +
+                                       static_cast<int>(i * 7 % 5));
   }
   return out;
 }

@@ -111,13 +111,8 @@ int convert(const Options& o, bool& progressShown) {
     }
   }
 
-  std::vector<kestrix::LoggerFile> files;
-  files.reserve(o.files.size());
-  for (const std::string& name : o.files) {
-    const std::vector<std::uint8_t> bytes = kestrix::readInputFile(name, name);
-    files.push_back(kestrix::readLoggerFile(name, bytes));
-  }
-  const kestrix::ConversionRun run = kestrix::makeRun(std::move(files));
+  const std::vector<std::filesystem::path> paths(o.files.begin(), o.files.end());
+  const kestrix::ConversionRun run = kestrix::makeRun(kestrix::readLoggerFiles(paths, o.files));
   if (run.intervalsDiffer() && !o.quiet) {
     std::fprintf(stderr,
                  "%s: warning: the files' sampling intervals differ; the last file's interval "

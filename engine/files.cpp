@@ -1,9 +1,12 @@
 #include "files.hpp"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <exception>
 #include <random>
+#include <thread>
 
 #include "error.hpp"
 #include "limits.hpp"
@@ -62,6 +65,42 @@ std::vector<std::uint8_t> readInputFile(const fs::path& path, std::string_view d
   if (failed)
     throw ConversionError(ErrorKind::CannotRead, name, "read error: " + systemMessage(error));
   return bytes;
+}
+
+std::vector<LoggerFile> readLoggerFiles(const std::vector<fs::path>& paths,
+                                        const std::vector<std::string>& displayNames) {
+  const std::size_t count = std::min(paths.size(), displayNames.size());
+  std::vector<LoggerFile> files(count);
+  std::vector<std::exception_ptr> errors(count);
+  std::atomic<std::size_t> next = 0;
+  std::atomic<std::size_t> firstError = count;  // no file after it needs reading
+  auto work = [&] {
+    for (std::size_t i; (i = next++) < count && i < firstError;) {
+      try {
+        const std::vector<std::uint8_t> bytes = readInputFile(paths[i], displayNames[i]);
+        files[i] = readLoggerFile(displayNames[i], bytes);
+      } catch (...) {
+        errors[i] = std::current_exception();
+        std::size_t seen = firstError;
+        while (i < seen && !firstError.compare_exchange_weak(seen, i)) {
+        }
+      }
+    }
+  };
+  std::thread helper;
+  if (count > 1) {
+    try {
+      helper = std::thread(work);
+    } catch (const std::system_error&) {
+      // No second thread to be had: this one reads every file.
+    }
+  }
+  work();
+  if (helper.joinable()) helper.join();
+  for (const std::exception_ptr& e : errors) {
+    if (e) std::rethrow_exception(e);
+  }
+  return files;
 }
 
 AtomicFileSink::AtomicFileSink(fs::path target) : target_(std::move(target)) {

@@ -17,6 +17,14 @@ namespace kestrix {
 std::vector<std::uint8_t> readInputFile(const std::filesystem::path& path,
                                         std::string_view displayName);
 
+// Reads and decodes the logger files at `paths`, named `displayNames` in
+// messages (one name per path), two files at a time: most of the time goes
+// into memory for the samples, which two threads get from the system faster
+// than one. The files come back in the order given. Throws the error of the
+// first file, in that order, that cannot be converted.
+std::vector<LoggerFile> readLoggerFiles(const std::vector<std::filesystem::path>& paths,
+                                        const std::vector<std::string>& displayNames);
+
 // Writes to a new temporary file beside `target` and renames it over `target`
 // on commit(): the target is either the earlier table, untouched, or the
 // complete new one. Without commit() the temporary file is removed. Throws

@@ -12,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <new>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -303,8 +304,17 @@ class ChunkOutput {
   void flush() {
     if (used() == 0) return;
     current_.size = used();
-    if (!writer_.joinable()) {
-      writer_ = std::thread([this] { writeChunks(); });
+    if (!writer_.joinable() && !alone_) {
+      try {
+        writer_ = std::thread([this] { writeChunks(); });
+      } catch (const std::system_error&) {
+        alone_ = true;  // no second thread to be had: chunks are written here
+      }
+    }
+    if (alone_) {
+      emit({current_.data.get(), current_.size});
+      w = current_.data.get();
+      return;
     }
     std::unique_lock lock(mutex_);
     ready_.push_back(std::move(current_));
@@ -324,7 +334,7 @@ class ChunkOutput {
 
   // Writes what is left and waits until all is written.
   void finish() {
-    if (!writer_.joinable()) {  // one chunk at most: written here
+    if (!writer_.joinable()) {  // no writer thread: the rest is written here
       const std::string_view bytes(current_.data.get(), used());
       if (!bytes.empty()) emit(bytes);
       w = current_.data.get();
@@ -384,7 +394,8 @@ class ChunkOutput {
   Sink& sink_;
   CStringBuilder* clipboard_;
   Chunk current_;
-  int buffers_ = 1;  // made so far, current_ among them
+  int buffers_ = 1;     // made so far, current_ among them
+  bool alone_ = false;  // without a writer thread
 
   std::thread writer_;
   std::mutex mutex_;

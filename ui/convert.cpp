@@ -10,13 +10,10 @@
 namespace kestrix::ui {
 
 std::string convertFiles(const RunRequest& request) {
-  std::vector<LoggerFile> files;
-  files.reserve(request.names.size());
-  for (const std::string& name : request.names) {
-    const auto bytes = readInputFile(request.folder / name, name);
-    files.push_back(readLoggerFile(name, bytes));
-  }
-  const ConversionRun run = makeRun(std::move(files));
+  std::vector<std::filesystem::path> paths;
+  paths.reserve(request.names.size());
+  for (const std::string& name : request.names) paths.push_back(request.folder / name);
+  const ConversionRun run = makeRun(readLoggerFiles(paths, request.names));
 
   AtomicFileSink sink(request.target);
   TableOptions options;

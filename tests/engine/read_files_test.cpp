@@ -1,0 +1,83 @@
+// Reading a run's files two at a time: the same files, in order, and the
+// error of the first file that cannot be converted.
+#include <gtest/gtest.h>
+
+#include <logger_file_builder.hpp>
+
+#include <filesystem>
+#include <random>
+
+#include "error.hpp"
+#include "files.hpp"
+
+namespace kestrix {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::LoggerFileBuilder;
+
+class ReadLoggerFiles : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() / ("kestrix-read-" + std::to_string(std::random_device{}()));
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  // Writes n files UC001.PDB... of distinct names and samples; returns their paths.
+  std::vector<fs::path> write(int n) {
+    std::vector<fs::path> paths;
+    for (int i = 1; i <= n; ++i) {
+      LoggerFileBuilder b;
+      std::vector<std::int16_t> samples(static_cast<std::size_t>(100 * i), 0);
+      for (std::size_t k = 0; k < samples.size(); ++k)
+        samples[k] = static_cast<std::int16_t>(k * i);
+      b.name("Logger " + std::to_string(i)).samples(std::move(samples));
+      paths.push_back(dir_ / ("UC00" + std::to_string(i) + ".PDB"));
+      EXPECT_TRUE(b.writeTo(paths.back().string()));
+    }
+    return paths;
+  }
+
+  static std::vector<std::string> namesOf(const std::vector<fs::path>& paths) {
+    std::vector<std::string> names;
+    for (const fs::path& p : paths) names.push_back(p.filename().string());
+    return names;
+  }
+
+  fs::path dir_;
+};
+
+TEST_F(ReadLoggerFiles, GivesTheFilesInTheOrderGiven) {
+  std::vector<fs::path> paths = write(7);
+  std::swap(paths[0], paths[5]);
+  const std::vector<LoggerFile> files = readLoggerFiles(paths, namesOf(paths));
+  ASSERT_EQ(files.size(), paths.size());
+  for (std::size_t i = 0; i < paths.size(); ++i) {
+    const LoggerFile one = readLoggerFile(namesOf(paths)[i], readInputFile(paths[i], "x"));
+    EXPECT_EQ(files[i].displayName, paths[i].filename().string());
+    EXPECT_EQ(files[i].fileName, one.fileName);
+    EXPECT_EQ(files[i].samples.values, one.samples.values);
+  }
+  EXPECT_TRUE(readLoggerFiles({}, {}).empty());
+}
+
+TEST_F(ReadLoggerFiles, ReportsTheFirstFileThatFailsInThatOrder) {
+  std::vector<fs::path> paths = write(6);
+  LoggerFileBuilder badDate;
+  badDate.start(2014, 2, 30, 0, 0, 0).samples({1});
+  ASSERT_TRUE(badDate.writeTo(paths[2].string()));
+  paths[4] = dir_ / "missing.PDB";
+  for (int attempt = 0; attempt < 20; ++attempt) {  // whichever thread gets there first
+    try {
+      readLoggerFiles(paths, namesOf(paths));
+      FAIL() << "no error";
+    } catch (const ConversionError& e) {
+      ASSERT_EQ(e.kind(), ErrorKind::BadStartDate);
+      ASSERT_EQ(e.file(), "UC003.PDB");
+    }
+  }
+}
+
+}  // namespace
+}  // namespace kestrix
