@@ -466,10 +466,17 @@ class RowWriter {
       const std::string_view date = date_.text();
       std::memcpy(w, date.data(), date.size());
       w += date.size();
-      for (const Slot* const* end = piece + fields_; piece != end; ++piece) {
+      const Slot* const* end = piece + fields_;
+      if (longTexts_.empty()) [[likely]] {
+        for (; piece != end; ++piece) {
+          std::memcpy(w, (*piece)->data(), kSlotBytes);
+          w += sizeOf(**piece);
+        }
+      }
+      for (; piece != end; ++piece) {
         const Slot& slot = **piece;
         const std::uint8_t size = sizeOf(slot);
-        if (size != kNotYet) [[likely]] {
+        if (size != kNotYet) {
           std::memcpy(w, slot.data(), kSlotBytes);
           w += size;
         } else {
