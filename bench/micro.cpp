@@ -87,7 +87,7 @@ void BM_RowDateText(benchmark::State& state) {
 }
 BENCHMARK(BM_RowDateText);
 
-// A run of `files` loggers of the benchmark's type mix, 8192 instants each,
+// A run of `files` loggers of the benchmark's type mix, 32768 instants each,
 // starting three minutes apart.
 kestrix::ConversionRun benchRun(int files) {
   static constexpr std::uint8_t types[] = {1, 3, 4, 5, 6, 8};
@@ -97,7 +97,7 @@ kestrix::ConversionRun benchRun(int files) {
     const int channels = kestrix::channelCountOf(type);
     kestrix::testing::LoggerFileBuilder b;
     b.typeCode(type).intervalCode(7).start(2026, 12, 2, 9, 3 * j % 60, 0).offsetParam(-64);
-    b.samples(drifting(static_cast<std::size_t>(8192 * channels), 300 + 13 * j, 600));
+    b.samples(drifting(static_cast<std::size_t>(32768 * channels), 300 + 13 * j, 600));
     loaded.push_back(kestrix::readLoggerFile("UC.PDB", b.build()));
   }
   return kestrix::makeRun(std::move(loaded));
