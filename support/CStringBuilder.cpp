@@ -37,16 +37,17 @@ std::string CStringBuilder::ToString() {
   std::size_t total = 0;
   for (std::size_t i = 0; i < used; ++i) total += slots_[i].size();
   std::string joined;
-  joined.reserve(total);
-  for (std::size_t i = 0; i < used; ++i) joined += slots_[i];
-  std::string result = joined;
+  joined.reserve(total);  // the only allocation that can fail before the pieces change
 
-  // Nothing below can fail: the joined text becomes the only piece, and the
-  // pieces it replaces give their memory back now rather than when reused.
+  // From here nothing can fail: each piece gives its memory back as soon as it
+  // is copied, so the table is held about once, not twice, while joining.
+  for (std::size_t i = 0; i < used; ++i) {
+    joined += slots_[i];
+    slots_[i] = std::string();
+  }
   slots_[0] = std::move(joined);
-  for (std::size_t i = 1; i < used; ++i) slots_[i] = std::string();
   usedSlots_ = 1;
-  return result;
+  return slots_[0];
 }
 
 void CStringBuilder::Clear(bool DeAlloc) {
