@@ -32,6 +32,7 @@ class ByteCursor {
 
   std::int64_t position() const noexcept { return position_; }
   std::int64_t size() const noexcept { return static_cast<std::int64_t>(bytes_.size()); }
+  std::span<const std::uint8_t> bytes() const noexcept { return bytes_; }
 
   // True when the next `count` bytes lie inside the buffer.
   bool has(std::int64_t count) const noexcept {

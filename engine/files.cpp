@@ -77,8 +77,7 @@ std::vector<LoggerFile> readLoggerFiles(const std::vector<fs::path>& paths,
   auto work = [&] {
     for (std::size_t i; (i = next++) < count && i < firstError;) {
       try {
-        const std::vector<std::uint8_t> bytes = readInputFile(paths[i], displayNames[i]);
-        files[i] = readLoggerFile(displayNames[i], bytes);
+        files[i] = readLoggerFile(displayNames[i], readInputFile(paths[i], displayNames[i]));
       } catch (...) {
         errors[i] = std::current_exception();
         std::size_t seen = firstError;

@@ -42,7 +42,8 @@ std::string columnTitle(std::string name) {
 
 }  // namespace
 
-LoggerFile readLoggerFile(std::string displayName, std::span<const std::uint8_t> bytes) {
+LoggerFile readLoggerFile(std::string displayName, std::span<const std::uint8_t> bytes,
+                          std::shared_ptr<const void> owner) {
   ByteCursor in(bytes);
   const Container container = entete(in, displayName);
   const RecordingHeader h = RecordCentral(in, container, displayName);
@@ -65,9 +66,21 @@ LoggerFile readLoggerFile(std::string displayName, std::span<const std::uint8_t>
   f.memorySize = memorySizeFor(h.memoryCode) / f.channelCount;
   f.startDate = toSeconds(start);
   f.interval = h.interval;
-  f.samples = readfile(in, container, h.sampleCount, f.memorySize, f.channelCount, f.inconsistent);
+  f.samples = readfile(in, container, h.sampleCount, f.memorySize, f.channelCount, f.inconsistent,
+                       std::move(owner));
   f.displayName = std::move(displayName);
   return f;
+}
+
+LoggerFile readLoggerFile(std::string displayName, std::span<const std::uint8_t> bytes) {
+  return readLoggerFile(std::move(displayName),
+                        std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
+}
+
+LoggerFile readLoggerFile(std::string displayName, std::vector<std::uint8_t>&& bytes) {
+  auto owned = std::make_shared<const std::vector<std::uint8_t>>(std::move(bytes));
+  const std::span<const std::uint8_t> view(*owned);
+  return readLoggerFile(std::move(displayName), view, std::move(owned));
 }
 
 bool ConversionRun::intervalsDiffer() const noexcept {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -30,7 +31,14 @@ struct LoggerFile {
 
 // Reads one logger file: container, recording header, samples. Throws
 // ConversionError naming `displayName` when the file cannot be converted.
+// The samples stay in `bytes`, which `owner` keeps alive as long as any copy
+// of the file's samples.
+LoggerFile readLoggerFile(std::string displayName, std::span<const std::uint8_t> bytes,
+                          std::shared_ptr<const void> owner);
+// The same with a copy of the bytes, which the file then owns.
 LoggerFile readLoggerFile(std::string displayName, std::span<const std::uint8_t> bytes);
+// The same taking over the bytes.
+LoggerFile readLoggerFile(std::string displayName, std::vector<std::uint8_t>&& bytes);
 
 struct ConversionRun {
   std::vector<LoggerFile> files;

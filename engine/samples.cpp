@@ -6,6 +6,42 @@
 
 namespace kestrix {
 
+static_assert(layout::samplesPerRecord == 1024, "SampleColumn counts slots in blocks of 1024");
+
+bool SampleColumn::decode(std::int64_t i, std::int64_t n, std::int16_t* out) const noexcept {
+  const auto size = static_cast<std::int64_t>(bytes_.size());
+  const std::uint8_t* const bytes = bytes_.data();
+  bool all = true;
+  std::int64_t k = i + rotation_;
+  if (k >= count_) k -= count_;
+  while (n > 0) {
+    // A run of slots inside one block and before the end of the memory.
+    const std::int64_t run = std::min({n, 1024 - (k & 1023), count_ - k});
+    const std::int64_t start = blockStarts_[static_cast<std::size_t>(k >> 10)] + 2 * (k & 1023);
+    const std::int64_t inside = std::clamp<std::int64_t>((size - start) / 2, 0, run);
+    if (inside > 0) {
+      const std::uint8_t* b = bytes + start;
+      for (std::int64_t j = 0; j < inside; ++j, b += 2) out[j] = inv2(b[0], b[1]);
+    }
+    if (inside < run) {
+      std::fill(out + inside, out + run, std::int16_t{0});
+      all = false;
+    }
+    out += run;
+    n -= run;
+    k += run;
+    if (k == count_) k = 0;
+  }
+  return all;
+}
+
+std::vector<std::optional<std::int16_t>> SampleColumn::stored() const {
+  std::vector<std::optional<std::int16_t>> out;
+  out.reserve(static_cast<std::size_t>(count_));
+  for (std::int64_t i = 0; i < count_; ++i) out.push_back(at(base_ + 1 + i));
+  return out;
+}
+
 void NextRecordDates(ByteCursor& in, const Container& container, std::int32_t r,
                      bool& inconsistentFlag) {
   if (r > container.recordCount) {
@@ -16,52 +52,37 @@ void NextRecordDates(ByteCursor& in, const Container& container, std::int32_t r,
 }
 
 SampleColumn readfile(ByteCursor& in, const Container& container, std::int32_t sampleCount,
-                      std::int32_t memorySize, int channelCount, bool& inconsistentFlag) {
+                      std::int32_t memorySize, int channelCount, bool& inconsistentFlag,
+                      std::shared_ptr<const void> owner) {
   SampleColumn column;
   const std::int64_t total = std::int64_t{channelCount} * memorySize;     // T
   const std::int64_t count = std::min<std::int64_t>(sampleCount, total);  // L
   if (count <= 0 || total <= 0) return column;
 
-  // Slots below r belong to the current pass through the ring, the others to
-  // the previous one. Written positions run from sampleCount - T + 1 (or 1)
-  // to sampleCount.
+  // Slot k of the memory holds position (k < r ? q : q - 1) * total + k + 1:
+  // before the ring came round (q = 0) the slots are in order, after it the
+  // oldest sample is in slot r. Written positions run from sampleCount - T + 1
+  // (or 1) to sampleCount.
   const std::int64_t r = sampleCount % total;
   const std::int64_t q = sampleCount / total;
-  column.base = std::max<std::int64_t>(0, std::int64_t{sampleCount} - total);
-  column.values.assign(static_cast<std::size_t>(count), 0);
-  column.present.assign(static_cast<std::size_t>(count), 0);
+  column.base_ = std::max<std::int64_t>(0, std::int64_t{sampleCount} - total);
+  column.count_ = count;
+  column.rotation_ = q == 0 ? 0 : r;
+  column.bytes_ = in.bytes();
+  column.owner_ = std::move(owner);
 
-  // Slot k of the memory holds position (k < r ? q : q - 1) * total + k + 1,
-  // that is column index k + shift, one shift on each side of slot r.
-  const std::int64_t shiftBefore = q * total - column.base;
-  const std::int64_t shiftAfter = (q - 1) * total - column.base;
-  std::int16_t* const values = column.values.data();
-  std::uint8_t* const present = column.present.data();
-
+  // Where each block of slots lies: the start of its record, or where the
+  // previous block ended when the file has no such record.
   std::int32_t nextRecord = layout::firstSampleRecord;
-  for (std::int64_t k = 0; k < count;) {
+  for (std::int64_t k = 0; k < count; k += layout::samplesPerRecord) {
     NextRecordDates(in, container, nextRecord, inconsistentFlag);
     ++nextRecord;
     const std::int64_t wanted = std::min(layout::samplesPerRecord, count - k);
-    // The whole samples of this record that lie inside the file; reading on
-    // past its end moves the cursor all the same.
-    const std::int64_t left = std::max<std::int64_t>(0, in.size() - in.position());
-    const std::int64_t inside = std::min(wanted, left / layout::sampleSize);
-    const auto bytes = in.take(inside * layout::sampleSize);
-    if (inside < wanted) {
-      in.take((wanted - inside) * layout::sampleSize);
+    column.blockStarts_.push_back(in.position());
+    // Reading on past the end of the file moves the cursor all the same.
+    if (!in.take(wanted * layout::sampleSize)) {
       inconsistentFlag = true;  // past the end of the file: no sample there
     }
-    const std::uint8_t* b = bytes ? bytes->data() : nullptr;
-    for (std::int64_t end = k + inside; k < end;) {
-      const std::int64_t runEnd = k < r ? std::min(end, r) : end;
-      const std::int64_t shift = k < r ? shiftBefore : shiftAfter;
-      for (; k < runEnd; ++k, b += 2) {
-        values[k + shift] = inv2(b[0], b[1]);
-        present[k + shift] = 1;
-      }
-    }
-    k += wanted - inside;
   }
   return column;
 }

@@ -2,7 +2,9 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "bytes.hpp"
@@ -13,16 +15,51 @@ namespace kestrix {
 // The raw samples of one file by position (1-based, chronological, channels
 // interleaved for two-channel files). Only the positions the loader wrote hold
 // a sample; the column stores min(sampleCount, memory) of them at most.
-struct SampleColumn {
-  std::int64_t base = 0;  // values[i] holds position base + 1 + i
-  std::vector<std::int16_t> values;
-  std::vector<std::uint8_t> present;  // 1 where values[i] was read from the file
+//
+// The samples are not copied: the column keeps the file's bytes alive and
+// knows where each block of 1024 memory slots lies in them. Column index i
+// (position base() + 1 + i) is memory slot (i + rotation) mod size(); a slot
+// whose two bytes lie past the end of the file holds no sample.
+class SampleColumn {
+ public:
+  SampleColumn() = default;
+
+  // Positions base() + 1 .. base() + size() are stored.
+  std::int64_t base() const noexcept { return base_; }
+  std::int64_t size() const noexcept { return count_; }
 
   std::optional<std::int16_t> at(std::int64_t position) const noexcept {
-    const std::int64_t i = position - 1 - base;
-    if (i < 0 || i >= static_cast<std::int64_t>(values.size()) || !present[i]) return std::nullopt;
-    return values[i];
+    const std::int64_t i = position - 1 - base_;
+    if (i < 0 || i >= count_) return std::nullopt;
+    const std::int64_t offset = byteOffset(i);
+    if (offset > static_cast<std::int64_t>(bytes_.size()) - 2) return std::nullopt;
+    const auto at = static_cast<std::size_t>(offset);
+    return inv2(bytes_[at], bytes_[at + 1]);
   }
+
+  // Column indexes i .. i + n - 1 (inside 0 .. size() - 1) into out; a slot
+  // without a sample gives 0. True when every one of them holds a sample.
+  bool decode(std::int64_t i, std::int64_t n, std::int16_t* out) const noexcept;
+
+  // Every stored position in order, base() + 1 onward.
+  std::vector<std::optional<std::int16_t>> stored() const;
+
+ private:
+  friend SampleColumn readfile(ByteCursor&, const Container&, std::int32_t, std::int32_t, int,
+                               bool&, std::shared_ptr<const void>);
+
+  std::int64_t byteOffset(std::int64_t i) const noexcept {
+    std::int64_t k = i + rotation_;
+    if (k >= count_) k -= count_;
+    return blockStarts_[static_cast<std::size_t>(k >> 10)] + 2 * (k & 1023);
+  }
+
+  std::int64_t base_ = 0;
+  std::int64_t count_ = 0;
+  std::int64_t rotation_ = 0;
+  std::vector<std::int64_t> blockStarts_;  // byte offset of each block of 1024 slots
+  std::span<const std::uint8_t> bytes_;
+  std::shared_ptr<const void> owner_;  // keeps bytes_ alive
 };
 
 // Memory slots of the whole logger: 131072 for memory code 4, else 65536.
@@ -38,8 +75,10 @@ void NextRecordDates(ByteCursor& in, const Container& container, std::int32_t r,
 // Loads min(sampleCount, channelCount * memorySize) slots, record 2 onward,
 // 1024 to a record, and puts each at its chronological position. Reading past
 // the end of the file sets the flag; those positions hold no sample.
-// `memorySize` is per channel.
+// `memorySize` is per channel. The column refers to the cursor's bytes, which
+// `owner` keeps alive.
 SampleColumn readfile(ByteCursor& in, const Container& container, std::int32_t sampleCount,
-                      std::int32_t memorySize, int channelCount, bool& inconsistentFlag);
+                      std::int32_t memorySize, int channelCount, bool& inconsistentFlag,
+                      std::shared_ptr<const void> owner);
 
 }  // namespace kestrix

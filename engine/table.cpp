@@ -427,18 +427,14 @@ class RowWriter {
       c.offset = run.stepOffsets[j];
       c.sampleCount = f.sampleCount;
       c.overflowBelow = std::int64_t{f.sampleCount} + margin - f.memorySize + 1;
-      const SampleColumn& samples = f.samples;
-      const auto stored = static_cast<std::int64_t>(samples.values.size());
-      c.values = samples.values.data();
-      c.base = samples.base;
+      c.samples = &f.samples;
+      c.base = f.samples.base();
+      const std::int64_t stored = f.samples.size();
       // The positions whose sample(s) lie in the stored range.
-      const std::int64_t storedFrom = c.two ? (samples.base + 3) / 2 : samples.base + 1;
-      const std::int64_t storedTo = c.two ? (samples.base + stored) / 2 : samples.base + stored;
+      const std::int64_t storedFrom = c.two ? (c.base + 3) / 2 : c.base + 1;
+      const std::int64_t storedTo = c.two ? (c.base + stored) / 2 : c.base + stored;
       c.valueFrom = std::max({std::int64_t{1}, c.overflowBelow, storedFrom});
       c.valueTo = std::min(std::int64_t{f.sampleCount}, storedTo);
-      const bool allPresent = std::find(samples.present.begin(), samples.present.end(),
-                                        std::uint8_t{0}) == samples.present.end();
-      c.present = allPresent ? nullptr : samples.present.data();
       c.params = {f.typeCode, f.offsetParam, f.factorParam, run.interval};
       const ReducedFormula reduced = reduceFormula(c.params);
       c.reduced = reduced.params;
@@ -499,9 +495,8 @@ class RowWriter {
     std::int64_t overflowBelow = 0;  // positions below this read "overflow"
     std::int64_t valueFrom = 0;      // positions shown as values: stored and not overflow
     std::int64_t valueTo = 0;
-    const std::int16_t* values = nullptr;   // by column index: position - 1 - base
-    const std::uint8_t* present = nullptr;  // nothing when every stored sample was read
-    std::int64_t base = 0;
+    const SampleColumn* samples = nullptr;
+    std::int64_t base = 0;  // column index = position - 1 - base
     bool two = false;
     std::int16_t rawOffset = 0;
     CellParams params;   // the file's own
@@ -530,9 +525,10 @@ class RowWriter {
     if (valuesFrom <= valuesTo) {
       const std::int64_t n = valuesTo - valuesFrom + 1;
       const std::int64_t i = c.two ? 2 * valuesFrom - 2 - c.base : valuesFrom - 1 - c.base;
-      // The plain way first; where a field was not ready, the careful way.
-      const bool done =
-          c.tables[0] && !c.present && (c.two ? values2(c, i, n, out) : values1(c, i, n, out));
+      // The plain way first, straight from the file's bytes; where a sample
+      // is missing or a field was not ready, the careful way.
+      const bool done = c.tables[0] && c.samples->decode(i, c.two ? 2 * n : n, raw_.data()) &&
+                        (c.two ? values2(c, n, out) : values1(c, n, out));
       if (!done) {
         for (std::int64_t q = valuesFrom; q <= valuesTo; ++q)
           value(c, q, out + (q - valuesFrom) * stride);
@@ -543,10 +539,10 @@ class RowWriter {
     for (; p <= to; ++p) fixed(p);
   }
 
-  // `count` fields of a one-channel file from column index i, every sample
-  // present. False when some field was not ready.
-  bool values1(const Column& c, std::int64_t i, std::int64_t count, const Slot** out) const {
-    const std::int16_t* s = c.values + i;
+  // `count` fields of a one-channel file from the samples in raw_. False when
+  // some field was not ready.
+  bool values1(const Column& c, std::int64_t count, const Slot** out) const {
+    const std::int16_t* s = raw_.data();
     const Slot* texts = c.tables[0];
     const std::int16_t rawOffset = c.rawOffset;
     const std::size_t stride = fields_;
@@ -560,8 +556,8 @@ class RowWriter {
   }
 
   // The same for a two-channel file.
-  bool values2(const Column& c, std::int64_t i, std::int64_t count, const Slot** out) const {
-    const std::int16_t* s = c.values + i;
+  bool values2(const Column& c, std::int64_t count, const Slot** out) const {
+    const std::int16_t* s = raw_.data();
     const Slot* texts1 = c.tables[0];
     const Slot* texts2 = c.tables[1];
     const std::int16_t rawOffset = c.rawOffset;
@@ -583,14 +579,15 @@ class RowWriter {
   // with a field too long for a slot, or without tables, are computed in full
   // as TableText does.
   void value(const Column& c, std::int64_t p, const Slot** out) {
-    const std::int64_t i = c.two ? 2 * p - 2 - c.base : p - 1 - c.base;
-    if (c.present && (!c.present[i] || (c.two && !c.present[i + 1]))) {
+    const auto sample1 = c.samples->at(c.two ? 2 * p - 1 : p);
+    const auto sample2 = c.two ? c.samples->at(2 * p) : sample1;
+    if (!sample1 || !sample2) {
       out[0] = &kBlank;
       if (c.two) out[1] = &kBlank;
       return;
     }
-    const std::int16_t s1 = c.values[i];
-    const std::int16_t s2 = c.two ? c.values[i + 1] : s1;
+    const std::int16_t s1 = *sample1;
+    const std::int16_t s2 = *sample2;
     if (c.tables[0]) {
       const auto v1 = static_cast<std::int16_t>(s1 + c.rawOffset);
       const auto v2 = static_cast<std::int16_t>(s2 + c.rawOffset);
@@ -629,10 +626,11 @@ class RowWriter {
   CellTexts cells_;
   RowDateText date_;  // the date of the row last written
   std::vector<Column> columns_;
-  std::size_t fields_ = 0;              // in a row, after the date
-  std::vector<const Slot*> pieces_;     // the block's fields, row by row
-  std::deque<Slot> longSlots_;          // the block's cells computed in full ...
-  std::vector<std::string> longTexts_;  // ... and their texts
+  std::size_t fields_ = 0;                         // in a row, after the date
+  std::vector<const Slot*> pieces_;                // the block's fields, row by row
+  std::array<std::int16_t, 2 * blockRows> raw_{};  // one file's samples in a block
+  std::deque<Slot> longSlots_;                     // the block's cells computed in full ...
+  std::vector<std::string> longTexts_;             // ... and their texts
   std::size_t longBytes_ = 0;
 };
 

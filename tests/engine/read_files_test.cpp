@@ -57,7 +57,7 @@ TEST_F(ReadLoggerFiles, GivesTheFilesInTheOrderGiven) {
     const LoggerFile one = readLoggerFile(namesOf(paths)[i], readInputFile(paths[i], "x"));
     EXPECT_EQ(files[i].displayName, paths[i].filename().string());
     EXPECT_EQ(files[i].fileName, one.fileName);
-    EXPECT_EQ(files[i].samples.values, one.samples.values);
+    EXPECT_EQ(files[i].samples.stored(), one.samples.stored());
   }
   EXPECT_TRUE(readLoggerFiles({}, {}).empty());
 }

@@ -40,8 +40,10 @@ std::vector<std::int16_t> ramp(int n, int from = 0) {
 // Present positions of a column, with values, in position order.
 std::vector<std::pair<std::int64_t, std::int16_t>> positions(const LoggerFile& f) {
   std::vector<std::pair<std::int64_t, std::int16_t>> out;
-  for (std::size_t i = 0; i < f.samples.values.size(); ++i) {
-    if (f.samples.present[i]) out.emplace_back(f.samples.base + 1 + i, f.samples.values[i]);
+  const std::vector<std::optional<std::int16_t>> stored = f.samples.stored();
+  for (std::size_t i = 0; i < stored.size(); ++i) {
+    if (stored[i])
+      out.emplace_back(f.samples.base() + 1 + static_cast<std::int64_t>(i), *stored[i]);
   }
   return out;
 }
@@ -223,7 +225,7 @@ TEST(Samples, HugeClaimedCountKeepsMemoryBounded) {
   LoggerFileBuilder b;
   b.samples(ramp(10)).byteCount(0x7FFFFFFE);
   const LoggerFile f = read(b);
-  EXPECT_LE(f.samples.values.size(), 65536u);
+  EXPECT_LE(f.samples.size(), 65536);
   EXPECT_TRUE(f.inconsistent);
 }
 
@@ -244,8 +246,40 @@ TEST(Samples, PositionsFarBeyondOneMemoryLength) {
   LoggerFileBuilder b;
   b.memoryCode(4).wrappedMemory(131072, 300000, [](std::int64_t s) { return s % 32000; });
   const LoggerFile f = read(b);
-  EXPECT_EQ(f.samples.values.size(), 131072u);
+  EXPECT_EQ(f.samples.size(), 131072);
   EXPECT_EQ(f.samples.at(300000), 300000 % 32000 - 1);
   EXPECT_EQ(f.samples.at(300000 - 131071), (300000 - 131072) % 32000);
   EXPECT_FALSE(f.samples.at(300000 - 131072).has_value());
+}
+
+TEST(Samples, BlockReadsAgreeWithSinglePositionsAcrossBlocksTheRingAndTheEnd) {
+  // A ring come round at a slot inside a block, in a file cut short: runs of
+  // column indexes that cross block boundaries, the ring's turn and the end of
+  // the file read what at() reads, missing samples as 0 and reported.
+  LoggerFileBuilder b;
+  b.wrappedMemory(65536, 100001, [](std::int64_t s) { return s % 30011 - 15000; });
+  std::vector<std::uint8_t> bytes = b.build();
+  bytes.resize(bytes.size() - 40001);  // an odd cut: the last sample there is half
+  const LoggerFile f = kestrix::readLoggerFile("UC001.PDB", bytes);
+  ASSERT_EQ(f.samples.size(), 65536);
+  const std::int64_t turn = 100001 % 65536;  // column index of slot 0
+  const std::int64_t ends[] = {0, 1023, 1024, 65536 - turn - 1, 65536 - turn, 65536 - 20000, 65535};
+  for (std::int64_t end : ends) {
+    for (std::int64_t n : {1, 2, 300, 2049}) {
+      const std::int64_t i = std::max<std::int64_t>(0, std::min(end - n / 2, 65536 - n));
+      std::vector<std::int16_t> got(static_cast<std::size_t>(n), 7);
+      const bool all = f.samples.decode(i, n, got.data());
+      bool every = true;
+      for (std::int64_t k = 0; k < n; ++k) {
+        const auto want = f.samples.at(f.samples.base() + 1 + i + k);
+        every = every && want.has_value();
+        ASSERT_EQ(got[static_cast<std::size_t>(k)], want.value_or(0)) << i << " + " << k;
+      }
+      EXPECT_EQ(all, every) << i << ", " << n;
+    }
+  }
+  // Both kinds occur: whole runs, and runs with missing samples.
+  const auto stored = f.samples.stored();
+  EXPECT_TRUE(std::count(stored.begin(), stored.end(), std::nullopt) > 0);
+  EXPECT_EQ(f.samples.at(100001), 100000 % 30011 - 15000);  // serials count from 0
 }

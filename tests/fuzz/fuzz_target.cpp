@@ -91,9 +91,24 @@ void checkFile(const kestrix::LoggerFile& f) {
             kestrix::intervalTable.end(),
         "interval");
   // The loader keeps at most one logger memory, whatever the header claims.
-  check(f.samples.values.size() <= 131072, "sample column larger than a logger memory");
-  check(f.samples.values.size() == f.samples.present.size(), "sample column sizes differ");
-  check(f.samples.base >= 0, "negative column base");
+  check(f.samples.size() <= 131072, "sample column larger than a logger memory");
+  check(f.samples.size() >= 0, "negative column size");
+  check(f.samples.base() >= 0, "negative column base");
+  // Nothing outside the stored positions, and the block reader agrees with
+  // the one-position reader.
+  check(!f.samples.at(f.samples.base()) && !f.samples.at(f.samples.base() + f.samples.size() + 1),
+        "a sample outside the stored positions");
+  if (f.samples.size() > 0) {
+    std::vector<std::int16_t> block(static_cast<std::size_t>(f.samples.size()));
+    const bool all = f.samples.decode(0, f.samples.size(), block.data());
+    bool every = true;
+    for (std::int64_t i = 0; i < f.samples.size(); ++i) {
+      const auto s = f.samples.at(f.samples.base() + 1 + i);
+      every = every && s.has_value();
+      check(s.value_or(0) == block[static_cast<std::size_t>(i)], "decode differs from at");
+    }
+    check(all == every, "decode misreports missing samples");
+  }
 }
 
 // Every data row: a date, then one TAB before each channel's cell.
