@@ -1,70 +1,35 @@
 // kestrix-convert as a user runs it: arguments, exit status, messages, output.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
-#include <filesystem>
 #include <fstream>
 #include <logger_file_builder.hpp>
-#include <sstream>
 #include <string>
+#include <temp_folder.hpp>
 
 namespace fs = std::filesystem;
 using kestrix::testing::LoggerFileBuilder;
+using kestrix::testing::ProgramResult;
+using kestrix::testing::readFile;
 
 namespace {
 
-struct Result {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string slurp(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-std::string quote(const std::string& s) {
-  std::string q = "'";
-  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
-
 class Cli : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("kestrix-cli-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
   fs::path write(const std::string& name, const LoggerFileBuilder& b) {
     const fs::path p = dir_ / name;
     EXPECT_TRUE(b.writeTo(p.string()));
     return p;
   }
 
-  // Runs kestrix-convert with `args` (already quoted) and the environment prefix `env`.
-  Result run(const std::string& args, const std::string& env = "LC_ALL=C") {
-    const fs::path out = dir_ / "stdout", err = dir_ / "stderr";
-    const std::string command = "cd " + quote(dir_.string()) + " && env " + env + " " +
-                                quote(KESTRIX_CONVERT) + " " + args + " >" + quote(out.string()) +
-                                " 2>" + quote(err.string()) + " </dev/null";
-    const int raw = std::system(command.c_str());
-    Result r;
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    r.out = slurp(out);
-    r.err = slurp(err);
-    return r;
+  ProgramResult run(std::vector<std::string> args, const std::string& locale = "C") {
+    kestrix::testing::ProgramRun program;
+    program.args = std::move(args);
+    program.folder = dir_.path();
+    program.environment = {{"LC_ALL", locale}};
+    return kestrix::testing::runProgram(KESTRIX_CONVERT, program, dir_.path());
   }
 
-  fs::path dir_;
+  kestrix::testing::TempFolder dir_;
 };
 
 LoggerFileBuilder temperature(std::vector<std::int16_t> samples) {
@@ -77,13 +42,13 @@ LoggerFileBuilder temperature(std::vector<std::int16_t> samples) {
 
 TEST_F(Cli, WritesTableToStandardOutputAndStatusToStandardError) {
   write("UC001.PDB", temperature({400, 401}));
-  const Result r = run("UC001.PDB");
+  const ProgramResult r = run({"UC001.PDB"});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out,
             "Fichier\tRoom 1\r\n\t00001A2B\r\n\tUlmacorder Temp\r\nDate\t\xB0"
             "C\r\n05/03/14 07:30:00\t25.0\r\n05/03/14 07:31:00\t25.1\r\n");
   EXPECT_EQ(r.err, "Done...\n");  // no progress: standard error is no terminal
-  EXPECT_EQ(run("-q UC001.PDB").err, "");
+  EXPECT_EQ(run({"-q", "UC001.PDB"}).err, "");
 }
 
 TEST_F(Cli, OutputFileIsReplacedOnlyWhenComplete) {
@@ -93,41 +58,42 @@ TEST_F(Cli, OutputFileIsReplacedOnlyWhenComplete) {
   write("UC002.PDB", broken);
   std::ofstream(dir_ / "table.txt") << "earlier table";
 
-  Result r = run("-o table.txt UC001.PDB UC002.PDB");
+  ProgramResult r = run({"-o", "table.txt", "UC001.PDB", "UC002.PDB"});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err,
             "kestrix-convert: UC002.PDB: the start date 30/2/2014 0:0:0 is not a valid date and "
             "time\n");
-  EXPECT_EQ(slurp(dir_ / "table.txt"), "earlier table");
+  EXPECT_EQ(readFile(dir_ / "table.txt"), "earlier table");
 
-  r = run("--output=table.txt --encoding utf-8 UC001.PDB");
+  r = run({"--output=table.txt", "--encoding", "utf-8", "UC001.PDB"});
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(slurp(dir_ / "table.txt").substr(0, 15), "Fichier\tRoom 1\r");
-  EXPECT_NE(slurp(dir_ / "table.txt").find("\xC2\xB0"), std::string::npos);
-  for (const auto& e : fs::directory_iterator(dir_)) {
+  EXPECT_EQ(readFile(dir_ / "table.txt").substr(0, 15), "Fichier\tRoom 1\r");
+  EXPECT_NE(readFile(dir_ / "table.txt").find("\xC2\xB0"), std::string::npos);
+  for (const auto& e : fs::directory_iterator(dir_.path())) {
     EXPECT_NE(e.path().filename().string()[0], '.') << "left behind: " << e.path();
   }
 }
 
 TEST_F(Cli, UsageErrorsExitWithTwo) {
-  for (const std::string args : {"", "-x UC001.PDB", "-o", "--encoding latin9 UC001.PDB"}) {
-    const Result r = run(args);
-    EXPECT_EQ(r.status, 2) << args;
-    EXPECT_NE(r.err.find("Try 'kestrix-convert --help'"), std::string::npos) << args;
+  const std::vector<std::vector<std::string>> wrong{
+      {}, {"-x", "UC001.PDB"}, {"-o"}, {"--encoding", "latin9", "UC001.PDB"}};
+  for (const auto& args : wrong) {
+    const ProgramResult r = run(args);
+    EXPECT_EQ(r.status, 2) << ::testing::PrintToString(args);
+    EXPECT_NE(r.err.find("Try 'kestrix-convert --help'"), std::string::npos);
   }
-  std::string many;
-  for (int i = 0; i < 102; ++i) many += " UC001.PDB";
+  const std::vector<std::string> many(102, "UC001.PDB");
   EXPECT_EQ(run(many).status, 2);
   EXPECT_NE(run(many).err.find("102 files given; one table takes at most 101"), std::string::npos);
 
-  const Result help = run("--help");
+  const ProgramResult help = run({"--help"});
   EXPECT_EQ(help.status, 0);
   EXPECT_EQ(help.out.rfind("Usage: kestrix-convert", 0), 0u);
-  EXPECT_EQ(run("--version").out.rfind("kestrix-convert ", 0), 0u);
+  EXPECT_EQ(run({"--version"}).out.rfind("kestrix-convert ", 0), 0u);
 }
 
 TEST_F(Cli, MissingFileAndDifferingIntervals) {
-  Result r = run("UC404.PDB");
+  ProgramResult r = run({"UC404.PDB"});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err.rfind("kestrix-convert: UC404.PDB: cannot open: ", 0), 0u) << r.err;
 
@@ -135,7 +101,7 @@ TEST_F(Cli, MissingFileAndDifferingIntervals) {
   LoggerFileBuilder fast = temperature({400});
   fast.intervalCode(3);
   write("UC002.PDB", fast);
-  r = run("UC001.PDB UC002.PDB");
+  r = run({"UC001.PDB", "UC002.PDB"});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err,
             "kestrix-convert: warning: the files' sampling intervals differ; the last file's "
@@ -145,9 +111,8 @@ TEST_F(Cli, MissingFileAndDifferingIntervals) {
 TEST_F(Cli, RegionalSettingsComeFromTheLocale) {
   write("UC001.PDB", temperature({400}));
   // C.UTF-8 exists on every Debian system and keeps the defaults.
-  EXPECT_NE(run("UC001.PDB", "LC_ALL=C.UTF-8").out.find("05/03/14 07:30:00\t25.0"),
-            std::string::npos);
-  const Result german = run("UC001.PDB", "LC_ALL=de_DE.UTF-8");
+  EXPECT_NE(run({"UC001.PDB"}, "C.UTF-8").out.find("05/03/14 07:30:00\t25.0"), std::string::npos);
+  const ProgramResult german = run({"UC001.PDB"}, "de_DE.UTF-8");
   if (german.out.find("25,0") == std::string::npos) GTEST_SKIP() << "no de_DE.UTF-8 locale here";
   EXPECT_NE(german.out.find("05.03.14 07:30:00\t25,0"), std::string::npos);
 }

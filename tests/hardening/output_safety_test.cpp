@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -13,27 +12,16 @@
 #include <fstream>
 #include <functional>
 #include <logger_file_builder.hpp>
-#include <sstream>
 #include <string>
+#include <temp_folder.hpp>
 #include <vector>
 
 namespace fs = std::filesystem;
 using kestrix::testing::LoggerFileBuilder;
+using kestrix::testing::ProgramResult;
+using kestrix::testing::readFile;
 
 namespace {
-
-struct Result {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string slurp(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 void spit(const fs::path& p, const std::string& bytes) {
   std::ofstream(p, std::ios::binary | std::ios::trunc) << bytes;
@@ -70,34 +58,13 @@ class OutputSafety : public ::testing::Test {
 
   // Runs kestrix-convert in `cwd` (the test folder by default) with `args`,
   // no shell in between; `inChild` runs in the child just before the program.
-  Result run(const std::vector<std::string>& args, const std::function<void()>& inChild = {},
-             const fs::path& cwd = {}) {
-    const fs::path out = dir_ / ".stdout", err = dir_ / ".stderr";
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-      if (::chdir((cwd.empty() ? dir_ : cwd).c_str()) != 0) ::_exit(126);
-      const int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      const int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      const int in = ::open("/dev/null", O_RDONLY);
-      if (o < 0 || e < 0 || in < 0) ::_exit(126);
-      ::dup2(in, 0);
-      ::dup2(o, 1);
-      ::dup2(e, 2);
-      ::setenv("LC_ALL", "C", 1);
-      if (inChild) inChild();
-      std::vector<char*> argv{const_cast<char*>(KESTRIX_CONVERT)};
-      for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-      argv.push_back(nullptr);
-      ::execv(KESTRIX_CONVERT, argv.data());
-      ::_exit(127);
-    }
-    int raw = 0;
-    ::waitpid(pid, &raw, 0);
-    Result r;
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
-    r.out = slurp(out);
-    r.err = slurp(err);
-    return r;
+  ProgramResult run(const std::vector<std::string>& args, const std::function<void()>& inChild = {},
+                    const fs::path& cwd = {}) {
+    kestrix::testing::ProgramRun program;
+    program.args = args;
+    program.folder = cwd.empty() ? dir_ : cwd;
+    program.inChild = inChild;
+    return kestrix::testing::runProgram(KESTRIX_CONVERT, program, dir_);
   }
 
   // Names in `folder` other than the test's own files: a temporary file left
@@ -116,7 +83,7 @@ class OutputSafety : public ::testing::Test {
   }
 
   std::string goodTable() {
-    const Result r = run({"-q", "UC001.PDB"});
+    const ProgramResult r = run({"-q", "UC001.PDB"});
     EXPECT_EQ(r.status, 0) << r.err;
     return r.out;
   }
@@ -134,7 +101,7 @@ TEST_F(OutputSafety, FoldersThatCannotBeWrittenIn) {
   // A folder path through a regular file: no one can create a file there,
   // root included.
   spit(dir_ / "plain", "not a folder");
-  Result r = run({"-o", "plain/uc1.txt", "UC001.PDB"});
+  ProgramResult r = run({"-o", "plain/uc1.txt", "UC001.PDB"});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, kProgram + "plain/uc1.txt: cannot create a file in plain: Not a directory\n");
 
@@ -161,7 +128,7 @@ TEST_F(OutputSafety, FoldersThatCannotBeWrittenIn) {
     EXPECT_EQ(r.err,
               kProgram + "locked/uc1.txt: cannot create a file in locked: Permission denied\n");
     fs::permissions(dir_ / "locked", fs::perms::owner_all);
-    EXPECT_EQ(slurp(dir_ / "locked" / "uc1.txt"), earlierTable());
+    EXPECT_EQ(readFile(dir_ / "locked" / "uc1.txt"), earlierTable());
   }
   EXPECT_EQ(strayFiles(dir_, {"plain", "locked"}), std::vector<std::string>{});
 }
@@ -170,17 +137,17 @@ TEST_F(OutputSafety, OutputPathThatIsAFolder) {
   fs::create_directory(dir_ / "tables");
   spit(dir_ / "tables" / "uc1.txt", earlierTable());
   for (const std::string path : {"tables", "tables/", "."}) {
-    const Result r = run({"-o", path, "UC001.PDB"});
+    const ProgramResult r = run({"-o", path, "UC001.PDB"});
     EXPECT_EQ(r.status, 1) << path;
     EXPECT_EQ(r.err, kProgram + path + ": is a folder\n");
   }
-  EXPECT_EQ(slurp(dir_ / "tables" / "uc1.txt"), earlierTable());
+  EXPECT_EQ(readFile(dir_ / "tables" / "uc1.txt"), earlierTable());
   EXPECT_EQ(strayFiles(dir_ / "tables", {"uc1.txt"}), std::vector<std::string>{});
 }
 
 TEST_F(OutputSafety, FullDisk) {
   // A device is written in place; /dev/full refuses every byte.
-  Result r = run({"-o", "/dev/full", "UC001.PDB"});
+  ProgramResult r = run({"-o", "/dev/full", "UC001.PDB"});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, kProgram + "/dev/full: write error: No space left on device\n");
 
@@ -223,29 +190,29 @@ TEST_F(OutputSafety, EarlierTableSurvivesEveryFailedRun) {
   };
   for (const Case& c : cases) {
     spit(table, earlierTable());
-    const Result r = run(c.args, c.inChild);
+    const ProgramResult r = run(c.args, c.inChild);
     EXPECT_EQ(r.status, 1) << c.message;
     EXPECT_EQ(r.err, kProgram + c.message + "\n");
-    EXPECT_EQ(slurp(table), earlierTable()) << c.message;
+    EXPECT_EQ(readFile(table), earlierTable()) << c.message;
     EXPECT_EQ(strayFiles(dir_, {"uc1.txt", "UC002.PDB"}), std::vector<std::string>{}) << c.message;
   }
   // And a run that goes well replaces it.
   EXPECT_EQ(run({"-q", "-o", "uc1.txt", "UC001.PDB"}).status, 0);
-  EXPECT_EQ(slurp(table), goodTable());
+  EXPECT_EQ(readFile(table), goodTable());
 }
 
 // Found while testing: "-o UC001.PDB UC001.PDB" replaced the logger file with
 // its own table.
 TEST_F(OutputSafety, LoggerFileGivenAsOutputIsNotOverwritten) {
-  const std::string logger = slurp(input_);
+  const std::string logger = readFile(input_);
   fs::create_symlink("UC001.PDB", dir_ / "link.txt");
   for (const std::string output : {"UC001.PDB", "./UC001.PDB", "link.txt"}) {
-    const Result r = run({"-o", output, "UC001.PDB"});
+    const ProgramResult r = run({"-o", output, "UC001.PDB"});
     EXPECT_EQ(r.status, 1) << output;
     EXPECT_EQ(r.err, kProgram + output +
                          ": is one of the logger files given; it is not "
                          "overwritten\n");
-    EXPECT_EQ(slurp(input_), logger) << output;
+    EXPECT_EQ(readFile(input_), logger) << output;
   }
 }
 
@@ -263,12 +230,12 @@ TEST_F(OutputSafety, FileNamesWithBlanksAndNonAsciiBytes) {
   };
   for (const auto& [input, output] : names) {
     fs::copy_file(input_, folder / input);
-    const Result r = run({"-q", "-o", output, "--", input}, {}, folder);
+    const ProgramResult r = run({"-q", "-o", output, "--", input}, {}, folder);
     EXPECT_EQ(r.status, 0) << input << ": " << r.err;
-    EXPECT_EQ(slurp(folder / output), expected) << output;
+    EXPECT_EQ(readFile(folder / output), expected) << output;
   }
   // The same names in messages, byte for byte.
-  Result r = run({"Kühlraum Süd.PDB"}, {}, folder);
+  ProgramResult r = run({"Kühlraum Süd.PDB"}, {}, folder);
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, kProgram + "Kühlraum Süd.PDB: cannot open: No such file or directory\n");
   r = run({"-o", "caf\xE9 #1.PDB", "caf\xE9 #1.PDB"}, {}, folder);
@@ -291,15 +258,15 @@ TEST_F(OutputSafety, LongPathsAndTheLongestFileName) {
   const fs::path table = deep / longest;
   spit(table, earlierTable());
 
-  Result r = run({"-q", "-o", table.string(), (deep / "UC001.PDB").string()});
+  ProgramResult r = run({"-q", "-o", table.string(), (deep / "UC001.PDB").string()});
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(slurp(table), expected);
+  EXPECT_EQ(readFile(table), expected);
   EXPECT_EQ(strayFiles(deep, {longest}), std::vector<std::string>{});
 
   // Relative to a deep working folder, too.
   r = run({"-q", "-o", "uc1.txt", "UC001.PDB"}, {}, deep);
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(slurp(deep / "uc1.txt"), expected);
+  EXPECT_EQ(readFile(deep / "uc1.txt"), expected);
 
   // One byte more than a name may have, and a path longer than any path.
   const std::string tooLong = std::string(252, 'L') + ".txt";
@@ -326,9 +293,9 @@ TEST_F(OutputSafety, InputsThatAreNoLoggerFiles) {
       {".", ".: is a folder, not a logger file"},
   };
   for (const auto& [input, message] : cases) {
-    const Result r = run({"-o", "uc1.txt", "UC001.PDB", input});
+    const ProgramResult r = run({"-o", "uc1.txt", "UC001.PDB", input});
     EXPECT_EQ(r.status, 1) << input;
     EXPECT_EQ(r.err, kProgram + message + "\n");
   }
-  EXPECT_EQ(slurp(dir_ / "uc1.txt"), earlierTable());
+  EXPECT_EQ(readFile(dir_ / "uc1.txt"), earlierTable());
 }

@@ -1,9 +1,8 @@
 // The program started as a process in command-line mode, with no display at all.
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdlib>
+#include <algorithm>
 
 #include "logger_file_builder.hpp"
 #include "temp_folder.hpp"
@@ -34,18 +33,19 @@ class ProgramWithoutDisplay : public ::testing::Test {
     writeFile(data / "uc2.pdb", "cut short");
   }
 
-  // Runs the program in the data folder with no display and no Qt platform set.
+  // Runs the program in the data folder with no display and no Qt platform
+  // set; `arguments` are words separated by single blanks.
   Outcome run(const std::string& arguments) {
-    const std::string command = "cd '" + data.path().string() +
-                                "' && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM '" +
-                                (program / "kestrix").string() + "' " + arguments + " 2>'" +
-                                (scratch / "errors").string() + "' </dev/null >/dev/null";
-    const int raw = std::system(command.c_str());
-    Outcome outcome;
-    outcome.exited = WIFEXITED(raw);
-    outcome.status = outcome.exited ? WEXITSTATUS(raw) : -1;
-    outcome.errors = readFile(scratch / "errors");
-    return outcome;
+    kestrix::testing::ProgramRun run;
+    run.folder = data.path();
+    for (std::size_t from = 0, to; from <= arguments.size(); from = to + 1) {
+      to = std::min(arguments.find(' ', from), arguments.size());
+      run.args.push_back(arguments.substr(from, to - from));
+    }
+    run.unset = {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"};
+    const auto result =
+        kestrix::testing::runProgram((program / "kestrix").string(), run, scratch.path());
+    return {result.status < 128, result.status, result.err};
   }
 
   TempFolder program;
