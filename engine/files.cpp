@@ -68,7 +68,8 @@ std::vector<std::uint8_t> readInputFile(const fs::path& path, std::string_view d
 }
 
 std::vector<LoggerFile> readLoggerFiles(const std::vector<fs::path>& paths,
-                                        const std::vector<std::string>& displayNames) {
+                                        const std::vector<std::string>& displayNames,
+                                        const InputReader& reader) {
   const std::size_t count = std::min(paths.size(), displayNames.size());
   std::vector<LoggerFile> files(count);
   std::vector<std::exception_ptr> errors(count);
@@ -77,7 +78,12 @@ std::vector<LoggerFile> readLoggerFiles(const std::vector<fs::path>& paths,
   auto work = [&] {
     for (std::size_t i; (i = next++) < count && i < firstError;) {
       try {
-        files[i] = readLoggerFile(displayNames[i], readInputFile(paths[i], displayNames[i]));
+        if (reader) {
+          InputBytes input = reader(paths[i], displayNames[i]);
+          files[i] = readLoggerFile(displayNames[i], input.bytes, std::move(input.owner));
+        } else {
+          files[i] = readLoggerFile(displayNames[i], readInputFile(paths[i], displayNames[i]));
+        }
       } catch (...) {
         errors[i] = std::current_exception();
         std::size_t seen = firstError;
