@@ -416,7 +416,10 @@ class RowWriter {
   static constexpr std::int64_t blockRows = 128;
 
   RowWriter(const ConversionRun& run, const Regional& regional)
-      : cells_(regional.decimalMark), date_(run.earliestStart, run.interval, regional) {
+      : run_(run),
+        regional_(regional),
+        cells_(regional.decimalMark),
+        date_(run.earliestStart, run.interval, regional) {
     const std::int64_t margin = 120 / run.interval;
     for (std::size_t j = 0; j < run.files.size(); ++j) {
       const LoggerFile& f = run.files[j];
@@ -445,8 +448,15 @@ class RowWriter {
     pieces_.resize(static_cast<std::size_t>(blockRows) * fields_);
   }
 
-  // Writes rows first to first + count - 1 (first >= 2, count <= blockRows).
-  void write(std::int64_t first, std::int64_t count, ChunkOutput& out) {
+  // The next row written is row `first` instead of the one after the last.
+  void seek(std::int64_t first) {
+    date_ = RowDateText(run_.rowDate(first - 1), run_.interval, regional_);
+  }
+
+  // Writes rows first to first + count - 1 (first >= 2, count <= blockRows)
+  // at out.w, after out.ensure() made room for them.
+  template <class Out>
+  void write(std::int64_t first, std::int64_t count, Out& out) {
     longSlots_.clear();
     longTexts_.clear();
     longBytes_ = 0;
@@ -623,6 +633,8 @@ class RowWriter {
     return index;
   }
 
+  const ConversionRun& run_;
+  Regional regional_;
   CellTexts cells_;
   RowDateText date_;  // the date of the row last written
   std::vector<Column> columns_;
@@ -633,6 +645,148 @@ class RowWriter {
   std::vector<std::string> longTexts_;             // ... and their texts
   std::size_t longBytes_ = 0;
 };
+
+// ---- Rows on two threads ----
+
+// The rows of one segment, in a buffer that grows to hold them.
+class SegmentBuffer {
+ public:
+  char* w = nullptr;  // the write position
+
+  void clear() {
+    if (!data_) grow(chunkBytes);
+    w = data_.get();
+  }
+  void ensure(std::size_t n) {
+    if (capacity_ - used() < n) grow(std::max(2 * capacity_, used() + n));
+  }
+  std::string_view text() const noexcept { return {data_.get(), used()}; }
+
+ private:
+  std::size_t used() const noexcept { return static_cast<std::size_t>(w - data_.get()); }
+  void grow(std::size_t capacity) {
+    auto bigger = std::make_unique_for_overwrite<char[]>(capacity);
+    const std::size_t kept = data_ ? used() : 0;
+    if (kept > 0) std::memcpy(bigger.get(), data_.get(), kept);
+    data_ = std::move(bigger);
+    capacity_ = capacity;
+    w = data_.get() + kept;
+  }
+
+  std::unique_ptr<char[]> data_;
+  std::size_t capacity_ = 0;
+};
+
+// Rows 2 onward in segments of segmentRows rows, each formatted by whichever
+// of two threads is free, each thread with a RowWriter (and so field tables)
+// of its own. The calling thread writes the segments in order, with row 1
+// (`first`) ahead of them, and reports progress. Returns false, having
+// written nothing, when no second thread can be had.
+constexpr std::int64_t segmentRows = 16 * RowWriter::blockRows;
+
+template <class Progress>
+bool writeRowsOnTwoThreads(const ConversionRun& run, const Regional& regional,
+                           std::string_view first, Sink& sink, CStringBuilder* clipboard,
+                           Progress&& progress) {
+  // Segments formatted but not written yet, at most; segment s uses buffer
+  // s % inFlight, free again once segment s - inFlight is written.
+  constexpr std::int64_t inFlight = 4;
+  const std::int64_t segments = (run.totalRows - 1 + segmentRows - 1) / segmentRows;
+  std::array<SegmentBuffer, inFlight> buffers;
+  std::array<bool, inFlight> ready{};
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::int64_t next = 0;     // the next segment to format
+  std::int64_t written = 0;  // segments written
+  bool stop = false;
+  std::exception_ptr error;
+
+  auto firstRow = [](std::int64_t segment) { return 2 + segment * segmentRows; };
+  auto lastRow = [&](std::int64_t segment) {
+    return std::min(run.totalRows, firstRow(segment) + segmentRows - 1);
+  };
+  auto format = [&](RowWriter& rows, std::int64_t segment) {
+    SegmentBuffer& out = buffers[static_cast<std::size_t>(segment % inFlight)];
+    out.clear();
+    const std::int64_t last = lastRow(segment);
+    rows.seek(firstRow(segment));
+    for (std::int64_t r = firstRow(segment); r <= last; r += RowWriter::blockRows)
+      rows.write(r, std::min(RowWriter::blockRows, last - r + 1), out);
+  };
+  auto mayTake = [&] { return !stop && next < segments && next < written + inFlight; };
+
+  RowWriter helperRows(run, regional);
+  std::thread helper;
+  try {
+    helper = std::thread([&] {
+      try {
+        std::unique_lock lock(mutex);
+        for (;;) {
+          changed.wait(lock, [&] { return stop || next >= segments || mayTake(); });
+          if (!mayTake()) return;
+          const std::int64_t segment = next++;
+          lock.unlock();
+          format(helperRows, segment);
+          lock.lock();
+          ready[static_cast<std::size_t>(segment % inFlight)] = true;
+          changed.notify_all();
+        }
+      } catch (...) {
+        const std::lock_guard lock(mutex);
+        error = std::current_exception();
+        stop = true;
+        changed.notify_all();
+      }
+    });
+  } catch (const std::system_error&) {
+    return false;
+  }
+  auto end = [&] {
+    {
+      const std::lock_guard lock(mutex);
+      stop = true;
+    }
+    changed.notify_all();
+    helper.join();
+  };
+
+  try {
+    RowWriter ownRows(run, regional);
+    sink.write(first);
+    if (clipboard) clipboard->Append(first);
+    progress(1);
+    std::unique_lock lock(mutex);
+    while (written < segments && !error) {
+      const std::int64_t segment = written;
+      const auto slot = static_cast<std::size_t>(segment % inFlight);
+      if (ready[slot]) {
+        lock.unlock();
+        const std::string_view bytes = buffers[slot].text();
+        sink.write(bytes);
+        if (clipboard) clipboard->Append(bytes);
+        for (std::int64_t r = firstRow(segment); r <= lastRow(segment); ++r) progress(r);
+        lock.lock();
+        ready[slot] = false;
+        ++written;
+        changed.notify_all();
+      } else if (mayTake()) {
+        const std::int64_t own = next++;
+        lock.unlock();
+        format(ownRows, own);
+        lock.lock();
+        ready[static_cast<std::size_t>(own % inFlight)] = true;
+      } else {
+        changed.wait(lock);
+      }
+    }
+  } catch (...) {
+    end();
+    throw;
+  }
+  end();
+  if (error) std::rethrow_exception(error);
+  return true;
+}
 
 }  // namespace
 
@@ -646,14 +800,10 @@ std::string writeTable(const ConversionRun& run, Sink& sink, const TableOptions&
   if (options.clipboardText) options.clipboardText->Append(header);
   if (run.totalRows < 1) return closingStatus(run.inconsistentFlag);
 
-  ChunkOutput out(sink, options.clipboardText);
-  RowWriter rows(run, regional);
-
   // Row 1 carries the first-row texts: it is built as TableText builds it.
   std::string first;
   text.appendRow(1, first);
   first += crlf;
-  out.put(first);
 
   int lastPercent = 0;
   auto progress = [&](std::int64_t r) {
@@ -663,6 +813,18 @@ std::string writeTable(const ConversionRun& run, Sink& sink, const TableOptions&
       if (options.progress) options.progress(percent);
     }
   };
+
+  // Tables of two segments or more are formatted on two threads where the
+  // machine has two cores.
+  if (!options.oneThread && run.totalRows - 1 > segmentRows &&
+      std::thread::hardware_concurrency() != 1 &&
+      writeRowsOnTwoThreads(run, regional, first, sink, options.clipboardText, progress)) {
+    return closingStatus(run.inconsistentFlag);
+  }
+
+  ChunkOutput out(sink, options.clipboardText);
+  RowWriter rows(run, regional);
+  out.put(first);
   progress(1);
   for (std::int64_t r = 2; r <= run.totalRows; r += RowWriter::blockRows) {
     const std::int64_t count = std::min(RowWriter::blockRows, run.totalRows - r + 1);

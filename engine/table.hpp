@@ -30,6 +30,9 @@ struct TableOptions {
   std::function<void(int percent)> progress;
   // When set, receives the same text as the sink (for the clipboard).
   CStringBuilder* clipboardText = nullptr;
+  // Long tables are formatted on two threads unless this is set (or the
+  // machine has one core); the bytes are the same either way.
+  bool oneThread = false;
 };
 
 // A file's cell formula reduced to what its texts depend on, so that files

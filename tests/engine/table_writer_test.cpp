@@ -134,17 +134,21 @@ TEST(TableWriter, RowsMatchTableTextCellByCell) {
   longMark.decimalMark = "<decimal mark>";
   Regional tabMark;  // two-field texts cannot be split at the TAB
   tabMark.decimalMark = "\t";
-  for (const Regional& regional : {Regional{}, comma, longMark, tabMark}) {
-    TableOptions options;
-    options.regional = regional;
-    std::vector<int> progress;
-    const std::string table = written(run, options, &progress);
-    SCOPED_TRACE("mark " + regional.decimalMark);
-    expectSameTable(table, straightforward(run, options));
-    if (HasFatalFailure()) return;
-    // More rows than percent: every percentage once, in order.
-    ASSERT_EQ(progress.size(), 100u);
-    for (int p = 1; p <= 100; ++p) ASSERT_EQ(progress[p - 1], p);
+  // Formatted on two threads (the rows make many segments) and on one.
+  for (const bool oneThread : {false, true}) {
+    for (const Regional& regional : {Regional{}, comma, longMark, tabMark}) {
+      TableOptions options;
+      options.regional = regional;
+      options.oneThread = oneThread;
+      std::vector<int> progress;
+      const std::string table = written(run, options, &progress);
+      SCOPED_TRACE("mark " + regional.decimalMark + (oneThread ? ", one thread" : ""));
+      expectSameTable(table, straightforward(run, options));
+      if (HasFatalFailure()) return;
+      // More rows than percent: every percentage once, in order.
+      ASSERT_EQ(progress.size(), 100u);
+      for (int p = 1; p <= 100; ++p) ASSERT_EQ(progress[p - 1], p);
+    }
   }
 
   TableOptions utf8;
@@ -174,6 +178,7 @@ class FailingSink final : public Sink {
     data.append(bytes);
   }
   std::string data;
+  int writes() const noexcept { return writes_; }
 
  private:
   int failAt_;
@@ -186,22 +191,30 @@ TEST(TableWriter, ChunksReachSinkAndClipboardAlikeAndWriteErrorsTheCaller) {
     for (auto& f : mixedFiles()) files.push_back(std::move(f));
   }
   const ConversionRun run = runOf(files);
-  CStringBuilder clipboard;
-  TableOptions options;
-  options.clipboardText = &clipboard;
-  FailingSink sink(0);
-  writeTable(run, sink, options);
-  ASSERT_GT(sink.data.size(), std::size_t{2} << 20) << "too short for three chunks";
-  expectSameTable(sink.data, straightforward(run, options));
-  EXPECT_EQ(clipboard.ToString(), sink.data);
+  for (const bool oneThread : {false, true}) {
+    SCOPED_TRACE(oneThread ? "one thread" : "two threads");
+    CStringBuilder clipboard;
+    TableOptions options;
+    options.clipboardText = &clipboard;
+    options.oneThread = oneThread;
+    FailingSink sink(0);
+    writeTable(run, sink, options);
+    ASSERT_GT(sink.data.size(), std::size_t{2} << 20) << "too short for three chunks";
+    expectSameTable(sink.data, straightforward(run, options));
+    EXPECT_EQ(clipboard.ToString(), sink.data);
 
-  for (const int failAt : {1, 2, 3, 4}) {  // the header, then chunks of rows
-    FailingSink failing(failAt);
-    try {
-      writeTable(run, failing, TableOptions{});
-      ADD_FAILURE() << "no error at write " << failAt;
-    } catch (const ConversionError& e) {
-      EXPECT_EQ(e.kind(), ErrorKind::CannotWrite);
+    // The header, then row 1 and chunks or segments of rows, up to the last
+    // write.
+    for (const int failAt : {1, 2, 3, 4, sink.writes()}) {
+      FailingSink failing(failAt);
+      TableOptions plain;
+      plain.oneThread = oneThread;
+      try {
+        writeTable(run, failing, plain);
+        ADD_FAILURE() << "no error at write " << failAt;
+      } catch (const ConversionError& e) {
+        EXPECT_EQ(e.kind(), ErrorKind::CannotWrite);
+      }
     }
   }
 }
