@@ -38,6 +38,7 @@
 #include "dates.hpp"
 #include "error.hpp"
 #include "files.hpp"
+#include "mapped_file.hpp"
 #include "regional.hpp"
 #include "run.hpp"
 #include "table.hpp"
@@ -120,7 +121,7 @@ int measure(char** command) {
 kestrix::ConversionRun readRun(int count, char** names) {
   const std::vector<std::string> displayNames(names, names + count);
   const std::vector<std::filesystem::path> paths(names, names + count);
-  return kestrix::makeRun(kestrix::readLoggerFiles(paths, displayNames));
+  return kestrix::makeRun(kestrix::readLoggerFiles(paths, displayNames, kestrix::mapInputFile));
 }
 
 // Row r as the rules say, cell by cell, each value through typvalue.

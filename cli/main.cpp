@@ -1,7 +1,4 @@
 // kestrix-convert: logger files in, one merged table out, no window.
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -16,6 +13,7 @@
 #include "error.hpp"
 #include "files.hpp"
 #include "limits.hpp"
+#include "mapped_file.hpp"
 #include "regional.hpp"
 #include "run.hpp"
 #include "table.hpp"
@@ -102,42 +100,6 @@ std::optional<Options> parse(int argc, char** argv) {
   return o;
 }
 
-// A file mapped into memory, unmapped with the last owner.
-struct Mapping {
-  void* address = nullptr;
-  std::size_t size = 0;
-  Mapping(void* a, std::size_t s) : address(a), size(s) {}
-  Mapping(const Mapping&) = delete;
-  Mapping& operator=(const Mapping&) = delete;
-  ~Mapping() { munmap(address, size); }
-};
-
-// A regular input file is mapped, its pages taken from the system's file
-// cache as they are rather than copied into fresh memory; anything else, or a
-// file that cannot be mapped, is read as usual (with its usual errors).
-kestrix::InputBytes mapInputFile(const std::filesystem::path& path, std::string_view displayName) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd >= 0) {
-    struct stat status {};
-    void* address = MAP_FAILED;
-    std::size_t size = 0;
-    if (fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_size > 0 &&
-        static_cast<std::uintmax_t>(status.st_size) <= kestrix::limits::maxFileBytes) {
-      size = static_cast<std::size_t>(status.st_size);
-      address = mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
-    }
-    close(fd);
-    if (address != MAP_FAILED) {
-      auto mapping = std::make_shared<const Mapping>(address, size);
-      return {{static_cast<const std::uint8_t*>(address), size}, std::move(mapping)};
-    }
-  }
-  auto bytes =
-      std::make_shared<const std::vector<std::uint8_t>>(kestrix::readInputFile(path, displayName));
-  const std::span<const std::uint8_t> view(*bytes);
-  return {view, std::move(bytes)};
-}
-
 // `progressShown` tells main to end the progress line before a message.
 int convert(const Options& o, bool& progressShown) {
   // The table would replace a logger file given by mistake as the output.
@@ -153,7 +115,7 @@ int convert(const Options& o, bool& progressShown) {
 
   const std::vector<std::filesystem::path> paths(o.files.begin(), o.files.end());
   const kestrix::ConversionRun run =
-      kestrix::makeRun(kestrix::readLoggerFiles(paths, o.files, mapInputFile));
+      kestrix::makeRun(kestrix::readLoggerFiles(paths, o.files, kestrix::mapInputFile));
   if (run.intervalsDiffer() && !o.quiet) {
     std::fprintf(stderr,
                  "%s: warning: the files' sampling intervals differ; the last file's interval "

@@ -648,13 +648,20 @@ class RowWriter {
 
 // ---- Rows on two threads ----
 
+// Rows in a segment. Small segments keep the buffers small: each page of a
+// buffer costs a page fault the first time it is written.
+constexpr std::int64_t segmentRows = 4 * RowWriter::blockRows;
+// A segment buffer's first size: a segment of rows of usual width and room
+// for the widest block.
+constexpr std::size_t segmentBytes = std::size_t{512} << 10;
+
 // The rows of one segment, in a buffer that grows to hold them.
 class SegmentBuffer {
  public:
   char* w = nullptr;  // the write position
 
   void clear() {
-    if (!data_) grow(chunkBytes);
+    if (!data_) grow(segmentBytes);
     w = data_.get();
   }
   void ensure(std::size_t n) {
@@ -682,7 +689,6 @@ class SegmentBuffer {
 // of its own. The calling thread writes the segments in order, with row 1
 // (`first`) ahead of them, and reports progress. Returns false, having
 // written nothing, when no second thread can be had.
-constexpr std::int64_t segmentRows = 16 * RowWriter::blockRows;
 
 template <class Progress>
 bool writeRowsOnTwoThreads(const ConversionRun& run, const Regional& regional,
