@@ -413,7 +413,7 @@ class ChunkOutput {
 // the other, as pointers to their slots; then the rows from those slots.
 class RowWriter {
  public:
-  static constexpr std::int64_t blockRows = 128;
+  static constexpr std::int64_t blockRows = 256;
 
   RowWriter(const ConversionRun& run, const Regional& regional)
       : run_(run),
@@ -650,10 +650,10 @@ class RowWriter {
 
 // Rows in a segment. Small segments keep the buffers small: each page of a
 // buffer costs a page fault the first time it is written.
-constexpr std::int64_t segmentRows = 4 * RowWriter::blockRows;
+constexpr std::int64_t segmentRows = 2 * RowWriter::blockRows;
 // A segment buffer's first size: a segment of rows of usual width and room
 // for the widest block.
-constexpr std::size_t segmentBytes = std::size_t{512} << 10;
+constexpr std::size_t segmentBytes = std::size_t{768} << 10;
 
 // The rows of one segment, in a buffer that grows to hold them.
 class SegmentBuffer {
