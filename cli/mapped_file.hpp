@@ -8,7 +8,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <span>
@@ -30,11 +33,35 @@ struct FileMapping {
   ~FileMapping() { munmap(address, size); }
 };
 
+// Where the mapped files lie, so that a fault on a mapped page (the file cut
+// short by another program while it was mapped) can be told and named from a
+// signal handler: slots are claimed once and never change afterwards.
+struct MappedFileSlot {
+  std::atomic<bool> ready{false};
+  const std::uint8_t* begin = nullptr;
+  std::size_t size = 0;
+  char name[256] = {};
+};
+inline MappedFileSlot mappedFiles[limits::maxFiles];
+inline std::atomic<int> mappedFileCount{0};
+
+// The name of the mapped file that holds `address`, or nullptr. Safe in a
+// signal handler.
+inline const char* mappedFileAt(const void* address) noexcept {
+  const auto* a = static_cast<const std::uint8_t*>(address);
+  const int count = std::min(mappedFileCount.load(), limits::maxFiles);
+  for (int i = 0; i < count; ++i) {
+    const MappedFileSlot& slot = mappedFiles[i];
+    if (slot.ready.load() && a >= slot.begin && a < slot.begin + slot.size) return slot.name;
+  }
+  return nullptr;
+}
+
 // A regular input file is mapped, its pages taken from the system's file
 // cache as they are rather than copied into fresh memory; anything else, or a
 // file that cannot be mapped, is read as usual (with its usual errors). A
 // logger file cut short by another program during the conversion would end
-// it with SIGBUS: logger files are written once, when they are downloaded.
+// it with SIGBUS, which the program catches: see mappedFileAt.
 inline InputBytes mapInputFile(const std::filesystem::path& path, std::string_view displayName) {
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd >= 0) {
@@ -48,6 +75,15 @@ inline InputBytes mapInputFile(const std::filesystem::path& path, std::string_vi
     }
     close(fd);
     if (address != MAP_FAILED) {
+      const int index = mappedFileCount.fetch_add(1);
+      if (index < limits::maxFiles) {
+        MappedFileSlot& slot = mappedFiles[index];
+        slot.begin = static_cast<const std::uint8_t*>(address);
+        slot.size = size;
+        const std::size_t n = std::min(displayName.size(), sizeof slot.name - 1);
+        std::memcpy(slot.name, displayName.data(), n);
+        slot.ready.store(true);
+      }
       auto mapping = std::make_shared<const FileMapping>(address, size);
       return {{static_cast<const std::uint8_t*>(address), size}, std::move(mapping)};
     }

@@ -53,6 +53,8 @@ class AtomicFileSink final : public Sink {
 
   void write(std::string_view bytes) override;
   void commit();
+  // The file being written until commit(); empty for a device written in place.
+  const std::filesystem::path& temporaryPath() const noexcept { return temporary_; }
 
  private:
   void fail(const std::string& what);

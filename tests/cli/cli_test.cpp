@@ -1,5 +1,10 @@
 // kestrix-convert as a user runs it: arguments, exit status, messages, output.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <logger_file_builder.hpp>
@@ -115,4 +120,32 @@ TEST_F(Cli, RegionalSettingsComeFromTheLocale) {
   const ProgramResult german = run({"UC001.PDB"}, "de_DE.UTF-8");
   if (german.out.find("25,0") == std::string::npos) GTEST_SKIP() << "no de_DE.UTF-8 locale here";
   EXPECT_NE(german.out.find("05.03.14 07:30:00\t25,0"), std::string::npos);
+}
+
+TEST_F(Cli, InputFileCutShortDuringTheRunStopsItCleanly) {
+  // The program waits to open a pipe that nobody reads yet, its input files
+  // already in memory; the file is cut short, then the pipe opened.
+  std::vector<std::int16_t> samples(5000, 400);
+  const fs::path input = write("UC001.PDB", temperature(samples));
+  const fs::path pipe = dir_ / "table.fifo";
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    const int err = ::open((dir_ / "stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ::dup2(err, 2);
+    ::execl(KESTRIX_CONVERT, KESTRIX_CONVERT, "-q", "-o", pipe.c_str(), input.c_str(),
+            static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  ::usleep(300000);
+  fs::resize_file(input, 0);
+  const std::string table = readFile(pipe);
+  int raw = 0;
+  ::waitpid(pid, &raw, 0);
+  ASSERT_TRUE(WIFEXITED(raw)) << "ended by signal " << WTERMSIG(raw);
+  EXPECT_EQ(WEXITSTATUS(raw), 1);
+  EXPECT_EQ(readFile(dir_ / "stderr"),
+            "\nkestrix-convert: " + input.string() +
+                ": the file was cut short by another program during the conversion; the "
+                "conversion stopped\n");
 }
