@@ -46,23 +46,6 @@ void BM_Typvalue(benchmark::State& state) {
 }
 BENCHMARK(BM_Typvalue)->Arg(1)->Arg(3)->Arg(4)->Arg(5)->Arg(8);
 
-// The same cells through CellFormatter's text cache.
-void BM_CellFormatter(benchmark::State& state) {
-  const CellParams params{static_cast<std::uint8_t>(state.range(0)), -64, 2300, 60};
-  kestrix::CellFormatter formatter(params, ".");
-  const auto raw = drifting(4096, 300, 400);
-  std::string out;
-  std::size_t i = 0;
-  for (auto _ : state) {
-    out.clear();
-    formatter.append(raw[i % raw.size()], raw[(i + 1) % raw.size()], false, out);
-    benchmark::DoNotOptimize(out.data());
-    ++i;
-  }
-  state.SetItemsProcessed(state.iterations());
-}
-BENCHMARK(BM_CellFormatter)->Arg(1)->Arg(3)->Arg(4)->Arg(5)->Arg(8);
-
 // Row dates: formatted afresh, or updated in place.
 void BM_AppendRowDate(benchmark::State& state) {
   const kestrix::Regional regional;

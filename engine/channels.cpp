@@ -251,41 +251,4 @@ void typvalue(const CellParams& params, std::int16_t s1, std::int16_t s2, bool f
   }
 }
 
-CellFormatter::CellFormatter(const CellParams& params, std::string decimalMark)
-    : params_(params),
-      decimalMark_(std::move(decimalMark)),
-      channels_(channelCountOf(params.typeCode)),
-      firstRowText_(firstRowTextOf(params.typeCode)) {}
-
-void CellFormatter::append(std::int16_t s1, std::int16_t s2, bool firstRow, std::string& out) {
-  if (firstRow && !firstRowText_.empty()) {
-    out += firstRowText_;
-    return;
-  }
-  appendField(0, s1, out);
-  if (channels_ == 2) {
-    out += '\t';
-    appendField(1, s2, out);
-  }
-}
-
-void CellFormatter::appendField(int channel, std::int16_t s, std::string& out) {
-  std::vector<Slot>& cache = cache_[channel];
-  if (cache.empty()) cache.resize(65536);
-  Slot& slot = cache[static_cast<std::uint16_t>(s)];
-  if (slot.size != 0) {
-    out.append(slot.text.data(), slot.size);
-    return;
-  }
-  const std::size_t begin = out.size();
-  appendChannelText(params_, channel, s, decimalMark_, out);
-  const std::size_t size = out.size() - begin;
-  // A field that does not fit (only with a very long decimal mark) is
-  // simply computed again each time.
-  if (size <= slot.text.size()) {
-    std::memcpy(slot.text.data(), out.data() + begin, size);
-    slot.size = static_cast<std::uint8_t>(size);
-  }
-}
-
 }  // namespace kestrix

@@ -4,11 +4,9 @@
 // Texts are Windows-1252 bytes: the degree sign of "°C" is the single byte B0.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace kestrix {
 
@@ -47,29 +45,5 @@ struct CellParams {
 // type code outside 1 to 10 the cell is the raw sample as a signed integer.
 void typvalue(const CellParams& params, std::int16_t s1, std::int16_t s2, bool firstRow,
               std::string_view decimalMark, std::string& out);
-
-// The cell texts of one file's formula, computed once per distinct raw value.
-class CellFormatter {
- public:
-  CellFormatter(const CellParams& params, std::string decimalMark);
-  // Same text as typvalue(params, s1, s2, firstRow, decimalMark, out).
-  void append(std::int16_t s1, std::int16_t s2, bool firstRow, std::string& out);
-
- private:
-  // One channel's field text for one raw value; empty until first needed
-  // (no field text is ever empty).
-  struct Slot {
-    std::uint8_t size = 0;
-    std::array<char, 15> text{};
-  };
-
-  void appendField(int channel, std::int16_t s, std::string& out);
-
-  CellParams params_;
-  std::string decimalMark_;
-  int channels_;
-  std::string_view firstRowText_;  // empty when the first row is converted normally
-  std::vector<Slot> cache_[2];     // by channel, indexed by the raw value as unsigned
-};
 
 }  // namespace kestrix

@@ -122,33 +122,5 @@ TEST(Typvalue, FirstRowTexts) {
   EXPECT_EQ(cell(10, 800, 200, true), "428\t25.0");
 }
 
-TEST(CellFormatter, MatchesTypvalueForEveryRawValue) {
-  const CellParams cases[] = {{3, 0, 0, 60},  {5, -300, 0, 60}, {7, 0, -123, 240},
-                              {10, 0, 0, 60}, {2, 0, 0, 60},    {42, 0, 0, 60}};
-  for (const CellParams& params : cases) {
-    CellFormatter formatter(params, ",");
-    std::string expected;
-    std::string got;
-    for (int pass = 0; pass < 2; ++pass) {  // fills the caches, then reads them
-      for (int raw = -32768; raw <= 32767; ++raw) {
-        const auto s1 = static_cast<std::int16_t>(raw);
-        const auto s2 = static_cast<std::int16_t>(raw * 7);
-        const bool firstRow = raw == 0;
-        expected.clear();
-        got.clear();
-        typvalue(params, s1, s2, firstRow, ",", expected);
-        formatter.append(s1, s2, firstRow, got);
-        ASSERT_EQ(got, expected) << int{params.typeCode} << " raw " << raw;
-      }
-    }
-  }
-  // A mark too long for the cache still gives the same text.
-  CellFormatter longMark({1, 0, 0, 60}, "<decimal mark>");
-  std::string got;
-  longMark.append(-32768, 0, false, got);
-  longMark.append(-32768, 0, false, got);
-  EXPECT_EQ(got, "-2048<decimal mark>0-2048<decimal mark>0");
-}
-
 }  // namespace
 }  // namespace kestrix
