@@ -219,5 +219,23 @@ TEST(TableWriter, ChunksReachSinkAndClipboardAlikeAndWriteErrorsTheCaller) {
   }
 }
 
+// The window stops a run from its progress callback (EXIT pressed meanwhile):
+// the exception reaches the caller on both paths, no thread is left behind.
+TEST(TableWriter, ProgressCallbackMayStopTheRun) {
+  struct Stop {};
+  const ConversionRun run = runOf(mixedFiles());
+  for (const bool oneThread : {false, true}) {
+    for (const int at : {1, 50, 100}) {
+      TableOptions options;
+      options.oneThread = oneThread;
+      options.progress = [at](int percent) {
+        if (percent == at) throw Stop{};
+      };
+      StringSink sink;
+      EXPECT_THROW(writeTable(run, sink, options), Stop) << oneThread << " at " << at;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace kestrix
