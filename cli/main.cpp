@@ -1,5 +1,4 @@
 // kestrix-convert: logger files in, one merged table out, no window.
-#include <signal.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -101,21 +100,6 @@ std::optional<Options> parse(int argc, char** argv) {
   return o;
 }
 
-// The temporary table being written, removed when a mapped input file is cut
-// short under the program's feet (SIGBUS), so that nothing is left behind.
-char temporaryTable[4096] = {};
-
-void onMappedFileFault(int, siginfo_t* info, void*) {
-  const char* name = kestrix::mappedFileAt(info->si_addr);
-  if (temporaryTable[0] != '\0') unlink(temporaryTable);
-  auto say = [](const char* text) { (void)!write(STDERR_FILENO, text, std::strlen(text)); };
-  say("\nkestrix-convert: ");
-  say(name ? name : "an input file");
-  say(name ? ": the file was" : " was");
-  say(" cut short by another program during the conversion; the conversion stopped\n");
-  _exit(1);
-}
-
 // `progressShown` tells main to end the progress line before a message.
 int convert(const Options& o, bool& progressShown) {
   // The table would replace a logger file given by mistake as the output.
@@ -153,13 +137,9 @@ int convert(const Options& o, bool& progressShown) {
   std::string status;
   if (o.output) {
     kestrix::AtomicFileSink sink(*o.output);
-    const std::string temporary = sink.temporaryPath().string();
-    if (temporary.size() < sizeof temporaryTable) {
-      std::memcpy(temporaryTable, temporary.c_str(), temporary.size() + 1);
-    }
+    const kestrix::GuardedTemporary guard(sink.temporaryPath());
     status = kestrix::writeTable(run, sink, options);
     sink.commit();
-    temporaryTable[0] = '\0';
   } else {
     kestrix::StreamSink sink(stdout, "standard output");
     status = kestrix::writeTable(run, sink, options);
@@ -184,11 +164,7 @@ int main(int argc, char** argv) {
   }
   if (!options) return std::fflush(stdout) == 0 ? 0 : 1;
 
-  struct sigaction fault {};
-  fault.sa_sigaction = onMappedFileFault;
-  fault.sa_flags = SA_SIGINFO;
-  sigemptyset(&fault.sa_mask);
-  sigaction(SIGBUS, &fault, nullptr);
+  kestrix::guardMappedFiles(program);
 
   bool progressShown = false;
   try {

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "files.hpp"
+#include "mapped_file.hpp"
 #include "run.hpp"
 #include "table.hpp"
 
@@ -13,9 +14,10 @@ std::string convertFiles(const RunRequest& request) {
   std::vector<std::filesystem::path> paths;
   paths.reserve(request.names.size());
   for (const std::string& name : request.names) paths.push_back(request.folder / name);
-  const ConversionRun run = makeRun(readLoggerFiles(paths, request.names));
+  const ConversionRun run = makeRun(readLoggerFiles(paths, request.names, mapInputFile));
 
   AtomicFileSink sink(request.target);
+  const GuardedTemporary guard(sink.temporaryPath());
   TableOptions options;
   options.regional = request.regional;
   options.progress = request.progress;

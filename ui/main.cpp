@@ -10,11 +10,13 @@
 #include <system_error>
 
 #include "Form1.hpp"
+#include "mapped_file.hpp"
 #include "regional.hpp"
 #include "startup.hpp"
 
 int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
+  kestrix::guardMappedFiles("kestrix");
   const kestrix::Regional regional = kestrix::regionalFromLocale();
 
   // Command-line mode decides before anything of the window system exists,

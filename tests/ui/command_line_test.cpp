@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
 
 #include "logger_file_builder.hpp"
@@ -101,6 +106,32 @@ TEST_F(ProgramWithoutDisplay, WordsThatFailTheTestMeanWindowMode) {
   const Outcome outcome = run("UC1.PDB day.txt");
   EXPECT_FALSE(outcome.exited && outcome.status == 0);
   EXPECT_FALSE(fs::exists(program / "day.txt"));
+}
+
+TEST_F(ProgramWithoutDisplay, AFileCutShortDuringTheRunIsNamedNotACrash) {
+  // The table is a pipe nobody reads yet: the program waits there with its
+  // input mapped; the file is cut short, then the pipe read.
+  ASSERT_EQ(::mkfifo((program / "day.txt").c_str(), 0600), 0);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::chdir(data.path().c_str());
+    const int err = ::open((scratch / "errors").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ::dup2(err, 2);
+    ::unsetenv("DISPLAY");
+    const std::string exe = (program / "kestrix").string();
+    ::execl(exe.c_str(), exe.c_str(), "UC1.pdb", "day.txt", static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  ::usleep(300000);
+  fs::resize_file(data / "UC1.pdb", 0);
+  readFile(program / "day.txt");
+  int raw = 0;
+  ::waitpid(pid, &raw, 0);
+  ASSERT_TRUE(WIFEXITED(raw)) << "ended by signal " << WTERMSIG(raw);
+  EXPECT_EQ(WEXITSTATUS(raw), 1);
+  EXPECT_EQ(readFile(scratch / "errors"),
+            "\nkestrix: UC1.pdb: the file was cut short by another program during the "
+            "conversion; the conversion stopped\n");
 }
 
 }  // namespace
