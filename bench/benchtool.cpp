@@ -241,7 +241,7 @@ int clipboard(int count, char** names) {
   NullSink sink;
   kestrix::writeTable(run, sink, options);
   const long gathered = peakKiB();
-  const std::string joined = text.ToString();
+  const std::string& joined = text.ToString();
   const long afterJoin = peakKiB();
   if (joined.size() != sink.size) {
     std::fprintf(stderr, "clipboard: %zu bytes gathered, %zu written\n", joined.size(), sink.size);

@@ -29,9 +29,10 @@ void CStringBuilder::Append(std::string_view Text) {
   ++usedSlots_;
 }
 
-std::string CStringBuilder::ToString() {
+const std::string& CStringBuilder::ToString() {
+  static const std::string none;
   if (usedSlots_ == 1) return slots_[0];
-  if (allocatedSlots_ == 0) return {};
+  if (allocatedSlots_ == 0) return none;
 
   const auto used = static_cast<std::size_t>(usedSlots_);
   std::size_t total = 0;

@@ -18,8 +18,10 @@ class CStringBuilder {
   void Alloc(std::int32_t BlockCount);
   // Stores a copy of Text as the next piece.
   void Append(std::string_view Text);
-  // All pieces in the order appended; afterwards they are one piece.
-  std::string ToString();
+  // All pieces in the order appended; afterwards they are one piece. The text
+  // is the builder's own, valid until the builder next changes: a caller that
+  // keeps it makes its copy, and one that only reads it costs no copy.
+  const std::string& ToString();
   // Forgets all pieces; with DeAlloc also releases the storage.
   void Clear(bool DeAlloc);
 

@@ -349,11 +349,11 @@ void Form1::Command1_Click() {
 
   // The clipboard option counts as it stands at the end of the run.
   const bool copy = request.clipboardText != nullptr && Check1->isChecked();
-  std::string text;
+  const std::string* text = nullptr;
   bool fits = true;
   if (copy) {
-    text = clip.ToString();
-    fits = fitsClipboard(text);
+    text = &clip.ToString();
+    fits = fitsClipboard(*text);
     if (!fits) status += " (too large for the clipboard)";
   }
   etat->setText(QString::fromStdString(status));
@@ -361,7 +361,7 @@ void Form1::Command1_Click() {
   if (copy && fits) {
     QClipboard* clipboard = QGuiApplication::clipboard();
     clipboard->clear();
-    clipboard->setText(QString::fromUtf8(windows1252ToUtf8(text)));
+    clipboard->setText(QString::fromUtf8(windows1252ToUtf8(*text)));
   }
 }
 
