@@ -25,8 +25,6 @@ namespace kestrix {
 namespace {
 
 constexpr std::string_view crlf = "\r\n";
-// The rows go out in chunks of about this size.
-constexpr std::size_t chunkBytes = std::size_t{1} << 20;
 
 std::string identityText(std::int32_t id) {
   constexpr char digits[] = "0123456789ABCDEF";
@@ -255,155 +253,6 @@ class CellTexts {
   std::vector<std::unique_ptr<void, Free>> storage_;
   std::size_t tableCount_ = 0;
   std::string scratch_;
-};
-
-// ---- Output in chunks ----
-
-// A buffer the rows are written into directly. Full chunks go to the sink
-// and, as the same chunks, to the clipboard text; from the second chunk on a
-// writer thread does that, while the next chunk is built. Write errors reach
-// the caller at the next chunk or at finish().
-class ChunkOutput {
- public:
-  ChunkOutput(Sink& sink, CStringBuilder* clipboard) : sink_(sink), clipboard_(clipboard) {}
-  ChunkOutput(const ChunkOutput&) = delete;
-  ChunkOutput& operator=(const ChunkOutput&) = delete;
-
-  // Without finish(), what is not written yet is dropped.
-  ~ChunkOutput() {
-    if (!writer_.joinable()) return;
-    {
-      const std::lock_guard lock(mutex_);
-      closing_ = true;
-      ready_.clear();
-    }
-    changed_.notify_all();
-    writer_.join();
-  }
-
-  char* w = nullptr;  // the write position
-
-  // Makes room for n more bytes at w.
-  void ensure(std::size_t n) {
-    if (static_cast<std::size_t>(end() - w) >= n) return;
-    flush();
-    if (static_cast<std::size_t>(end() - w) < n) {
-      current_.capacity = chunkBytes + n;
-      current_.data = std::make_unique_for_overwrite<char[]>(current_.capacity);
-      w = current_.data.get();
-    }
-  }
-  bool full() const noexcept { return used() >= chunkBytes; }
-  void put(std::string_view bytes) {
-    ensure(bytes.size());
-    std::memcpy(w, bytes.data(), bytes.size());
-    w += bytes.size();
-  }
-
-  // Hands the bytes written so far over and starts a new chunk.
-  void flush() {
-    if (used() == 0) return;
-    current_.size = used();
-    if (!writer_.joinable() && !alone_) {
-      try {
-        writer_ = std::thread([this] { writeChunks(); });
-      } catch (const std::system_error&) {
-        alone_ = true;  // no second thread to be had: chunks are written here
-      }
-    }
-    if (alone_) {
-      emit({current_.data.get(), current_.size});
-      w = current_.data.get();
-      return;
-    }
-    std::unique_lock lock(mutex_);
-    ready_.push_back(std::move(current_));
-    changed_.notify_all();
-    // Wait for a written buffer, unless one more may be made.
-    changed_.wait(lock, [this] { return error_ || !spare_.empty() || buffers_ < maxBuffers; });
-    if (error_) std::rethrow_exception(error_);
-    if (!spare_.empty()) {
-      current_ = std::move(spare_.back());
-      spare_.pop_back();
-    } else {
-      current_ = Chunk{};
-      ++buffers_;
-    }
-    w = current_.data.get();
-  }
-
-  // Writes what is left and waits until all is written.
-  void finish() {
-    if (!writer_.joinable()) {  // no writer thread: the rest is written here
-      const std::string_view bytes(current_.data.get(), used());
-      if (!bytes.empty()) emit(bytes);
-      w = current_.data.get();
-      return;
-    }
-    flush();
-    {
-      const std::lock_guard lock(mutex_);
-      closing_ = true;
-    }
-    changed_.notify_all();
-    writer_.join();
-    if (error_) std::rethrow_exception(error_);
-  }
-
- private:
-  struct Chunk {
-    std::unique_ptr<char[]> data;
-    std::size_t capacity = 0;
-    std::size_t size = 0;
-  };
-  // The chunk being built, one being written, one waiting.
-  static constexpr int maxBuffers = 3;
-
-  char* end() const noexcept { return current_.data.get() + current_.capacity; }
-  std::size_t used() const noexcept { return static_cast<std::size_t>(w - current_.data.get()); }
-
-  void emit(std::string_view bytes) {
-    sink_.write(bytes);
-    if (clipboard_) clipboard_->Append(bytes);
-  }
-
-  // The writer thread.
-  void writeChunks() {
-    std::unique_lock lock(mutex_);
-    for (;;) {
-      changed_.wait(lock, [this] { return closing_ || !ready_.empty(); });
-      if (ready_.empty()) return;
-      Chunk chunk = std::move(ready_.front());
-      ready_.pop_front();
-      lock.unlock();
-      try {
-        emit({chunk.data.get(), chunk.size});
-      } catch (...) {
-        lock.lock();
-        error_ = std::current_exception();
-        ready_.clear();
-        changed_.notify_all();
-        return;
-      }
-      lock.lock();
-      spare_.push_back(std::move(chunk));
-      changed_.notify_all();
-    }
-  }
-
-  Sink& sink_;
-  CStringBuilder* clipboard_;
-  Chunk current_;
-  int buffers_ = 1;     // made so far, current_ among them
-  bool alone_ = false;  // without a writer thread
-
-  std::thread writer_;
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  std::deque<Chunk> ready_;   // to be written, in order
-  std::vector<Chunk> spare_;  // written, to be filled again
-  bool closing_ = false;
-  std::exception_ptr error_;
 };
 
 // ---- Rows ----
@@ -684,16 +533,15 @@ class SegmentBuffer {
   std::size_t capacity_ = 0;
 };
 
-// Rows 2 onward in segments of segmentRows rows, each formatted by whichever
-// of two threads is free, each thread with a RowWriter (and so field tables)
-// of its own. The calling thread writes the segments in order, with row 1
-// (`first`) ahead of them, and reports progress. Returns false, having
-// written nothing, when no second thread can be had.
-
+// Rows 2 onward in segments of segmentRows rows. With `helperThread`, each
+// segment is formatted by whichever of two threads is free, each thread with a
+// RowWriter (and so field tables) of its own; without it, or when no second
+// thread can be had, the calling thread formats them all. The calling thread
+// writes the segments in order, with row 1 (`first`) ahead of them, and
+// reports progress.
 template <class Progress>
-bool writeRowsOnTwoThreads(const ConversionRun& run, const Regional& regional,
-                           std::string_view first, Sink& sink, CStringBuilder* clipboard,
-                           Progress&& progress) {
+void writeRows(const ConversionRun& run, const Regional& regional, std::string_view first,
+               Sink& sink, CStringBuilder* clipboard, bool helperThread, Progress&& progress) {
   // Segments formatted but not written yet, at most; segment s uses buffer
   // s % inFlight, free again once segment s - inFlight is written.
   constexpr std::int64_t inFlight = 4;
@@ -721,31 +569,34 @@ bool writeRowsOnTwoThreads(const ConversionRun& run, const Regional& regional,
   };
   auto mayTake = [&] { return !stop && next < segments && next < written + inFlight; };
 
-  RowWriter helperRows(run, regional);
+  std::unique_ptr<RowWriter> helperRows;
   std::thread helper;
-  try {
-    helper = std::thread([&] {
-      try {
-        std::unique_lock lock(mutex);
-        for (;;) {
-          changed.wait(lock, [&] { return stop || next >= segments || mayTake(); });
-          if (!mayTake()) return;
-          const std::int64_t segment = next++;
-          lock.unlock();
-          format(helperRows, segment);
-          lock.lock();
-          ready[static_cast<std::size_t>(segment % inFlight)] = true;
+  if (helperThread && segments > 1) {
+    helperRows = std::make_unique<RowWriter>(run, regional);
+    try {
+      helper = std::thread([&] {
+        try {
+          std::unique_lock lock(mutex);
+          for (;;) {
+            changed.wait(lock, [&] { return stop || next >= segments || mayTake(); });
+            if (!mayTake()) return;
+            const std::int64_t segment = next++;
+            lock.unlock();
+            format(*helperRows, segment);
+            lock.lock();
+            ready[static_cast<std::size_t>(segment % inFlight)] = true;
+            changed.notify_all();
+          }
+        } catch (...) {
+          const std::lock_guard lock(mutex);
+          error = std::current_exception();
+          stop = true;
           changed.notify_all();
         }
-      } catch (...) {
-        const std::lock_guard lock(mutex);
-        error = std::current_exception();
-        stop = true;
-        changed.notify_all();
-      }
-    });
-  } catch (const std::system_error&) {
-    return false;
+      });
+    } catch (const std::system_error&) {
+      // No second thread to be had: this one formats every segment.
+    }
   }
   auto end = [&] {
     {
@@ -753,7 +604,7 @@ bool writeRowsOnTwoThreads(const ConversionRun& run, const Regional& regional,
       stop = true;
     }
     changed.notify_all();
-    helper.join();
+    if (helper.joinable()) helper.join();
   };
 
   try {
@@ -791,7 +642,6 @@ bool writeRowsOnTwoThreads(const ConversionRun& run, const Regional& regional,
   }
   end();
   if (error) std::rethrow_exception(error);
-  return true;
 }
 
 }  // namespace
@@ -822,23 +672,8 @@ std::string writeTable(const ConversionRun& run, Sink& sink, const TableOptions&
 
   // Tables of two segments or more are formatted on two threads where the
   // machine has two cores.
-  if (!options.oneThread && run.totalRows - 1 > segmentRows &&
-      std::thread::hardware_concurrency() != 1 &&
-      writeRowsOnTwoThreads(run, regional, first, sink, options.clipboardText, progress)) {
-    return closingStatus(run.inconsistentFlag);
-  }
-
-  ChunkOutput out(sink, options.clipboardText);
-  RowWriter rows(run, regional);
-  out.put(first);
-  progress(1);
-  for (std::int64_t r = 2; r <= run.totalRows; r += RowWriter::blockRows) {
-    const std::int64_t count = std::min(RowWriter::blockRows, run.totalRows - r + 1);
-    rows.write(r, count, out);
-    if (out.full()) out.flush();
-    for (std::int64_t k = r; k < r + count; ++k) progress(k);
-  }
-  out.finish();
+  const bool helperThread = !options.oneThread && std::thread::hardware_concurrency() != 1;
+  writeRows(run, regional, first, sink, options.clipboardText, helperThread, progress);
   return closingStatus(run.inconsistentFlag);
 }
 

@@ -199,11 +199,11 @@ TEST(TableWriter, ChunksReachSinkAndClipboardAlikeAndWriteErrorsTheCaller) {
     options.oneThread = oneThread;
     FailingSink sink(0);
     writeTable(run, sink, options);
-    ASSERT_GT(sink.data.size(), std::size_t{2} << 20) << "too short for three chunks";
+    ASSERT_GT(sink.data.size(), std::size_t{2} << 20) << "too short for many segments";
     expectSameTable(sink.data, straightforward(run, options));
     EXPECT_EQ(clipboard.ToString(), sink.data);
 
-    // The header, then row 1 and chunks or segments of rows, up to the last
+    // The header, then row 1 and segments of rows, up to the last
     // write.
     for (const int failAt : {1, 2, 3, 4, sink.writes()}) {
       FailingSink failing(failAt);
