@@ -250,9 +250,15 @@ bool writeLarge(const fs::path& dir) {
   return true;
 }
 
-int usage() {
-  std::fprintf(stderr, "usage: kestrix-examples DIR\n       kestrix-examples --large DIR\n");
-  return 2;
+constexpr const char* usageText =
+    "usage: kestrix-examples DIR\n"
+    "       kestrix-examples --large DIR\n"
+    "Writes the demo logger files UC001.PDB to UC004.PDB into DIR, or with --large\n"
+    "the benchmark workload of 101 full logger memories.\n";
+
+int usage(std::FILE* out, int status) {
+  std::fputs(usageText, out);
+  return status;
 }
 
 }  // namespace
@@ -260,13 +266,22 @@ int usage() {
 int main(int argc, char** argv) {
   bool large = false;
   fs::path dir;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg == "--help" || arg == "-h") return usage(stdout, 0);
+    // Any other option is a mistake, not a folder to create (write ./-name for one).
+    if (arg.starts_with('-') && arg != "--large") {
+      std::fprintf(stderr, "kestrix-examples: unknown option '%s'\n", argv[i]);
+      return usage(stderr, 2);
+    }
+  }
   if (argc == 2 && std::string_view(argv[1]) != "--large") {
     dir = argv[1];
   } else if (argc == 3 && std::string_view(argv[1]) == "--large") {
     large = true;
     dir = argv[2];
   } else {
-    return usage();
+    return usage(stderr, 2);
   }
   std::error_code ec;
   fs::create_directories(dir, ec);
