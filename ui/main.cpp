@@ -30,7 +30,7 @@ int main(int argc, char** argv) {
 
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("kestrix"));
-  QGuiApplication::setDesktopFileName(QStringLiteral("kestrix"));
+  QGuiApplication::setDesktopFileName(QStringLiteral("org.kestrix.Kestrix"));
 
   kestrix::ui::Form1::Options options;
   options.regional = regional;

@@ -1,0 +1,99 @@
+#!/bin/sh
+# Checks of the packaging files; exit status 77 means skipped (a tool is missing).
+#
+#   check.sh quiet TOOL ARGS...           TOOL succeeds and prints no warning or error
+#   check.sh contents DEB GUI VERSION     the package's fields and exact file list
+#   check.sh deb BUILD_DIR GUI VERSION    builds the package with cpack, then as contents
+set -eu
+
+skip() {
+  echo "skipped: $*"
+  exit 77
+}
+fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+need() {
+  for tool; do command -v "$tool" >/dev/null 2>&1 || skip "$tool is not installed"; done
+}
+
+quiet() {
+  need "$1"
+  status=0
+  out=$("$@" 2>&1) || status=$?
+  printf '%s\n' "$out"
+  [ "$status" -eq 0 ] || fail "$1 exited with status $status"
+  if printf '%s\n' "$out" | grep -Eiq 'warning|error'; then fail "$1 printed warnings"; fi
+}
+
+contents() {
+  deb=$1 gui=$2 version=$3
+  need dpkg-deb dpkg
+  arch=$(dpkg --print-architecture)
+  [ "$(basename "$deb")" = "kestrix_${version}_${arch}.deb" ] || fail "unexpected name $deb"
+
+  field() { dpkg-deb -f "$deb" "$1"; }
+  [ "$(field Package)" = kestrix ] || fail "Package is '$(field Package)'"
+  [ "$(field Version)" = "$version" ] || fail "Version is '$(field Version)', not $version"
+  [ "$(field Architecture)" = "$arch" ] || fail "Architecture is '$(field Architecture)'"
+  [ "$(field Section)" = science ] || fail "Section is '$(field Section)'"
+  [ -n "$(field Maintainer)" ] || fail "no Maintainer"
+  [ -n "$(field Description)" ] || fail "no Description"
+  # Computed from the programs by dpkg-shlibdeps.
+  depends=$(field Depends)
+  case "$depends" in *libc6*) ;; *) fail "Depends lacks libc6: '$depends'" ;; esac
+  if [ "$gui" = ON ]; then
+    case "$depends" in *libqt6widgets6*) ;; *) fail "Depends lacks Qt: '$depends'" ;; esac
+  fi
+
+  expected="./usr/bin/kestrix-convert
+./usr/share/man/man1/kestrix-convert.1.gz
+./usr/share/man/man1/kestrix.1.gz"
+  if [ "$gui" = ON ]; then
+    expected="$expected
+./usr/bin/kestrix
+./usr/share/applications/org.kestrix.Kestrix.desktop
+./usr/share/icons/hicolor/256x256/apps/org.kestrix.Kestrix.png
+./usr/share/icons/hicolor/64x64/apps/org.kestrix.Kestrix.png
+./usr/share/icons/hicolor/scalable/apps/org.kestrix.Kestrix.svg
+./usr/share/metainfo/org.kestrix.Kestrix.metainfo.xml"
+  fi
+  expected=$(printf '%s\n' "$expected" | LC_ALL=C sort)
+  # Every entry but the folders.
+  actual=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $NF }' | LC_ALL=C sort)
+  if [ "$actual" != "$expected" ]; then
+    printf 'expected:\n%s\nactual:\n%s\n' "$expected" "$actual" >&2
+    fail "the package's files differ"
+  fi
+
+  tree=$(mktemp -d)
+  trap 'rm -rf "$tree"' EXIT
+  dpkg-deb -x "$deb" "$tree"
+  reported=$("$tree/usr/bin/kestrix-convert" --version)
+  [ "$reported" = "kestrix-convert $version" ] || fail "kestrix-convert --version says '$reported'"
+  if [ "$gui" = ON ] && command -v appstreamcli >/dev/null 2>&1; then
+    # The metainfo, the desktop entry and the icon found together as installed.
+    appstreamcli validate-tree --no-net "$tree" || fail "appstreamcli validate-tree"
+  fi
+  echo "$deb: fields and $(printf '%s\n' "$actual" | wc -l) files as expected"
+}
+
+deb() {
+  build=$1 gui=$2 version=$3
+  need cpack dpkg-deb dpkg-shlibdeps
+  out=$(mktemp -d)
+  trap 'rm -rf "$out"' EXIT
+  (cd "$build" && cpack -G DEB -B "$out" --config "$build/CPackConfig.cmake") >"$out/cpack.log" 2>&1 ||
+    { cat "$out/cpack.log"; fail "cpack failed"; }
+  set -- "$out"/kestrix_*.deb
+  [ -f "$1" ] || { cat "$out/cpack.log"; fail "cpack made no kestrix_*.deb"; }
+  (contents "$1" "$gui" "$version")
+}
+
+mode=$1
+shift
+case "$mode" in
+  quiet | contents | deb) "$mode" "$@" ;;
+  *) fail "unknown mode $mode" ;;
+esac
