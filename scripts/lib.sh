@@ -20,9 +20,10 @@ kestrix_gui() {
 
 # Debian packages needed to build and test.
 kestrix_packages() {
-  local pkgs=(g++ cmake ninja-build libgtest-dev googletest libbenchmark-dev clang-format locales)
+  local pkgs=(g++ cmake ninja-build libgtest-dev googletest libbenchmark-dev clang-format locales
+    dpkg-dev groff-base)
   if [[ "$(kestrix_gui)" == ON ]]; then
-    pkgs+=(qt6-base-dev xvfb xauth fonts-dejavu-core)
+    pkgs+=(qt6-base-dev xvfb xauth fonts-dejavu-core desktop-file-utils appstream)
   fi
   printf '%s\n' "${pkgs[@]}"
 }
