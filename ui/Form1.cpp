@@ -328,7 +328,6 @@ void Form1::Command1_Click() {
   RunRequest request;
   request.folder = dirPath_;
   request.names = std::move(names);
-  request.target = outputDir_ / outputName_;
   request.regional = regional_;
   request.clipboardText = Check1->isChecked() ? &clip : nullptr;
   request.progress = [this](int percent) {
@@ -339,6 +338,7 @@ void Form1::Command1_Click() {
 
   std::string status;
   try {
+    request.target = tableFolder(outputDir_, dirPath_) / outputName_;
     status = convertFiles(request);
   } catch (const RunCancelled&) {
     return;

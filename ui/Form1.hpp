@@ -24,7 +24,9 @@ class Form1 : public QWidget {
  public:
   struct Options {
     std::filesystem::path startDir;   // the folder shown first; empty: the current one
-    std::filesystem::path outputDir;  // where tables go; empty: the program's folder
+    // Where tables go when it can be written (else the logger files'
+    // folder); empty: the program's folder.
+    std::filesystem::path outputDir;
     Regional regional;
   };
 

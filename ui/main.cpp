@@ -1,9 +1,12 @@
 // kestrix: the window program. With a command line naming a logger file
 // (".pdb") and a table (".txt") it converts that file without any window.
 
+#include <unistd.h>
+
 #include <QApplication>
 #include <QStringList>
 #include <clocale>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
@@ -13,6 +16,42 @@
 #include "mapped_file.hpp"
 #include "regional.hpp"
 #include "startup.hpp"
+
+namespace {
+
+constexpr const char* noDisplayText =
+    "kestrix: there is no display to show the window on.\n"
+    "Without a display, convert in the folder of the logger files with\n"
+    "  kestrix uc001.pdb table.txt\n"
+    "or convert any number of files with\n"
+    "  kestrix-convert -o table.txt UC*.PDB\n";
+constexpr int exitNoDisplay = 2;
+
+[[noreturn]] void endForWantOfDisplay() {
+  std::fputs(noDisplayText, stderr);
+  std::fflush(stderr);
+  ::_exit(exitNoDisplay);
+}
+
+// True when nothing names a display or a window system for Qt to use.
+bool noDisplayNamed() {
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+    const char* value = std::getenv(name);
+    if (value != nullptr && *value != '\0') return false;
+  }
+  return true;
+}
+
+// Qt ends the process when its platform cannot start (a display named but not
+// there): say why in our words, without a core dump.
+QtMessageHandler qtHandler = nullptr;
+
+void onQtMessage(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+  if (qtHandler != nullptr) qtHandler(type, context, message);
+  if (type == QtFatalMsg) endForWantOfDisplay();
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
@@ -28,7 +67,10 @@ int main(int argc, char** argv) {
                                        std::cerr);
   }
 
+  if (noDisplayNamed()) endForWantOfDisplay();
+  qtHandler = qInstallMessageHandler(onQtMessage);
   QApplication app(argc, argv);
+  qInstallMessageHandler(qtHandler);
   QApplication::setApplicationName(QStringLiteral("kestrix"));
   QGuiApplication::setDesktopFileName(QStringLiteral("org.kestrix.Kestrix"));
 

@@ -1,5 +1,8 @@
 #include "startup.hpp"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <exception>
 #include <ostream>
@@ -48,26 +51,72 @@ fs::path programDirectory() {
   return exe.parent_path();
 }
 
-int runCommandLine(const CommandLine& words, const fs::path& currentDir, const fs::path& outputDir,
+bool canWriteInto(const fs::path& dir) {
+  std::error_code ec;
+  if (!fs::is_directory(dir, ec)) return false;
+  // The effective user's rights, read-only mounts included.
+  return ::faccessat(AT_FDCWD, dir.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
+}
+
+fs::path tableFolder(const fs::path& programDir, const fs::path& filesDir) {
+  if (canWriteInto(programDir)) return programDir;
+  if (canWriteInto(filesDir)) return filesDir;
+  throw ConversionError(ErrorKind::CannotWrite, "",
+                        "the table cannot be written: neither the program's folder " +
+                            programDir.string() + " nor the logger files' folder " +
+                            filesDir.string() + " can be written by this user");
+}
+
+namespace {
+
+bool equalIgnoringCase(std::string_view a, std::string_view b) {
+  auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                            [&](char x, char y) { return lower(x) == lower(y); });
+}
+
+}  // namespace
+
+std::string findListed(const std::vector<std::string>& listed, std::string_view word,
+                       std::vector<std::string>& ambiguous) {
+  ambiguous.clear();
+  if (std::find(listed.begin(), listed.end(), word) != listed.end()) return std::string(word);
+  std::vector<std::string> matches;
+  for (const std::string& name : listed)
+    if (equalIgnoringCase(name, word)) matches.push_back(name);
+  if (matches.size() == 1) return matches.front();
+  if (matches.size() > 1) ambiguous = std::move(matches);
+  return {};
+}
+
+int runCommandLine(const CommandLine& words, const fs::path& currentDir, const fs::path& programDir,
                    const Regional& regional, std::ostream& err) {
   if (words.tableFile.find('/') != std::string::npos) {
     err << "kestrix: the table name \"" << words.tableFile
-        << "\" must be a plain file name; the table is written to " << outputDir.string() << '\n';
+        << "\" must be a plain file name; the table is written to the program's folder or, "
+           "where that cannot be written, the current folder\n";
     return exitBadArguments;
   }
-  const auto listed = loggerFilesIn(currentDir);
-  if (std::find(listed.begin(), listed.end(), words.dataFile) == listed.end()) {
+  std::vector<std::string> ambiguous;
+  const std::string dataFile = findListed(loggerFilesIn(currentDir), words.dataFile, ambiguous);
+  if (!ambiguous.empty()) {
+    err << "kestrix: \"" << words.dataFile << "\" could name any of";
+    for (const std::string& name : ambiguous) err << " \"" << name << '"';
+    err << " in " << currentDir.string() << "; give the name exactly\n";
+    return exitBadArguments;
+  }
+  if (dataFile.empty()) {
     err << "kestrix: no logger file \"" << words.dataFile << "\" in " << currentDir.string()
         << " (names such as UC***.PDB)\n";
     return exitBadArguments;
   }
 
-  RunRequest request;
-  request.folder = currentDir;
-  request.names = {words.dataFile};
-  request.target = outputDir / words.tableFile;
-  request.regional = regional;
   try {
+    RunRequest request;
+    request.folder = currentDir;
+    request.names = {dataFile};
+    request.target = tableFolder(programDir, currentDir) / words.tableFile;
+    request.regional = regional;
     const std::string status = convertFiles(request);
     if (status != closingStatus(false)) err << "kestrix: " << status << '\n';
     return exitConverted;

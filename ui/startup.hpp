@@ -38,14 +38,32 @@ struct CommandLine {
 // window mode.
 std::optional<CommandLine> commandLineMode(std::string_view argumentText);
 
-// The folder of the running executable, where tables are written.
+// The folder of the running executable, where tables are written when the
+// running user may write there.
 std::filesystem::path programDirectory();
 
+// True when the running user may create files in `dir`.
+bool canWriteInto(const std::filesystem::path& dir);
+
+// Where a table goes: `programDir` when the running user can write there
+// (a copy run from its build or unpacked folder), otherwise `filesDir`, the
+// folder of the logger files (an installed copy). Throws ConversionError
+// naming both folders when neither can be written.
+std::filesystem::path tableFolder(const std::filesystem::path& programDir,
+                                  const std::filesystem::path& filesDir);
+
+// The entry of `listed` that `word` names: the entry equal to it, else the
+// one entry equal to it in another letter case. Empty when there is none;
+// `ambiguous` receives the entries when several differ from it only in case.
+std::string findListed(const std::vector<std::string>& listed, std::string_view word,
+                       std::vector<std::string>& ambiguous);
+
 // Converts the one file named by word 1, looked up among the logger files of
-// `currentDir`, into `outputDir` / word 2. Messages go to `err`. Returns
+// `currentDir`, into tableFolder(programDir, currentDir) / word 2. Messages go
+// to `err`. Returns
 // exitConverted, exitConversionFailed or exitBadArguments.
 int runCommandLine(const CommandLine& words, const std::filesystem::path& currentDir,
-                   const std::filesystem::path& outputDir, const Regional& regional,
+                   const std::filesystem::path& programDir, const Regional& regional,
                    std::ostream& err);
 
 }  // namespace kestrix::ui
