@@ -138,7 +138,7 @@ std::string slowRow(const kestrix::ConversionRun& run, std::int64_t r,
       if (two) row += '\t';
       continue;
     }
-    if (p < f.sampleCount + 120 / run.interval - f.memorySize + 1) {
+    if (kestrix::readsOverflow(f, run.interval, p)) {
       row += two ? "overflow\toverflow" : "overflow";
       continue;
     }
@@ -187,7 +187,7 @@ int check(const char* tablePath, int count, char** names) {
   for (std::size_t j = 0; j < run.files.size(); ++j) {
     const kestrix::LoggerFile& f = run.files[j];
     const std::int64_t o = run.stepOffsets[j];
-    const std::int64_t overflowEnd = f.sampleCount + 120 / run.interval - f.memorySize;
+    const std::int64_t overflowEnd = kestrix::overflowPositions(f, run.interval);
     for (const std::int64_t edge : {o, o + overflowEnd, o + f.sampleCount}) {
       for (std::int64_t r = edge - 2; r <= edge + 2; ++r) rows.insert(r);
     }

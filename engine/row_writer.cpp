@@ -12,7 +12,6 @@ RowWriter::RowWriter(const ConversionRun& run, const Regional& regional)
       regional_(regional),
       cells_(regional.decimalMark),
       date_(run.earliestStart, run.interval, regional) {
-  const std::int64_t margin = 120 / run.interval;
   for (std::size_t j = 0; j < run.files.size(); ++j) {
     const LoggerFile& f = run.files[j];
     Column c;
@@ -20,15 +19,14 @@ RowWriter::RowWriter(const ConversionRun& run, const Regional& regional)
     c.field = fields_;
     fields_ += c.two ? 2 : 1;
     c.offset = run.stepOffsets[j];
-    c.sampleCount = f.sampleCount;
-    c.overflowBelow = std::int64_t{f.sampleCount} + margin - f.memorySize + 1;
+    c.overflowTo = overflowPositions(f, run.interval);
     c.samples = &f.samples;
     c.base = f.samples.base();
     const std::int64_t stored = f.samples.size();
     // The positions whose sample(s) lie in the stored range.
     const std::int64_t storedFrom = c.two ? (c.base + 3) / 2 : c.base + 1;
     const std::int64_t storedTo = c.two ? (c.base + stored) / 2 : c.base + stored;
-    c.valueFrom = std::max({std::int64_t{1}, c.overflowBelow, storedFrom});
+    c.valueFrom = std::max({std::int64_t{1}, c.overflowTo + 1, storedFrom});
     c.valueTo = std::min(std::int64_t{f.sampleCount}, storedTo);
     c.params = {f.typeCode, f.offsetParam, f.factorParam, run.interval};
     const ReducedFormula reduced = reduceFormula(c.params);
@@ -53,7 +51,7 @@ void RowWriter::gather(const Column& c, std::int64_t first, std::int64_t count) 
   const std::int64_t valuesFrom = std::max(from, c.valueFrom);
   const std::int64_t valuesTo = std::min(to, c.valueTo);
   auto fixed = [&](std::int64_t p) {
-    const bool overflow = p >= 1 && p <= c.sampleCount && p < c.overflowBelow;
+    const bool overflow = p >= 1 && p <= c.overflowTo;
     const Slot* slot = overflow ? &kOverflow : &kBlank;
     out[0] = slot;
     if (c.two) out[1] = slot;

@@ -77,11 +77,10 @@ class RowWriter {
 
  private:
   struct Column {
-    std::size_t field = 0;    // the index of its first field in a row
-    std::int64_t offset = 0;  // row r shows position r - offset
-    std::int64_t sampleCount = 0;
-    std::int64_t overflowBelow = 0;  // positions below this read "overflow"
-    std::int64_t valueFrom = 0;      // positions shown as values: stored and not overflow
+    std::size_t field = 0;        // the index of its first field in a row
+    std::int64_t offset = 0;      // row r shows position r - offset
+    std::int64_t overflowTo = 0;  // positions 1 to this read "overflow" (overflowPositions)
+    std::int64_t valueFrom = 0;   // positions shown as values: stored and not overflow
     std::int64_t valueTo = 0;
     const SampleColumn* samples = nullptr;
     std::int64_t base = 0;  // column index = position - 1 - base

@@ -55,9 +55,7 @@ void TableText::appendCell(std::size_t j, std::int64_t r, std::string& out) cons
     if (two) out += '\t';
     return;
   }
-  // Samples the logger's memory no longer held, plus a margin.
-  const std::int64_t margin = 120 / run_.interval;
-  if (p < std::int64_t{f.sampleCount} + margin - f.memorySize + 1) {
+  if (readsOverflow(f, run_.interval, p)) {
     out += two ? "overflow\toverflow" : "overflow";
     return;
   }

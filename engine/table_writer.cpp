@@ -13,6 +13,7 @@
 #include <system_error>
 #include <thread>
 
+#include "rounding.hpp"
 #include "row_writer.hpp"
 #include "table.hpp"
 #include "text.hpp"
@@ -20,14 +21,6 @@
 namespace kestrix {
 
 namespace {
-
-// Rows written * 100 / total, to the nearest whole number, a half to the even one.
-int percentOf(std::int64_t rows, std::int64_t total) {
-  std::int64_t q = rows * 100 / total;
-  const std::int64_t twiceRest = 2 * (rows * 100 % total);
-  if (twiceRest > total || (twiceRest == total && q % 2 != 0)) ++q;
-  return static_cast<int>(q);
-}
 
 // The separators and decimal mark come from the locale in UTF-8; a
 // Windows-1252 table takes them in that code page, or the defaults when they
@@ -208,7 +201,8 @@ std::string writeTable(const ConversionRun& run, Sink& sink, const TableOptions&
 
   int lastPercent = 0;
   auto progress = [&](std::int64_t r) {
-    const int percent = percentOf(r, run.totalRows);
+    // Rows written * 100 / total, to the nearest whole number.
+    const auto percent = static_cast<int>(divideRoundHalfEven(r * 100, run.totalRows));
     if (percent > lastPercent) {
       lastPercent = percent;
       if (options.progress) options.progress(percent);
