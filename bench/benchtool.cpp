@@ -6,7 +6,8 @@
 //   kestrix-benchtool measure CMD ARG...    runs CMD; prints its wall milliseconds and peak
 //                                           resident memory in KiB
 //   kestrix-benchtool check TABLE FILE...   compares TABLE, written from FILE... by
-//                                           kestrix-convert, with rows formatted the slow way
+//                                           kestrix-convert, with rows formatted the slow way,
+//                                           cell by cell by TableText
 //   kestrix-benchtool phases TABLE FILE...  converts FILE... into the new file TABLE as
 //                                           kestrix-convert does; prints the milliseconds of
 //                                           reading the files and of writing the table
@@ -28,14 +29,11 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "channels.hpp"
-#include "dates.hpp"
 #include "error.hpp"
 #include "files.hpp"
 #include "mapped_file.hpp"
@@ -124,36 +122,6 @@ kestrix::ConversionRun readRun(int count, char** names) {
   return kestrix::makeRun(kestrix::readLoggerFiles(paths, displayNames, kestrix::mapInputFile));
 }
 
-// Row r as the rules say, cell by cell, each value through typvalue.
-std::string slowRow(const kestrix::ConversionRun& run, std::int64_t r,
-                    const kestrix::Regional& regional) {
-  std::string row;
-  kestrix::appendRowDate(run.earliestStart + (r - 1) * run.interval, regional, row);
-  for (std::size_t j = 0; j < run.files.size(); ++j) {
-    const kestrix::LoggerFile& f = run.files[j];
-    const bool two = f.channelCount == 2;
-    const std::int64_t p = r - run.stepOffsets[j];
-    row += '\t';
-    if (p < 1 || p > f.sampleCount) {
-      if (two) row += '\t';
-      continue;
-    }
-    if (p < f.sampleCount + 120 / run.interval - f.memorySize + 1) {
-      row += two ? "overflow\toverflow" : "overflow";
-      continue;
-    }
-    const std::optional<std::int16_t> s1 = f.samples.at(two ? 2 * p - 1 : p);
-    const std::optional<std::int16_t> s2 = two ? f.samples.at(2 * p) : s1;
-    if (!s1 || !s2) {
-      if (two) row += '\t';
-      continue;
-    }
-    const kestrix::CellParams params{f.typeCode, f.offsetParam, f.factorParam, run.interval};
-    kestrix::typvalue(params, *s1, *s2, r == 1, regional.decimalMark, row);
-  }
-  return row;
-}
-
 int check(const char* tablePath, int count, char** names) {
   const kestrix::ConversionRun run = readRun(count, names);
   // kestrix-convert's settings: the locale's, in Windows-1252, which ASCII
@@ -187,7 +155,7 @@ int check(const char* tablePath, int count, char** names) {
   for (std::size_t j = 0; j < run.files.size(); ++j) {
     const kestrix::LoggerFile& f = run.files[j];
     const std::int64_t o = run.stepOffsets[j];
-    const std::int64_t overflowEnd = f.sampleCount + 120 / run.interval - f.memorySize;
+    const std::int64_t overflowEnd = kestrix::overflowPositions(f, run.interval);
     for (const std::int64_t edge : {o, o + overflowEnd, o + f.sampleCount}) {
       for (std::int64_t r = edge - 2; r <= edge + 2; ++r) rows.insert(r);
     }
@@ -196,7 +164,8 @@ int check(const char* tablePath, int count, char** names) {
   std::size_t checked = 0;
   for (const std::int64_t r : rows) {
     if (r < 1 || r > run.totalRows) continue;
-    const std::string expected = slowRow(run, r, regional);
+    std::string expected;
+    text.appendRow(r, expected);
     const std::string_view got = lines[static_cast<std::size_t>(r + 3)];
     if (got != expected) {
       std::fprintf(stderr, "check: row %lld differs\n  table: %.*s\n  slow:  %s\n",

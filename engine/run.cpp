@@ -9,6 +9,7 @@
 #include "error.hpp"
 #include "limits.hpp"
 #include "recording.hpp"
+#include "rounding.hpp"
 
 namespace kestrix {
 
@@ -18,15 +19,6 @@ std::string dateText(const CivilTime& t) {
   return std::to_string(t.day) + "/" + std::to_string(t.month) + "/" + std::to_string(t.year) +
          " " + std::to_string(t.hour) + ":" + std::to_string(t.minute) + ":" +
          std::to_string(t.second);
-}
-
-// numerator / denominator (both >= 0, denominator > 0) to the nearest whole
-// number, an exact half to the even one.
-std::int64_t divideRoundHalfEven(std::int64_t numerator, std::int64_t denominator) {
-  std::int64_t q = numerator / denominator;
-  const std::int64_t twiceRest = 2 * (numerator % denominator);
-  if (twiceRest > denominator || (twiceRest == denominator && q % 2 != 0)) ++q;
-  return q;
 }
 
 // The container name as a column title: a TAB, CR or LF (or any other control
@@ -81,6 +73,16 @@ LoggerFile readLoggerFile(std::string displayName, std::vector<std::uint8_t>&& b
   auto owned = std::make_shared<const std::vector<std::uint8_t>>(std::move(bytes));
   const std::span<const std::uint8_t> view(*owned);
   return readLoggerFile(std::move(displayName), view, std::move(owned));
+}
+
+std::int64_t overflowPositions(const LoggerFile& file, int runInterval) noexcept {
+  const std::int64_t lost = std::int64_t{file.sampleCount} - file.memorySize;
+  const std::int64_t margin = 120 / runInterval;
+  return std::max<std::int64_t>(0, std::min<std::int64_t>(file.sampleCount, lost + margin));
+}
+
+bool readsOverflow(const LoggerFile& file, int runInterval, std::int64_t position) noexcept {
+  return position >= 1 && position <= overflowPositions(file, runInterval);
 }
 
 bool ConversionRun::intervalsDiffer() const noexcept {

@@ -40,6 +40,15 @@ LoggerFile readLoggerFile(std::string displayName, std::span<const std::uint8_t>
 // The same taking over the bytes.
 LoggerFile readLoggerFile(std::string displayName, std::vector<std::uint8_t>&& bytes);
 
+// How many of a file's first positions read "overflow" in a run stepping
+// every `runInterval` seconds: the samples the logger's memory no longer held
+// (sampleCount - memorySize, once it went round), and for safety the samples
+// of two more minutes (120 / runInterval, rounded down), whether or not the
+// memory went round; never more than the file's positions.
+std::int64_t overflowPositions(const LoggerFile& file, int runInterval) noexcept;
+// True when position `position` (1-based) of `file` reads "overflow".
+bool readsOverflow(const LoggerFile& file, int runInterval, std::int64_t position) noexcept;
+
 struct ConversionRun {
   std::vector<LoggerFile> files;
   std::vector<std::int32_t> stepOffsets;  // per file: rows from row 1 to its first sample

@@ -1,4 +1,6 @@
 // The merged table: four header lines, then one row per sampling step.
+// TableText states what every line holds; writeTable writes the same bytes
+// faster (cell_texts.hpp, row_writer.hpp, table_writer.cpp).
 #pragma once
 
 #include <cstdint>
@@ -13,6 +15,9 @@
 class CStringBuilder;
 
 namespace kestrix {
+
+// Every line of the table ends so.
+inline constexpr std::string_view crlf = "\r\n";
 
 // Where the table's bytes go.
 class Sink {
@@ -34,18 +39,6 @@ struct TableOptions {
   // machine has one core); the bytes are the same either way.
   bool oneThread = false;
 };
-
-// A file's cell formula reduced to what its texts depend on, so that files
-// with equal reduced formulas share their cell texts: the parameters the
-// type's formula does not read are zero, and the offset of type 5 is moved
-// onto the raw value. typvalue(params, s1, s2, false, ...) equals
-// typvalue(reduced.params, s1 + rawOffset, s2 + rawOffset, false, ...), the
-// sums wrapping to 16 bits.
-struct ReducedFormula {
-  CellParams params;
-  std::int16_t rawOffset = 0;
-};
-ReducedFormula reduceFormula(const CellParams& params) noexcept;
 
 // "Done..." or "Done... inconsistent file(s)".
 std::string closingStatus(bool inconsistentFlag);

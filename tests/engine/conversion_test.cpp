@@ -161,6 +161,24 @@ TEST(Conversion, OverflowMarksLostSamplesPlusMargin) {
   EXPECT_EQ(lines(convert({fast}).table)[4].substr(18), "1.0");
 }
 
+TEST(Conversion, OverflowPositionsStayWithinTheFile) {
+  kestrix::LoggerFile f;
+  f.sampleCount = 50;
+  f.memorySize = 40;  // 10 samples lost, and 2 more at 60 s
+  EXPECT_EQ(kestrix::overflowPositions(f, 60), 12);
+  EXPECT_FALSE(kestrix::readsOverflow(f, 60, 0));
+  EXPECT_TRUE(kestrix::readsOverflow(f, 60, 1));
+  EXPECT_TRUE(kestrix::readsOverflow(f, 60, 12));
+  EXPECT_FALSE(kestrix::readsOverflow(f, 60, 13));
+  // At 1 s the margin of 120 covers the whole file, and nothing past it.
+  EXPECT_EQ(kestrix::overflowPositions(f, 1), 50);
+  EXPECT_FALSE(kestrix::readsOverflow(f, 1, 51));
+  // A memory far from full: nothing.
+  f.memorySize = 65536;
+  EXPECT_EQ(kestrix::overflowPositions(f, 1), 0);
+  EXPECT_FALSE(kestrix::readsOverflow(f, 1, 1));
+}
+
 TEST(Conversion, FirstRowTextsOnlyOnTheTablesFirstRow) {
   LoggerFileBuilder pulses;
   pulses.typeCode(2).samples({-1, -1});

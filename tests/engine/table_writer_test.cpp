@@ -5,6 +5,7 @@
 #include <CStringBuilder.hpp>
 #include <logger_file_builder.hpp>
 
+#include "cell_texts.hpp"
 #include "channels.hpp"
 #include "error.hpp"
 #include "files.hpp"

@@ -176,10 +176,9 @@ void renderEdgeRows(const kestrix::ConversionRun& run, int channels) {
   for (std::size_t j = 0; j < run.files.size(); ++j) {
     const kestrix::LoggerFile& f = run.files[j];
     const std::int64_t first = std::int64_t{run.stepOffsets[j]} + 1;
-    const std::int64_t margin = 120 / run.interval;
     around.push_back(first);
     around.push_back(first + f.sampleCount);
-    around.push_back(first + std::int64_t{f.sampleCount} + margin - f.memorySize);
+    around.push_back(first + kestrix::overflowPositions(f, run.interval));
   }
   std::vector<std::int64_t> rows;
   for (std::int64_t centre : around) {

@@ -1,0 +1,149 @@
+// The row writer's gathering of each block's fields: from the cell-text
+// tables where it can, cell by cell where it must.
+#include "row_writer.hpp"
+
+#include <algorithm>
+#include <utility>
+
+namespace kestrix {
+
+RowWriter::RowWriter(const ConversionRun& run, const Regional& regional)
+    : run_(run),
+      regional_(regional),
+      cells_(regional.decimalMark),
+      date_(run.earliestStart, run.interval, regional) {
+  for (std::size_t j = 0; j < run.files.size(); ++j) {
+    const LoggerFile& f = run.files[j];
+    Column c;
+    c.two = f.channelCount == 2;
+    c.field = fields_;
+    fields_ += c.two ? 2 : 1;
+    c.offset = run.stepOffsets[j];
+    c.overflowTo = overflowPositions(f, run.interval);
+    c.samples = &f.samples;
+    c.base = f.samples.base();
+    const std::int64_t stored = f.samples.size();
+    // The positions whose sample(s) lie in the stored range.
+    const std::int64_t storedFrom = c.two ? (c.base + 3) / 2 : c.base + 1;
+    const std::int64_t storedTo = c.two ? (c.base + stored) / 2 : c.base + stored;
+    c.valueFrom = std::max({std::int64_t{1}, c.overflowTo + 1, storedFrom});
+    c.valueTo = std::min(std::int64_t{f.sampleCount}, storedTo);
+    c.params = {f.typeCode, f.offsetParam, f.factorParam, run.interval};
+    const ReducedFormula reduced = reduceFormula(c.params);
+    c.reduced = reduced.params;
+    c.rawOffset = reduced.rawOffset;
+    c.tables = cells_.tablesFor(reduced.params);
+    columns_.push_back(c);
+  }
+  pieces_.resize(static_cast<std::size_t>(blockRows) * fields_);
+}
+
+void RowWriter::seek(std::int64_t first) {
+  date_ = RowDateText(run_.rowDate(first - 1), run_.interval, regional_);
+}
+
+void RowWriter::gather(const Column& c, std::int64_t first, std::int64_t count) {
+  const Slot** out = pieces_.data() + c.field;
+  const std::size_t stride = fields_;
+  const std::int64_t from = first - c.offset;  // positions from..to
+  const std::int64_t to = from + count - 1;
+  // Positions valueFrom..valueTo show values, the others a fixed text.
+  const std::int64_t valuesFrom = std::max(from, c.valueFrom);
+  const std::int64_t valuesTo = std::min(to, c.valueTo);
+  auto fixed = [&](std::int64_t p) {
+    const bool overflow = p >= 1 && p <= c.overflowTo;
+    const Slot* slot = overflow ? &kOverflow : &kBlank;
+    out[0] = slot;
+    if (c.two) out[1] = slot;
+    out += stride;
+  };
+  std::int64_t p = from;
+  for (; p <= to && p < valuesFrom; ++p) fixed(p);
+  if (valuesFrom <= valuesTo) {
+    const std::int64_t n = valuesTo - valuesFrom + 1;
+    const std::int64_t i = c.two ? 2 * valuesFrom - 2 - c.base : valuesFrom - 1 - c.base;
+    // The plain way first, straight from the file's bytes; where a sample
+    // is missing or a field was not ready, the careful way.
+    const bool done = c.tables[0] && c.samples->decode(i, c.two ? 2 * n : n, raw_.data()) &&
+                      (c.two ? values2(c, n, out) : values1(c, n, out));
+    if (!done) {
+      for (std::int64_t q = valuesFrom; q <= valuesTo; ++q)
+        value(c, q, out + (q - valuesFrom) * stride);
+    }
+    out += stride * static_cast<std::size_t>(n);
+    p = valuesTo + 1;
+  }
+  for (; p <= to; ++p) fixed(p);
+}
+
+bool RowWriter::values1(const Column& c, std::int64_t count, const Slot** out) const {
+  const std::int16_t* s = raw_.data();
+  const Slot* texts = c.tables[0];
+  const std::int16_t rawOffset = c.rawOffset;
+  const std::size_t stride = fields_;
+  bool all = true;
+  for (const std::int16_t* end = s + count; s != end; ++s, out += stride) {
+    const Slot* slot = texts + static_cast<std::uint16_t>(*s + rawOffset);
+    all &= ready(*slot);
+    out[0] = slot;
+  }
+  return all;
+}
+
+bool RowWriter::values2(const Column& c, std::int64_t count, const Slot** out) const {
+  const std::int16_t* s = raw_.data();
+  const Slot* texts1 = c.tables[0];
+  const Slot* texts2 = c.tables[1];
+  const std::int16_t rawOffset = c.rawOffset;
+  const std::size_t stride = fields_;
+  bool all = true;
+  for (const std::int16_t* end = s + 2 * count; s != end; s += 2, out += stride) {
+    const Slot* slot1 = texts1 + static_cast<std::uint16_t>(s[0] + rawOffset);
+    const Slot* slot2 = texts2 + static_cast<std::uint16_t>(s[1] + rawOffset);
+    all &= ready(*slot1);
+    all &= ready(*slot2);
+    out[0] = slot1;
+    out[1] = slot2;
+  }
+  return all;
+}
+
+void RowWriter::value(const Column& c, std::int64_t p, const Slot** out) {
+  const auto sample1 = c.samples->at(c.two ? 2 * p - 1 : p);
+  const auto sample2 = c.two ? c.samples->at(2 * p) : sample1;
+  if (!sample1 || !sample2) {
+    out[0] = &kBlank;
+    if (c.two) out[1] = &kBlank;
+    return;
+  }
+  const std::int16_t s1 = *sample1;
+  const std::int16_t s2 = *sample2;
+  if (c.tables[0]) {
+    const auto v1 = static_cast<std::int16_t>(s1 + c.rawOffset);
+    const auto v2 = static_cast<std::int16_t>(s2 + c.rawOffset);
+    Slot& slot1 = c.tables[0][static_cast<std::uint16_t>(v1)];
+    if (sizeOf(slot1) == kNotYet) cells_.fill(c.reduced, c.tables, v1);
+    Slot* slot2 = c.two ? &c.tables[1][static_cast<std::uint16_t>(v2)] : nullptr;
+    if (slot2 && sizeOf(*slot2) == kNotYet) cells_.fill(c.reduced, c.tables, v2);
+    if (ready(slot1) && (!slot2 || ready(*slot2))) {
+      out[0] = &slot1;
+      if (slot2) out[1] = slot2;
+      return;
+    }
+  }
+  std::string text = "\t";
+  typvalue(c.params, s1, s2, false, cells_.decimalMark(), text);
+  out[0] = longSlot(std::move(text));
+  if (c.two) out[1] = longSlot({});  // the whole cell is in the first
+}
+
+const Slot* RowWriter::longSlot(std::string text) {
+  longBytes_ += text.size();
+  const std::size_t index = longTexts_.size();
+  longTexts_.push_back(std::move(text));
+  Slot& slot = longSlots_.emplace_back();
+  std::memcpy(slot.data(), &index, sizeof index);
+  slot[kSlotText] = static_cast<char>(kNotYet);
+  return &slot;
+}
+}  // namespace kestrix

@@ -1,0 +1,131 @@
+// The row writer: rows 2 onward built a block at a time from the cell-text
+// cache's slots, byte for byte the rows of TableText.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <deque>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cell_texts.hpp"
+#include "dates.hpp"
+#include "regional.hpp"
+#include "run.hpp"
+#include "table.hpp"
+
+namespace kestrix {
+
+// Rows 2 onward, TableText's rows byte for byte, built a block of rows at a
+// time: first each file's fields for the whole block, one file's samples after
+// the other, as pointers to their slots; then the rows from those slots.
+class RowWriter {
+ public:
+  static constexpr std::int64_t blockRows = 256;
+
+  RowWriter(const ConversionRun& run, const Regional& regional);
+
+  // The next row written is row `first` instead of the one after the last.
+  void seek(std::int64_t first);
+
+  // Writes rows first to first + count - 1 (first >= 2, count <= blockRows)
+  // at out.w, after out.ensure() made room for them.
+  template <class Out>
+  void write(std::int64_t first, std::int64_t count, Out& out) {
+    longSlots_.clear();
+    longTexts_.clear();
+    longBytes_ = 0;
+    for (const Column& c : columns_) gather(c, first, count);
+
+    const auto rows = static_cast<std::size_t>(count);
+    const std::size_t rowBytes = date_.text().size() + crlf.size() + fields_ * kSlotBytes;
+    out.ensure(rows * rowBytes + longBytes_);
+    char* w = out.w;
+    const Slot* const* piece = pieces_.data();
+    for (std::size_t k = 0; k < rows; ++k) {
+      date_.next();
+      const std::string_view date = date_.text();
+      std::memcpy(w, date.data(), date.size());
+      w += date.size();
+      const Slot* const* end = piece + fields_;
+      if (longTexts_.empty()) [[likely]] {
+        for (; piece != end; ++piece) {
+          std::memcpy(w, (*piece)->data(), kSlotBytes);
+          w += sizeOf(**piece);
+        }
+      }
+      for (; piece != end; ++piece) {
+        const Slot& slot = **piece;
+        const std::uint8_t size = sizeOf(slot);
+        if (size != kNotYet) {
+          std::memcpy(w, slot.data(), kSlotBytes);
+          w += size;
+        } else {
+          const std::string& text = longTexts_[longIndex(slot)];
+          std::memcpy(w, text.data(), text.size());
+          w += text.size();
+        }
+      }
+      *w++ = '\r';
+      *w++ = '\n';
+    }
+    out.w = w;
+  }
+
+ private:
+  struct Column {
+    std::size_t field = 0;        // the index of its first field in a row
+    std::int64_t offset = 0;      // row r shows position r - offset
+    std::int64_t overflowTo = 0;  // positions 1 to this read "overflow" (overflowPositions)
+    std::int64_t valueFrom = 0;   // positions shown as values: stored and not overflow
+    std::int64_t valueTo = 0;
+    const SampleColumn* samples = nullptr;
+    std::int64_t base = 0;  // column index = position - 1 - base
+    bool two = false;
+    std::int16_t rawOffset = 0;
+    CellParams params;   // the file's own
+    CellParams reduced;  // what its fields are shared by
+    CellTexts::Tables tables{nullptr, nullptr};
+  };
+
+  // One file's fields in rows first to first + count - 1.
+  void gather(const Column& c, std::int64_t first, std::int64_t count);
+
+  // `count` fields of a one-channel file from the samples in raw_. False when
+  // some field was not ready.
+  bool values1(const Column& c, std::int64_t count, const Slot** out) const;
+
+  // The same for a two-channel file.
+  bool values2(const Column& c, std::int64_t count, const Slot** out) const;
+
+  // The field(s) of value position p, the careful way: samples never read
+  // give blanks; fields not computed yet are computed into the tables; cells
+  // with a field too long for a slot, or without tables, are computed in full
+  // as TableText does.
+  void value(const Column& c, std::int64_t p, const Slot** out);
+
+  // A slot standing for a text of any length, kept until the block is written.
+  const Slot* longSlot(std::string text);
+  static std::size_t longIndex(const Slot& slot) noexcept {
+    std::size_t index = 0;
+    std::memcpy(&index, slot.data(), sizeof index);
+    return index;
+  }
+
+  const ConversionRun& run_;
+  Regional regional_;
+  CellTexts cells_;
+  RowDateText date_;  // the date of the row last written
+  std::vector<Column> columns_;
+  std::size_t fields_ = 0;                         // in a row, after the date
+  std::vector<const Slot*> pieces_;                // the block's fields, row by row
+  std::array<std::int16_t, 2 * blockRows> raw_{};  // one file's samples in a block
+  std::deque<Slot> longSlots_;                     // the block's cells computed in full ...
+  std::vector<std::string> longTexts_;             // ... and their texts
+  std::size_t longBytes_ = 0;
+};
+
+}  // namespace kestrix

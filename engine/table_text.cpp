@@ -1,0 +1,86 @@
+// The rule of the table, cell by cell: the header lines, each row's date and
+// cells, and the closing status. The table writer's fast paths must give
+// exactly these bytes.
+#include <cstdint>
+#include <string>
+
+#include "channels.hpp"
+#include "dates.hpp"
+#include "table.hpp"
+
+namespace kestrix {
+
+namespace {
+
+std::string identityText(std::int32_t id) {
+  constexpr char digits[] = "0123456789ABCDEF";
+  const auto u = static_cast<std::uint32_t>(id);
+  std::string s(8, '0');
+  for (int i = 0; i < 8; ++i) s[static_cast<std::size_t>(7 - i)] = digits[(u >> (4 * i)) & 0xF];
+  return s;
+}
+
+}  // namespace
+
+std::string closingStatus(bool inconsistentFlag) {
+  return inconsistentFlag ? "Done... inconsistent file(s)" : "Done...";
+}
+
+TableText::TableText(const ConversionRun& run, const Regional& regional)
+    : run_(run), regional_(regional) {}
+
+std::string TableText::headerLines() const {
+  std::string lines = "Fichier";
+  for (const LoggerFile& f : run_.files) {
+    for (int c = 0; c < f.channelCount; ++c) (lines += '\t') += f.fileName;
+  }
+  lines += crlf;
+  for (const LoggerFile& f : run_.files) {
+    for (int c = 0; c < f.channelCount; ++c) (lines += '\t') += identityText(f.loggerId);
+  }
+  lines += crlf;
+  for (const LoggerFile& f : run_.files) (lines += '\t') += typtext(f.typeCode);
+  lines += crlf;
+  lines += "Date";
+  for (const LoggerFile& f : run_.files) (lines += '\t') += typunit(f.typeCode);
+  lines += crlf;
+  return lines;
+}
+
+void TableText::appendCell(std::size_t j, std::int64_t r, std::string& out) const {
+  const LoggerFile& f = run_.files[j];
+  const bool two = f.channelCount == 2;
+  const std::int64_t p = r - run_.stepOffsets[j];
+  if (p < 1 || p > f.sampleCount) {
+    if (two) out += '\t';
+    return;
+  }
+  if (readsOverflow(f, run_.interval, p)) {
+    out += two ? "overflow\toverflow" : "overflow";
+    return;
+  }
+  const auto s1 = two ? f.samples.at(2 * p - 1) : f.samples.at(p);
+  const auto s2 = two ? f.samples.at(2 * p) : s1;
+  if (!s1 || !s2) {  // never read from the file
+    if (two) out += '\t';
+    return;
+  }
+  const CellParams params{f.typeCode, f.offsetParam, f.factorParam, run_.interval};
+  typvalue(params, *s1, *s2, r == 1, regional_.decimalMark, out);
+}
+
+void TableText::appendRow(std::int64_t r, std::string& out) const {
+  appendRowDate(run_.rowDate(r), regional_, out);
+  for (std::size_t j = 0; j < run_.files.size(); ++j) {
+    out += '\t';
+    appendCell(j, r, out);
+  }
+}
+
+std::string TableText::cellText(std::size_t j, std::int64_t r) const {
+  std::string cell;
+  appendCell(j, r, cell);
+  return cell;
+}
+
+}  // namespace kestrix

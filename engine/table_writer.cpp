@@ -1,0 +1,219 @@
+// The table writer: the header, row 1 as TableText builds it, then rows 2
+// onward by row writers in segments, on two threads where it pays, written in
+// order with the progress reported.
+#include <CStringBuilder.hpp>
+
+#include <algorithm>
+#include <array>
+#include <condition_variable>
+#include <cstring>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
+#include "rounding.hpp"
+#include "row_writer.hpp"
+#include "table.hpp"
+#include "text.hpp"
+
+namespace kestrix {
+
+namespace {
+
+// The separators and decimal mark come from the locale in UTF-8; a
+// Windows-1252 table takes them in that code page, or the defaults when they
+// have no place there.
+Regional encodedFor(const Regional& regional, Encoding encoding) {
+  if (encoding == Encoding::Utf8) return regional;
+  const Regional defaults;
+  Regional out;
+  out.decimalMark = utf8ToWindows1252(regional.decimalMark).value_or(defaults.decimalMark);
+  out.dateSeparator = utf8ToWindows1252(regional.dateSeparator).value_or(defaults.dateSeparator);
+  out.timeSeparator = utf8ToWindows1252(regional.timeSeparator).value_or(defaults.timeSeparator);
+  return out;
+}
+
+// Rows in a segment. Small segments keep the buffers small: each page of a
+// buffer costs a page fault the first time it is written.
+constexpr std::int64_t segmentRows = 2 * RowWriter::blockRows;
+// A segment buffer's first size: a segment of rows of usual width and room
+// for the widest block.
+constexpr std::size_t segmentBytes = std::size_t{768} << 10;
+
+// The rows of one segment, in a buffer that grows to hold them.
+class SegmentBuffer {
+ public:
+  char* w = nullptr;  // the write position
+
+  void clear() {
+    if (!data_) grow(segmentBytes);
+    w = data_.get();
+  }
+  void ensure(std::size_t n) {
+    if (capacity_ - used() < n) grow(std::max(2 * capacity_, used() + n));
+  }
+  std::string_view text() const noexcept { return {data_.get(), used()}; }
+
+ private:
+  std::size_t used() const noexcept { return static_cast<std::size_t>(w - data_.get()); }
+  void grow(std::size_t capacity) {
+    auto bigger = std::make_unique_for_overwrite<char[]>(capacity);
+    const std::size_t kept = data_ ? used() : 0;
+    if (kept > 0) std::memcpy(bigger.get(), data_.get(), kept);
+    data_ = std::move(bigger);
+    capacity_ = capacity;
+    w = data_.get() + kept;
+  }
+
+  std::unique_ptr<char[]> data_;
+  std::size_t capacity_ = 0;
+};
+
+// Rows 2 onward in segments of segmentRows rows. With `helperThread`, each
+// segment is formatted by whichever of two threads is free, each thread with a
+// RowWriter (and so field tables) of its own; without it, or when no second
+// thread can be had, the calling thread formats them all. The calling thread
+// writes the segments in order, with row 1 (`first`) ahead of them, and
+// reports progress.
+template <class Progress>
+void writeRows(const ConversionRun& run, const Regional& regional, std::string_view first,
+               Sink& sink, CStringBuilder* clipboard, bool helperThread, Progress&& progress) {
+  // Segments formatted but not written yet, at most; segment s uses buffer
+  // s % inFlight, free again once segment s - inFlight is written.
+  constexpr std::int64_t inFlight = 4;
+  const std::int64_t segments = (run.totalRows - 1 + segmentRows - 1) / segmentRows;
+  std::array<SegmentBuffer, inFlight> buffers;
+  std::array<bool, inFlight> ready{};
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::int64_t next = 0;     // the next segment to format
+  std::int64_t written = 0;  // segments written
+  bool stop = false;
+  std::exception_ptr error;
+
+  auto firstRow = [](std::int64_t segment) { return 2 + segment * segmentRows; };
+  auto lastRow = [&](std::int64_t segment) {
+    return std::min(run.totalRows, firstRow(segment) + segmentRows - 1);
+  };
+  auto format = [&](RowWriter& rows, std::int64_t segment) {
+    SegmentBuffer& out = buffers[static_cast<std::size_t>(segment % inFlight)];
+    out.clear();
+    const std::int64_t last = lastRow(segment);
+    rows.seek(firstRow(segment));
+    for (std::int64_t r = firstRow(segment); r <= last; r += RowWriter::blockRows)
+      rows.write(r, std::min(RowWriter::blockRows, last - r + 1), out);
+  };
+  auto mayTake = [&] { return !stop && next < segments && next < written + inFlight; };
+
+  std::unique_ptr<RowWriter> helperRows;
+  std::thread helper;
+  if (helperThread && segments > 1) {
+    helperRows = std::make_unique<RowWriter>(run, regional);
+    try {
+      helper = std::thread([&] {
+        try {
+          std::unique_lock lock(mutex);
+          for (;;) {
+            changed.wait(lock, [&] { return stop || next >= segments || mayTake(); });
+            if (!mayTake()) return;
+            const std::int64_t segment = next++;
+            lock.unlock();
+            format(*helperRows, segment);
+            lock.lock();
+            ready[static_cast<std::size_t>(segment % inFlight)] = true;
+            changed.notify_all();
+          }
+        } catch (...) {
+          const std::lock_guard lock(mutex);
+          error = std::current_exception();
+          stop = true;
+          changed.notify_all();
+        }
+      });
+    } catch (const std::system_error&) {
+      // No second thread to be had: this one formats every segment.
+    }
+  }
+  auto end = [&] {
+    {
+      const std::lock_guard lock(mutex);
+      stop = true;
+    }
+    changed.notify_all();
+    if (helper.joinable()) helper.join();
+  };
+
+  try {
+    RowWriter ownRows(run, regional);
+    sink.write(first);
+    if (clipboard) clipboard->Append(first);
+    progress(1);
+    std::unique_lock lock(mutex);
+    while (written < segments && !error) {
+      const std::int64_t segment = written;
+      const auto slot = static_cast<std::size_t>(segment % inFlight);
+      if (ready[slot]) {
+        lock.unlock();
+        const std::string_view bytes = buffers[slot].text();
+        sink.write(bytes);
+        if (clipboard) clipboard->Append(bytes);
+        for (std::int64_t r = firstRow(segment); r <= lastRow(segment); ++r) progress(r);
+        lock.lock();
+        ready[slot] = false;
+        ++written;
+        changed.notify_all();
+      } else if (mayTake()) {
+        const std::int64_t own = next++;
+        lock.unlock();
+        format(ownRows, own);
+        lock.lock();
+        ready[static_cast<std::size_t>(own % inFlight)] = true;
+      } else {
+        changed.wait(lock);
+      }
+    }
+  } catch (...) {
+    end();
+    throw;
+  }
+  end();
+  if (error) std::rethrow_exception(error);
+}
+
+}  // namespace
+
+std::string writeTable(const ConversionRun& run, Sink& sink, const TableOptions& options) {
+  const Regional regional = encodedFor(options.regional, options.encoding);
+  const TableText text(run, regional);
+
+  std::string header = text.headerLines();
+  if (options.encoding == Encoding::Utf8) header = windows1252ToUtf8(header);
+  sink.write(header);
+  if (options.clipboardText) options.clipboardText->Append(header);
+  if (run.totalRows < 1) return closingStatus(run.inconsistentFlag);
+
+  // Row 1 carries the first-row texts: it is built as TableText builds it.
+  std::string first;
+  text.appendRow(1, first);
+  first += crlf;
+
+  int lastPercent = 0;
+  auto progress = [&](std::int64_t r) {
+    // Rows written * 100 / total, to the nearest whole number.
+    const auto percent = static_cast<int>(divideRoundHalfEven(r * 100, run.totalRows));
+    if (percent > lastPercent) {
+      lastPercent = percent;
+      if (options.progress) options.progress(percent);
+    }
+  };
+
+  // Tables of two segments or more are formatted on two threads where the
+  // machine has two cores.
+  const bool helperThread = !options.oneThread && std::thread::hardware_concurrency() != 1;
+  writeRows(run, regional, first, sink, options.clipboardText, helperThread, progress);
+  return closingStatus(run.inconsistentFlag);
+}
+
+}  // namespace kestrix
