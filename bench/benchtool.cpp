@@ -37,10 +37,11 @@
 #include "channels.hpp"
 #include "dates.hpp"
 #include "error.hpp"
-#include "files.hpp"
+#include "input_files.hpp"
 #include "mapped_file.hpp"
 #include "regional.hpp"
 #include "run.hpp"
+#include "sinks.hpp"
 #include "table.hpp"
 
 namespace {

@@ -11,11 +11,12 @@
 #include <vector>
 
 #include "error.hpp"
-#include "files.hpp"
+#include "input_files.hpp"
 #include "limits.hpp"
 #include "mapped_file.hpp"
 #include "regional.hpp"
 #include "run.hpp"
+#include "sinks.hpp"
 #include "table.hpp"
 
 namespace {

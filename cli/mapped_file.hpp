@@ -20,7 +20,7 @@
 #include <string_view>
 #include <vector>
 
-#include "files.hpp"
+#include "input_files.hpp"
 #include "limits.hpp"
 
 namespace kestrix {

@@ -9,17 +9,11 @@
 #include "channels.hpp"
 #include "regional.hpp"
 #include "run.hpp"
+#include "sink.hpp"
 
 class CStringBuilder;
 
 namespace kestrix {
-
-// Where the table's bytes go.
-class Sink {
- public:
-  virtual ~Sink() = default;
-  virtual void write(std::string_view bytes) = 0;
-};
 
 enum class Encoding { Windows1252, Utf8 };
 

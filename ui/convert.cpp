@@ -3,9 +3,10 @@
 #include <algorithm>
 #include <utility>
 
-#include "files.hpp"
+#include "input_files.hpp"
 #include "mapped_file.hpp"
 #include "run.hpp"
+#include "sinks.hpp"
 #include "table.hpp"
 
 namespace kestrix::ui {

@@ -5,8 +5,8 @@
 #include <logger_file_builder.hpp>
 
 #include "error.hpp"
-#include "files.hpp"
 #include "run.hpp"
+#include "sinks.hpp"
 #include "table.hpp"
 
 using kestrix::ConversionError;

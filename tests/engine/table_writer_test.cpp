@@ -7,8 +7,8 @@
 
 #include "channels.hpp"
 #include "error.hpp"
-#include "files.hpp"
 #include "run.hpp"
+#include "sinks.hpp"
 #include "table.hpp"
 #include "text.hpp"
 
