@@ -35,6 +35,7 @@
 #include <vector>
 
 #include "channels.hpp"
+#include "clipboard_tee.hpp"
 #include "dates.hpp"
 #include "error.hpp"
 #include "input_files.hpp"
@@ -238,9 +239,9 @@ int clipboard(int count, char** names) {
   CStringBuilder text;
   kestrix::TableOptions options;
   options.regional = kestrix::regionalFromLocale();
-  options.clipboardText = &text;
   NullSink sink;
-  kestrix::writeTable(run, sink, options);
+  kestrix::ClipboardTee tee(sink, text);
+  kestrix::writeTable(run, tee, options);
   const long gathered = peakKiB();
   const std::string& joined = text.ToString();
   const long afterJoin = peakKiB();

@@ -11,8 +11,6 @@
 #include "run.hpp"
 #include "sink.hpp"
 
-class CStringBuilder;
-
 namespace kestrix {
 
 enum class Encoding { Windows1252, Utf8 };
@@ -22,8 +20,6 @@ struct TableOptions {
   Encoding encoding = Encoding::Windows1252;
   // Called with each whole percentage of rows written as it rises.
   std::function<void(int percent)> progress;
-  // When set, receives the same text as the sink (for the clipboard).
-  CStringBuilder* clipboardText = nullptr;
   // Long tables are formatted on two threads unless this is set (or the
   // machine has one core); the bytes are the same either way.
   bool oneThread = false;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "clipboard_tee.hpp"
 #include "input_files.hpp"
 #include "mapped_file.hpp"
 #include "run.hpp"
@@ -22,8 +23,13 @@ std::string convertFiles(const RunRequest& request) {
   TableOptions options;
   options.regional = request.regional;
   options.progress = request.progress;
-  options.clipboardText = request.clipboardText;
-  std::string status = writeTable(run, sink, options);
+  std::string status;
+  if (request.clipboardText) {
+    ClipboardTee tee(sink, *request.clipboardText);
+    status = writeTable(run, tee, options);
+  } else {
+    status = writeTable(run, sink, options);
+  }
   sink.commit();
   return status;
 }
