@@ -4,7 +4,7 @@
 #include <exception>
 #include <ostream>
 
-#include "convert.hpp"
+#include "convert_files.hpp"
 #include "error.hpp"
 #include "folders.hpp"
 #include "table.hpp"
@@ -62,13 +62,13 @@ int runCommandLine(const CommandLine& words, const fs::path& currentDir, const f
     return exitBadArguments;
   }
 
-  RunRequest request;
-  request.folder = currentDir;
-  request.names = {words.dataFile};
+  ConversionRequest request;
+  request.paths = {currentDir / words.dataFile};
+  request.displayNames = {words.dataFile};
   request.target = outputDir / words.tableFile;
-  request.regional = regional;
+  request.options.regional = regional;
   try {
-    const std::string status = convertFiles(request);
+    const std::string status = convertFiles(request).status;
     if (status != closingStatus(false)) err << "kestrix: " << status << '\n';
     return exitConverted;
   } catch (const std::exception& e) {

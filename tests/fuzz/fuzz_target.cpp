@@ -4,9 +4,9 @@
 // (at most four files), so that runs where the time axis combines files are
 // fuzzed too. Every file is read, the files that read well make one run, and
 // the run's table is written into memory. Refusals (ConversionError) are the
-// expected outcome for most inputs; anything else
-// escaping, a sanitizer report, a broken invariant below or a row that
-// differs from TableText's (the plain reference for the writer) is a finding.
+// expected outcome for most inputs; anything else escaping, a sanitizer
+// report, a broken invariant below or a row that differs from TableText's (the
+// plain reference for the writer) is a finding.
 //
 // Tables are bounded: a few header bytes can ask for up to limits::maxRows
 // (16,777,216) rows, some 300 MiB of text, which is legitimate output but

@@ -13,7 +13,7 @@
 #include <QTest>
 
 #include "Form1.hpp"
-#include "convert.hpp"
+#include "clipboard.hpp"
 #include "folders.hpp"
 #include "logger_file_builder.hpp"
 #include "temp_folder.hpp"
