@@ -4,18 +4,17 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "convert_files.hpp"
 #include "error.hpp"
-#include "files.hpp"
 #include "limits.hpp"
 #include "mapped_file.hpp"
 #include "regional.hpp"
-#include "run.hpp"
+#include "sinks.hpp"
 #include "table.hpp"
 
 namespace {
@@ -102,52 +101,38 @@ std::optional<Options> parse(int argc, char** argv) {
 
 // `progressShown` tells main to end the progress line before a message.
 int convert(const Options& o, bool& progressShown) {
-  // The table would replace a logger file given by mistake as the output.
+  kestrix::ConversionRequest request;
+  request.paths.assign(o.files.begin(), o.files.end());
+  request.displayNames = o.files;
+  kestrix::StreamSink standardOutput(stdout, "standard output");
   if (o.output) {
-    for (const std::string& name : o.files) {
-      std::error_code ec;
-      if (std::filesystem::equivalent(*o.output, name, ec)) {
-        throw kestrix::ConversionError(kestrix::ErrorKind::CannotWrite, *o.output,
-                                       "is one of the logger files given; it is not overwritten");
-      }
-    }
+    request.target = *o.output;
+  } else {
+    request.output = &standardOutput;
   }
-
-  const std::vector<std::filesystem::path> paths(o.files.begin(), o.files.end());
-  const kestrix::ConversionRun run =
-      kestrix::makeRun(kestrix::readLoggerFiles(paths, o.files, kestrix::mapInputFile));
-  if (run.intervalsDiffer() && !o.quiet) {
-    std::fprintf(stderr,
-                 "%s: warning: the files' sampling intervals differ; the last file's interval "
-                 "(%d s) serves every file\n",
-                 program, run.interval);
-  }
-
-  kestrix::TableOptions options;
-  options.regional = kestrix::regionalFromLocale();
-  options.encoding = o.encoding;
+  request.options.regional = kestrix::regionalFromLocale();
+  request.options.encoding = o.encoding;
   const bool showProgress = !o.quiet && isatty(STDERR_FILENO) == 1;
   if (showProgress) {
-    options.progress = [&progressShown](int percent) {
+    request.options.progress = [&progressShown](int percent) {
       std::fprintf(stderr, "\r%d%%", percent);
       progressShown = true;
     };
   }
 
-  std::string status;
-  if (o.output) {
-    kestrix::AtomicFileSink sink(*o.output);
-    const kestrix::GuardedTemporary guard(sink.temporaryPath());
-    status = kestrix::writeTable(run, sink, options);
-    sink.commit();
-  } else {
-    kestrix::StreamSink sink(stdout, "standard output");
-    status = kestrix::writeTable(run, sink, options);
-    sink.flush();
-  }
+  const kestrix::ConversionResult result = kestrix::convertFiles(request);
+  if (!o.output) standardOutput.flush();
   if (progressShown) std::fputs("\r", stderr);
   progressShown = false;
-  if (!o.quiet) std::fprintf(stderr, "%s\n", status.c_str());
+  if (!o.quiet) {
+    if (result.intervalsDiffer()) {
+      std::fprintf(stderr,
+                   "%s: warning: the files' sampling intervals differ; the last file's interval "
+                   "(%d s) serves every file\n",
+                   program, result.interval);
+    }
+    std::fprintf(stderr, "%s\n", result.status.c_str());
+  }
   return 0;
 }
 

@@ -11,20 +11,12 @@
 #include "channels.hpp"
 #include "regional.hpp"
 #include "run.hpp"
-
-class CStringBuilder;
+#include "sink.hpp"
 
 namespace kestrix {
 
 // Every line of the table ends so.
 inline constexpr std::string_view crlf = "\r\n";
-
-// Where the table's bytes go.
-class Sink {
- public:
-  virtual ~Sink() = default;
-  virtual void write(std::string_view bytes) = 0;
-};
 
 enum class Encoding { Windows1252, Utf8 };
 
@@ -33,8 +25,6 @@ struct TableOptions {
   Encoding encoding = Encoding::Windows1252;
   // Called with each whole percentage of rows written as it rises.
   std::function<void(int percent)> progress;
-  // When set, receives the same text as the sink (for the clipboard).
-  CStringBuilder* clipboardText = nullptr;
   // Long tables are formatted on two threads unless this is set (or the
   // machine has one core); the bytes are the same either way.
   bool oneThread = false;

@@ -1,8 +1,6 @@
 // The table writer: the header, row 1 as TableText builds it, then rows 2
 // onward by row writers in segments, on two threads where it pays, written in
 // order with the progress reported.
-#include <CStringBuilder.hpp>
-
 #include <algorithm>
 #include <array>
 #include <condition_variable>
@@ -79,7 +77,7 @@ class SegmentBuffer {
 // reports progress.
 template <class Progress>
 void writeRows(const ConversionRun& run, const Regional& regional, std::string_view first,
-               Sink& sink, CStringBuilder* clipboard, bool helperThread, Progress&& progress) {
+               Sink& sink, bool helperThread, Progress&& progress) {
   // Segments formatted but not written yet, at most; segment s uses buffer
   // s % inFlight, free again once segment s - inFlight is written.
   constexpr std::int64_t inFlight = 4;
@@ -148,7 +146,6 @@ void writeRows(const ConversionRun& run, const Regional& regional, std::string_v
   try {
     RowWriter ownRows(run, regional);
     sink.write(first);
-    if (clipboard) clipboard->Append(first);
     progress(1);
     std::unique_lock lock(mutex);
     while (written < segments && !error) {
@@ -158,7 +155,6 @@ void writeRows(const ConversionRun& run, const Regional& regional, std::string_v
         lock.unlock();
         const std::string_view bytes = buffers[slot].text();
         sink.write(bytes);
-        if (clipboard) clipboard->Append(bytes);
         for (std::int64_t r = firstRow(segment); r <= lastRow(segment); ++r) progress(r);
         lock.lock();
         ready[slot] = false;
@@ -191,7 +187,6 @@ std::string writeTable(const ConversionRun& run, Sink& sink, const TableOptions&
   std::string header = text.headerLines();
   if (options.encoding == Encoding::Utf8) header = windows1252ToUtf8(header);
   sink.write(header);
-  if (options.clipboardText) options.clipboardText->Append(header);
   if (run.totalRows < 1) return closingStatus(run.inconsistentFlag);
 
   // Row 1 carries the first-row texts: it is built as TableText builds it.
@@ -212,7 +207,7 @@ std::string writeTable(const ConversionRun& run, Sink& sink, const TableOptions&
   // Tables of two segments or more are formatted on two threads where the
   // machine has two cores.
   const bool helperThread = !options.oneThread && std::thread::hardware_concurrency() != 1;
-  writeRows(run, regional, first, sink, options.clipboardText, helperThread, progress);
+  writeRows(run, regional, first, sink, helperThread, progress);
   return closingStatus(run.inconsistentFlag);
 }
 

@@ -19,7 +19,8 @@
 #include <system_error>
 
 #include "CStringBuilder.hpp"
-#include "convert.hpp"
+#include "clipboard.hpp"
+#include "convert_files.hpp"
 #include "limits.hpp"
 #include "startup.hpp"
 #include "table.hpp"
@@ -325,12 +326,12 @@ void Form1::Command1_Click() {
   if (cancelRequested_) return;
 
   CStringBuilder clip;
-  RunRequest request;
-  request.folder = dirPath_;
-  request.names = std::move(names);
-  request.regional = regional_;
+  ConversionRequest request;
+  for (const std::string& name : names) request.paths.push_back(dirPath_ / name);
+  request.displayNames = std::move(names);
+  request.options.regional = regional_;
   request.clipboardText = Check1->isChecked() ? &clip : nullptr;
-  request.progress = [this](int percent) {
+  request.options.progress = [this](int percent) {
     etat->setText(QString::number(percent) + QLatin1Char('%'));
     QCoreApplication::processEvents();
     if (cancelRequested_) throw RunCancelled{};
@@ -339,7 +340,7 @@ void Form1::Command1_Click() {
   std::string status;
   try {
     request.target = tableFolder(outputDir_, dirPath_) / outputName_;
-    status = convertFiles(request);
+    status = convertFiles(request).status;
   } catch (const RunCancelled&) {
     return;
   } catch (const std::exception& e) {

@@ -7,7 +7,7 @@
 #include <exception>
 #include <ostream>
 
-#include "convert.hpp"
+#include "convert_files.hpp"
 #include "error.hpp"
 #include "folders.hpp"
 #include "table.hpp"
@@ -112,12 +112,12 @@ int runCommandLine(const CommandLine& words, const fs::path& currentDir, const f
   }
 
   try {
-    RunRequest request;
-    request.folder = currentDir;
-    request.names = {dataFile};
+    ConversionRequest request;
+    request.paths = {currentDir / dataFile};
+    request.displayNames = {dataFile};
     request.target = tableFolder(programDir, currentDir) / words.tableFile;
-    request.regional = regional;
-    const std::string status = convertFiles(request);
+    request.options.regional = regional;
+    const std::string status = convertFiles(request).status;
     if (status != closingStatus(false)) err << "kestrix: " << status << '\n';
     return exitConverted;
   } catch (const std::exception& e) {

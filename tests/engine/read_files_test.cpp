@@ -8,7 +8,7 @@
 #include <random>
 
 #include "error.hpp"
-#include "files.hpp"
+#include "input_files.hpp"
 
 namespace kestrix {
 namespace {

@@ -3,10 +3,10 @@
 // The input is one logger file, or several joined by the 8 bytes "KSTXNEXT"
 // (at most four files), so that runs where the time axis combines files are
 // fuzzed too. Every file is read, the files that read well make one run, and
-// the run's table is written into memory with the clipboard copy. Refusals
-// (ConversionError) are the expected outcome for most inputs; anything else
-// escaping, a sanitizer report, a broken invariant below or a row that
-// differs from TableText's (the plain reference for the writer) is a finding.
+// the run's table is written into memory. Refusals (ConversionError) are the
+// expected outcome for most inputs; anything else escaping, a sanitizer
+// report, a broken invariant below or a row that differs from TableText's (the
+// plain reference for the writer) is a finding.
 //
 // Tables are bounded: a few header bytes can ask for up to limits::maxRows
 // (16,777,216) rows, some 300 MiB of text, which is legitimate output but
@@ -17,7 +17,6 @@
 // where something changes: the first and last ones, and for every file the
 // rows around its first and last sample and around the end of its overflow
 // marking.
-#include <CStringBuilder.hpp>
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -29,10 +28,10 @@
 #include <vector>
 
 #include "error.hpp"
-#include "files.hpp"
 #include "limits.hpp"
 #include "recording.hpp"
 #include "run.hpp"
+#include "sinks.hpp"
 #include "table.hpp"
 
 namespace {
@@ -125,13 +124,10 @@ void writeWholeTable(const kestrix::ConversionRun& run, int channels, bool utf8)
   options.encoding = utf8 ? kestrix::Encoding::Utf8 : kestrix::Encoding::Windows1252;
   std::vector<int> progress;
   options.progress = [&progress](int percent) { progress.push_back(percent); };
-  CStringBuilder clipboard;
-  options.clipboardText = &clipboard;
   kestrix::StringSink sink;
   const std::string status = kestrix::writeTable(run, sink, options);
 
   check(status == kestrix::closingStatus(run.inconsistentFlag), "closing status");
-  check(clipboard.ToString() == sink.data, "clipboard text differs from the table");
   const std::string_view table = sink.data;
   check(table.size() >= 2 && table.substr(table.size() - 2) == "\r\n", "table ends without CR LF");
   const std::int64_t rows = std::max<std::int64_t>(run.totalRows, 0);

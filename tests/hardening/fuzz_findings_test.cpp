@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "files.hpp"
 #include "run.hpp"
+#include "sinks.hpp"
 #include "table.hpp"
 
 using kestrix::testing::LoggerFileBuilder;

@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "error.hpp"
-#include "files.hpp"
 #include "limits.hpp"
 #include "recording.hpp"
 #include "run.hpp"
+#include "sinks.hpp"
 #include "table.hpp"
 
 using kestrix::ConversionError;

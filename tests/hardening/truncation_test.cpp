@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "error.hpp"
-#include "files.hpp"
 #include "run.hpp"
+#include "sinks.hpp"
 #include "table.hpp"
 
 using kestrix::ConversionError;

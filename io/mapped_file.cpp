@@ -1,7 +1,4 @@
-// Input files mapped into memory (POSIX), for the programs that convert
-// files from disk: their pages come from the system's file cache as they are
-// instead of being copied into fresh memory, which costs a page fault a page.
-#pragma once
+#include "mapped_file.hpp"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -13,21 +10,19 @@
 #include <atomic>
 #include <cstdint>
 #include <cstring>
-#include <filesystem>
 #include <memory>
 #include <span>
 #include <string>
-#include <string_view>
 #include <vector>
 
-#include "files.hpp"
 #include "limits.hpp"
 
 namespace kestrix {
 
-// Where the mapped files lie, so that a fault on a mapped page (the file cut
-// short by another program while it was mapped) can be told and named from a
-// signal handler. A slot is claimed while its file is mapped.
+namespace {
+
+// Where the mapped files lie, so that a fault on a mapped page can be told
+// and named from a signal handler. A slot is claimed while its file is mapped.
 struct MappedFileSlot {
   std::atomic<bool> claimed{false};
   std::atomic<bool> ready{false};
@@ -35,11 +30,15 @@ struct MappedFileSlot {
   std::size_t size = 0;
   char name[256] = {};
 };
-inline MappedFileSlot mappedFiles[limits::maxFiles];
+MappedFileSlot mappedFiles[limits::maxFiles];
+
+// What the fault handler prints and removes.
+const char* guardedProgram = "kestrix";
+char guardedTemporary[4096] = {};
 
 // The name of the mapped file that holds `address`, or nullptr. Safe in a
 // signal handler.
-inline const char* mappedFileAt(const void* address) noexcept {
+const char* mappedFileAt(const void* address) noexcept {
   const auto* a = static_cast<const std::uint8_t*>(address);
   for (const MappedFileSlot& slot : mappedFiles) {
     if (slot.ready.load() && a >= slot.begin && a < slot.begin + slot.size) return slot.name;
@@ -82,12 +81,22 @@ class FileMapping {
   MappedFileSlot* slot_ = nullptr;
 };
 
-// A regular input file is mapped, its pages taken from the system's file
-// cache as they are rather than copied into fresh memory; anything else, or a
-// file that cannot be mapped, is read as usual (with its usual errors). A
-// logger file cut short by another program during the conversion would end
-// it with SIGBUS, which guardMappedFiles catches.
-inline InputBytes mapInputFile(const std::filesystem::path& path, std::string_view displayName) {
+void onMappedFileFault(int, siginfo_t* info, void*) {
+  const char* name = mappedFileAt(info->si_addr);
+  if (guardedTemporary[0] != '\0') unlink(guardedTemporary);
+  auto say = [](const char* text) { (void)!write(STDERR_FILENO, text, std::strlen(text)); };
+  say("\n");
+  say(guardedProgram);
+  say(": ");
+  say(name ? name : "an input file");
+  say(name ? ": the file was" : " was");
+  say(" cut short by another program during the conversion; the conversion stopped\n");
+  _exit(1);
+}
+
+}  // namespace
+
+InputBytes mapInputFile(const std::filesystem::path& path, std::string_view displayName) {
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd >= 0) {
     struct stat status {};
@@ -109,27 +118,7 @@ inline InputBytes mapInputFile(const std::filesystem::path& path, std::string_vi
   return {view, std::move(bytes)};
 }
 
-// A fault on a mapped page (a file cut short by another program during the
-// run) would end the program with a bus error. guardMappedFiles turns it into
-// a message naming the file and exit status 1; a table being written (see
-// GuardedTemporary) is removed first, so the earlier table stays as it was.
-inline const char* guardedProgram = "kestrix";
-inline char guardedTemporary[4096] = {};
-
-inline void onMappedFileFault(int, siginfo_t* info, void*) {
-  const char* name = mappedFileAt(info->si_addr);
-  if (guardedTemporary[0] != '\0') unlink(guardedTemporary);
-  auto say = [](const char* text) { (void)!write(STDERR_FILENO, text, std::strlen(text)); };
-  say("\n");
-  say(guardedProgram);
-  say(": ");
-  say(name ? name : "an input file");
-  say(name ? ": the file was" : " was");
-  say(" cut short by another program during the conversion; the conversion stopped\n");
-  _exit(1);
-}
-
-inline void guardMappedFiles(const char* program) {
+void guardMappedFiles(const char* program) {
   guardedProgram = program;
   struct sigaction fault {};
   fault.sa_sigaction = onMappedFileFault;
@@ -138,18 +127,15 @@ inline void guardMappedFiles(const char* program) {
   sigaction(SIGBUS, &fault, nullptr);
 }
 
-// While it lives, a fault on a mapped file also removes `temporary`.
-class GuardedTemporary {
- public:
-  explicit GuardedTemporary(const std::filesystem::path& temporary) {
-    const std::string path = temporary.string();
-    if (path.size() < sizeof guardedTemporary) {
-      std::memcpy(guardedTemporary, path.c_str(), path.size() + 1);
-    }
+GuardedTemporary::GuardedTemporary(const std::filesystem::path& temporary) {
+  const std::string path = temporary.string();
+  if (path.size() < sizeof guardedTemporary) {
+    std::memcpy(guardedTemporary, path.c_str(), path.size() + 1);
   }
-  ~GuardedTemporary() { guardedTemporary[0] = '\0'; }
-  GuardedTemporary(const GuardedTemporary&) = delete;
-  GuardedTemporary& operator=(const GuardedTemporary&) = delete;
-};
+}
+
+GuardedTemporary::~GuardedTemporary() {
+  guardedTemporary[0] = '\0';
+}
 
 }  // namespace kestrix

@@ -1,0 +1,63 @@
+#include "convert_files.hpp"
+
+#include <optional>
+#include <system_error>
+
+#include "clipboard_tee.hpp"
+#include "error.hpp"
+#include "input_files.hpp"
+#include "mapped_file.hpp"
+#include "run.hpp"
+#include "sinks.hpp"
+
+namespace fs = std::filesystem;
+
+namespace kestrix {
+
+bool ConversionResult::intervalsDiffer() const noexcept {
+  for (const File& f : files) {
+    if (f.interval != interval) return true;
+  }
+  return false;
+}
+
+ConversionResult convertFiles(const ConversionRequest& request) {
+  // The table would replace a logger file given by mistake as the target.
+  if (!request.output) {
+    for (const fs::path& path : request.paths) {
+      std::error_code ec;
+      if (fs::equivalent(request.target, path, ec)) {
+        throw ConversionError(ErrorKind::CannotWrite, request.target.string(),
+                              "is one of the logger files given; it is not overwritten");
+      }
+    }
+  }
+
+  const ConversionRun run =
+      makeRun(readLoggerFiles(request.paths, request.displayNames, mapInputFile));
+
+  ConversionResult result;
+  result.interval = run.interval;
+  result.files.reserve(run.files.size());
+  for (const LoggerFile& f : run.files)
+    result.files.push_back({f.displayName, f.interval, f.inconsistent});
+
+  std::optional<AtomicFileSink> file;
+  std::optional<GuardedTemporary> guard;
+  Sink* sink = request.output;
+  if (!sink) {
+    file.emplace(request.target);
+    guard.emplace(file->temporaryPath());
+    sink = &*file;
+  }
+  if (request.clipboardText) {
+    ClipboardTee tee(*sink, *request.clipboardText);
+    result.status = writeTable(run, tee, request.options);
+  } else {
+    result.status = writeTable(run, *sink, request.options);
+  }
+  if (file) file->commit();
+  return result;
+}
+
+}  // namespace kestrix

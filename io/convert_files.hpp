@@ -1,0 +1,50 @@
+// One conversion from logger files on disk to a table: the files read
+// (mapped), laid on one time axis, the table written and, for a table file,
+// renamed over the earlier one once complete.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "sink.hpp"
+#include "table.hpp"
+
+class CStringBuilder;
+
+namespace kestrix {
+
+struct ConversionRequest {
+  std::vector<std::filesystem::path> paths;  // the logger files, in table order
+  std::vector<std::string> displayNames;     // how messages name them, one per path
+  // The table file, replaced only by the complete table; it may not be one of
+  // the logger files.
+  std::filesystem::path target;
+  // Instead of `target`: the sink that takes the table (standard output).
+  Sink* output = nullptr;
+  // When set, receives every byte of the table as well (the window's clipboard).
+  CStringBuilder* clipboardText = nullptr;
+  TableOptions options;
+};
+
+// What a run turned out to be, for the caller's messages.
+struct ConversionResult {
+  struct File {
+    std::string displayName;
+    int interval = 0;           // the file's own sampling interval in seconds
+    bool inconsistent = false;  // needed records it lacks, or bytes past its end
+  };
+  std::string status;       // "Done..." or "Done... inconsistent file(s)"
+  int interval = 0;         // the interval that serves every file: the last file's
+  std::vector<File> files;  // in table order
+
+  // True when some file's own interval differs from `interval`.
+  bool intervalsDiffer() const noexcept;
+};
+
+// Converts the files of `request` into one table. Throws ConversionError
+// naming the file or the target; a table file is then left as it was and no
+// temporary file remains.
+ConversionResult convertFiles(const ConversionRequest& request);
+
+}  // namespace kestrix

@@ -1,0 +1,126 @@
+// One conversion from files on disk, as the programs make it: what the run
+// reports, the clipboard copy, and targets that must stay as they were.
+#include <gtest/gtest.h>
+
+#include <CStringBuilder.hpp>
+#include <logger_file_builder.hpp>
+#include <temp_folder.hpp>
+
+#include "convert_files.hpp"
+#include "error.hpp"
+#include "sinks.hpp"
+
+namespace fs = std::filesystem;
+using kestrix::ConversionError;
+using kestrix::ConversionRequest;
+using kestrix::convertFiles;
+using kestrix::testing::LoggerFileBuilder;
+using kestrix::testing::readFile;
+using kestrix::testing::TempFolder;
+using kestrix::testing::writeFile;
+
+namespace {
+
+LoggerFileBuilder withSamples(int count) {
+  LoggerFileBuilder b;
+  b.start(2014, 3, 5, 7, 30, 0).intervalCode(7);
+  std::vector<std::int16_t> samples;
+  for (int i = 0; i < count; ++i) samples.push_back(static_cast<std::int16_t>(400 + i % 50));
+  b.samples(samples);
+  return b;
+}
+
+ConversionRequest requestFor(const TempFolder& folder, const std::vector<std::string>& names) {
+  ConversionRequest request;
+  for (const std::string& name : names) {
+    request.paths.push_back(folder / name);
+    request.displayNames.push_back(name);
+  }
+  request.target = folder / "table.txt";
+  return request;
+}
+
+TEST(ConvertFiles, ReportsEachFilesIntervalAndConsistency) {
+  TempFolder folder;
+  LoggerFileBuilder cut = withSamples(10);
+  cut.sampleCount(12);
+  ASSERT_TRUE(cut.writeTo((folder / "UC001.PDB").string()));
+  LoggerFileBuilder fast = withSamples(3);
+  fast.intervalCode(3);
+  ASSERT_TRUE(fast.writeTo((folder / "UC002.PDB").string()));
+
+  const kestrix::ConversionResult result =
+      convertFiles(requestFor(folder, {"UC001.PDB", "UC002.PDB"}));
+  EXPECT_EQ(result.status, "Done... inconsistent file(s)");
+  ASSERT_EQ(result.files.size(), 2u);
+  EXPECT_EQ(result.files[0].displayName, "UC001.PDB");
+  EXPECT_TRUE(result.files[0].inconsistent);
+  EXPECT_FALSE(result.files[1].inconsistent);
+  EXPECT_EQ(result.interval, result.files[1].interval);
+  EXPECT_NE(result.files[0].interval, result.interval);
+  EXPECT_TRUE(result.intervalsDiffer());
+  EXPECT_TRUE(readFile(folder / "table.txt").starts_with("Fichier\t"));
+
+  const kestrix::ConversionResult one = convertFiles(requestFor(folder, {"UC002.PDB"}));
+  EXPECT_EQ(one.status, "Done...");
+  EXPECT_FALSE(one.intervalsDiffer());
+}
+
+TEST(ConvertFiles, ClipboardGetsTheTableFileByteForByte) {
+  TempFolder folder;
+  // Rows enough for many pieces written on two threads.
+  ASSERT_TRUE(withSamples(5000).writeTo((folder / "UC001.PDB").string()));
+  for (const bool oneThread : {false, true}) {
+    ConversionRequest request = requestFor(folder, {"UC001.PDB"});
+    request.options.oneThread = oneThread;
+    CStringBuilder clipboard;
+    request.clipboardText = &clipboard;
+    convertFiles(request);
+    const std::string table = readFile(request.target);
+    EXPECT_GT(table.size(), 100'000u);
+    EXPECT_EQ(clipboard.ToString(), table) << oneThread;
+
+    // To an open sink instead, no file is made.
+    fs::remove(request.target);
+    kestrix::StringSink output;
+    request.output = &output;
+    request.clipboardText = nullptr;
+    convertFiles(request);
+    EXPECT_EQ(output.data, table);
+    EXPECT_FALSE(fs::exists(request.target));
+  }
+}
+
+TEST(ConvertFiles, RefusedRunsLeaveTheTargetAsItWas) {
+  TempFolder folder;
+  ASSERT_TRUE(withSamples(100).writeTo((folder / "UC001.PDB").string()));
+  writeFile(folder / "UC002.PDB", "not a logger file");
+  writeFile(folder / "table.txt", "earlier table");
+  auto messageOf = [](const ConversionRequest& request) -> std::string {
+    try {
+      convertFiles(request);
+    } catch (const ConversionError& e) {
+      return e.what();
+    }
+    return "no error";
+  };
+
+  // A file that cannot be converted: the earlier table stays, nothing else is left.
+  EXPECT_NE(messageOf(requestFor(folder, {"UC001.PDB", "UC002.PDB"})).find("UC002.PDB"),
+            std::string::npos);
+  EXPECT_EQ(readFile(folder / "table.txt"), "earlier table");
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), fs::directory_iterator()), 3);
+
+  // A logger file as the target, also through a link to it, is not overwritten.
+  const std::string before = readFile(folder / "UC001.PDB");
+  fs::create_symlink(folder / "UC001.PDB", folder / "link.txt");
+  for (const char* target : {"UC001.PDB", "link.txt"}) {
+    ConversionRequest request = requestFor(folder, {"UC001.PDB"});
+    request.target = folder / target;
+    EXPECT_EQ(messageOf(request), (folder / target).string() +
+                                      ": is one of the logger files given; it is not overwritten");
+    EXPECT_EQ(readFile(folder / "UC001.PDB"), before);
+  }
+}
+
+}  // namespace
