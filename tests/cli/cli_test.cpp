@@ -8,6 +8,7 @@
 
 #include <fstream>
 #include <logger_file_builder.hpp>
+#include <run_program.hpp>
 #include <string>
 #include <temp_folder.hpp>
 

@@ -12,6 +12,7 @@
 #include <fstream>
 #include <functional>
 #include <logger_file_builder.hpp>
+#include <run_program.hpp>
 #include <string>
 #include <temp_folder.hpp>
 #include <vector>

@@ -10,6 +10,7 @@
 #include <algorithm>
 
 #include "logger_file_builder.hpp"
+#include "run_program.hpp"
 #include "temp_folder.hpp"
 
 namespace fs = std::filesystem;
