@@ -2,10 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 
@@ -113,24 +111,28 @@ TEST_F(ProgramWithoutDisplay, AFileCutShortDuringTheRunIsNamedNotACrash) {
   // The table is a pipe nobody reads yet: the program waits there with its
   // input mapped; the file is cut short, then the pipe read.
   ASSERT_EQ(::mkfifo((program / "day.txt").c_str(), 0600), 0);
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    ::chdir(data.path().c_str());
-    const int err = ::open((scratch / "errors").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    ::dup2(err, 2);
-    ::unsetenv("DISPLAY");
-    const std::string exe = (program / "kestrix").string();
-    ::execl(exe.c_str(), exe.c_str(), "UC1.pdb", "day.txt", static_cast<char*>(nullptr));
-    ::_exit(127);
+  kestrix::testing::ProgramRun run;
+  run.folder = data.path();
+  run.args = {"UC1.pdb", "day.txt"};
+  run.unset = {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"};
+  const auto started =
+      kestrix::testing::startProgram((program / "kestrix").string(), run, scratch.path());
+  const bool waiting =
+      kestrix::testing::waitUntil([&] {
+        return kestrix::testing::waitsOpeningFifoWithMapped(started.pid, data / "UC1.pdb") ||
+               kestrix::testing::hasEnded(started.pid);
+      }) &&
+      !kestrix::testing::hasEnded(started.pid);
+  if (waiting) {
+    fs::resize_file(data / "UC1.pdb", 0);
+    readFile(program / "day.txt");
+  } else {
+    ::kill(started.pid, SIGKILL);
   }
-  ::usleep(300000);
-  fs::resize_file(data / "UC1.pdb", 0);
-  readFile(program / "day.txt");
-  int raw = 0;
-  ::waitpid(pid, &raw, 0);
-  ASSERT_TRUE(WIFEXITED(raw)) << "ended by signal " << WTERMSIG(raw);
-  EXPECT_EQ(WEXITSTATUS(raw), 1);
-  EXPECT_EQ(readFile(scratch / "errors"),
+  const auto result = kestrix::testing::finishProgram(started);
+  ASSERT_TRUE(waiting) << "the program never waited at the table: " << result.err;
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.err,
             "\nkestrix: UC1.pdb: the file was cut short by another program during the "
             "conversion; the conversion stopped\n");
 }
