@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "channels.hpp"
+#include "conversion.hpp"
 #include "dates.hpp"
 #include "logger_file_builder.hpp"
 #include "run.hpp"
@@ -74,16 +75,15 @@ BENCHMARK(BM_RowDateText);
 // starting three minutes apart.
 kestrix::ConversionRun benchRun(int files) {
   static constexpr std::uint8_t types[] = {1, 3, 4, 5, 6, 8};
-  std::vector<kestrix::LoggerFile> loaded;
+  std::vector<kestrix::testing::LoggerFileBuilder> builders;
   for (int j = 0; j < files; ++j) {
     const std::uint8_t type = types[j % 6];
     const int channels = kestrix::channelCountOf(type);
-    kestrix::testing::LoggerFileBuilder b;
+    kestrix::testing::LoggerFileBuilder& b = builders.emplace_back();
     b.typeCode(type).intervalCode(7).start(2026, 12, 2, 9, 3 * j % 60, 0).offsetParam(-64);
     b.samples(drifting(static_cast<std::size_t>(32768 * channels), 300 + 13 * j, 600));
-    loaded.push_back(kestrix::readLoggerFile("UC.PDB", b.build()));
   }
-  return kestrix::makeRun(std::move(loaded));
+  return kestrix::testing::runOf(builders);
 }
 
 class CountingSink final : public kestrix::Sink {

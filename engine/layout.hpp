@@ -1,6 +1,7 @@
 // Byte layout of a logger data file: a record container (78-byte header,
 // 8-byte index entries), record 1 the recording header, records 2 onward the
-// samples. Offsets only; the readers are in container.cpp and recording.cpp.
+// samples. Offsets only; the readers are in container.cpp, recording.cpp and
+// samples.cpp.
 #pragma once
 
 #include <cstdint>

@@ -1,5 +1,6 @@
 # shellcheck shell=bash
-# Shared set-up for scripts/test and scripts/demo. Source it; do not run it.
+# Shared set-up for the scripts beside it (test, demo, bench, fuzz, screenshot).
+# Source it; do not run it.
 # Environment: KESTRIX_GUI=OFF builds without the window program (and without Qt).
 
 KESTRIX_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -28,14 +29,20 @@ kestrix_packages() {
   printf '%s\n' "${pkgs[@]}"
 }
 
-# Installs whatever is missing; does nothing (and touches no network) when all is there.
+# kestrix_install_packages [more packages...]
+# Installs whatever is missing of kestrix_packages and the packages given; does
+# nothing (and touches no network) when all is there.
+# shellcheck disable=SC2120 # the packages are optional
 kestrix_install_packages() {
   local missing=() pkg
   while read -r pkg; do
     if [[ "$(dpkg-query -W -f='${db:Status-Abbrev}' "$pkg" 2>/dev/null)" != ii* ]]; then
       missing+=("$pkg")
     fi
-  done < <(kestrix_packages)
+  done < <(
+    kestrix_packages
+    (($# == 0)) || printf '%s\n' "$@"
+  )
   ((${#missing[@]} == 0)) && return 0
 
   command -v apt-get >/dev/null || die "missing packages (${missing[*]}) and no apt-get to install them"
@@ -72,7 +79,26 @@ kestrix_build() {
   log "building $dir"
   local targets=()
   (($# > 0)) && targets=(--target "$@")
-  cmake --build "$KESTRIX_ROOT/$dir" -j2 "${targets[@]}"
+  cmake --build "$KESTRIX_ROOT/$dir" -j "$(kestrix_jobs)" "${targets[@]}"
+}
+
+# Parallel build jobs: one per processor.
+kestrix_jobs() {
+  nproc 2>/dev/null || getconf _NPROCESSORS_ONLN 2>/dev/null || echo 2
+}
+
+# kestrix_example_data BUILD_DIR DATA_DIR
+# Writes the example logger files UC001.PDB to UC004.PDB into DATA_DIR with the
+# kestrix-examples built in BUILD_DIR, unless all four are there already.
+kestrix_example_data() {
+  local build="$1" data="$2" n absent=0
+  for n in 1 2 3 4; do [[ -f "$data/UC00$n.PDB" ]] || absent=1; done
+  ((absent)) || return 0
+  local examples="$KESTRIX_ROOT/$build/examples/kestrix-examples"
+  [[ -x "$examples" ]] || die "$examples was not built"
+  log "writing example files into $data"
+  mkdir -p "$data"
+  "$examples" "$data"
 }
 
 # A comma-decimal locale for the tests of regional settings (skipped where it is missing).

@@ -1,13 +1,11 @@
 // kestrix-convert as a user runs it: arguments, exit status, messages, output.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <fstream>
 #include <logger_file_builder.hpp>
+#include <run_program.hpp>
 #include <string>
 #include <temp_folder.hpp>
 
@@ -129,23 +127,24 @@ TEST_F(Cli, InputFileCutShortDuringTheRunStopsItCleanly) {
   const fs::path input = write("UC001.PDB", temperature(samples));
   const fs::path pipe = dir_ / "table.fifo";
   ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    const int err = ::open((dir_ / "stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    ::dup2(err, 2);
-    ::execl(KESTRIX_CONVERT, KESTRIX_CONVERT, "-q", "-o", pipe.c_str(), input.c_str(),
-            static_cast<char*>(nullptr));
-    ::_exit(127);
+  kestrix::testing::ProgramRun program;
+  program.args = {"-q", "-o", pipe.string(), input.string()};
+  const auto started = kestrix::testing::startProgram(KESTRIX_CONVERT, program, dir_.path());
+  const bool waiting = kestrix::testing::waitUntil([&] {
+                         return kestrix::testing::waitsOpeningFifoWithMapped(started.pid, input) ||
+                                kestrix::testing::hasEnded(started.pid);
+                       }) &&
+                       !kestrix::testing::hasEnded(started.pid);
+  if (waiting) {
+    fs::resize_file(input, 0);
+    readFile(pipe);
+  } else {
+    ::kill(started.pid, SIGKILL);
   }
-  ::usleep(300000);
-  fs::resize_file(input, 0);
-  const std::string table = readFile(pipe);
-  int raw = 0;
-  ::waitpid(pid, &raw, 0);
-  ASSERT_TRUE(WIFEXITED(raw)) << "ended by signal " << WTERMSIG(raw);
-  EXPECT_EQ(WEXITSTATUS(raw), 1);
-  EXPECT_EQ(readFile(dir_ / "stderr"),
-            "\nkestrix-convert: " + input.string() +
-                ": the file was cut short by another program during the conversion; the "
-                "conversion stopped\n");
+  const ProgramResult r = kestrix::testing::finishProgram(started);
+  ASSERT_TRUE(waiting) << "the program never waited at the pipe: " << r.err;
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "\nkestrix-convert: " + input.string() +
+                       ": the file was cut short by another program during the conversion; the "
+                       "conversion stopped\n");
 }

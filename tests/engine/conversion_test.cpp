@@ -1,6 +1,7 @@
 // Whole conversions on built files, checked against tables worked out by hand.
 #include <gtest/gtest.h>
 
+#include <conversion.hpp>
 #include <logger_file_builder.hpp>
 
 #include "error.hpp"
@@ -10,44 +11,13 @@
 
 using kestrix::ConversionError;
 using kestrix::ErrorKind;
+using kestrix::testing::convertToText;
+using kestrix::testing::crlfLines;
 using kestrix::testing::LoggerFileBuilder;
+using kestrix::testing::runOf;
+using kestrix::testing::WrittenTable;
 
 namespace {
-
-struct Output {
-  std::string table;
-  std::string status;
-  std::vector<int> progress;
-};
-
-kestrix::ConversionRun runOf(const std::vector<LoggerFileBuilder>& builders) {
-  std::vector<kestrix::LoggerFile> files;
-  int n = 0;
-  for (const auto& b : builders) {
-    files.push_back(kestrix::readLoggerFile("UC00" + std::to_string(++n) + ".PDB", b.build()));
-  }
-  return kestrix::makeRun(std::move(files));
-}
-
-Output convert(const std::vector<LoggerFileBuilder>& builders, kestrix::TableOptions options = {}) {
-  const kestrix::ConversionRun run = runOf(builders);
-  Output out;
-  options.progress = [&](int p) { out.progress.push_back(p); };
-  kestrix::StringSink sink;
-  out.status = kestrix::writeTable(run, sink, options);
-  out.table = std::move(sink.data);
-  return out;
-}
-
-std::vector<std::string> lines(const std::string& table) {
-  std::vector<std::string> out;
-  std::size_t from = 0;
-  for (std::size_t at; (at = table.find("\r\n", from)) != std::string::npos; from = at + 2) {
-    out.push_back(table.substr(from, at - from));
-  }
-  EXPECT_EQ(from, table.size()) << "table does not end in CR LF";
-  return out;
-}
 
 std::vector<std::int16_t> constant(int n, std::int16_t v) {
   return std::vector<std::int16_t>(n, v);
@@ -65,8 +35,8 @@ TEST(Conversion, ThreeSampleFileGivesSevenLines) {
   LoggerFileBuilder b;
   b.name("Room 1").loggerId(0x1A2B).start(2014, 3, 5, 7, 30, 0).intervalCode(7).typeCode(1);
   b.samples({400, -8, 4});
-  const Output out = convert({b});
-  EXPECT_EQ(out.table,
+  const WrittenTable out = convertToText({b});
+  EXPECT_EQ(out.text,
             "Fichier\tRoom 1\r\n"
             "\t00001A2B\r\n"
             "\tUlmacorder Temp\r\n"
@@ -84,7 +54,7 @@ TEST(Conversion, TwoChannelFilesTakeTwoColumnsAndBlankPairs) {
   one.name("A").loggerId(0xFFFFFFFF);
   LoggerFileBuilder two;
   two.name("B").loggerId(0).typeCode(3).start(2014, 3, 5, 10, 1, 0).samples({6460, 1000});
-  const auto t = lines(convert({one, two}).table);
+  const auto t = crlfLines(convertToText({one, two}).text);
   ASSERT_EQ(t.size(), 6u);
   EXPECT_EQ(t[0], "Fichier\tA\tB\tB");
   EXPECT_EQ(t[1], "\tFFFFFFFF\t00000000\t00000000");
@@ -120,18 +90,18 @@ TEST(Conversion, TimeAxisOffsetsRoundHalfToEven) {
 TEST(Conversion, RowDatesAdvanceExactlyAcrossDaysAndYears) {
   LoggerFileBuilder b;
   b.start(2016, 12, 31, 23, 58, 0).intervalCode(7).samples(constant(4, 16));
-  const auto t = lines(convert({b}).table);
+  const auto t = crlfLines(convertToText({b}).text);
   EXPECT_EQ(t[4].substr(0, 17), "31/12/16 23:58:00");
   EXPECT_EQ(t[6].substr(0, 17), "01/01/17 00:00:00");
   kestrix::TableOptions comma;
   comma.regional = {",", ".", "-"};
-  const auto c = lines(convert({b}, comma).table);
+  const auto c = crlfLines(convertToText({b}, comma).text);
   EXPECT_EQ(c[4], "31.12.16 23-58-00\t1,0");
 }
 
 TEST(Conversion, GapRowsAreWrittenBlankAndTheTableGoesOn) {
   // A in rows 1 to 3, B in rows 6 to 7: rows 4 and 5 are blank, B still shows.
-  const auto t = lines(convert({startingAt(10, 0, 0, 3), startingAt(10, 5, 0, 2)}).table);
+  const auto t = crlfLines(convertToText({startingAt(10, 0, 0, 3), startingAt(10, 5, 0, 2)}).text);
   ASSERT_EQ(t.size(), 4u + 7u);
   EXPECT_EQ(t[7], "05/03/14 10:03:00\t\t");
   EXPECT_EQ(t[8], "05/03/14 10:04:00\t\t");
@@ -142,7 +112,7 @@ TEST(Conversion, OverflowMarksLostSamplesPlusMargin) {
   // 70000 samples in 65536 slots at 60 s: rows 1 to 4466 read "overflow".
   LoggerFileBuilder b;
   b.wrappedMemory(65536, 70000, [](std::int64_t serial) { return serial % 1000; });
-  const auto t = lines(convert({b}).table);
+  const auto t = crlfLines(convertToText({b}).text);
   ASSERT_EQ(t.size(), 4u + 70000u);
   EXPECT_EQ(t[4].substr(18), "overflow");
   EXPECT_EQ(t[4 + 4465].substr(18), "overflow");
@@ -152,12 +122,12 @@ TEST(Conversion, OverflowMarksLostSamplesPlusMargin) {
   // Never wrapped, but at 1 s the margin of 120 still marks rows 1 to 84.
   LoggerFileBuilder fast;
   fast.intervalCode(0).samples(constant(65500, 16));
-  const auto f = lines(convert({fast}).table);
+  const auto f = crlfLines(convertToText({fast}).text);
   EXPECT_EQ(f[4 + 83].substr(18), "overflow");
   EXPECT_EQ(f[4 + 84].substr(18), "1.0");
   // At 180 s and more nothing is marked.
   fast.intervalCode(11);
-  EXPECT_EQ(lines(convert({fast}).table)[4].substr(18), "1.0");
+  EXPECT_EQ(crlfLines(convertToText({fast}).text)[4].substr(18), "1.0");
 }
 
 TEST(Conversion, OverflowPositionsStayWithinTheFile) {
@@ -185,7 +155,7 @@ TEST(Conversion, FirstRowTextsOnlyOnTheTablesFirstRow) {
   watts.typeCode(4).start(2014, 3, 5, 7, 31, 0).samples({1234});
   LoggerFileBuilder meter;
   meter.typeCode(7).factorParam(100).samples({1234, 1150, 1234, 1150});
-  const auto t = lines(convert({pulses, watts, meter}).table);
+  const auto t = crlfLines(convertToText({pulses, watts, meter}).text);
   EXPECT_EQ(t[4], "05/03/14 07:30:00\t0\t\t-\t-");
   EXPECT_EQ(t[5], "05/03/14 07:31:00\t-1\t131.6\t131.6\t4.0");
 }
@@ -193,7 +163,7 @@ TEST(Conversion, FirstRowTextsOnlyOnTheTablesFirstRow) {
 TEST(Conversion, UnknownTypeShowsRawSample) {
   LoggerFileBuilder b;
   b.typeCode(0).samples({-300, 7});
-  const auto t = lines(convert({b}).table);
+  const auto t = crlfLines(convertToText({b}).text);
   EXPECT_EQ(t[2], "\tUnknown data type");
   EXPECT_EQ(t[3], "Date\t?");
   EXPECT_EQ(t[4].substr(18), "-300");
@@ -203,20 +173,20 @@ TEST(Conversion, UnknownTypeShowsRawSample) {
 TEST(Conversion, FilesWithoutSamplesGiveHeaderOnly) {
   LoggerFileBuilder empty;
   empty.samples({});
-  const Output out = convert({empty});
-  EXPECT_EQ(lines(out.table).size(), 4u);
+  const WrittenTable out = convertToText({empty});
+  EXPECT_EQ(crlfLines(out.text).size(), 4u);
   EXPECT_TRUE(out.progress.empty());
   LoggerFileBuilder negative;
   negative.byteCount(-20);
-  EXPECT_EQ(lines(convert({negative}).table).size(), 4u);
+  EXPECT_EQ(crlfLines(convertToText({negative}).text).size(), 4u);
 }
 
 TEST(Conversion, InconsistentFilesAreReportedAndHaveBlankCells) {
   LoggerFileBuilder cut;
   cut.samples(constant(10, 16)).sampleCount(12);
-  const Output out = convert({cut});
+  const WrittenTable out = convertToText({cut});
   EXPECT_EQ(out.status, "Done... inconsistent file(s)");
-  const auto t = lines(out.table);
+  const auto t = crlfLines(out.text);
   ASSERT_EQ(t.size(), 16u);
   EXPECT_EQ(t[13], "05/03/14 07:39:00\t1.0");
   EXPECT_EQ(t[14], "05/03/14 07:40:00\t");
@@ -227,9 +197,9 @@ TEST(Conversion, Utf8Encoding) {
   b.name("K\xFChlraum").samples({16});
   kestrix::TableOptions options;
   options.encoding = kestrix::Encoding::Utf8;
-  const Output out = convert({b}, options);
-  EXPECT_EQ(lines(out.table)[0], "Fichier\tK\xC3\xBChlraum");
-  EXPECT_EQ(lines(out.table)[3],
+  const WrittenTable out = convertToText({b}, options);
+  EXPECT_EQ(crlfLines(out.text)[0], "Fichier\tK\xC3\xBChlraum");
+  EXPECT_EQ(crlfLines(out.text)[3],
             "Date\t\xC2\xB0"
             "C");
 }

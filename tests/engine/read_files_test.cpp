@@ -5,7 +5,7 @@
 #include <logger_file_builder.hpp>
 
 #include <filesystem>
-#include <random>
+#include <temp_folder.hpp>
 
 #include "error.hpp"
 #include "input_files.hpp"
@@ -18,12 +18,6 @@ using testing::LoggerFileBuilder;
 
 class ReadLoggerFiles : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("kestrix-read-" + std::to_string(std::random_device{}()));
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
   // Writes n files UC001.PDB... of distinct names and samples; returns their paths.
   std::vector<fs::path> write(int n) {
     std::vector<fs::path> paths;
@@ -45,7 +39,7 @@ class ReadLoggerFiles : public ::testing::Test {
     return names;
   }
 
-  fs::path dir_;
+  testing::TempFolder dir_;
 };
 
 TEST_F(ReadLoggerFiles, GivesTheFilesInTheOrderGiven) {

@@ -13,6 +13,7 @@ using kestrix::ConversionError;
 using kestrix::ErrorKind;
 using kestrix::LoggerFile;
 using kestrix::testing::LoggerFileBuilder;
+using kestrix::testing::ramp;
 
 namespace {
 
@@ -29,12 +30,6 @@ std::pair<ErrorKind, std::string> failure(const LoggerFileBuilder& b) {
   }
   ADD_FAILURE() << "no error";
   return {};
-}
-
-std::vector<std::int16_t> ramp(int n, int from = 0) {
-  std::vector<std::int16_t> v;
-  for (int i = 0; i < n; ++i) v.push_back(static_cast<std::int16_t>(from + i));
-  return v;
 }
 
 // Present positions of a column, with values, in position order.

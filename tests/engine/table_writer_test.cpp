@@ -2,6 +2,7 @@
 // rows built one cell at a time.
 #include <gtest/gtest.h>
 
+#include <conversion.hpp>
 #include <logger_file_builder.hpp>
 
 #include "cell_texts.hpp"
@@ -15,7 +16,9 @@
 namespace kestrix {
 namespace {
 
+using testing::convertToText;
 using testing::LoggerFileBuilder;
+using testing::runOf;
 
 TEST(ReduceFormula, KeepsEveryCellText) {
   const std::int16_t offsets[] = {0, -300, 77, 32767};
@@ -58,12 +61,6 @@ LoggerFileBuilder file(std::uint8_t type, int minute, std::vector<std::int16_t> 
   return b;
 }
 
-ConversionRun runOf(const std::vector<LoggerFileBuilder>& builders) {
-  std::vector<LoggerFile> files;
-  for (const auto& b : builders) files.push_back(readLoggerFile("UC.PDB", b.build()));
-  return makeRun(std::move(files));
-}
-
 // The header, then TableText's rows.
 std::string straightforward(const ConversionRun& run, const TableOptions& options) {
   const TableText text(run, options.regional);
@@ -86,13 +83,6 @@ void expectSameTable(const std::string& got, const std::string& expected) {
     from += size;
   }
   EXPECT_EQ(got.size(), expected.size());
-}
-
-std::string written(const ConversionRun& run, TableOptions options, std::vector<int>* progress) {
-  if (progress) options.progress = [progress](int p) { progress->push_back(p); };
-  StringSink sink;
-  writeTable(run, sink, options);
-  return sink.data;
 }
 
 std::vector<LoggerFileBuilder> mixedFiles() {
@@ -140,21 +130,20 @@ TEST(TableWriter, RowsMatchTableTextCellByCell) {
       TableOptions options;
       options.regional = regional;
       options.oneThread = oneThread;
-      std::vector<int> progress;
-      const std::string table = written(run, options, &progress);
+      const testing::WrittenTable table = convertToText(run, options);
       SCOPED_TRACE("mark " + regional.decimalMark + (oneThread ? ", one thread" : ""));
-      expectSameTable(table, straightforward(run, options));
+      expectSameTable(table.text, straightforward(run, options));
       if (HasFatalFailure()) return;
       // More rows than percent: every percentage once, in order.
-      ASSERT_EQ(progress.size(), 100u);
-      for (int p = 1; p <= 100; ++p) ASSERT_EQ(progress[p - 1], p);
+      ASSERT_EQ(table.progress.size(), 100u);
+      for (int p = 1; p <= 100; ++p) ASSERT_EQ(table.progress[p - 1], p);
     }
   }
 
   TableOptions utf8;
   utf8.encoding = Encoding::Utf8;
   utf8.regional.decimalMark = "\xC2\xB7";  // a middle dot: two bytes in UTF-8
-  expectSameTable(written(run, utf8, nullptr), straightforward(run, utf8));
+  expectSameTable(convertToText(run, utf8).text, straightforward(run, utf8));
 }
 
 TEST(TableWriter, FormulasBeyondTheSharedTextsAreWrittenCellByCell) {
@@ -166,7 +155,7 @@ TEST(TableWriter, FormulasBeyondTheSharedTextsAreWrittenCellByCell) {
   }
   const ConversionRun run = runOf(files);
   TableOptions options;
-  expectSameTable(written(run, options, nullptr), straightforward(run, options));
+  expectSameTable(convertToText(run, options).text, straightforward(run, options));
 }
 
 // Fails on its n-th write.

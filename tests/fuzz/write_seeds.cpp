@@ -14,16 +14,10 @@
 
 namespace fs = std::filesystem;
 using kestrix::testing::LoggerFileBuilder;
+using kestrix::testing::ramp;
 using Bytes = std::vector<std::uint8_t>;
 
 namespace {
-
-std::vector<std::int16_t> ramp(int n, int from = 0, int step = 1) {
-  std::vector<std::int16_t> v;
-  v.reserve(static_cast<std::size_t>(n));
-  for (int i = 0; i < n; ++i) v.push_back(static_cast<std::int16_t>(from + i * step));
-  return v;
-}
 
 LoggerFileBuilder small(std::uint8_t type, int samples) {
   LoggerFileBuilder b;

@@ -2,6 +2,7 @@
 // found them are kept in tests/fuzz/regressions/ and replayed by fuzz_replay.
 #include <gtest/gtest.h>
 
+#include <conversion.hpp>
 #include <logger_file_builder.hpp>
 #include <string>
 #include <vector>
@@ -15,17 +16,7 @@ using kestrix::testing::LoggerFileBuilder;
 namespace {
 
 std::vector<std::string> tableLines(const std::vector<LoggerFileBuilder>& builders) {
-  std::vector<kestrix::LoggerFile> files;
-  for (const auto& b : builders) files.push_back(kestrix::readLoggerFile("UC001.PDB", b.build()));
-  const kestrix::ConversionRun run = kestrix::makeRun(std::move(files));
-  kestrix::StringSink sink;
-  kestrix::writeTable(run, sink, {});
-  std::vector<std::string> lines;
-  std::size_t from = 0;
-  for (std::size_t at; (at = sink.data.find("\r\n", from)) != std::string::npos; from = at + 2) {
-    lines.push_back(sink.data.substr(from, at - from));
-  }
-  return lines;
+  return kestrix::testing::crlfLines(kestrix::testing::convertToText(builders).text);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <conversion.hpp>
 #include <logger_file_builder.hpp>
 #include <string>
 #include <vector>
@@ -18,7 +19,12 @@
 using kestrix::ConversionError;
 using kestrix::ErrorKind;
 using kestrix::LoggerFile;
+using kestrix::testing::convertToText;
+using kestrix::testing::crlfLines;
 using kestrix::testing::LoggerFileBuilder;
+using kestrix::testing::ramp;
+using kestrix::testing::runOf;
+using kestrix::testing::WrittenTable;
 using Bytes = std::vector<std::uint8_t>;
 
 namespace {
@@ -31,23 +37,11 @@ std::int64_t presentCount(const LoggerFile& f) {
   return std::count_if(stored.begin(), stored.end(), [](const auto& s) { return s.has_value(); });
 }
 
-std::vector<std::int16_t> ramp(int n, int from = 0) {
-  std::vector<std::int16_t> v;
-  for (int i = 0; i < n; ++i) v.push_back(static_cast<std::int16_t>(from + i));
-  return v;
-}
-
 LoggerFile read(const Bytes& bytes) {
   return kestrix::readLoggerFile("UC001.PDB", bytes);
 }
 LoggerFile read(const LoggerFileBuilder& b) {
   return read(b.build());
-}
-
-kestrix::ConversionRun runOf(LoggerFile f) {
-  std::vector<LoggerFile> files;
-  files.push_back(std::move(f));
-  return kestrix::makeRun(std::move(files));
 }
 
 std::string messageOf(const LoggerFileBuilder& b) {
@@ -126,9 +120,9 @@ TEST(HostileHeaders, OffsetsPastTheEndOrOutOfOrder) {
   const LoggerFile g = read(gone);
   EXPECT_TRUE(g.inconsistent);
   EXPECT_EQ(presentCount(g), 0);
-  kestrix::StringSink sink;
-  EXPECT_EQ(kestrix::writeTable(runOf(read(gone)), sink, {}), "Done... inconsistent file(s)");
-  EXPECT_NE(sink.data.find("05/03/14 07:49:00\t\r\n"), std::string::npos);
+  const WrittenTable table = convertToText(runOf(read(gone)));
+  EXPECT_EQ(table.status, "Done... inconsistent file(s)");
+  EXPECT_NE(table.text.find("05/03/14 07:49:00\t\r\n"), std::string::npos);
 
   // Records 2 and 3 swapped in the index: the first block comes from where
   // entry 2 points (the second block's bytes); entry 3 then lies behind the
@@ -171,9 +165,9 @@ TEST(HostileHeaders, HugeAndNegativeSampleCounts) {
       negative.byteCount(raw).typeCode(type).samples(ramp(4));
       const LoggerFile f = read(negative);
       EXPECT_EQ(f.samples.size(), 0);
-      kestrix::StringSink sink;
-      EXPECT_EQ(kestrix::writeTable(runOf(read(negative)), sink, {}), "Done...");
-      EXPECT_EQ(std::count(sink.data.begin(), sink.data.end(), '\n'), 4);
+      const WrittenTable table = convertToText(runOf(read(negative)));
+      EXPECT_EQ(table.status, "Done...");
+      EXPECT_EQ(crlfLines(table.text).size(), 4u);
     }
   }
 }

@@ -12,6 +12,7 @@
 #include <fstream>
 #include <functional>
 #include <logger_file_builder.hpp>
+#include <run_program.hpp>
 #include <string>
 #include <temp_folder.hpp>
 #include <vector>
@@ -20,12 +21,9 @@ namespace fs = std::filesystem;
 using kestrix::testing::LoggerFileBuilder;
 using kestrix::testing::ProgramResult;
 using kestrix::testing::readFile;
+using kestrix::testing::writeFile;
 
 namespace {
-
-void spit(const fs::path& p, const std::string& bytes) {
-  std::ofstream(p, std::ios::binary | std::ios::trunc) << bytes;
-}
 
 // Every byte value once, and line ends of both kinds: an earlier "table" that
 // any rewriting or re-encoding would change.
@@ -38,22 +36,12 @@ std::string earlierTable() {
 class OutputSafety : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("kestrix-output-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
     LoggerFileBuilder b;
     b.name("Room 1");
     for (int i = 0; i < 3000; ++i) samples_.push_back(static_cast<std::int16_t>(400 + i % 50));
     b.samples(samples_);
     input_ = dir_ / "UC001.PDB";
     ASSERT_TRUE(b.writeTo(input_.string()));
-  }
-  void TearDown() override {
-    std::error_code ec;
-    fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add, ec);
-    fs::remove_all(dir_, ec);
   }
 
   // Runs kestrix-convert in `cwd` (the test folder by default) with `args`,
@@ -62,9 +50,9 @@ class OutputSafety : public ::testing::Test {
                     const fs::path& cwd = {}) {
     kestrix::testing::ProgramRun program;
     program.args = args;
-    program.folder = cwd.empty() ? dir_ : cwd;
+    program.folder = cwd.empty() ? dir_.path() : cwd;
     program.inChild = inChild;
-    return kestrix::testing::runProgram(KESTRIX_CONVERT, program, dir_);
+    return kestrix::testing::runProgram(KESTRIX_CONVERT, program, dir_.path());
   }
 
   // Names in `folder` other than the test's own files: a temporary file left
@@ -88,7 +76,7 @@ class OutputSafety : public ::testing::Test {
     return r.out;
   }
 
-  fs::path dir_;
+  kestrix::testing::TempFolder dir_;
   fs::path input_;
   std::vector<std::int16_t> samples_;
 };
@@ -100,7 +88,7 @@ const std::string kProgram = "kestrix-convert: ";
 TEST_F(OutputSafety, FoldersThatCannotBeWrittenIn) {
   // A folder path through a regular file: no one can create a file there,
   // root included.
-  spit(dir_ / "plain", "not a folder");
+  writeFile(dir_ / "plain", "not a folder");
   ProgramResult r = run({"-o", "plain/uc1.txt", "UC001.PDB"});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, kProgram + "plain/uc1.txt: cannot create a file in plain: Not a directory\n");
@@ -121,7 +109,7 @@ TEST_F(OutputSafety, FoldersThatCannotBeWrittenIn) {
   // Permission bits stop everyone but root.
   if (::geteuid() != 0) {
     fs::create_directory(dir_ / "locked");
-    spit(dir_ / "locked" / "uc1.txt", earlierTable());
+    writeFile(dir_ / "locked" / "uc1.txt", earlierTable());
     fs::permissions(dir_ / "locked", fs::perms::owner_read | fs::perms::owner_exec);
     r = run({"-o", "locked/uc1.txt", "UC001.PDB"});
     EXPECT_EQ(r.status, 1);
@@ -130,12 +118,12 @@ TEST_F(OutputSafety, FoldersThatCannotBeWrittenIn) {
     fs::permissions(dir_ / "locked", fs::perms::owner_all);
     EXPECT_EQ(readFile(dir_ / "locked" / "uc1.txt"), earlierTable());
   }
-  EXPECT_EQ(strayFiles(dir_, {"plain", "locked"}), std::vector<std::string>{});
+  EXPECT_EQ(strayFiles(dir_.path(), {"plain", "locked"}), std::vector<std::string>{});
 }
 
 TEST_F(OutputSafety, OutputPathThatIsAFolder) {
   fs::create_directory(dir_ / "tables");
-  spit(dir_ / "tables" / "uc1.txt", earlierTable());
+  writeFile(dir_ / "tables" / "uc1.txt", earlierTable());
   for (const std::string path : {"tables", "tables/", "."}) {
     const ProgramResult r = run({"-o", path, "UC001.PDB"});
     EXPECT_EQ(r.status, 1) << path;
@@ -189,12 +177,13 @@ TEST_F(OutputSafety, EarlierTableSurvivesEveryFailedRun) {
        "uc1.txt: write error: File too large"},
   };
   for (const Case& c : cases) {
-    spit(table, earlierTable());
+    writeFile(table, earlierTable());
     const ProgramResult r = run(c.args, c.inChild);
     EXPECT_EQ(r.status, 1) << c.message;
     EXPECT_EQ(r.err, kProgram + c.message + "\n");
     EXPECT_EQ(readFile(table), earlierTable()) << c.message;
-    EXPECT_EQ(strayFiles(dir_, {"uc1.txt", "UC002.PDB"}), std::vector<std::string>{}) << c.message;
+    EXPECT_EQ(strayFiles(dir_.path(), {"uc1.txt", "UC002.PDB"}), std::vector<std::string>{})
+        << c.message;
   }
   // And a run that goes well replaces it.
   EXPECT_EQ(run({"-q", "-o", "uc1.txt", "UC001.PDB"}).status, 0);
@@ -250,13 +239,13 @@ TEST_F(OutputSafety, FileNamesWithBlanksAndNonAsciiBytes) {
 TEST_F(OutputSafety, LongPathsAndTheLongestFileName) {
   const std::string expected = goodTable();
   // Some 3000 bytes of folders, 200 bytes each.
-  fs::path deep = dir_;
+  fs::path deep = dir_.path();
   for (char level = 'a'; level < 'a' + 15; ++level) deep /= std::string(198, level) + "é";
   fs::create_directories(deep);
   fs::copy_file(input_, deep / "UC001.PDB");
   const std::string longest = std::string(251, 'L') + ".txt";  // 255 bytes
   const fs::path table = deep / longest;
-  spit(table, earlierTable());
+  writeFile(table, earlierTable());
 
   ProgramResult r = run({"-q", "-o", table.string(), (deep / "UC001.PDB").string()});
   EXPECT_EQ(r.status, 0) << r.err;
@@ -273,7 +262,7 @@ TEST_F(OutputSafety, LongPathsAndTheLongestFileName) {
   r = run({"-o", tooLong, "UC001.PDB"});
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find(": File name too long\n"), std::string::npos) << r.err;
-  const std::string hugePath = (deep / deep.lexically_relative(dir_) / "uc1.txt").string();
+  const std::string hugePath = (deep / deep.lexically_relative(dir_.path()) / "uc1.txt").string();
   r = run({"-o", hugePath, "UC001.PDB"});
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find(": File name too long\n"), std::string::npos) << r.err.substr(0, 200);
@@ -284,7 +273,7 @@ TEST_F(OutputSafety, LongPathsAndTheLongestFileName) {
 }
 
 TEST_F(OutputSafety, InputsThatAreNoLoggerFiles) {
-  spit(dir_ / "uc1.txt", earlierTable());
+  writeFile(dir_ / "uc1.txt", earlierTable());
   const std::vector<std::pair<std::string, std::string>> cases{
       {"/dev/null",
        "/dev/null: file header cut short: the file has 0 bytes, a logger file at "

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <conversion.hpp>
 #include <logger_file_builder.hpp>
 #include <optional>
 #include <set>
@@ -17,44 +18,18 @@
 
 using kestrix::ConversionError;
 using kestrix::ErrorKind;
+using kestrix::testing::crlfLines;
 using kestrix::testing::LoggerFileBuilder;
+using kestrix::testing::ramp;
+using kestrix::testing::split;
 using Bytes = std::vector<std::uint8_t>;
 
 namespace {
 
 constexpr const char* kName = "UC001.PDB";
 
-std::vector<std::int16_t> ramp(int n, int from, int step) {
-  std::vector<std::int16_t> v;
-  for (int i = 0; i < n; ++i) v.push_back(static_cast<std::int16_t>(from + i * step));
-  return v;
-}
-
-std::vector<std::string> split(const std::string& text, const std::string& separator) {
-  std::vector<std::string> parts;
-  std::size_t from = 0;
-  for (std::size_t at; (at = text.find(separator, from)) != std::string::npos;
-       from = at + separator.size()) {
-    parts.push_back(text.substr(from, at - from));
-  }
-  parts.push_back(text.substr(from));
-  return parts;
-}
-
-struct Table {
-  std::string text;
-  std::string status;
-};
-
-Table tableOf(kestrix::LoggerFile file) {
-  std::vector<kestrix::LoggerFile> files;
-  files.push_back(std::move(file));
-  const kestrix::ConversionRun run = kestrix::makeRun(std::move(files));
-  kestrix::StringSink sink;
-  Table t;
-  t.status = kestrix::writeTable(run, sink, {});
-  t.text = std::move(sink.data);
-  return t;
+kestrix::testing::WrittenTable tableOf(kestrix::LoggerFile file) {
+  return kestrix::testing::convertToText(kestrix::testing::runOf(std::move(file)));
 }
 
 // One kind of valid file and where its parts end.
@@ -128,11 +103,11 @@ void checkPrefix(const Bytes& whole, std::int64_t n, const Kind& kind,
   EXPECT_LE(present, std::max<std::int64_t>(0, (n - at[1] + 1) / 2));
 
   if (!fullLines) return;
-  const Table table = tableOf(std::move(got));
+  const auto table = tableOf(std::move(got));
   EXPECT_EQ(table.status, n < static_cast<std::int64_t>(whole.size())
                               ? "Done... inconsistent file(s)"
                               : "Done...");
-  const auto lines = split(table.text, "\r\n");
+  const auto lines = crlfLines(table.text);
   ASSERT_EQ(lines.size(), fullLines->size());
   for (std::size_t i = 0; i < 4; ++i) EXPECT_EQ(lines[i], (*fullLines)[i]);
   for (std::size_t i = 4; i < lines.size(); ++i) {
@@ -198,7 +173,7 @@ TEST_P(Truncation, EveryPrefixConvertsWithBlanksOrIsRefusedClearly) {
     const auto next = boundaries.lower_bound(n - 2);
     return next != boundaries.end() && *next <= n + 2;
   };
-  const auto fullLines = split(tableOf(full).text, "\r\n");
+  const auto fullLines = crlfLines(tableOf(full).text);
   for (std::int64_t n = 0; n <= size; ++n) {
     const bool early = n <= at[1] + 64;
     if (wrapped && !early && !nearBoundary(n) && n % 4099 != 0) continue;

@@ -2,14 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 
 #include "logger_file_builder.hpp"
+#include "run_program.hpp"
 #include "temp_folder.hpp"
 
 namespace fs = std::filesystem;
@@ -71,21 +70,26 @@ TEST_F(ProgramWithoutDisplay, ConvertsIntoItsOwnFolderAndEnds) {
 
 TEST_F(ProgramWithoutDisplay, NamesTheFileListWouldNotShowAreRefusedWithStatus2) {
   writeFile(data / "data.pdb", readFile(data / "UC1.pdb"));
+  const std::string here = data.path().string();
+  const std::string noLoggerFile = " in " + here + " (names such as UC***.PDB)\n";
   struct Case {
-    const char* arguments;
-    const char* named;  // the word the message must name
+    std::string arguments;
+    std::string message;
   };
   const Case refused[] = {
-      {"uc9.pdb day.txt", "uc9.pdb"},            // no such file
-      {"data.pdb day.txt", "data.pdb"},          // not of the form uc*.pdb
-      {"../x/UC1.pdb day.txt", "../x/UC1.pdb"},  // not in the current folder
-      {"UC1.pdb sub/day.txt", "sub/day.txt"},    // the table goes into the program's folder
+      {"uc9.pdb day.txt", "kestrix: no logger file \"uc9.pdb\"" + noLoggerFile},    // no such file
+      {"data.pdb day.txt", "kestrix: no logger file \"data.pdb\"" + noLoggerFile},  // not uc*.pdb
+      {"../x/UC1.pdb day.txt",  // not in the current folder
+       "kestrix: no logger file \"../x/UC1.pdb\"" + noLoggerFile},
+      {"UC1.pdb sub/day.txt",  // the table goes into the program's folder
+       "kestrix: the table name \"sub/day.txt\" must be a plain file name; the table is written "
+       "to the program's folder or, where that cannot be written, the current folder\n"},
   };
   for (const Case& c : refused) {
     const Outcome outcome = run(c.arguments);
     EXPECT_TRUE(outcome.exited) << c.arguments;
     EXPECT_EQ(outcome.status, 2) << c.arguments;
-    EXPECT_NE(outcome.errors.find(c.named), std::string::npos) << outcome.errors;
+    EXPECT_EQ(outcome.errors, c.message);
   }
   EXPECT_EQ(std::distance(fs::directory_iterator(program.path()), fs::directory_iterator()), 1);
 }
@@ -95,15 +99,19 @@ TEST_F(ProgramWithoutDisplay, AConversionErrorEndsWithStatus1) {
   const Outcome outcome = run("uc2.pdb day.txt");
   EXPECT_TRUE(outcome.exited);
   EXPECT_EQ(outcome.status, 1);
-  EXPECT_NE(outcome.errors.find("uc2.pdb"), std::string::npos) << outcome.errors;
+  EXPECT_EQ(outcome.errors,
+            "kestrix: uc2.pdb: file header cut short: the file has 9 bytes, a logger file at "
+            "least 78\n");
   EXPECT_EQ(readFile(program / "day.txt"), "earlier");
 }
 
 TEST_F(ProgramWithoutDisplay, WordsThatFailTheTestMeanWindowMode) {
-  // Window mode needs a display, so without one the program cannot succeed,
-  // and above all it converts nothing.
+  // Window mode needs a display: without one the program says so and ends
+  // with status 2; above all nothing is converted.
   const Outcome outcome = run("UC1.PDB day.txt");
-  EXPECT_FALSE(outcome.exited && outcome.status == 0);
+  EXPECT_TRUE(outcome.exited);
+  EXPECT_EQ(outcome.status, 2);
+  EXPECT_TRUE(outcome.errors.starts_with("kestrix: there is no display")) << outcome.errors;
   EXPECT_FALSE(fs::exists(program / "day.txt"));
 }
 
@@ -111,24 +119,28 @@ TEST_F(ProgramWithoutDisplay, AFileCutShortDuringTheRunIsNamedNotACrash) {
   // The table is a pipe nobody reads yet: the program waits there with its
   // input mapped; the file is cut short, then the pipe read.
   ASSERT_EQ(::mkfifo((program / "day.txt").c_str(), 0600), 0);
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    ::chdir(data.path().c_str());
-    const int err = ::open((scratch / "errors").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    ::dup2(err, 2);
-    ::unsetenv("DISPLAY");
-    const std::string exe = (program / "kestrix").string();
-    ::execl(exe.c_str(), exe.c_str(), "UC1.pdb", "day.txt", static_cast<char*>(nullptr));
-    ::_exit(127);
+  kestrix::testing::ProgramRun run;
+  run.folder = data.path();
+  run.args = {"UC1.pdb", "day.txt"};
+  run.unset = {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"};
+  const auto started =
+      kestrix::testing::startProgram((program / "kestrix").string(), run, scratch.path());
+  const bool waiting =
+      kestrix::testing::waitUntil([&] {
+        return kestrix::testing::waitsOpeningFifoWithMapped(started.pid, data / "UC1.pdb") ||
+               kestrix::testing::hasEnded(started.pid);
+      }) &&
+      !kestrix::testing::hasEnded(started.pid);
+  if (waiting) {
+    fs::resize_file(data / "UC1.pdb", 0);
+    readFile(program / "day.txt");
+  } else {
+    ::kill(started.pid, SIGKILL);
   }
-  ::usleep(300000);
-  fs::resize_file(data / "UC1.pdb", 0);
-  readFile(program / "day.txt");
-  int raw = 0;
-  ::waitpid(pid, &raw, 0);
-  ASSERT_TRUE(WIFEXITED(raw)) << "ended by signal " << WTERMSIG(raw);
-  EXPECT_EQ(WEXITSTATUS(raw), 1);
-  EXPECT_EQ(readFile(scratch / "errors"),
+  const auto result = kestrix::testing::finishProgram(started);
+  ASSERT_TRUE(waiting) << "the program never waited at the table: " << result.err;
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.err,
             "\nkestrix: UC1.pdb: the file was cut short by another program during the "
             "conversion; the conversion stopped\n");
 }

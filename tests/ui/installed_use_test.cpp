@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "logger_file_builder.hpp"
+#include "run_program.hpp"
 #include "temp_folder.hpp"
 
 namespace fs = std::filesystem;

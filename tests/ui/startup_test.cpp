@@ -1,6 +1,9 @@
 // The start-up word test and the folder lists, without Qt.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
 
 #include "folders.hpp"
 #include "startup.hpp"
@@ -97,10 +100,35 @@ TEST(Volumes, RealFileSystemsOnlyFromTheMountTable) {
   EXPECT_EQ(volumeHolding(volumes, "/homework"), 0);
   EXPECT_EQ(volumeHolding(volumes, "/"), 0);
   EXPECT_EQ(volumeHolding(volumes, "/media/usb stick/logs"), 2);
+}
 
+TEST(Volumes, TheCurrentFolderLiesOnTheVolumeFoundForIt) {
   const auto mounted = mountedVolumes();
-  ASSERT_FALSE(mounted.empty());
-  EXPECT_GE(volumeHolding(mounted, fs::current_path()), 0);
+  const auto root = std::find_if(mounted.begin(), mounted.end(),
+                                 [](const Volume& v) { return v.mountPoint == "/"; });
+  ASSERT_NE(root, mounted.end()) << "no / among the volumes";
+  EXPECT_EQ(volumeHolding(mounted, "/"), root - mounted.begin());
+
+  const fs::path here = fs::current_path();
+  const int holding = volumeHolding(mounted, here);
+  ASSERT_GE(holding, 0);
+  const fs::path& top = mounted[holding].mountPoint;
+  // Its mount point leads the path...
+  EXPECT_EQ(here.lexically_relative(top).string().rfind("..", 0), std::string::npos)
+      << top << " does not hold " << here;
+  // ... and, when the folder is on one of the listed volumes at all (not on a
+  // pseudo file system mounted inside one), it is that volume's device.
+  struct stat folder {};
+  ASSERT_EQ(::stat(here.c_str(), &folder), 0);
+  const bool listed = std::any_of(mounted.begin(), mounted.end(), [&](const Volume& v) {
+    struct stat point {};
+    return ::stat(v.mountPoint.c_str(), &point) == 0 && point.st_dev == folder.st_dev;
+  });
+  struct stat found {};
+  ASSERT_EQ(::stat(top.c_str(), &found), 0);
+  if (listed) {
+    EXPECT_EQ(found.st_dev, folder.st_dev) << top << " for " << here;
+  }
 }
 
 }  // namespace

@@ -482,4 +482,12 @@ class LoggerFileBuilder {
   std::optional<std::size_t> truncate_;
 };
 
+// `n` samples from `from` on, `step` apart (wrapping as int16 does).
+inline std::vector<std::int16_t> ramp(int n, int from = 0, int step = 1) {
+  std::vector<std::int16_t> v;
+  v.reserve(static_cast<std::size_t>(n));
+  for (int i = 0; i < n; ++i) v.push_back(static_cast<std::int16_t>(from + i * step));
+  return v;
+}
+
 }  // namespace kestrix::testing
