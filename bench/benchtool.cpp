@@ -13,6 +13,9 @@
 //   kestrix-benchtool clipboard FILE...     converts FILE... into a discarded table while
 //                                           gathering the clipboard text; prints the peak memory
 //                                           with the text gathered and after joining it
+//   kestrix-benchtool summary FILE...       summarizes every column of FILE...; prints the best
+//                                           milliseconds of taking the cells as values, of the
+//                                           summary, and the column count
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -41,6 +44,7 @@
 #include "mapped_file.hpp"
 #include "regional.hpp"
 #include "run.hpp"
+#include "summary.hpp"
 #include "table.hpp"
 
 namespace {
@@ -251,13 +255,35 @@ int clipboard(int count, char** names) {
   return 0;
 }
 
+int summary(int count, char** names) {
+  const kestrix::ConversionRun run = readRun(count, names);
+  double bestValues = 1e300;
+  double bestSummary = 1e300;
+  std::size_t columns = 0;
+  for (int i = 0; i < 5; ++i) {
+    const Clock::time_point start = Clock::now();
+    const kestrix::TableValues values(run);
+    const Clock::time_point summarizing = Clock::now();
+    NullSink sink;
+    kestrix::writeSummary(kestrix::summarize(values, run), run, sink, kestrix::Regional{},
+                          kestrix::Encoding::Windows1252);
+    bestValues = std::min(bestValues,
+                          std::chrono::duration<double, std::milli>(summarizing - start).count());
+    bestSummary = std::min(bestSummary, millisecondsSince(summarizing));
+    columns = values.columnCount();
+  }
+  std::printf("%.1f %.1f %zu\n", bestValues, bestSummary, columns);
+  return 0;
+}
+
 int usage() {
   std::fprintf(stderr,
                "usage: kestrix-benchtool floor|floor-hot PATH BYTES\n"
                "       kestrix-benchtool measure CMD [ARG...]\n"
                "       kestrix-benchtool check TABLE FILE...\n"
                "       kestrix-benchtool phases TABLE FILE...\n"
-               "       kestrix-benchtool clipboard FILE...\n");
+               "       kestrix-benchtool clipboard FILE...\n"
+               "       kestrix-benchtool summary FILE...\n");
   return 2;
 }
 
@@ -274,6 +300,7 @@ int main(int argc, char** argv) {
     if (what == "check" && argc >= 4) return check(argv[2], argc - 3, argv + 3);
     if (what == "phases" && argc >= 4) return phases(argv[2], argc - 3, argv + 3);
     if (what == "clipboard") return clipboard(argc - 2, argv + 2);
+    if (what == "summary") return summary(argc - 2, argv + 2);
   } catch (const kestrix::ConversionError& e) {
     std::fprintf(stderr, "kestrix-benchtool: %s\n", e.what());
     return 1;
