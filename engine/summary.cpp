@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <memory>
 #include <string_view>
+#include <utility>
 
 #include "dates.hpp"
 #include "text.hpp"
@@ -26,11 +27,12 @@ class ValueCounts {
 
   ValueCounts() : counts_(2 * kReach + 1) {}
 
-  void add(std::int64_t tenths) {
+  void add(std::int64_t tenths, std::int64_t count) {
+    if (count == 0) return;
     if (tenths >= -kReach && tenths <= kReach) {
-      ++counts_[static_cast<std::size_t>(tenths + kReach)];
+      counts_[static_cast<std::size_t>(tenths + kReach)] += static_cast<std::uint64_t>(count);
     } else {
-      beyond_.push_back(tenths);
+      beyond_.push_back({tenths, count});
     }
   }
 
@@ -45,13 +47,13 @@ class ValueCounts {
       if (count != 0) f(t, count);
       count = 0;
     }
-    for (const std::int64_t t : beyond_) f(t, std::uint64_t{1});
+    for (const auto& [t, count] : beyond_) f(t, static_cast<std::uint64_t>(count));
     beyond_.clear();
   }
 
  private:
   std::vector<std::uint64_t> counts_;
-  std::vector<std::int64_t> beyond_;
+  std::vector<std::pair<std::int64_t, std::int64_t>> beyond_;
 };
 
 double degreesOf(std::int64_t tenths) {
@@ -108,7 +110,7 @@ std::vector<ColumnSummary> summarize(const TableValues& values, const Conversion
   (void)run;  // the rows are the values' own; the run names their dates
   std::vector<ColumnSummary> out;
   out.reserve(values.columnCount());
-  constexpr std::int64_t kChunk = 4096;
+  constexpr std::int64_t kChunk = 1024;
   std::vector<CellValue> cells(kChunk);
   std::unique_ptr<ValueCounts> counts;
   for (std::size_t c = 0; c < values.columnCount(); ++c) {
@@ -123,24 +125,70 @@ std::vector<ColumnSummary> summarize(const TableValues& values, const Conversion
     std::int64_t max = 0;
     std::int64_t sum = 0;
     std::int64_t numbers = 0;
+    // Cells in a row often hold the same value: they are counted together.
+    std::int64_t repeated = 0;
+    std::int64_t repeatedCount = 0;
     for (std::int64_t first = 1; first <= values.rowCount(); first += kChunk) {
       const std::int64_t n = std::min(kChunk, values.rowCount() - first + 1);
       values.cells(c, first, n, cells.data());
+      const CellValue* chunk = cells.data();
+      // The usual chunk, all numbers after the first one: a plain loop
+      // (whose figures are dropped for any other chunk).
+      bool allNumbers = numbers > 0;
+      std::int64_t chunkSum = 0;
+      std::int64_t chunkMin = min;
+      std::int64_t chunkMax = max;
+      for (std::int64_t k = 0; k < n; ++k) {
+        const std::int64_t t = chunk[k].tenths;
+        allNumbers &= chunk[k].kind == CellKind::Number;
+        chunkSum += t;
+        chunkMin = std::min(chunkMin, t);
+        chunkMax = std::max(chunkMax, t);
+      }
+      if (allNumbers) {
+        if (chunkMin < min) {
+          std::int64_t k = 0;
+          while (chunk[k].tenths != chunkMin) ++k;
+          min = chunkMin;
+          s.minRow = first + k;
+        }
+        if (chunkMax > max) {
+          std::int64_t k = 0;
+          while (chunk[k].tenths != chunkMax) ++k;
+          max = chunkMax;
+          s.maxRow = first + k;
+        }
+        sum += chunkSum;
+        numbers += n;
+        s.lastRow = first + n - 1;
+        if (celsius) {
+          std::int64_t value = repeated;
+          std::int64_t count = repeatedCount;
+          for (std::int64_t k = 0; k < n; ++k) {
+            const std::int64_t t = chunk[k].tenths;
+            if (t == value) {
+              ++count;
+            } else {
+              counts->add(value, count);
+              value = t;
+              count = 1;
+            }
+          }
+          repeated = value;
+          repeatedCount = count;
+        }
+        continue;
+      }
       for (std::int64_t k = 0; k < n; ++k) {
         const CellValue& v = cells[static_cast<std::size_t>(k)];
-        if (v.kind == CellKind::Blank) continue;
-        const std::int64_t row = first + k;
-        if (firstFilled == 0) firstFilled = row;
-        lastFilled = row;
-        ++filled;
-        if (v.kind == CellKind::Overflow) {
-          ++s.overflow;
-        } else if (v.kind == CellKind::Number) {
+        if (v.kind == CellKind::Number) [[likely]] {
           const std::int64_t t = v.tenths;
+          const std::int64_t row = first + k;
           if (numbers == 0) {
             s.firstRow = row;
             min = max = t;
             s.minRow = s.maxRow = row;
+            if (firstFilled == 0) firstFilled = row;
           } else if (t < min) {
             min = t;
             s.minRow = row;
@@ -151,10 +199,26 @@ std::vector<ColumnSummary> summarize(const TableValues& values, const Conversion
           s.lastRow = row;
           sum += t;
           ++numbers;
-          if (celsius) counts->add(t);
+          if (t == repeated) {
+            ++repeatedCount;
+          } else {
+            if (celsius) counts->add(repeated, repeatedCount);
+            repeated = t;
+            repeatedCount = 1;
+          }
+        } else if (v.kind != CellKind::Blank) {
+          const std::int64_t row = first + k;
+          if (firstFilled == 0) firstFilled = row;
+          lastFilled = row;
+          ++filled;
+          if (v.kind == CellKind::Overflow) ++s.overflow;
         }
       }
     }
+    if (celsius && repeatedCount > 0) counts->add(repeated, repeatedCount);
+    // Numbers are non-blank cells too.
+    filled += numbers;
+    if (numbers > 0) lastFilled = std::max(lastFilled, s.lastRow);
     s.values = numbers;
     s.missing = filled == 0 ? 0 : lastFilled - firstFilled + 1 - filled;
     s.minTenths = min;

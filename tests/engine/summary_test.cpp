@@ -1,6 +1,8 @@
 // The summary of hand-worked columns.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include <logger_file_builder.hpp>
 
 #include "cell_values.hpp"
@@ -150,6 +152,69 @@ TEST(Summary, OverflowAndMissingCellsOfAConstantColumn) {
   EXPECT_EQ(meanHundredths(s), 2000);
   ASSERT_TRUE(s.meanKineticTemperature);
   EXPECT_NEAR(*s.meanKineticTemperature, 20.0, 1e-9);  // of a constant: the constant
+}
+
+// Long columns (many chunks, extremes late, a cut in the middle) against
+// figures taken cell by cell.
+TEST(Summary, LongColumnsAgreeWithACountOfTheirCells) {
+  std::vector<std::int16_t> walk;
+  int v = 300;
+  for (int i = 0; i < 20000; ++i) {
+    v += (i * 7919 % 13) - 6 + (i == 15000 ? 400 : 0) + (i == 17000 ? -900 : 0);
+    walk.push_back(static_cast<std::int16_t>(v));
+  }
+  std::vector<LoggerFileBuilder> files{file("R", 1, 0, walk), file("S", 6, 7, walk)};
+  files.push_back(file("T", 1, 3, walk));
+  files.back().sampleCount(21000).sampleRecordCount(12);  // records 13 onward missing
+  LoggerFileBuilder wrapped = file("U", 5, 0, {});
+  wrapped.memoryCode(0).offsetParam(-64).wrappedMemory(65536, 65536 + 5000, [](std::int64_t n) {
+    return static_cast<std::int16_t>(5000 + n % 3000 - (n % 7000 == 6999 ? 2000 : 0));
+  });
+  files.push_back(wrapped);
+  const ConversionRun run = runOf(files);
+  const TableValues values(run);
+  const std::vector<ColumnSummary> summary = summarize(values, run);
+  ASSERT_EQ(summary.size(), 5u);
+  for (std::size_t c = 0; c < summary.size(); ++c) {
+    ColumnSummary e;
+    std::int64_t firstFilled = 0;
+    std::int64_t lastFilled = 0;
+    std::int64_t filled = 0;
+    double expSum = 0;
+    for (std::int64_t r = 1; r <= values.rowCount(); ++r) {
+      const CellValue cell = values.cell(c, r);
+      if (cell.kind == CellKind::Blank) continue;
+      if (firstFilled == 0) firstFilled = r;
+      lastFilled = r;
+      ++filled;
+      if (cell.kind == CellKind::Overflow) ++e.overflow;
+      if (cell.kind != CellKind::Number) continue;
+      if (e.values == 0 || cell.tenths < e.minTenths) e.minTenths = cell.tenths, e.minRow = r;
+      if (e.values == 0 || cell.tenths > e.maxTenths) e.maxTenths = cell.tenths, e.maxRow = r;
+      if (e.values == 0) e.firstRow = r;
+      e.lastRow = r;
+      ++e.values;
+      e.sumTenths += cell.tenths;
+      expSum += std::exp(-10000 / (static_cast<double>(cell.tenths) / 10.0 + 273.15));
+    }
+    const ColumnSummary& s = summary[c];
+    SCOPED_TRACE("column " + std::to_string(c));
+    EXPECT_EQ(s.values, e.values);
+    EXPECT_EQ(s.overflow, e.overflow);
+    EXPECT_EQ(s.missing, lastFilled - firstFilled + 1 - filled);
+    EXPECT_EQ(s.firstRow, e.firstRow);
+    EXPECT_EQ(s.lastRow, e.lastRow);
+    EXPECT_EQ(s.minTenths, e.minTenths);
+    EXPECT_EQ(s.minRow, e.minRow);
+    EXPECT_EQ(s.maxTenths, e.maxTenths);
+    EXPECT_EQ(s.maxRow, e.maxRow);
+    EXPECT_EQ(s.sumTenths, e.sumTenths);
+    ASSERT_TRUE(s.meanKineticTemperature);
+    const double mkt = 10000 / -std::log(expSum / static_cast<double>(e.values)) - 273.15;
+    EXPECT_NEAR(*s.meanKineticTemperature, mkt, 1e-9);
+  }
+  EXPECT_GT(summary[4].overflow, 0);
+  EXPECT_EQ(summary[3].values, 12 * 1024);
 }
 
 }  // namespace
