@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "cell_texts.hpp"
 #include "channels.hpp"
 #include "table.hpp"
 
@@ -167,9 +168,6 @@ void appendNumberText(std::int64_t tenths, int decimals, std::string_view decima
 
 TableValues::TableValues(const ConversionRun& run, bool includeOverflowed)
     : run_(run), rows_(std::max<std::int64_t>(0, run.totalRows)), formulas_(new Formulas) {
-  // The table keeps a margin of two minutes' samples below the oldest one
-  // still in the logger's memory.
-  const std::int64_t margin = run.interval > 0 && !includeOverflowed ? 120 / run.interval : 0;
   constexpr std::int64_t kChunk = 2048;
   std::array<std::int16_t, kChunk> raw{};
   for (std::size_t j = 0; j < run.files.size(); ++j) {
@@ -182,7 +180,7 @@ TableValues::TableValues(const ConversionRun& run, bool includeOverflowed)
     c.samples = &f.samples;
     c.offset = run.stepOffsets[j];
     c.sampleCount = f.sampleCount;
-    c.overflowBelow = std::int64_t{f.sampleCount} + margin - f.memorySize + 1;
+    c.overflowBelow = overflowPositions(f, run.interval, includeOverflowed) + 1;
     c.two = f.channelCount == 2;
     c.rawOffset = reduced.rawOffset;
     c.firstRowKind = firstRowKindOf(f.typeCode);

@@ -75,14 +75,16 @@ LoggerFile readLoggerFile(std::string displayName, std::vector<std::uint8_t>&& b
   return readLoggerFile(std::move(displayName), view, std::move(owned));
 }
 
-std::int64_t overflowPositions(const LoggerFile& file, int runInterval) noexcept {
+std::int64_t overflowPositions(const LoggerFile& file, int runInterval,
+                               bool includeOverflowed) noexcept {
   const std::int64_t lost = std::int64_t{file.sampleCount} - file.memorySize;
-  const std::int64_t margin = 120 / runInterval;
+  const std::int64_t margin = includeOverflowed ? 0 : 120 / runInterval;
   return std::max<std::int64_t>(0, std::min<std::int64_t>(file.sampleCount, lost + margin));
 }
 
-bool readsOverflow(const LoggerFile& file, int runInterval, std::int64_t position) noexcept {
-  return position >= 1 && position <= overflowPositions(file, runInterval);
+bool readsOverflow(const LoggerFile& file, int runInterval, std::int64_t position,
+                   bool includeOverflowed) noexcept {
+  return position >= 1 && position <= overflowPositions(file, runInterval, includeOverflowed);
 }
 
 bool ConversionRun::intervalsDiffer() const noexcept {

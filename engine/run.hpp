@@ -45,9 +45,11 @@ LoggerFile readLoggerFile(std::string displayName, std::vector<std::uint8_t>&& b
 // (sampleCount - memorySize, once it went round), and for safety the samples
 // of two more minutes (120 / runInterval, rounded down), whether or not the
 // memory went round; never more than the file's positions.
-std::int64_t overflowPositions(const LoggerFile& file, int runInterval) noexcept;
+std::int64_t overflowPositions(const LoggerFile& file, int runInterval,
+                               bool includeOverflowed = false) noexcept;
 // True when position `position` (1-based) of `file` reads "overflow".
-bool readsOverflow(const LoggerFile& file, int runInterval, std::int64_t position) noexcept;
+bool readsOverflow(const LoggerFile& file, int runInterval, std::int64_t position,
+                   bool includeOverflowed = false) noexcept;
 
 struct ConversionRun {
   std::vector<LoggerFile> files;

@@ -6,7 +6,7 @@
 #include <logger_file_builder.hpp>
 
 #include "cell_values.hpp"
-#include "files.hpp"
+#include "sinks.hpp"
 #include "run.hpp"
 #include "summary.hpp"
 
