@@ -17,20 +17,24 @@
 #include "regional.hpp"
 #include "run.hpp"
 #include "table.hpp"
+#include "workbook_writer.hpp"
 
 namespace {
 
 constexpr const char* program = "kestrix-convert";
 
 constexpr const char* helpText =
-    "Usage: kestrix-convert [-o PATH] [--encoding windows-1252|utf-8] [-q] FILE...\n"
+    "Usage: kestrix-convert [-o PATH] [--format tsv|xlsx] [--encoding windows-1252|utf-8] [-q]\n"
+    "                       FILE...\n"
     "Convert logger data files (UC*.PDB) into one merged tab-separated table.\n"
     "\n"
     "The files are laid on one time axis in the order given (1 to 101 files).\n"
     "\n"
     "  -o, --output=PATH    write the table to PATH (replaced only when complete)\n"
     "                       instead of standard output\n"
-    "      --encoding=NAME  windows-1252 (default) or utf-8\n"
+    "      --format=FORMAT  tsv (default): the table as text; xlsx: a workbook,\n"
+    "                       dates and numbers as values (needs -o)\n"
+    "      --encoding=NAME  windows-1252 (default) or utf-8 (tsv only)\n"
     "  -q, --quiet          print no status on standard error\n"
     "      --help           display this help and exit\n"
     "      --version        output version information and exit\n"
@@ -38,8 +42,11 @@ constexpr const char* helpText =
     "Numbers take the decimal mark of LC_NUMERIC, dates the separators of LC_TIME.\n"
     "Exit status: 0 on success, 1 when a file cannot be converted, 2 for a usage error.\n";
 
+enum class Format { Tsv, Xlsx };
+
 struct Options {
   std::optional<std::string> output;
+  Format format = Format::Tsv;
   kestrix::Encoding encoding = kestrix::Encoding::Windows1252;
   bool quiet = false;
   std::vector<std::string> files;
@@ -53,6 +60,12 @@ kestrix::Encoding parseEncoding(std::string_view name) {
   if (name == "windows-1252" || name == "cp1252") return kestrix::Encoding::Windows1252;
   if (name == "utf-8" || name == "utf8") return kestrix::Encoding::Utf8;
   throw UsageError{"unknown encoding '" + std::string(name) + "' (windows-1252 or utf-8)"};
+}
+
+Format parseFormat(std::string_view name) {
+  if (name == "tsv") return Format::Tsv;
+  if (name == "xlsx") return Format::Xlsx;
+  throw UsageError{"unknown format '" + std::string(name) + "' (tsv or xlsx)"};
 }
 
 // Returns nothing when --help or --version was answered.
@@ -83,6 +96,10 @@ std::optional<Options> parse(int argc, char** argv) {
       o.output = std::string(arg.substr(9));
     } else if (arg.starts_with("-o")) {
       o.output = std::string(arg.substr(2));
+    } else if (arg == "--format") {
+      o.format = parseFormat(value(arg));
+    } else if (arg.starts_with("--format=")) {
+      o.format = parseFormat(arg.substr(9));
     } else if (arg == "--encoding") {
       o.encoding = parseEncoding(value(arg));
     } else if (arg.starts_with("--encoding=")) {
@@ -92,6 +109,9 @@ std::optional<Options> parse(int argc, char** argv) {
     }
   }
   if (o.output && o.output->empty()) throw UsageError{"the output path is empty"};
+  if (o.format == Format::Xlsx && !o.output) {
+    throw UsageError{"a workbook is written to a file only: give it with -o PATH"};
+  }
   if (o.files.empty()) throw UsageError{"no logger file given"};
   if (o.files.size() > static_cast<std::size_t>(kestrix::limits::maxFiles)) {
     throw UsageError{std::to_string(o.files.size()) + " files given; one table takes at most " +
@@ -135,7 +155,13 @@ int convert(const Options& o, bool& progressShown) {
   }
 
   std::string status;
-  if (o.output) {
+  if (o.format == Format::Xlsx) {
+    kestrix::WorkbookOptions workbook;
+    workbook.progress = options.progress;
+    std::optional<kestrix::GuardedTemporary> guard;
+    workbook.temporaryReady = [&guard](const std::filesystem::path& p) { guard.emplace(p); };
+    status = kestrix::writeWorkbook(run, *o.output, workbook);
+  } else if (o.output) {
     kestrix::AtomicFileSink sink(*o.output);
     const kestrix::GuardedTemporary guard(sink.temporaryPath());
     status = kestrix::writeTable(run, sink, options);
