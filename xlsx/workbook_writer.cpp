@@ -31,7 +31,7 @@ constexpr std::int64_t kDataRowsPerSheet = kSheetRows - kHeaderRows;
 constexpr std::int64_t kBlockRows = 256;
 // The share of the progress that writing the rows stands for; packing the
 // sheets (compression) takes the rest.
-constexpr int kRowsPercent = 60;
+constexpr int kRowsPercent = 45;
 
 [[noreturn]] void fail(const fs::path& target, const std::string& what) {
   throw ConversionError(ErrorKind::CannotWrite, target.string(), what);
