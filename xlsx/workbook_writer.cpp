@@ -140,6 +140,19 @@ class WorkbookBuilder {
     }
   }
 
+  WorkbookBuilder(const WorkbookBuilder&) = delete;
+  WorkbookBuilder& operator=(const WorkbookBuilder&) = delete;
+  // A workbook never packed: lxw_workbook_free leaves the sheets' temporary
+  // files open, so they are closed here.
+  ~WorkbookBuilder() {
+    if (!workbook_) return;
+    for (lxw_worksheet* sheet : sheets_) {
+      if (sheet->optimize_tmpfile) std::fclose(sheet->optimize_tmpfile);
+      sheet->optimize_tmpfile = nullptr;
+      sheet->file = nullptr;
+    }
+  }
+
   std::string write() {
     const std::int64_t rows = values_.rowCount();
     if (rows <= 0) startSheet();
