@@ -15,6 +15,7 @@
 #include "mapped_file.hpp"
 #include "regional.hpp"
 #include "sinks.hpp"
+#include "summary.hpp"
 #include "table.hpp"
 
 namespace {
@@ -22,14 +23,22 @@ namespace {
 constexpr const char* program = "kestrix-convert";
 
 constexpr const char* helpText =
-    "Usage: kestrix-convert [-o PATH] [--encoding windows-1252|utf-8] [-q] FILE...\n"
+    "Usage: kestrix-convert [-o PATH] [--format tsv|xlsx] [--encoding windows-1252|utf-8]\n"
+    "                       [--include-overflowed] [--summary PATH] [-q] FILE...\n"
     "Convert logger data files (UC*.PDB) into one merged tab-separated table.\n"
     "\n"
     "The files are laid on one time axis in the order given (1 to 101 files).\n"
     "\n"
     "  -o, --output=PATH    write the table to PATH (replaced only when complete)\n"
     "                       instead of standard output\n"
-    "      --encoding=NAME  windows-1252 (default) or utf-8\n"
+    "      --format=FORMAT  tsv (default): the table as text; xlsx: a workbook,\n"
+    "                       dates and numbers as values (needs -o)\n"
+    "      --encoding=NAME  windows-1252 (default) or utf-8 (tsv and summary)\n"
+    "      --include-overflowed\n"
+    "                       show the samples the logger still held that the safety\n"
+    "                       margin marks \"overflow\"\n"
+    "      --summary=PATH   write one summary line per column to PATH ('-': standard\n"
+    "                       output); the table is then written only with -o\n"
     "  -q, --quiet          print no status on standard error\n"
     "      --help           display this help and exit\n"
     "      --version        output version information and exit\n"
@@ -37,9 +46,14 @@ constexpr const char* helpText =
     "Numbers take the decimal mark of LC_NUMERIC, dates the separators of LC_TIME.\n"
     "Exit status: 0 on success, 1 when a file cannot be converted, 2 for a usage error.\n";
 
+enum class Format { Tsv, Xlsx };
+
 struct Options {
   std::optional<std::string> output;
+  Format format = Format::Tsv;
   kestrix::Encoding encoding = kestrix::Encoding::Windows1252;
+  std::optional<std::string> summary;
+  bool includeOverflowed = false;
   bool quiet = false;
   std::vector<std::string> files;
 };
@@ -52,6 +66,12 @@ kestrix::Encoding parseEncoding(std::string_view name) {
   if (name == "windows-1252" || name == "cp1252") return kestrix::Encoding::Windows1252;
   if (name == "utf-8" || name == "utf8") return kestrix::Encoding::Utf8;
   throw UsageError{"unknown encoding '" + std::string(name) + "' (windows-1252 or utf-8)"};
+}
+
+Format parseFormat(std::string_view name) {
+  if (name == "tsv") return Format::Tsv;
+  if (name == "xlsx") return Format::Xlsx;
+  throw UsageError{"unknown format '" + std::string(name) + "' (tsv or xlsx)"};
 }
 
 // Returns nothing when --help or --version was answered.
@@ -82,6 +102,16 @@ std::optional<Options> parse(int argc, char** argv) {
       o.output = std::string(arg.substr(9));
     } else if (arg.starts_with("-o")) {
       o.output = std::string(arg.substr(2));
+    } else if (arg == "--format") {
+      o.format = parseFormat(value(arg));
+    } else if (arg.starts_with("--format=")) {
+      o.format = parseFormat(arg.substr(9));
+    } else if (arg == "--include-overflowed") {
+      o.includeOverflowed = true;
+    } else if (arg == "--summary") {
+      o.summary = value(arg);
+    } else if (arg.starts_with("--summary=")) {
+      o.summary = std::string(arg.substr(10));
     } else if (arg == "--encoding") {
       o.encoding = parseEncoding(value(arg));
     } else if (arg.starts_with("--encoding=")) {
@@ -91,12 +121,40 @@ std::optional<Options> parse(int argc, char** argv) {
     }
   }
   if (o.output && o.output->empty()) throw UsageError{"the output path is empty"};
+  if (o.summary && o.summary->empty()) throw UsageError{"the summary path is empty"};
+  if (o.format == Format::Xlsx && !o.output) {
+    throw UsageError{"a workbook is written to a file only: give it with -o PATH"};
+  }
   if (o.files.empty()) throw UsageError{"no logger file given"};
   if (o.files.size() > static_cast<std::size_t>(kestrix::limits::maxFiles)) {
     throw UsageError{std::to_string(o.files.size()) + " files given; one table takes at most " +
                      std::to_string(kestrix::limits::maxFiles)};
   }
   return o;
+}
+
+// Writes the summary of `run` to o.summary, atomically unless it is "-".
+void writeSummaryOf(const kestrix::ConversionRun& run, const Options& o,
+                    const kestrix::Regional& regional) {
+  const kestrix::TableValues values(run, o.includeOverflowed);
+  const std::vector<kestrix::ColumnSummary> summary = kestrix::summarize(values, run);
+  if (*o.summary == "-") {
+    kestrix::StreamSink sink(stdout, "standard output");
+    kestrix::writeSummary(summary, run, sink, regional, o.encoding);
+    sink.flush();
+    return;
+  }
+  for (const std::string& name : o.files) {
+    std::error_code ec;
+    if (std::filesystem::equivalent(*o.summary, name, ec)) {
+      throw kestrix::ConversionError(kestrix::ErrorKind::CannotWrite, *o.summary,
+                                     "is one of the logger files given; it is not overwritten");
+    }
+  }
+  kestrix::AtomicFileSink sink(*o.summary);
+  const kestrix::GuardedTemporary guard(sink.temporaryPath());
+  kestrix::writeSummary(summary, run, sink, regional, o.encoding);
+  sink.commit();
 }
 
 // `progressShown` tells main to end the progress line before a message.
@@ -110,8 +168,12 @@ int convert(const Options& o, bool& progressShown) {
   } else {
     request.output = &standardOutput;
   }
+  if (o.format == Format::Xlsx) request.format = kestrix::OutputFormat::Workbook;
+  // A summary alone: no table unless -o asks for one too.
+  if (o.summary && !o.output) request.format = kestrix::OutputFormat::None;
   request.options.regional = kestrix::regionalFromLocale();
   request.options.encoding = o.encoding;
+  request.options.includeOverflowed = o.includeOverflowed;
   const bool showProgress = !o.quiet && isatty(STDERR_FILENO) == 1;
   if (showProgress) {
     request.options.progress = [&progressShown](int percent) {
@@ -121,7 +183,8 @@ int convert(const Options& o, bool& progressShown) {
   }
 
   const kestrix::ConversionResult result = kestrix::convertFiles(request);
-  if (!o.output) standardOutput.flush();
+  if (request.format == kestrix::OutputFormat::Table && !o.output) standardOutput.flush();
+  if (o.summary) writeSummaryOf(*result.run, o, request.options.regional);
   if (progressShown) std::fputs("\r", stderr);
   progressShown = false;
   if (!o.quiet) {
@@ -130,6 +193,16 @@ int convert(const Options& o, bool& progressShown) {
                    "%s: warning: the files' sampling intervals differ; the last file's interval "
                    "(%d s) serves every file\n",
                    program, result.interval);
+      for (const auto& f : result.files) {
+        if (f.interval != result.interval)
+          std::fprintf(stderr, "%s: warning: %s samples every %d s\n", program,
+                       f.displayName.c_str(), f.interval);
+      }
+    }
+    for (const auto& f : result.files) {
+      if (f.inconsistent)
+        std::fprintf(stderr, "%s: %s: fewer samples in the file than it announces\n", program,
+                     f.displayName.c_str());
     }
     std::fprintf(stderr, "%s\n", result.status.c_str());
   }

@@ -7,7 +7,7 @@
 
 namespace kestrix {
 
-RowWriter::RowWriter(const ConversionRun& run, const Regional& regional)
+RowWriter::RowWriter(const ConversionRun& run, const Regional& regional, bool includeOverflowed)
     : run_(run),
       regional_(regional),
       cells_(regional.decimalMark),
@@ -19,7 +19,7 @@ RowWriter::RowWriter(const ConversionRun& run, const Regional& regional)
     c.field = fields_;
     fields_ += c.two ? 2 : 1;
     c.offset = run.stepOffsets[j];
-    c.overflowTo = overflowPositions(f, run.interval);
+    c.overflowTo = overflowPositions(f, run.interval, includeOverflowed);
     c.samples = &f.samples;
     c.base = f.samples.base();
     const std::int64_t stored = f.samples.size();

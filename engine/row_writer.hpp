@@ -26,7 +26,7 @@ class RowWriter {
  public:
   static constexpr std::int64_t blockRows = 256;
 
-  RowWriter(const ConversionRun& run, const Regional& regional);
+  RowWriter(const ConversionRun& run, const Regional& regional, bool includeOverflowed = false);
 
   // The next row written is row `first` instead of the one after the last.
   void seek(std::int64_t first);

@@ -28,6 +28,10 @@ struct TableOptions {
   // Long tables are formatted on two threads unless this is set (or the
   // machine has one core); the bytes are the same either way.
   bool oneThread = false;
+  // Cells that only the safety margin marks "overflow" (samples the logger's
+  // memory still held) show their values; samples it no longer held still
+  // read "overflow".
+  bool includeOverflowed = false;
 };
 
 // "Done..." or "Done... inconsistent file(s)".
@@ -36,7 +40,7 @@ std::string closingStatus(bool inconsistentFlag);
 // The cells of a run as text, row by row: what the table writer writes.
 class TableText {
  public:
-  TableText(const ConversionRun& run, const Regional& regional);
+  TableText(const ConversionRun& run, const Regional& regional, bool includeOverflowed = false);
 
   // The four header lines, each followed by CR LF, in Windows-1252.
   std::string headerLines() const;
@@ -50,6 +54,7 @@ class TableText {
 
   const ConversionRun& run_;
   Regional regional_;
+  bool includeOverflowed_ = false;
 };
 
 // Writes the whole table to `sink` and returns the closing status.

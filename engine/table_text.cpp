@@ -26,8 +26,8 @@ std::string closingStatus(bool inconsistentFlag) {
   return inconsistentFlag ? "Done... inconsistent file(s)" : "Done...";
 }
 
-TableText::TableText(const ConversionRun& run, const Regional& regional)
-    : run_(run), regional_(regional) {}
+TableText::TableText(const ConversionRun& run, const Regional& regional, bool includeOverflowed)
+    : run_(run), regional_(regional), includeOverflowed_(includeOverflowed) {}
 
 std::string TableText::headerLines() const {
   std::string lines = "Fichier";
@@ -55,7 +55,7 @@ void TableText::appendCell(std::size_t j, std::int64_t r, std::string& out) cons
     if (two) out += '\t';
     return;
   }
-  if (readsOverflow(f, run_.interval, p)) {
+  if (readsOverflow(f, run_.interval, p, includeOverflowed_)) {
     out += two ? "overflow\toverflow" : "overflow";
     return;
   }

@@ -76,8 +76,8 @@ class SegmentBuffer {
 // writes the segments in order, with row 1 (`first`) ahead of them, and
 // reports progress.
 template <class Progress>
-void writeRows(const ConversionRun& run, const Regional& regional, std::string_view first,
-               Sink& sink, bool helperThread, Progress&& progress) {
+void writeRows(const ConversionRun& run, const Regional& regional, bool includeOverflowed,
+               std::string_view first, Sink& sink, bool helperThread, Progress&& progress) {
   // Segments formatted but not written yet, at most; segment s uses buffer
   // s % inFlight, free again once segment s - inFlight is written.
   constexpr std::int64_t inFlight = 4;
@@ -108,7 +108,7 @@ void writeRows(const ConversionRun& run, const Regional& regional, std::string_v
   std::unique_ptr<RowWriter> helperRows;
   std::thread helper;
   if (helperThread && segments > 1) {
-    helperRows = std::make_unique<RowWriter>(run, regional);
+    helperRows = std::make_unique<RowWriter>(run, regional, includeOverflowed);
     try {
       helper = std::thread([&] {
         try {
@@ -144,7 +144,7 @@ void writeRows(const ConversionRun& run, const Regional& regional, std::string_v
   };
 
   try {
-    RowWriter ownRows(run, regional);
+    RowWriter ownRows(run, regional, includeOverflowed);
     sink.write(first);
     progress(1);
     std::unique_lock lock(mutex);
@@ -182,7 +182,7 @@ void writeRows(const ConversionRun& run, const Regional& regional, std::string_v
 
 std::string writeTable(const ConversionRun& run, Sink& sink, const TableOptions& options) {
   const Regional regional = encodedFor(options.regional, options.encoding);
-  const TableText text(run, regional);
+  const TableText text(run, regional, options.includeOverflowed);
 
   std::string header = text.headerLines();
   if (options.encoding == Encoding::Utf8) header = windows1252ToUtf8(header);
@@ -207,7 +207,7 @@ std::string writeTable(const ConversionRun& run, Sink& sink, const TableOptions&
   // Tables of two segments or more are formatted on two threads where the
   // machine has two cores.
   const bool helperThread = !options.oneThread && std::thread::hardware_concurrency() != 1;
-  writeRows(run, regional, first, sink, helperThread, progress);
+  writeRows(run, regional, options.includeOverflowed, first, sink, helperThread, progress);
   return closingStatus(run.inconsistentFlag);
 }
 

@@ -9,6 +9,7 @@
 #include "mapped_file.hpp"
 #include "run.hpp"
 #include "sinks.hpp"
+#include "workbook_writer.hpp"
 
 namespace fs = std::filesystem;
 
@@ -23,7 +24,9 @@ bool ConversionResult::intervalsDiffer() const noexcept {
 
 ConversionResult convertFiles(const ConversionRequest& request) {
   // The table would replace a logger file given by mistake as the target.
-  if (!request.output) {
+  const bool toTarget = request.format == OutputFormat::Workbook ||
+                        (request.format == OutputFormat::Table && !request.output);
+  if (toTarget) {
     for (const fs::path& path : request.paths) {
       std::error_code ec;
       if (fs::equivalent(request.target, path, ec)) {
@@ -33,14 +36,30 @@ ConversionResult convertFiles(const ConversionRequest& request) {
     }
   }
 
-  const ConversionRun run =
-      makeRun(readLoggerFiles(request.paths, request.displayNames, mapInputFile));
+  auto shared = std::make_shared<ConversionRun>(
+      makeRun(readLoggerFiles(request.paths, request.displayNames, mapInputFile)));
+  const ConversionRun& run = *shared;
 
   ConversionResult result;
   result.interval = run.interval;
   result.files.reserve(run.files.size());
   for (const LoggerFile& f : run.files)
     result.files.push_back({f.displayName, f.interval, f.inconsistent});
+  result.run = shared;
+
+  if (request.format == OutputFormat::None) {
+    result.status = closingStatus(run.inconsistentFlag);
+    return result;
+  }
+  if (request.format == OutputFormat::Workbook) {
+    WorkbookOptions workbook;
+    workbook.progress = request.options.progress;
+    workbook.includeOverflowed = request.options.includeOverflowed;
+    std::optional<GuardedTemporary> temporary;
+    workbook.temporaryReady = [&temporary](const fs::path& p) { temporary.emplace(p); };
+    result.status = writeWorkbook(run, request.target, workbook);
+    return result;
+  }
 
   std::optional<AtomicFileSink> file;
   std::optional<GuardedTemporary> guard;

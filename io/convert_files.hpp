@@ -4,6 +4,7 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,12 @@
 class CStringBuilder;
 
 namespace kestrix {
+
+enum class OutputFormat {
+  Table,     // the tab-separated text table
+  Workbook,  // an XLSX workbook; needs `target`
+  None,      // nothing written: the run only (for a summary or a report)
+};
 
 struct ConversionRequest {
   std::vector<std::filesystem::path> paths;  // the logger files, in table order
@@ -25,6 +32,7 @@ struct ConversionRequest {
   // When set, receives every byte of the table as well (the window's clipboard).
   CStringBuilder* clipboardText = nullptr;
   TableOptions options;
+  OutputFormat format = OutputFormat::Table;
 };
 
 // What a run turned out to be, for the caller's messages.
@@ -37,12 +45,14 @@ struct ConversionResult {
   std::string status;       // "Done..." or "Done... inconsistent file(s)"
   int interval = 0;         // the interval that serves every file: the last file's
   std::vector<File> files;  // in table order
+  // The run itself, for what is made of it after the table (summary, chart).
+  std::shared_ptr<const ConversionRun> run;
 
   // True when some file's own interval differs from `interval`.
   bool intervalsDiffer() const noexcept;
 };
 
-// Converts the files of `request` into one table. Throws ConversionError
+// Converts the files of `request` into one table or workbook. Throws ConversionError
 // naming the file or the target; a table file is then left as it was and no
 // temporary file remains.
 ConversionResult convertFiles(const ConversionRequest& request);

@@ -108,7 +108,8 @@ TEST_F(Cli, MissingFileAndDifferingIntervals) {
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err,
             "kestrix-convert: warning: the files' sampling intervals differ; the last file's "
-            "interval (10 s) serves every file\nDone...\n");
+            "interval (10 s) serves every file\n"
+            "kestrix-convert: warning: UC001.PDB samples every 60 s\nDone...\n");
 }
 
 TEST_F(Cli, RegionalSettingsComeFromTheLocale) {

@@ -1,0 +1,44 @@
+// The merged table as an XLSX workbook: dates as date-times, numbers as numbers.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include "run.hpp"
+
+namespace kestrix {
+
+struct WorkbookOptions {
+  // Called with each whole percentage of the work done as it rises.
+  std::function<void(int percent)> progress;
+  // Where the sheets' data waits until the workbook is packed (about as many
+  // bytes as the table's text, twice over at the end). Empty: beside the
+  // target, on the disk the workbook goes to.
+  std::filesystem::path temporaryFolder;
+  // Called with the temporary file that becomes the workbook, once it exists.
+  std::function<void(const std::filesystem::path&)> temporaryReady;
+  // Cells that only the safety margin marks "overflow" show their values.
+  bool includeOverflowed = false;
+};
+
+// Rows of one sheet, the four header lines included.
+inline constexpr std::int64_t kSheetRows = 1'048'576;
+
+// Name of sheet `index` (0-based): "uc1", then "uc1 (2)", "uc1 (3)", ...
+std::string sheetName(std::size_t index);
+
+// The spreadsheet's serial of a date (seconds since 1 January 2000): days
+// since 30 December 1899, the time of day as the fraction.
+double spreadsheetSerial(std::int64_t seconds) noexcept;
+
+// Writes the table of `run` as a workbook to `target` and returns the closing
+// status. The workbook is written to a temporary file beside `target` and
+// renamed over it when complete: `target` is either the earlier file,
+// untouched, or the whole new workbook. Throws ConversionError (CannotWrite)
+// naming `target`.
+std::string writeWorkbook(const ConversionRun& run, const std::filesystem::path& target,
+                          const WorkbookOptions& options = {});
+
+}  // namespace kestrix
