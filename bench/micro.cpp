@@ -31,7 +31,7 @@ std::vector<std::int16_t> drifting(std::size_t n, int from, int spread) {
   return out;
 }
 
-// One cell at a time through typvalue: the straightforward way.
+// One cell at a time through appendCellText: the straightforward way.
 void BM_Typvalue(benchmark::State& state) {
   const CellParams params{static_cast<std::uint8_t>(state.range(0)), -64, 2300, 60};
   const auto raw = drifting(4096, 300, 400);
@@ -39,7 +39,7 @@ void BM_Typvalue(benchmark::State& state) {
   std::size_t i = 0;
   for (auto _ : state) {
     out.clear();
-    kestrix::typvalue(params, raw[i % raw.size()], raw[(i + 1) % raw.size()], false, ".", out);
+    kestrix::appendCellText(params, raw[i % raw.size()], raw[(i + 1) % raw.size()], false, ".", out);
     benchmark::DoNotOptimize(out.data());
     ++i;
   }

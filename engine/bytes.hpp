@@ -12,12 +12,12 @@
 namespace kestrix {
 
 // Two file bytes, first byte most significant, read as two's complement.
-constexpr std::int16_t inv2(std::uint8_t b0, std::uint8_t b1) noexcept {
+constexpr std::int16_t bigEndian16(std::uint8_t b0, std::uint8_t b1) noexcept {
   return static_cast<std::int16_t>(static_cast<std::uint16_t>((b0 << 8) | b1));
 }
 
 // Four file bytes, first byte most significant, read as two's complement.
-constexpr std::int32_t inv4(std::uint8_t b0, std::uint8_t b1, std::uint8_t b2,
+constexpr std::int32_t bigEndian32(std::uint8_t b0, std::uint8_t b1, std::uint8_t b2,
                             std::uint8_t b3) noexcept {
   return static_cast<std::int32_t>((std::uint32_t{b0} << 24) | (std::uint32_t{b1} << 16) |
                                    (std::uint32_t{b2} << 8) | std::uint32_t{b3});
@@ -59,13 +59,13 @@ class ByteCursor {
   std::optional<std::int16_t> be16() noexcept {
     auto b = take(2);
     if (!b) return std::nullopt;
-    return inv2((*b)[0], (*b)[1]);
+    return bigEndian16((*b)[0], (*b)[1]);
   }
 
   std::optional<std::int32_t> be32() noexcept {
     auto b = take(4);
     if (!b) return std::nullopt;
-    return inv4((*b)[0], (*b)[1], (*b)[2], (*b)[3]);
+    return bigEndian32((*b)[0], (*b)[1], (*b)[2], (*b)[3]);
   }
 
   // Reads and discards bytes until the position reaches `offset`. Never moves

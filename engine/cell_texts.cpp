@@ -75,7 +75,7 @@ CellTexts::Tables CellTexts::tablesFor(const CellParams& reduced) {
 
 void CellTexts::fill(const CellParams& reduced, const Tables& tables, std::int16_t v) {
   scratch_.clear();
-  typvalue(reduced, v, v, false, decimalMark_, scratch_);
+  appendCellText(reduced, v, v, false, decimalMark_, scratch_);
   const auto at = static_cast<std::uint16_t>(v);
   const std::string_view text(scratch_);
   if (!tables[1]) {

@@ -20,8 +20,8 @@ namespace kestrix {
 // A file's cell formula reduced to what its texts depend on, so that files
 // with equal reduced formulas share their cell texts: the parameters the
 // type's formula does not read are zero, and the offset of type 5 is moved
-// onto the raw value. typvalue(params, s1, s2, false, ...) equals
-// typvalue(reduced.params, s1 + rawOffset, s2 + rawOffset, false, ...), the
+// onto the raw value. appendCellText(params, s1, s2, false, ...) equals
+// appendCellText(reduced.params, s1 + rawOffset, s2 + rawOffset, false, ...), the
 // sums wrapping to 16 bits.
 struct ReducedFormula {
   CellParams params;

@@ -132,7 +132,7 @@ class TableValues::Formulas {
   // from the text the table writer formats for it.
   void fill(const CellParams& reduced, const Tables& tables, std::int16_t v) {
     text_.clear();
-    typvalue(reduced, v, v, false, ".", text_);
+    appendCellText(reduced, v, v, false, ".", text_);
     const auto at = static_cast<std::uint16_t>(v);
     const std::string_view text(text_);
     if (!tables[1]) {
@@ -211,12 +211,12 @@ TableValues::TableValues(const ConversionRun& run, bool includeOverflowed)
       }
     }
 
-    const std::string_view label = typtext(f.typeCode);
-    const std::string_view unit = typunit(f.typeCode);
+    const std::string_view label = channelLabels(f.typeCode);
+    const std::string_view unit = channelUnits(f.typeCode);
     for (int channel = 0; channel < f.channelCount; ++channel) {
       c.info.file = j;
       c.info.channel = channel;
-      c.info.title = f.fileName;
+      c.info.title = f.containerName;
       c.info.loggerId = identityText(f.loggerId);
       c.info.label = fieldOf(label, channel);
       c.info.unit = fieldOf(unit, channel);

@@ -84,7 +84,7 @@ void appendChannelText(const CellParams& params, int channel, std::int16_t s,
       return;
     case 4:
     case 9:
-      formatNumber(ratenorm(s, params.interval), kOne, decimalMark, out);
+      formatNumber(powerRate(s, params.interval), kOne, decimalMark, out);
       return;
     case 5: {
       const auto sum = static_cast<std::int16_t>(s + params.offsetParam);
@@ -96,7 +96,7 @@ void appendChannelText(const CellParams& params, int channel, std::int16_t s,
       return;
     case 7:
       if (channel == 0) {
-        formatNumber(ratenorm(s, params.interval), kOne, decimalMark, out);
+        formatNumber(powerRate(s, params.interval), kOne, decimalMark, out);
       } else {
         const double doubled = s * 2;
         formatNumber(doubled / 25 * params.factorParam / 2300, kOne, decimalMark, out);
@@ -117,19 +117,19 @@ void appendChannelText(const CellParams& params, int channel, std::int16_t s,
 
 }  // namespace
 
-std::string_view typtext(std::uint8_t mytyp) noexcept {
-  return typeInfo(mytyp).label;
+std::string_view channelLabels(std::uint8_t typeCode) noexcept {
+  return typeInfo(typeCode).label;
 }
 
-std::string_view typunit(std::uint8_t mytyp) noexcept {
-  return typeInfo(mytyp).unit;
+std::string_view channelUnits(std::uint8_t typeCode) noexcept {
+  return typeInfo(typeCode).unit;
 }
 
-int channelCountOf(std::uint8_t mytyp) noexcept {
-  return typeInfo(mytyp).channels;
+int channelCountOf(std::uint8_t typeCode) noexcept {
+  return typeInfo(typeCode).channels;
 }
 
-double ratenorm(std::int16_t s, int interval) noexcept {
+double powerRate(std::int16_t s, int interval) noexcept {
   // The logger counts unsigned, except that 0xFFFF means nothing counted.
   int u = s;
   if (s == -1) {
@@ -235,7 +235,7 @@ void formatNumber(double value, NumberFormat format, std::string_view decimalMar
   }
 }
 
-void typvalue(const CellParams& params, std::int16_t s1, std::int16_t s2, bool firstRow,
+void appendCellText(const CellParams& params, std::int16_t s1, std::int16_t s2, bool firstRow,
               std::string_view decimalMark, std::string& out) {
   if (firstRow) {
     const std::string_view text = firstRowTextOf(params.typeCode);

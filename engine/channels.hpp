@@ -11,14 +11,14 @@
 namespace kestrix {
 
 // Label of the file's column(s); two labels joined by a TAB for two-channel types.
-std::string_view typtext(std::uint8_t mytyp) noexcept;
+std::string_view channelLabels(std::uint8_t typeCode) noexcept;
 // Unit of the file's column(s); two units joined by a TAB for two-channel types.
-std::string_view typunit(std::uint8_t mytyp) noexcept;
+std::string_view channelUnits(std::uint8_t typeCode) noexcept;
 // 2 for the types 3, 6, 7 and 10, 1 for every other code.
-int channelCountOf(std::uint8_t mytyp) noexcept;
+int channelCountOf(std::uint8_t typeCode) noexcept;
 
 // A power channel's raw sample rescaled by the run's interval.
-double ratenorm(std::int16_t s, int interval) noexcept;
+double powerRate(std::int16_t s, int interval) noexcept;
 
 enum class NumberFormat {
   OneDecimal,  // "0.0"
@@ -43,7 +43,7 @@ struct CellParams {
 // s2 for two-channel types; ignored otherwise), two fields joined by a TAB for
 // two-channel types. `firstRow` is true on the table's first data row. For a
 // type code outside 1 to 10 the cell is the raw sample as a signed integer.
-void typvalue(const CellParams& params, std::int16_t s1, std::int16_t s2, bool firstRow,
+void appendCellText(const CellParams& params, std::int16_t s1, std::int16_t s2, bool firstRow,
               std::string_view decimalMark, std::string& out);
 
 }  // namespace kestrix

@@ -7,10 +7,10 @@
 
 namespace kestrix {
 
-Container entete(ByteCursor& in, std::string_view fileName) {
+Container readContainer(ByteCursor& in, std::string_view displayName) {
   const auto header = in.take(layout::containerHeaderSize);
   if (!header) {
-    throw ConversionError(ErrorKind::TruncatedContainerHeader, std::string(fileName),
+    throw ConversionError(ErrorKind::TruncatedContainerHeader, std::string(displayName),
                           "file header cut short: the file has " + std::to_string(in.size()) +
                               " bytes, a logger file at least " +
                               std::to_string(layout::containerHeaderSize));
@@ -22,18 +22,18 @@ Container entete(ByteCursor& in, std::string_view fileName) {
   c.containerName.assign(name.begin(), nul);
 
   const auto count = header->subspan(layout::recordCountOffset, 2);
-  c.recordCount = static_cast<std::uint16_t>(inv2(count[0], count[1]));  // 0 to 65535
+  c.recordCount = static_cast<std::uint16_t>(bigEndian16(count[0], count[1]));  // 0 to 65535
 
   const auto index = in.take(layout::indexEntrySize * c.recordCount);
   if (!index) {
-    throw ConversionError(ErrorKind::TruncatedRecordIndex, std::string(fileName),
+    throw ConversionError(ErrorKind::TruncatedRecordIndex, std::string(displayName),
                           "record index cut short: " + std::to_string(c.recordCount) +
                               " records announced, the file ends first");
   }
   c.recordOffsets.resize(static_cast<std::size_t>(c.recordCount) + 1, 0);
   for (std::int32_t i = 1; i <= c.recordCount; ++i) {
     const auto entry = index->subspan(static_cast<std::size_t>(i - 1) * layout::indexEntrySize);
-    c.recordOffsets[i] = inv4(entry[0], entry[1], entry[2], entry[3]);
+    c.recordOffsets[i] = bigEndian32(entry[0], entry[1], entry[2], entry[3]);
   }
   return c;
 }

@@ -18,8 +18,8 @@ struct Container {
 };
 
 // Reads the container header and the record index from the start of the file.
-// Leaves the cursor behind the index. Throws ConversionError naming `fileName`
+// Leaves the cursor behind the index. Throws ConversionError naming `displayName`
 // when the header or the index is cut short.
-Container entete(ByteCursor& in, std::string_view fileName);
+Container readContainer(ByteCursor& in, std::string_view displayName);
 
 }  // namespace kestrix

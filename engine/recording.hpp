@@ -15,7 +15,7 @@ inline constexpr std::array<std::int16_t, 14> intervalTable{1,  2,   5,    10,  
                                                             60, 600, 3600, 120, 180, 240, 300};
 
 // Packed BCD byte: high nibble * 10 + low nibble, no digit validated (0x1A gives 20).
-constexpr int bcddec(std::uint8_t b) noexcept {
+constexpr int decodeBcd(std::uint8_t b) noexcept {
   return (b >> 4) * 10 + (b & 0x0F);
 }
 
@@ -39,12 +39,12 @@ struct RecordingHeader {
   std::int16_t factorParam = 0;
 };
 
-// Reads record 1 from the cursor left behind the index by entete. The optional
+// Reads record 1 from the cursor left behind the index by readContainer. The optional
 // groups are read while record 1 still has a byte left; for a file with one
 // record, the end of the file stands for the start of record 2. Throws
-// ConversionError naming `fileName` for a header cut short or an interval code
+// ConversionError naming `displayName` for a header cut short or an interval code
 // outside the table.
-RecordingHeader RecordCentral(ByteCursor& in, const Container& container,
-                              std::string_view fileName);
+RecordingHeader readRecordingHeader(ByteCursor& in, const Container& container,
+                              std::string_view displayName);
 
 }  // namespace kestrix

@@ -132,7 +132,7 @@ void RowWriter::value(const Column& c, std::int64_t p, const Slot** out) {
     }
   }
   std::string text = "\t";
-  typvalue(c.params, s1, s2, false, cells_.decimalMark(), text);
+  appendCellText(c.params, s1, s2, false, cells_.decimalMark(), text);
   out[0] = longSlot(std::move(text));
   if (c.two) out[1] = longSlot({});  // the whole cell is in the first
 }

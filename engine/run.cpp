@@ -37,8 +37,8 @@ std::string columnTitle(std::string name) {
 LoggerFile readLoggerFile(std::string displayName, std::span<const std::uint8_t> bytes,
                           std::shared_ptr<const void> owner) {
   ByteCursor in(bytes);
-  const Container container = entete(in, displayName);
-  const RecordingHeader h = RecordCentral(in, container, displayName);
+  const Container container = readContainer(in, displayName);
+  const RecordingHeader h = readRecordingHeader(in, container, displayName);
 
   const CivilTime start{2000 + h.startYear, h.startMonth,  h.startDay,
                         h.startHour,        h.startMinute, h.startSecond};
@@ -48,7 +48,7 @@ LoggerFile readLoggerFile(std::string displayName, std::span<const std::uint8_t>
   }
 
   LoggerFile f;
-  f.fileName = columnTitle(container.containerName);
+  f.containerName = columnTitle(container.containerName);
   f.loggerId = h.loggerId;
   f.typeCode = h.typeCode;
   f.channelCount = channelCountOf(h.typeCode);
@@ -58,7 +58,7 @@ LoggerFile readLoggerFile(std::string displayName, std::span<const std::uint8_t>
   f.memorySize = memorySizeFor(h.memoryCode) / f.channelCount;
   f.startDate = toSeconds(start);
   f.interval = h.interval;
-  f.samples = readfile(in, container, h.sampleCount, f.memorySize, f.channelCount, f.inconsistent,
+  f.samples = readSamples(in, container, h.sampleCount, f.memorySize, f.channelCount, f.inconsistent,
                        std::move(owner));
   f.displayName = std::move(displayName);
   return f;

@@ -15,7 +15,7 @@ namespace kestrix {
 struct LoggerFile {
   std::string displayName;  // how the user named the file; used in messages
   // The container name (Windows-1252 bytes), control bytes blanked: the column title.
-  std::string fileName;
+  std::string containerName;
   std::int32_t loggerId = 0;
   std::uint8_t typeCode = 0;
   int channelCount = 1;

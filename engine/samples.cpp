@@ -61,7 +61,7 @@ std::vector<std::optional<std::int16_t>> SampleColumn::stored() const {
   return out;
 }
 
-void NextRecordDates(ByteCursor& in, const Container& container, std::int32_t r,
+void seekRecord(ByteCursor& in, const Container& container, std::int32_t r,
                      bool& inconsistentFlag) {
   if (r > container.recordCount) {
     inconsistentFlag = true;
@@ -70,7 +70,7 @@ void NextRecordDates(ByteCursor& in, const Container& container, std::int32_t r,
   in.skipTo(container.recordOffsets[r]);
 }
 
-SampleColumn readfile(ByteCursor& in, const Container& container, std::int32_t sampleCount,
+SampleColumn readSamples(ByteCursor& in, const Container& container, std::int32_t sampleCount,
                       std::int32_t memorySize, int channelCount, bool& inconsistentFlag,
                       std::shared_ptr<const void> owner) {
   SampleColumn column;
@@ -94,7 +94,7 @@ SampleColumn readfile(ByteCursor& in, const Container& container, std::int32_t s
   // previous block ended when the file has no such record.
   std::int32_t nextRecord = layout::firstSampleRecord;
   for (std::int64_t k = 0; k < count; k += layout::samplesPerRecord) {
-    NextRecordDates(in, container, nextRecord, inconsistentFlag);
+    seekRecord(in, container, nextRecord, inconsistentFlag);
     ++nextRecord;
     const std::int64_t wanted = std::min(layout::samplesPerRecord, count - k);
     column.blockStarts_.push_back(in.position());

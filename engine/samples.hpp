@@ -34,7 +34,7 @@ class SampleColumn {
     const std::int64_t offset = byteOffset(i);
     if (offset > static_cast<std::int64_t>(bytes_.size()) - 2) return std::nullopt;
     const auto at = static_cast<std::size_t>(offset);
-    return inv2(bytes_[at], bytes_[at + 1]);
+    return bigEndian16(bytes_[at], bytes_[at + 1]);
   }
 
   // Column indexes i .. i + n - 1 (inside 0 .. size() - 1) into out; a slot
@@ -45,7 +45,7 @@ class SampleColumn {
   std::vector<std::optional<std::int16_t>> stored() const;
 
  private:
-  friend SampleColumn readfile(ByteCursor&, const Container&, std::int32_t, std::int32_t, int,
+  friend SampleColumn readSamples(ByteCursor&, const Container&, std::int32_t, std::int32_t, int,
                                bool&, std::shared_ptr<const void>);
 
   std::int64_t byteOffset(std::int64_t i) const noexcept {
@@ -69,7 +69,7 @@ constexpr std::int32_t memorySizeFor(std::uint8_t memoryCode) noexcept {
 
 // Moves the cursor forward to record r, or sets the flag when the file has no
 // record r (the cursor then stays).
-void NextRecordDates(ByteCursor& in, const Container& container, std::int32_t r,
+void seekRecord(ByteCursor& in, const Container& container, std::int32_t r,
                      bool& inconsistentFlag);
 
 // Loads min(sampleCount, channelCount * memorySize) slots, record 2 onward,
@@ -77,7 +77,7 @@ void NextRecordDates(ByteCursor& in, const Container& container, std::int32_t r,
 // the end of the file sets the flag; those positions hold no sample.
 // `memorySize` is per channel. The column refers to the cursor's bytes, which
 // `owner` keeps alive.
-SampleColumn readfile(ByteCursor& in, const Container& container, std::int32_t sampleCount,
+SampleColumn readSamples(ByteCursor& in, const Container& container, std::int32_t sampleCount,
                       std::int32_t memorySize, int channelCount, bool& inconsistentFlag,
                       std::shared_ptr<const void> owner);
 

@@ -32,17 +32,17 @@ TableText::TableText(const ConversionRun& run, const Regional& regional, bool in
 std::string TableText::headerLines() const {
   std::string lines = "Fichier";
   for (const LoggerFile& f : run_.files) {
-    for (int c = 0; c < f.channelCount; ++c) (lines += '\t') += f.fileName;
+    for (int c = 0; c < f.channelCount; ++c) (lines += '\t') += f.containerName;
   }
   lines += crlf;
   for (const LoggerFile& f : run_.files) {
     for (int c = 0; c < f.channelCount; ++c) (lines += '\t') += identityText(f.loggerId);
   }
   lines += crlf;
-  for (const LoggerFile& f : run_.files) (lines += '\t') += typtext(f.typeCode);
+  for (const LoggerFile& f : run_.files) (lines += '\t') += channelLabels(f.typeCode);
   lines += crlf;
   lines += "Date";
-  for (const LoggerFile& f : run_.files) (lines += '\t') += typunit(f.typeCode);
+  for (const LoggerFile& f : run_.files) (lines += '\t') += channelUnits(f.typeCode);
   lines += crlf;
   return lines;
 }
@@ -66,7 +66,7 @@ void TableText::appendCell(std::size_t j, std::int64_t r, std::string& out) cons
     return;
   }
   const CellParams params{f.typeCode, f.offsetParam, f.factorParam, run_.interval};
-  typvalue(params, *s1, *s2, r == 1, regional_.decimalMark, out);
+  appendCellText(params, *s1, *s2, r == 1, regional_.decimalMark, out);
 }
 
 void TableText::appendRow(std::int64_t r, std::string& out) const {

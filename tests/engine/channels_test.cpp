@@ -19,23 +19,23 @@ std::string number(double value, NumberFormat format = NumberFormat::OneDecimal,
 std::string cell(std::uint8_t type, std::int16_t s1, std::int16_t s2 = 0, bool firstRow = false,
                  int interval = 60, std::int16_t offset = 0, std::int16_t factor = 0) {
   std::string out;
-  typvalue(CellParams{type, offset, factor, interval}, s1, s2, firstRow, ".", out);
+  appendCellText(CellParams{type, offset, factor, interval}, s1, s2, firstRow, ".", out);
   return out;
 }
 
 TEST(ChannelTypes, LabelsUnitsAndChannelCounts) {
-  EXPECT_EQ(typtext(3), "Ulmacorder Temp\tHumidity");
-  EXPECT_EQ(typunit(3),
+  EXPECT_EQ(channelLabels(3), "Ulmacorder Temp\tHumidity");
+  EXPECT_EQ(channelUnits(3),
             "\xB0"
             "C\t%RH");
-  EXPECT_EQ(typunit(10),
+  EXPECT_EQ(channelUnits(10),
             "\xB0"
             "C\t\xB0"
             "C");
-  EXPECT_EQ(typtext(7), "Wattmeter\tV");
+  EXPECT_EQ(channelLabels(7), "Wattmeter\tV");
   for (int code : {0, 11, 255}) {
-    EXPECT_EQ(typtext(static_cast<std::uint8_t>(code)), "Unknown data type");
-    EXPECT_EQ(typunit(static_cast<std::uint8_t>(code)), "?");
+    EXPECT_EQ(channelLabels(static_cast<std::uint8_t>(code)), "Unknown data type");
+    EXPECT_EQ(channelUnits(static_cast<std::uint8_t>(code)), "?");
   }
   for (int code = 0; code < 256; ++code) {
     const bool two = code == 3 || code == 6 || code == 7 || code == 10;
@@ -44,15 +44,15 @@ TEST(ChannelTypes, LabelsUnitsAndChannelCounts) {
 }
 
 TEST(Ratenorm, RescalesByIntervalAndReadsUnsigned) {
-  EXPECT_DOUBLE_EQ(ratenorm(1234, 1), 123.4);
-  EXPECT_DOUBLE_EQ(ratenorm(1234, 2), 123.4);
-  EXPECT_DOUBLE_EQ(ratenorm(2400, 240), 128.0);  // 128/240, not 256/240
-  EXPECT_DOUBLE_EQ(ratenorm(3600, 3600), 409.6);
-  EXPECT_EQ(ratenorm(-1, 60), 0.0);
-  EXPECT_DOUBLE_EQ(ratenorm(-2, 1), 6553.4);
-  EXPECT_DOUBLE_EQ(ratenorm(-32768, 1), 3276.8);
-  EXPECT_EQ(ratenorm(1234, 0), 0.0);
-  EXPECT_EQ(ratenorm(1234, 7), 0.0);
+  EXPECT_DOUBLE_EQ(powerRate(1234, 1), 123.4);
+  EXPECT_DOUBLE_EQ(powerRate(1234, 2), 123.4);
+  EXPECT_DOUBLE_EQ(powerRate(2400, 240), 128.0);  // 128/240, not 256/240
+  EXPECT_DOUBLE_EQ(powerRate(3600, 3600), 409.6);
+  EXPECT_EQ(powerRate(-1, 60), 0.0);
+  EXPECT_DOUBLE_EQ(powerRate(-2, 1), 6553.4);
+  EXPECT_DOUBLE_EQ(powerRate(-32768, 1), 3276.8);
+  EXPECT_EQ(powerRate(1234, 0), 0.0);
+  EXPECT_EQ(powerRate(1234, 7), 0.0);
 }
 
 TEST(FormatNumber, HalvesAwayFromZeroAfterFifteenDigits) {

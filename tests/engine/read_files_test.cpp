@@ -50,7 +50,7 @@ TEST_F(ReadLoggerFiles, GivesTheFilesInTheOrderGiven) {
   for (std::size_t i = 0; i < paths.size(); ++i) {
     const LoggerFile one = readLoggerFile(namesOf(paths)[i], readInputFile(paths[i], "x"));
     EXPECT_EQ(files[i].displayName, paths[i].filename().string());
-    EXPECT_EQ(files[i].fileName, one.fileName);
+    EXPECT_EQ(files[i].containerName, one.containerName);
     EXPECT_EQ(files[i].samples.stored(), one.samples.stored());
   }
   EXPECT_TRUE(readLoggerFiles({}, {}).empty());

@@ -46,29 +46,29 @@ std::vector<std::pair<std::int64_t, std::int16_t>> positions(const LoggerFile& f
 }  // namespace
 
 TEST(BigEndian, DecodesTwosComplement) {
-  EXPECT_EQ(kestrix::inv2(0x12, 0x34), 4660);
-  EXPECT_EQ(kestrix::inv2(0xFF, 0xFE), -2);
-  EXPECT_EQ(kestrix::inv2(0x80, 0x00), -32768);
-  EXPECT_EQ(kestrix::inv4(0x00, 0x00, 0x01, 0x00), 256);
-  EXPECT_EQ(kestrix::inv4(0xFF, 0xFF, 0xFF, 0xFE), -2);
-  EXPECT_EQ(kestrix::inv4(0x80, 0, 0, 0), INT32_MIN);
-  EXPECT_EQ(kestrix::bcddec(0x25), 25);
-  EXPECT_EQ(kestrix::bcddec(0x1A), 20);
-  EXPECT_EQ(kestrix::bcddec(0xFF), 165);
+  EXPECT_EQ(kestrix::bigEndian16(0x12, 0x34), 4660);
+  EXPECT_EQ(kestrix::bigEndian16(0xFF, 0xFE), -2);
+  EXPECT_EQ(kestrix::bigEndian16(0x80, 0x00), -32768);
+  EXPECT_EQ(kestrix::bigEndian32(0x00, 0x00, 0x01, 0x00), 256);
+  EXPECT_EQ(kestrix::bigEndian32(0xFF, 0xFF, 0xFF, 0xFE), -2);
+  EXPECT_EQ(kestrix::bigEndian32(0x80, 0, 0, 0), INT32_MIN);
+  EXPECT_EQ(kestrix::decodeBcd(0x25), 25);
+  EXPECT_EQ(kestrix::decodeBcd(0x1A), 20);
+  EXPECT_EQ(kestrix::decodeBcd(0xFF), 165);
 }
 
 TEST(Container, NameStopsAtFirstNul) {
-  EXPECT_EQ(read(LoggerFileBuilder().name("ABC").samples({1})).fileName, "ABC");
-  EXPECT_EQ(read(LoggerFileBuilder().name("").samples({1})).fileName, "");
+  EXPECT_EQ(read(LoggerFileBuilder().name("ABC").samples({1})).containerName, "ABC");
+  EXPECT_EQ(read(LoggerFileBuilder().name("").samples({1})).containerName, "");
   const std::string full(32, 'x');
-  EXPECT_EQ(read(LoggerFileBuilder().name(full).samples({1})).fileName, full);
-  EXPECT_EQ(read(LoggerFileBuilder().name("K\xFChl").samples({1})).fileName, "K\xFChl");
+  EXPECT_EQ(read(LoggerFileBuilder().name(full).samples({1})).containerName, full);
+  EXPECT_EQ(read(LoggerFileBuilder().name("K\xFChl").samples({1})).containerName, "K\xFChl");
 }
 
 TEST(Container, RecordCountIsUnsignedAndIndexIsRead) {
   const auto bytes = LoggerFileBuilder().samples(ramp(3000)).build();
   kestrix::ByteCursor in(bytes);
-  const auto c = kestrix::entete(in, "f");
+  const auto c = kestrix::readContainer(in, "f");
   EXPECT_EQ(c.recordCount, 4);
   EXPECT_EQ(in.position(), 78 + 8 * 4);
   EXPECT_EQ(c.recordOffsets[1], 78 + 32);
@@ -128,7 +128,7 @@ TEST(RecordingHeader, OptionalGroupsFollowRecordOneLength) {
   const LoggerFile odd = header(21);
   EXPECT_EQ(odd.memorySize, 131072);
   EXPECT_EQ(odd.offsetParam, 0);
-  EXPECT_EQ(positions(odd).front().second, kestrix::inv2(100, 0));
+  EXPECT_EQ(positions(odd).front().second, kestrix::bigEndian16(100, 0));
 }
 
 TEST(RecordingHeader, RefusesBadIntervalCodesAndDates) {

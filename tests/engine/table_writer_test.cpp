@@ -34,8 +34,8 @@ TEST(ReduceFormula, KeepsEveryCellText) {
             const auto s2 = static_cast<std::int16_t>(raw * 7 + 3);
             std::string expected;
             std::string got;
-            typvalue(params, s1, s2, false, ",", expected);
-            typvalue(reduced.params, static_cast<std::int16_t>(s1 + reduced.rawOffset),
+            appendCellText(params, s1, s2, false, ",", expected);
+            appendCellText(reduced.params, static_cast<std::int16_t>(s1 + reduced.rawOffset),
                      static_cast<std::int16_t>(s2 + reduced.rawOffset), false, ",", got);
             ASSERT_EQ(got, expected) << "type " << type << " raw " << raw;
           }
