@@ -1,0 +1,291 @@
+#include "cell_values.hpp"
+
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+#include <new>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "channels.hpp"
+#include "table.hpp"
+
+namespace kestrix {
+
+namespace {
+
+constexpr std::size_t kRawValues = 65536;
+
+// A look-up entry: kUnknown until computed, kNotNumber for a text no number
+// (none of the formulas gives one), else the tenths plus kBias. Cell values
+// stay far inside +-kBias: the largest formula result is below 40000.
+constexpr std::int32_t kUnknown = 0;
+constexpr std::int32_t kNotNumber = 1;
+constexpr std::int32_t kBias = std::int32_t{1} << 30;
+
+// The tenths of a cell text "[-]digits[.digit]", or nothing for anything else.
+std::optional<std::int64_t> tenthsOf(std::string_view text) {
+  std::size_t i = 0;
+  const bool negative = !text.empty() && text[0] == '-';
+  if (negative) ++i;
+  std::int64_t whole = 0;
+  std::size_t digits = 0;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i, ++digits) {
+    whole = whole * 10 + (text[i] - '0');
+    if (whole >= kBias) return std::nullopt;
+  }
+  if (digits == 0) return std::nullopt;
+  std::int64_t tenths = whole * 10;
+  if (i < text.size()) {
+    if (text[i] != '.' || i + 2 != text.size() || text[i + 1] < '0' || text[i + 1] > '9')
+      return std::nullopt;
+    tenths += text[i + 1] - '0';
+  }
+  return negative ? -tenths : tenths;
+}
+
+std::int32_t entryOf(std::string_view text) {
+  const auto tenths = tenthsOf(text);
+  if (!tenths || *tenths <= -kBias + 2 || *tenths >= kBias) return kNotNumber;
+  return static_cast<std::int32_t>(*tenths + kBias);
+}
+
+CellValue valueOf(std::int32_t entry) {
+  if (entry == kNotNumber || entry == kUnknown) return {CellKind::Text, 0};
+  return {CellKind::Number, std::int64_t{entry} - kBias};
+}
+
+std::string identityText(std::int32_t id) {
+  constexpr char digits[] = "0123456789ABCDEF";
+  const auto u = static_cast<std::uint32_t>(id);
+  std::string s(8, '0');
+  for (int i = 0; i < 8; ++i) s[static_cast<std::size_t>(7 - i)] = digits[(u >> (4 * i)) & 0xF];
+  return s;
+}
+
+// Field `channel` of a TAB-joined header text.
+std::string fieldOf(std::string_view text, int channel) {
+  const std::size_t tab = text.find('\t');
+  if (tab == std::string_view::npos) return std::string(text);
+  return std::string(channel == 0 ? text.substr(0, tab) : text.substr(tab + 1));
+}
+
+int decimalsOf(std::uint8_t type, int channel) {
+  switch (type) {
+    case 2:
+    case 8:
+      return 0;
+    case 10:
+      return channel == 0 ? 0 : 1;
+    default:
+      return type >= 1 && type <= 10 ? 1 : 0;
+  }
+}
+
+// What the table's first row shows in place of a value, if anything.
+CellKind firstRowKindOf(std::uint8_t type) {
+  switch (type) {
+    case 2:
+      return CellKind::Number;  // "0"
+    case 4:
+    case 7:
+    case 9:
+      return CellKind::Text;  // "-"
+    default:
+      return CellKind::Blank;  // converted like any other row
+  }
+}
+
+struct Free {
+  void operator()(void* p) const noexcept { std::free(p); }
+};
+
+}  // namespace
+
+// The value of every raw value met, per reduced formula and channel. The
+// tables are allocated zeroed (kUnknown) and only the pages of values met are
+// ever written.
+class TableValues::Formulas {
+ public:
+  using Tables = std::array<std::int32_t*, 2>;
+
+  Tables tablesFor(const CellParams& reduced) {
+    for (const Known& k : known_) {
+      if (k.params.typeCode == reduced.typeCode && k.params.offsetParam == reduced.offsetParam &&
+          k.params.factorParam == reduced.factorParam && k.params.interval == reduced.interval)
+        return k.tables;
+    }
+    Tables tables{nullptr, nullptr};
+    for (int c = 0; c < channelCountOf(reduced.typeCode); ++c) {
+      void* entries = std::calloc(kRawValues, sizeof(std::int32_t));
+      if (!entries) throw std::bad_alloc();
+      storage_.emplace_back(entries);
+      tables[static_cast<std::size_t>(c)] = static_cast<std::int32_t*>(entries);
+    }
+    known_.push_back({reduced, tables});
+    return tables;
+  }
+
+  // Computes raw value v (after the raw offset) in both channels' tables,
+  // from the text the table writer formats for it.
+  void fill(const CellParams& reduced, const Tables& tables, std::int16_t v) {
+    text_.clear();
+    typvalue(reduced, v, v, false, ".", text_);
+    const auto at = static_cast<std::uint16_t>(v);
+    const std::string_view text(text_);
+    if (!tables[1]) {
+      tables[0][at] = entryOf(text);
+      return;
+    }
+    const std::size_t tab = text.find('\t');
+    tables[0][at] = entryOf(text.substr(0, tab));
+    tables[1][at] = entryOf(tab == std::string_view::npos ? "" : text.substr(tab + 1));
+  }
+
+ private:
+  struct Known {
+    CellParams params;
+    Tables tables;
+  };
+  std::vector<Known> known_;
+  std::vector<std::unique_ptr<void, Free>> storage_;
+  std::string text_;
+};
+
+void appendNumberText(std::int64_t tenths, int decimals, std::string_view decimalMark,
+                      std::string& out) {
+  const std::uint64_t magnitude =
+      tenths < 0 ? 0 - static_cast<std::uint64_t>(tenths) : static_cast<std::uint64_t>(tenths);
+  if (tenths < 0) out += '-';
+  out += std::to_string(magnitude / 10);
+  if (decimals > 0) {
+    out += decimalMark;
+    out += static_cast<char>('0' + magnitude % 10);
+  }
+}
+
+TableValues::TableValues(const ConversionRun& run, bool includeOverflowed)
+    : run_(run), rows_(std::max<std::int64_t>(0, run.totalRows)), formulas_(new Formulas) {
+  // The table keeps a margin of two minutes' samples below the oldest one
+  // still in the logger's memory.
+  const std::int64_t margin = run.interval > 0 && !includeOverflowed ? 120 / run.interval : 0;
+  constexpr std::int64_t kChunk = 2048;
+  std::array<std::int16_t, kChunk> raw{};
+  for (std::size_t j = 0; j < run.files.size(); ++j) {
+    const LoggerFile& f = run.files[j];
+    const CellParams params{f.typeCode, f.offsetParam, f.factorParam, run.interval};
+    const ReducedFormula reduced = reduceFormula(params);
+    const Formulas::Tables tables = formulas_->tablesFor(reduced.params);
+
+    Column c;
+    c.samples = &f.samples;
+    c.offset = run.stepOffsets[j];
+    c.sampleCount = f.sampleCount;
+    c.overflowBelow = std::int64_t{f.sampleCount} + margin - f.memorySize + 1;
+    c.two = f.channelCount == 2;
+    c.rawOffset = reduced.rawOffset;
+    c.firstRowKind = firstRowKindOf(f.typeCode);
+    const std::int64_t base = f.samples.base();
+    const std::int64_t stored = f.samples.size();
+    const std::int64_t storedFrom = c.two ? (base + 3) / 2 : base + 1;
+    const std::int64_t storedTo = c.two ? (base + stored) / 2 : base + stored;
+    c.valueFrom = std::max({std::int64_t{1}, c.overflowBelow, storedFrom});
+    c.valueTo = std::min(std::int64_t{f.sampleCount}, storedTo);
+
+    // Every raw value the cells show, computed once.
+    if (c.valueFrom <= c.valueTo) {
+      const std::int64_t perPosition = c.two ? 2 : 1;
+      const std::int64_t from = c.two ? 2 * c.valueFrom - 2 - base : c.valueFrom - 1 - base;
+      const std::int64_t to = c.two ? 2 * c.valueTo - 1 - base : c.valueTo - 1 - base;
+      for (std::int64_t i = from; i <= to; i += kChunk) {
+        const std::int64_t n = std::min(kChunk, to - i + 1);
+        f.samples.decode(i, n, raw.data());  // a sample not in the file reads 0: computed too
+        for (std::int64_t k = 0; k < n; ++k) {
+          const auto v = static_cast<std::int16_t>(raw[static_cast<std::size_t>(k)] + c.rawOffset);
+          const std::size_t channel =
+              c.two ? static_cast<std::size_t>((i + k - from) % perPosition) : 0;
+          if (tables[channel][static_cast<std::uint16_t>(v)] == kUnknown)
+            formulas_->fill(reduced.params, tables, v);
+        }
+      }
+    }
+
+    const std::string_view label = typtext(f.typeCode);
+    const std::string_view unit = typunit(f.typeCode);
+    for (int channel = 0; channel < f.channelCount; ++channel) {
+      c.info.file = j;
+      c.info.channel = channel;
+      c.info.title = f.fileName;
+      c.info.loggerId = identityText(f.loggerId);
+      c.info.label = fieldOf(label, channel);
+      c.info.unit = fieldOf(unit, channel);
+      c.info.decimals = decimalsOf(f.typeCode, channel);
+      c.values = tables[static_cast<std::size_t>(channel)];
+      columns_.push_back(c);
+    }
+  }
+}
+
+TableValues::~TableValues() = default;
+
+CellValue TableValues::valueAt(const Column& c, std::int64_t p, bool firstRow) const {
+  if (p < 1 || p > c.sampleCount) return {};
+  if (p < c.overflowBelow) return {CellKind::Overflow, 0};
+  const auto s1 = c.two ? c.samples->at(2 * p - 1) : c.samples->at(p);
+  const auto s2 = c.two ? c.samples->at(2 * p) : s1;
+  if (!s1 || !s2) return {};  // never read from the file
+  if (firstRow && c.firstRowKind != CellKind::Blank) return {c.firstRowKind, 0};
+  const std::int16_t s = c.info.channel == 0 ? *s1 : *s2;
+  const auto v = static_cast<std::uint16_t>(static_cast<std::int16_t>(s + c.rawOffset));
+  return valueOf(c.values[v]);
+}
+
+CellValue TableValues::cell(std::size_t c, std::int64_t row) const {
+  const Column& column = columns_[c];
+  return valueAt(column, row - column.offset, row == 1);
+}
+
+void TableValues::cells(std::size_t c, std::int64_t first, std::int64_t n, CellValue* out) const {
+  const Column& column = columns_[c];
+  const std::int64_t from = first - column.offset;  // positions from .. to
+  const std::int64_t to = from + n - 1;
+  const std::int64_t valuesFrom = std::max(from, column.valueFrom);
+  const std::int64_t valuesTo = std::min(to, column.valueTo);
+  std::int64_t p = from;
+  for (; p <= to && p < valuesFrom; ++p) *out++ = valueAt(column, p, false);
+  constexpr std::int64_t kChunk = 1024;
+  std::array<std::int16_t, 2 * kChunk> raw{};
+  const std::int64_t base = column.samples->base();
+  const std::int16_t rawOffset = column.rawOffset;
+  const std::int32_t* values = column.values;
+  while (p <= valuesTo) {
+    const std::int64_t count = std::min(kChunk, valuesTo - p + 1);
+    bool all = false;
+    if (column.two) {
+      all = column.samples->decode(2 * p - 2 - base, 2 * count, raw.data());
+      if (all) {
+        const std::int16_t* s = raw.data() + column.info.channel;
+        for (std::int64_t k = 0; k < count; ++k, s += 2)
+          out[k] = valueOf(values[static_cast<std::uint16_t>(*s + rawOffset)]);
+      }
+    } else {
+      all = column.samples->decode(p - 1 - base, count, raw.data());
+      if (all) {
+        const std::int16_t* s = raw.data();
+        for (std::int64_t k = 0; k < count; ++k, ++s)
+          out[k] = valueOf(values[static_cast<std::uint16_t>(*s + rawOffset)]);
+      }
+    }
+    if (!all) {
+      for (std::int64_t k = 0; k < count; ++k) out[k] = valueAt(column, p + k, false);
+    }
+    out += count;
+    p += count;
+  }
+  for (; p <= to; ++p) *out++ = valueAt(column, p, false);
+  // The first row has texts of its own.
+  if (first == 1 && n > 0) out[-n] = cell(c, 1);
+}
+
+}  // namespace kestrix

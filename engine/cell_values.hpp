@@ -1,0 +1,92 @@
+// The table as values: what each cell of the table holds, as a spreadsheet
+// reads its text. Shared by the summary, the chart and the workbook export.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "run.hpp"
+
+namespace kestrix {
+
+// What one table cell holds. Text is a first-row "-" (power channels).
+enum class CellKind : std::uint8_t { Blank, Number, Overflow, Text };
+
+struct CellValue {
+  CellKind kind = CellKind::Blank;
+  std::int64_t tenths = 0;  // Number: the value times ten, exactly (cells have <= 1 decimal)
+
+  friend bool operator==(const CellValue&, const CellValue&) = default;
+};
+
+// One table column after the date: a file's channel.
+struct ColumnInfo {
+  std::size_t file = 0;  // index in run.files
+  int channel = 0;       // 0 or 1
+  std::string title;     // header line 1: container name, Windows-1252 bytes
+  std::string loggerId;  // header line 2: 8 hex digits
+  std::string label;     // header line 3 (Windows-1252)
+  std::string unit;      // header line 4 (Windows-1252), e.g. "\260C"
+  int decimals = 1;      // 1 for the "0.0" format, 0 for "0"
+};
+
+// Appends the text the table shows for a Number cell: tenths / 10 with
+// `decimals` digits (0 or 1) after `decimalMark`.
+void appendNumberText(std::int64_t tenths, int decimals, std::string_view decimalMark,
+                      std::string& out);
+
+// The cells of a run as values, column by column. The run must outlive it.
+// Every Number's text (appendNumberText with the column's decimals) is
+// exactly the cell text the table writer writes; a double equal to that text
+// is tenths / 10.0. Safe to read from several threads once built.
+//
+// With `includeOverflowed`, cells that read "overflow" only because of the
+// safety margin the table keeps below the oldest sample in the logger's
+// memory show their values; cells older than the memory still read overflow.
+class TableValues {
+ public:
+  explicit TableValues(const ConversionRun& run, bool includeOverflowed = false);
+  ~TableValues();
+  TableValues(const TableValues&) = delete;
+  TableValues& operator=(const TableValues&) = delete;
+
+  const ConversionRun& run() const noexcept { return run_; }
+  std::size_t columnCount() const noexcept { return columns_.size(); }
+  const ColumnInfo& column(std::size_t c) const { return columns_[c].info; }
+  // Rows of the table (0 when the run has none).
+  std::int64_t rowCount() const noexcept { return rows_; }
+
+  // The cell of column c in row `row` (1-based, 1 .. rowCount()).
+  CellValue cell(std::size_t c, std::int64_t row) const;
+  // Cells of column c for rows first .. first + n - 1 (inside the table) into out.
+  void cells(std::size_t c, std::int64_t first, std::int64_t n, CellValue* out) const;
+
+ private:
+  // Where a column's cells come from: its file's samples, positions and formula.
+  struct Column {
+    ColumnInfo info;
+    const SampleColumn* samples = nullptr;
+    std::int64_t offset = 0;  // row r shows position r - offset
+    std::int64_t sampleCount = 0;
+    std::int64_t overflowBelow = 0;  // positions 1 .. overflowBelow - 1 read "overflow"
+    std::int64_t valueFrom = 0;      // positions whose samples are stored and not overflow
+    std::int64_t valueTo = 0;
+    bool two = false;                         // a two-channel file: samples interleaved
+    std::int16_t rawOffset = 0;               // added to each raw sample before the look-up
+    const std::int32_t* values = nullptr;     // the channel's value of each raw value
+    CellKind firstRowKind = CellKind::Blank;  // Number or Text: the first row's own cell
+  };
+  class Formulas;
+
+  // The cell at position p of column c, the careful way.
+  CellValue valueAt(const Column& c, std::int64_t p, bool firstRow) const;
+
+  const ConversionRun& run_;
+  std::int64_t rows_ = 0;
+  std::unique_ptr<Formulas> formulas_;
+  std::vector<Column> columns_;
+};
+
+}  // namespace kestrix
