@@ -22,7 +22,7 @@ kestrix_gui() {
 kestrix_packages() {
   local pkgs=(g++ cmake ninja-build libgtest-dev googletest libbenchmark-dev clang-format locales)
   if [[ "$(kestrix_gui)" == ON ]]; then
-    pkgs+=(qt6-base-dev xvfb xauth fonts-dejavu-core)
+    pkgs+=(qt6-base-dev libqcustomplot-dev xvfb xauth fonts-dejavu-core)
   fi
   printf '%s\n' "${pkgs[@]}"
 }

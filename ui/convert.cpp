@@ -14,7 +14,8 @@ std::string convertFiles(const RunRequest& request) {
   std::vector<std::filesystem::path> paths;
   paths.reserve(request.names.size());
   for (const std::string& name : request.names) paths.push_back(request.folder / name);
-  const ConversionRun run = makeRun(readLoggerFiles(paths, request.names, mapInputFile));
+  auto run = std::make_shared<const ConversionRun>(
+      makeRun(readLoggerFiles(paths, request.names, mapInputFile)));
 
   AtomicFileSink sink(request.target);
   const GuardedTemporary guard(sink.temporaryPath());
@@ -22,8 +23,9 @@ std::string convertFiles(const RunRequest& request) {
   options.regional = request.regional;
   options.progress = request.progress;
   options.clipboardText = request.clipboardText;
-  std::string status = writeTable(run, sink, options);
+  std::string status = writeTable(*run, sink, options);
   sink.commit();
+  if (request.keepRun) *request.keepRun = std::move(run);
   return status;
 }
 

@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -10,6 +11,10 @@
 #include "regional.hpp"
 
 class CStringBuilder;
+
+namespace kestrix {
+struct ConversionRun;
+}
 
 namespace kestrix::ui {
 
@@ -20,6 +25,8 @@ struct RunRequest {
   Regional regional;
   std::function<void(int percent)> progress;
   CStringBuilder* clipboardText = nullptr;
+  // When set, receives the run once its table is committed (for the chart).
+  std::shared_ptr<const ConversionRun>* keepRun = nullptr;
 };
 
 // Reads the files, writes the table beside `target` and renames it over
