@@ -17,13 +17,17 @@
 #include "regional.hpp"
 #include "run.hpp"
 #include "table.hpp"
+#ifdef KESTRIX_REPORT
+#include "report_cli.hpp"
+#endif
 
 namespace {
 
 constexpr const char* program = "kestrix-convert";
 
 constexpr const char* helpText =
-    "Usage: kestrix-convert [-o PATH] [--encoding windows-1252|utf-8] [-q] FILE...\n"
+    "Usage: kestrix-convert [-o PATH] [--encoding windows-1252|utf-8] [--report FILE] [-q] "
+    "FILE...\n"
     "Convert logger data files (UC*.PDB) into one merged tab-separated table.\n"
     "\n"
     "The files are laid on one time axis in the order given (1 to 101 files).\n"
@@ -31,6 +35,7 @@ constexpr const char* helpText =
     "  -o, --output=PATH    write the table to PATH (replaced only when complete)\n"
     "                       instead of standard output\n"
     "      --encoding=NAME  windows-1252 (default) or utf-8\n"
+    "      --report=FILE    also write a PDF report (chart and summary) to FILE\n"
     "  -q, --quiet          print no status on standard error\n"
     "      --help           display this help and exit\n"
     "      --version        output version information and exit\n"
@@ -40,6 +45,7 @@ constexpr const char* helpText =
 
 struct Options {
   std::optional<std::string> output;
+  std::optional<std::string> report;  // the PDF report
   kestrix::Encoding encoding = kestrix::Encoding::Windows1252;
   bool quiet = false;
   std::vector<std::string> files;
@@ -83,6 +89,10 @@ std::optional<Options> parse(int argc, char** argv) {
       o.output = std::string(arg.substr(9));
     } else if (arg.starts_with("-o")) {
       o.output = std::string(arg.substr(2));
+    } else if (arg == "--report") {
+      o.report = value(arg);
+    } else if (arg.starts_with("--report=")) {
+      o.report = std::string(arg.substr(9));
     } else if (arg == "--encoding") {
       o.encoding = parseEncoding(value(arg));
     } else if (arg.starts_with("--encoding=")) {
@@ -92,6 +102,13 @@ std::optional<Options> parse(int argc, char** argv) {
     }
   }
   if (o.output && o.output->empty()) throw UsageError{"the output path is empty"};
+  if (o.report && o.report->empty()) throw UsageError{"the report path is empty"};
+#ifndef KESTRIX_REPORT
+  if (o.report) {
+    throw UsageError{
+        "--report needs the chart, which this build lacks (build with KESTRIX_GUI=ON)"};
+  }
+#endif
   if (o.files.empty()) throw UsageError{"no logger file given"};
   if (o.files.size() > static_cast<std::size_t>(kestrix::limits::maxFiles)) {
     throw UsageError{std::to_string(o.files.size()) + " files given; one table takes at most " +
@@ -102,12 +119,13 @@ std::optional<Options> parse(int argc, char** argv) {
 
 // `progressShown` tells main to end the progress line before a message.
 int convert(const Options& o, bool& progressShown) {
-  // The table would replace a logger file given by mistake as the output.
-  if (o.output) {
+  // The table (or report) would replace a logger file given by mistake as the output.
+  for (const auto* target : {&o.output, &o.report}) {
+    if (!*target) continue;
     for (const std::string& name : o.files) {
       std::error_code ec;
-      if (std::filesystem::equivalent(*o.output, name, ec)) {
-        throw kestrix::ConversionError(kestrix::ErrorKind::CannotWrite, *o.output,
+      if (std::filesystem::equivalent(**target, name, ec)) {
+        throw kestrix::ConversionError(kestrix::ErrorKind::CannotWrite, **target,
                                        "is one of the logger files given; it is not overwritten");
       }
     }
@@ -148,6 +166,9 @@ int convert(const Options& o, bool& progressShown) {
   if (progressShown) std::fputs("\r", stderr);
   progressShown = false;
   if (!o.quiet) std::fprintf(stderr, "%s\n", status.c_str());
+#ifdef KESTRIX_REPORT
+  if (o.report) kestrix::ui::writeReportWithoutDisplay(run, *o.report);
+#endif
   return 0;
 }
 

@@ -138,7 +138,7 @@ RowSummary MinMaxPyramid::summarize(std::int64_t first, std::int64_t end) const 
   return s;
 }
 
-void MinMaxPyramid::emit(const RowSummary& s, std::vector<PlotPoint>& out) const {
+void MinMaxPyramid::appendPoints(const RowSummary& s, std::vector<PlotPoint>& out) const {
   auto pushBreak = [&](double row) {
     if (out.empty() || !std::isnan(out.back().value)) out.push_back({row, NAN});
   };
@@ -167,7 +167,7 @@ void MinMaxPyramid::decimate(std::int64_t first, std::int64_t end, int columns,
   if (n <= 0) return;
   columns = std::max(columns, 1);
   if (n <= 2 * static_cast<std::int64_t>(columns)) {
-    for (std::int64_t row = first; row < end; ++row) emit(rowSummary(row), out);
+    for (std::int64_t row = first; row < end; ++row) appendPoints(rowSummary(row), out);
     return;
   }
   // Whole blocks of the largest size that still fits in one column: each
@@ -180,7 +180,7 @@ void MinMaxPyramid::decimate(std::int64_t first, std::int64_t end, int columns,
   for (int c = 1; c <= columns; ++c) {
     const std::int64_t u1 = c == columns ? lastUnit : (first + c * n / columns) / unit;
     if (u1 > u0) {
-      emit(unitsSummary(level, u0, u1), out);
+      appendPoints(unitsSummary(level, u0, u1), out);
       u0 = u1;
     }
   }

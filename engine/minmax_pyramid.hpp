@@ -76,7 +76,7 @@ class MinMaxPyramid {
   RowSummary rowSummary(std::int64_t row) const noexcept;
   // Summary of units [u0, u1) of level `level` (level 0: single rows).
   RowSummary unitsSummary(int level, std::int64_t u0, std::int64_t u1) const noexcept;
-  void emit(const RowSummary& s, std::vector<PlotPoint>& out) const;
+  void appendPoints(const RowSummary& s, std::vector<PlotPoint>& out) const;
 
   std::vector<float> values_;
   std::vector<RowStretch> overflow_;

@@ -33,6 +33,9 @@ ChartPlot::ChartPlot(std::shared_ptr<const ChartData> chartData, QWidget* parent
   QSharedPointer<QCPAxisTickerDateTime> ticker(new QCPAxisTickerDateTime);
   ticker->setDateTimeSpec(Qt::UTC);
   ticker->setDateTimeFormat(QStringLiteral("dd/MM/yy\nhh:mm"));
+  // Fonts in pixels: the plot then lays out alike on a screen and on a page.
+  QFont axisFont = font();
+  axisFont.setPixelSize(11);
   auto* margins = new QCPMarginGroup(this);
   const std::vector<std::string>& units = data_->units();
   for (std::size_t i = 0; i < units.size(); ++i) {
@@ -44,6 +47,10 @@ ChartPlot::ChartPlot(std::shared_ptr<const ChartData> chartData, QWidget* parent
     timeAxis(panel)->setTicker(ticker);
     timeAxis(panel)->setTickLabels(i + 1 == units.size());
     valueAxis(panel)->setLabel(QString::fromStdString(units[i]));
+    for (QCPAxis* axis : {timeAxis(panel), valueAxis(panel)}) {
+      axis->setTickLabelFont(axisFont);
+      axis->setLabelFont(axisFont);
+    }
     QCPAxis* x = timeAxis(panel);
     connect(x, QOverload<const QCPRange&>::of(&QCPAxis::rangeChanged), this,
             [this, x](const QCPRange& range) { timeRangeChanged(x, range); });
@@ -237,6 +244,9 @@ void ChartPlot::updateMarkers() {
     text->setText(QStringLiteral("%1 %2").arg(QLatin1String(tag),
                                               QString::fromStdString(data_->cellText(c, row))));
     text->setColor(colour(c).darker(130));
+    QFont markFont = font();
+    markFont.setPixelSize(11);
+    text->setFont(markFont);
     markerItems_.push_back(text);
   }
 }

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QPageSize>
 #include <QPdfWriter>
+#include <QPixmap>
 #include <random>
 #include <stdexcept>
 #include <system_error>
@@ -113,11 +114,14 @@ void writeChartReport(std::shared_ptr<const ChartData> data, const fs::path& tar
                      QStringLiteral("Period: ") + text(data->periodText()));
     y += report.lineHeight(9) * 3 / 2;
 
-    // The chart, drawn as vectors.
-    ChartPlot plot(data);
+    // The chart as vectors, laid out as on a screen and scaled to the page.
+    const int rowHeight = report.lineHeight(7);
+    const auto tableRows = static_cast<int>(data->channels().size()) + 1;
     const int chartHeight =
-        std::max(page.bottom() - y - report.lineHeight(8) * 6, page.height() / 2);
-    plot.resize(page.width(), chartHeight);
+        std::max(page.bottom() - y - tableRows * rowHeight - rowHeight, page.height() * 9 / 20);
+    ChartPlot plot(data);
+    const double screen = 96.0 / dpi;
+    plot.resize(static_cast<int>(page.width() * screen), static_cast<int>(chartHeight * screen));
     for (std::size_t c = 0; c < view.visible.size() && c < data->channels().size(); ++c)
       plot.setChannelVisible(c, view.visible[c]);
     if (view.timeRange)
@@ -126,16 +130,16 @@ void writeChartReport(std::shared_ptr<const ChartData> data, const fs::path& tar
       plot.resetView();
     painter.save();
     painter.translate(page.left(), y);
-    plot.toPainter(&painter, page.width(), chartHeight);
+    painter.scale(1 / screen, 1 / screen);
+    plot.toPainter(&painter, plot.width(), plot.height());
     painter.restore();
-    y += chartHeight + report.lineHeight(8) / 2;
+    y += chartHeight + rowHeight / 2;
 
     // The summary, continued on further pages as needed.
     const std::vector<std::string>& headers = ChartData::summaryHeaders();
     const double widths[] = {3.4, 0.8, 0.8, 2.2, 2.2, 0.9, 1.8, 0.9, 1.8, 0.8, 0.8};
     double total = 0;
     for (double w : widths) total += w;
-    const int rowHeight = report.lineHeight(7);
     auto drawRow = [&](const std::vector<QString>& cells, const QColor* swatch, bool bold) {
       if (y + rowHeight > page.bottom()) {
         report.newPage();
