@@ -195,18 +195,20 @@ TableValues::TableValues(const ConversionRun& run, bool includeOverflowed)
 
     // Every raw value the cells show, computed once.
     if (c.valueFrom <= c.valueTo) {
-      const std::int64_t perPosition = c.two ? 2 : 1;
       const std::int64_t from = c.two ? 2 * c.valueFrom - 2 - base : c.valueFrom - 1 - base;
       const std::int64_t to = c.two ? 2 * c.valueTo - 1 - base : c.valueTo - 1 - base;
+      // Chunks of an even size: in a two-channel file channel 0 is at even indexes.
       for (std::int64_t i = from; i <= to; i += kChunk) {
         const std::int64_t n = std::min(kChunk, to - i + 1);
         f.samples.decode(i, n, raw.data());  // a sample not in the file reads 0: computed too
-        for (std::int64_t k = 0; k < n; ++k) {
-          const auto v = static_cast<std::int16_t>(raw[static_cast<std::size_t>(k)] + c.rawOffset);
-          const std::size_t channel =
-              c.two ? static_cast<std::size_t>((i + k - from) % perPosition) : 0;
-          if (tables[channel][static_cast<std::uint16_t>(v)] == kUnknown)
-            formulas_->fill(reduced.params, tables, v);
+        const std::size_t step = c.two ? 2 : 1;
+        for (std::size_t channel = 0; channel < step; ++channel) {
+          const std::int32_t* entries = tables[channel];
+          for (auto k = channel; k < static_cast<std::size_t>(n); k += step) {
+            const auto v = static_cast<std::int16_t>(raw[k] + c.rawOffset);
+            if (entries[static_cast<std::uint16_t>(v)] == kUnknown)
+              formulas_->fill(reduced.params, tables, v);
+          }
         }
       }
     }

@@ -1,0 +1,50 @@
+// The summary: one line per table column, what a spreadsheet computes from
+// the column's cells (count, extremes, mean, mean kinetic temperature).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cell_values.hpp"
+#include "regional.hpp"
+#include "run.hpp"
+#include "table.hpp"
+
+namespace kestrix {
+
+struct ColumnSummary {
+  ColumnInfo info;            // the header lines, Windows-1252
+  std::int64_t values = 0;    // cells holding a number
+  std::int64_t overflow = 0;  // cells reading "overflow"
+  std::int64_t missing = 0;   // blank cells between the first and last non-blank one
+  // The rest only with values > 0. Rows are 1-based table rows.
+  std::int64_t firstRow = 0;  // the first and last cell holding a number
+  std::int64_t lastRow = 0;
+  std::int64_t minTenths = 0;  // the extremes and the first rows holding them
+  std::int64_t minRow = 0;
+  std::int64_t maxTenths = 0;
+  std::int64_t maxRow = 0;
+  std::int64_t sumTenths = 0;  // exact: the mean is sumTenths / (10 * values)
+  std::optional<double> mean;
+  // Mean kinetic temperature in degrees, for degree Celsius columns holding
+  // only values above absolute zero.
+  std::optional<double> meanKineticTemperature;
+};
+
+// One summary per column of `values`, in table order. `run` is the run the
+// values were taken from.
+std::vector<ColumnSummary> summarize(const TableValues& values, const ConversionRun& run);
+
+// The mean to two decimals, the exact one rounded with halves away from zero,
+// as a whole number of hundredths.
+std::int64_t meanHundredths(const ColumnSummary& summary);
+
+// The summary as TAB-separated text lines ending in CR LF, a line of column
+// names first: numbers with the regional decimal mark, row dates as the table
+// writes them, in the table's encoding (the regional texts are UTF-8).
+void writeSummary(const std::vector<ColumnSummary>& summary, const ConversionRun& run, Sink& sink,
+                  const Regional& regional, Encoding encoding);
+
+}  // namespace kestrix
