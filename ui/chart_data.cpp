@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "dates.hpp"
+#include "summary.hpp"
 #include "text.hpp"
 
 namespace kestrix::ui {
@@ -42,6 +43,16 @@ MinMaxPyramid seriesOf(const TableValues& table, std::size_t column) {
     }
   }
   return MinMaxPyramid(std::move(values), std::move(overflow));
+}
+
+std::string hundredthsText(std::int64_t hundredths) {
+  const std::uint64_t magnitude = hundredths < 0 ? 0 - static_cast<std::uint64_t>(hundredths)
+                                                 : static_cast<std::uint64_t>(hundredths);
+  char text[32];
+  std::snprintf(text, sizeof text, "%s%llu.%02llu", hundredths < 0 ? "-" : "",
+                static_cast<unsigned long long>(magnitude / 100),
+                static_cast<unsigned long long>(magnitude % 100));
+  return text;
 }
 
 int unitRank(const std::string& unit) {
@@ -87,18 +98,25 @@ ChartData::ChartData(std::shared_ptr<const ConversionRun> run, bool includeOverf
   } else {
     for (std::size_t c = 0; c < count; ++c) channels_[c].series = seriesOf(values_, c);
   }
+  const std::vector<ColumnSummary> columns = summarize(values_, *run_);
   summary_.resize(count);
-  for (std::size_t c = 0; c < count; ++c) {
-    const MinMaxPyramid& series = channels_[c].series;
-    const RowSummary all = series.summarize(0, series.size());
-    if (!all.hasValue()) continue;
+  for (std::size_t c = 0; c < count && c < columns.size(); ++c) {
+    const ColumnSummary& column = columns[c];
     SummaryLine& line = summary_[c];
-    line.first = cellText(c, all.firstValue) + " (" + dateText(all.firstValue) + ")";
-    line.last = cellText(c, all.lastValue) + " (" + dateText(all.lastValue) + ")";
-    line.min = cellText(c, all.minAt);
-    line.minAt = dateText(all.minAt);
-    line.max = cellText(c, all.maxAt);
-    line.maxAt = dateText(all.maxAt);
+    line.values = std::to_string(column.values);
+    if (column.values <= 0) continue;
+    auto valueAndDate = [&](std::int64_t row) {
+      return cellText(c, row - 1) + " (" + dateText(row - 1) + ")";
+    };
+    line.first = valueAndDate(column.firstRow);
+    line.last = valueAndDate(column.lastRow);
+    line.min = cellText(c, column.minRow - 1);
+    line.minAt = dateText(column.minRow - 1);
+    line.max = cellText(c, column.maxRow - 1);
+    line.maxAt = dateText(column.maxRow - 1);
+    line.mean = hundredthsText(meanHundredths(column));
+    if (column.meanKineticTemperature)
+      line.mkt = hundredthsText(std::llround(*column.meanKineticTemperature * 100.0));
   }
 }
 
