@@ -146,12 +146,20 @@ void MinMaxPyramid::appendPoints(const RowSummary& s, std::vector<PlotPoint>& ou
     if (s.hasGap()) pushBreak(s.firstGap);
     return;
   }
+  // A column without gap is drawn as a stroke from its lowest to its highest
+  // value: its first and last value lie between them, so the pixels are the same.
   std::int32_t rows[4] = {s.firstValue, std::min(s.minAt, s.maxAt), std::max(s.minAt, s.maxAt),
                           s.lastValue};
-  const std::int32_t* end = std::unique(rows, rows + 4);
-  if (s.hasGap() && s.firstGap < rows[0]) pushBreak(s.firstGap);
-  for (const std::int32_t* r = rows; r != end; ++r) {
-    if (r != rows && s.hasGap() && s.firstGap < *r && s.lastGap > r[-1]) {
+  std::int32_t* begin = rows;
+  std::int32_t* last = rows + 4;
+  if (!s.hasGap()) {
+    ++begin;
+    --last;
+  }
+  const std::int32_t* end = std::unique(begin, last);
+  if (s.hasGap() && s.firstGap < *begin) pushBreak(s.firstGap);
+  for (const std::int32_t* r = begin; r != end; ++r) {
+    if (r != begin && s.hasGap() && s.firstGap < *r && s.lastGap > r[-1]) {
       pushBreak(s.firstGap > r[-1] ? s.firstGap : r[-1] + 0.5);
     }
     out.push_back({static_cast<double>(*r), values_[static_cast<std::size_t>(*r)]});

@@ -58,9 +58,10 @@ class MinMaxPyramid {
   RowSummary summarize(std::int64_t first, std::int64_t end) const noexcept;
 
   // The points that draw rows [first, end) across `columns` pixel columns:
-  // each row when they are few; otherwise, per column, the first, lowest,
-  // highest and last value in row order, with a break wherever a row without
-  // value lies between two of them. Appends to `out`.
+  // each row when they are few; otherwise, per column, the lowest and highest
+  // value in row order (and the first and last where the column holds a gap),
+  // with a break wherever a row without value lies between two of them.
+  // Appends to `out`.
   void decimate(std::int64_t first, std::int64_t end, int columns,
                 std::vector<PlotPoint>& out) const;
 

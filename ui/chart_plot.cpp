@@ -27,6 +27,9 @@ ChartPlot::ChartPlot(std::shared_ptr<const ChartData> chartData, QWidget* parent
   setFocusPolicy(Qt::StrongFocus);
   setMouseTracking(true);
   setNoAntialiasingOnDrag(true);
+  // Thousands of points per line: antialiasing would cost more than it shows.
+  setNotAntialiasedElements(QCP::aePlottables | QCP::aeItems);
+  setPlottingHint(QCP::phFastPolylines, true);
   setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
   plotLayout()->clear();
 
@@ -75,7 +78,7 @@ ChartPlot::ChartPlot(std::shared_ptr<const ChartData> chartData, QWidget* parent
     QCPAxisRect* panel = panels_[static_cast<std::size_t>(unit)];
     QCPGraph* graph = addGraph(timeAxis(panel), valueAxis(panel));
     graph->setName(QString::fromStdString(channels[c].name()));
-    graph->setPen(QPen(colour(c), 1.2));
+    graph->setPen(QPen(colour(c), 1));
     graph->setAdaptiveSampling(false);  // the points come thinned already
     graphs_.push_back(graph);
   }
@@ -98,7 +101,7 @@ void ChartPlot::setChannelVisible(std::size_t channel, bool visible) {
 }
 
 void ChartPlot::setHighlighted(std::optional<std::size_t> channel) {
-  if (highlighted_) graphs_[*highlighted_]->setPen(QPen(colour(*highlighted_), 1.2));
+  if (highlighted_) graphs_[*highlighted_]->setPen(QPen(colour(*highlighted_), 1));
   highlighted_ = channel;
   if (highlighted_) graphs_[*highlighted_]->setPen(QPen(colour(*highlighted_), 2.6));
   updateMarkers();
