@@ -75,8 +75,9 @@ ChartWindow::ChartWindow(std::shared_ptr<const ChartData> chartData, QWidget* pa
   auto* chartRow = new QSplitter(Qt::Horizontal);
   chartRow->addWidget(plot_);
   chartRow->addWidget(legend_);
-  chartRow->setStretchFactor(0, 4);
-  chartRow->setStretchFactor(1, 1);
+  chartRow->setStretchFactor(0, 1);
+  chartRow->setStretchFactor(1, 0);
+  chartRow->setSizes({820, 260});
   auto* chartBox = new QWidget;
   auto* chartLayout = new QVBoxLayout(chartBox);
   chartLayout->setContentsMargins(0, 0, 0, 0);
