@@ -17,6 +17,9 @@
 #include "sinks.hpp"
 #include "summary.hpp"
 #include "table.hpp"
+#ifdef KESTRIX_REPORT
+#include "report_cli.hpp"
+#endif
 
 namespace {
 
@@ -24,7 +27,8 @@ constexpr const char* program = "kestrix-convert";
 
 constexpr const char* helpText =
     "Usage: kestrix-convert [-o PATH] [--format tsv|xlsx] [--encoding windows-1252|utf-8]\n"
-    "                       [--include-overflowed] [--summary PATH] [-q] FILE...\n"
+    "                       [--include-overflowed] [--summary PATH] [--report FILE] [-q]\n"
+    "                       FILE...\n"
     "Convert logger data files (UC*.PDB) into one merged tab-separated table.\n"
     "\n"
     "The files are laid on one time axis in the order given (1 to 101 files).\n"
@@ -39,6 +43,7 @@ constexpr const char* helpText =
     "                       margin marks \"overflow\"\n"
     "      --summary=PATH   write one summary line per column to PATH ('-': standard\n"
     "                       output); the table is then written only with -o\n"
+    "      --report=FILE    also write a PDF report (chart and summary) to FILE\n"
     "  -q, --quiet          print no status on standard error\n"
     "      --help           display this help and exit\n"
     "      --version        output version information and exit\n"
@@ -51,6 +56,7 @@ enum class Format { Tsv, Xlsx };
 struct Options {
   std::optional<std::string> output;
   Format format = Format::Tsv;
+  std::optional<std::string> report;  // the PDF report
   kestrix::Encoding encoding = kestrix::Encoding::Windows1252;
   std::optional<std::string> summary;
   bool includeOverflowed = false;
@@ -112,6 +118,10 @@ std::optional<Options> parse(int argc, char** argv) {
       o.summary = value(arg);
     } else if (arg.starts_with("--summary=")) {
       o.summary = std::string(arg.substr(10));
+    } else if (arg == "--report") {
+      o.report = value(arg);
+    } else if (arg.starts_with("--report=")) {
+      o.report = std::string(arg.substr(9));
     } else if (arg == "--encoding") {
       o.encoding = parseEncoding(value(arg));
     } else if (arg.starts_with("--encoding=")) {
@@ -125,12 +135,30 @@ std::optional<Options> parse(int argc, char** argv) {
   if (o.format == Format::Xlsx && !o.output) {
     throw UsageError{"a workbook is written to a file only: give it with -o PATH"};
   }
+  if (o.report && o.report->empty()) throw UsageError{"the report path is empty"};
+#ifndef KESTRIX_REPORT
+  if (o.report) {
+    throw UsageError{
+        "--report needs the chart, which this build lacks (build with KESTRIX_GUI=ON)"};
+  }
+#endif
   if (o.files.empty()) throw UsageError{"no logger file given"};
   if (o.files.size() > static_cast<std::size_t>(kestrix::limits::maxFiles)) {
     throw UsageError{std::to_string(o.files.size()) + " files given; one table takes at most " +
                      std::to_string(kestrix::limits::maxFiles)};
   }
   return o;
+}
+
+// A summary or report would replace a logger file given by mistake as its path.
+void refuseLoggerFile(const std::string& path, const Options& o) {
+  for (const std::string& name : o.files) {
+    std::error_code ec;
+    if (std::filesystem::equivalent(path, name, ec)) {
+      throw kestrix::ConversionError(kestrix::ErrorKind::CannotWrite, path,
+                                     "is one of the logger files given; it is not overwritten");
+    }
+  }
 }
 
 // Writes the summary of `run` to o.summary, atomically unless it is "-".
@@ -144,13 +172,6 @@ void writeSummaryOf(const kestrix::ConversionRun& run, const Options& o,
     sink.flush();
     return;
   }
-  for (const std::string& name : o.files) {
-    std::error_code ec;
-    if (std::filesystem::equivalent(*o.summary, name, ec)) {
-      throw kestrix::ConversionError(kestrix::ErrorKind::CannotWrite, *o.summary,
-                                     "is one of the logger files given; it is not overwritten");
-    }
-  }
   kestrix::AtomicFileSink sink(*o.summary);
   const kestrix::GuardedTemporary guard(sink.temporaryPath());
   kestrix::writeSummary(summary, run, sink, regional, o.encoding);
@@ -159,6 +180,8 @@ void writeSummaryOf(const kestrix::ConversionRun& run, const Options& o,
 
 // `progressShown` tells main to end the progress line before a message.
 int convert(const Options& o, bool& progressShown) {
+  if (o.summary && *o.summary != "-") refuseLoggerFile(*o.summary, o);
+  if (o.report) refuseLoggerFile(*o.report, o);
   kestrix::ConversionRequest request;
   request.paths.assign(o.files.begin(), o.files.end());
   request.displayNames = o.files;
@@ -206,6 +229,9 @@ int convert(const Options& o, bool& progressShown) {
     }
     std::fprintf(stderr, "%s\n", result.status.c_str());
   }
+#ifdef KESTRIX_REPORT
+  if (o.report) kestrix::ui::writeReportWithoutDisplay(*result.run, *o.report);
+#endif
   return 0;
 }
 

@@ -169,6 +169,11 @@ void Form1::buildControls() {
   Command2 = new QPushButton(QStringLiteral("EXIT"), this);
   Command2->setGeometry(twips(5400, 6960, 1215, 495));
 
+  // In the free room left of EXIT; usable once a run has succeeded.
+  Command3 = new QPushButton(QStringLiteral("&CHART"), this);
+  Command3->setGeometry(twips(4080, 6960, 1215, 465));
+  Command3->setEnabled(false);
+
   Label1 =
       new QLabel(QStringLiteral("Files to convert must have a name such as :  UC***.PDB"), this);
   Label1->setGeometry(twips(240, 7440, 5535, 255));
@@ -186,6 +191,7 @@ void Form1::buildControls() {
   const QWidget* chain[] = {File1, Dir1, Drive1, etat, Command1, Command2, Check1, Check2};
   for (std::size_t i = 0; i + 1 < std::size(chain); ++i)
     QWidget::setTabOrder(const_cast<QWidget*>(chain[i]), const_cast<QWidget*>(chain[i + 1]));
+  QWidget::setTabOrder(Command2, Command3);
   File1->setFocus();
 
   connect(Drive1, &QComboBox::currentIndexChanged, this, [this](int index) { driveChosen(index); });
@@ -199,6 +205,7 @@ void Form1::buildControls() {
   connect(File1, &QListWidget::itemDoubleClicked, this, [this] { Command1_Click(); });
   connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
   connect(Command2, &QPushButton::clicked, this, [this] { Command2_Click(); });
+  connect(Command3, &QPushButton::clicked, this, [this] { Command3_Click(); });
 }
 
 void Form1::fillDrives() {
@@ -316,6 +323,8 @@ void Form1::Command1_Click() {
 
   running_ = true;
   cancelRequested_ = false;
+  lastRun_.reset();
+  Command3->setEnabled(false);
   struct Done {
     bool& flag;
     ~Done() { flag = false; }
@@ -338,9 +347,12 @@ void Form1::Command1_Click() {
   };
 
   std::string status;
+  std::shared_ptr<const ConversionRun> run;
   try {
     request.target = tableFolder(outputDir_, dirPath_) / outputName_;
-    status = convertFiles(request).status;
+    ConversionResult result = convertFiles(request);
+    status = std::move(result.status);
+    run = std::move(result.run);
   } catch (const RunCancelled&) {
     return;
   } catch (const std::exception& e) {
@@ -358,6 +370,11 @@ void Form1::Command1_Click() {
     if (!fits) status += " (too large for the clipboard)";
   }
   etat->setText(QString::fromStdString(status));
+  lastRun_ = std::move(run);
+  lastRunOverflowed_ = Check2->isChecked();
+  if (chart_) chart_->close();  // it showed the run before; it deletes itself
+  chart_ = nullptr;
+  Command3->setEnabled(lastRun_ != nullptr);
   repaint();
   if (copy && fits) {
     QClipboard* clipboard = QGuiApplication::clipboard();
@@ -373,9 +390,27 @@ void Form1::Command2_Click() {
   QCoreApplication::quit();
 }
 
+void Form1::Command3_Click() {
+  if (!lastRun_ || running_) return;
+  if (!chart_) {
+    try {
+      chart_ = new ChartWindow(std::make_shared<const ChartData>(lastRun_, lastRunOverflowed_));
+    } catch (const std::exception& e) {
+      fail(QStringLiteral("Error: ") + QString::fromUtf8(e.what()));
+      return;
+    }
+    chart_->setAttribute(Qt::WA_DeleteOnClose);
+    chart_->setXlsxExport(xlsxExport_);
+  }
+  chart_->show();
+  chart_->raise();
+  chart_->activateWindow();
+}
+
 void Form1::closeEvent(QCloseEvent* event) {
   // A run in progress stops at its next progress point; its table is not kept.
   cancelRequested_ = true;
+  if (chart_) chart_->close();
   event->accept();
 }
 

@@ -1,13 +1,16 @@
 // The main window: drive, folder and file lists, options, status box, MAKE and EXIT.
 #pragma once
 
+#include <QPointer>
 #include <QStringList>
 #include <QWidget>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "chart_window.hpp"
 #include "folders.hpp"
 #include "regional.hpp"
 
@@ -46,11 +49,17 @@ class Form1 : public QWidget {
   QCheckBox* Check2;
   QPushButton* Command1;
   QPushButton* Command2;
+  QPushButton* Command3;  // CHART: the last successful run's chart
 
   // MAKE: one conversion run over File1's selected entries.
   void Command1_Click();
   // EXIT: empties the clipboard and ends.
   void Command2_Click();
+  // CHART: opens (or raises) the chart window of the last successful run.
+  void Command3_Click();
+  ChartWindow* chartWindow() const { return chart_; }
+  // Offered by the chart window as "Table as XLSX…".
+  void setXlsxExport(XlsxExport hook) { xlsxExport_ = std::move(hook); }
 
   // Dir1's folder, which File1 shows.
   const std::filesystem::path& path() const noexcept { return dirPath_; }
@@ -91,6 +100,10 @@ class Form1 : public QWidget {
   Regional regional_;
   std::function<void(const QString&)> messageHandler_;
   bool running_ = false;
+  std::shared_ptr<const ConversionRun> lastRun_;
+  bool lastRunOverflowed_ = false;
+  QPointer<ChartWindow> chart_;
+  XlsxExport xlsxExport_;
   bool cancelRequested_ = false;
 };
 

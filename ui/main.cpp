@@ -12,7 +12,10 @@
 #include <iostream>
 #include <system_error>
 
+#include <QTableWidget>
+
 #include "Form1.hpp"
+#include "chart_plot.hpp"
 #include "mapped_file.hpp"
 #include "regional.hpp"
 #include "startup.hpp"
@@ -83,5 +86,19 @@ int main(int argc, char** argv) {
     form.selectFiles(QString::fromLocal8Bit(select).split(QLatin1Char(','), Qt::SkipEmptyParts));
 
   form.show();
+  // For scripted pictures of the chart: convert the selection, open its
+  // chart, save a picture of that window and end.
+  if (const char* picture = std::getenv("KESTRIX_CHART_PICTURE")) {
+    form.Command1_Click();
+    form.Command3_Click();
+    kestrix::ui::ChartWindow* chart = form.chartWindow();
+    if (chart == nullptr) return 1;
+    chart->resize(1100, 720);
+    QApplication::processEvents();
+    chart->summaryTable()->selectRow(0);
+    chart->showReadOut(chart->plot()->timeRange().center());
+    QApplication::processEvents();
+    return chart->grab().save(QString::fromLocal8Bit(picture), "PNG") ? 0 : 1;
+  }
   return QApplication::exec();
 }

@@ -149,3 +149,23 @@ TEST_F(Cli, InputFileCutShortDuringTheRunStopsItCleanly) {
                        ": the file was cut short by another program during the conversion; the "
                        "conversion stopped\n");
 }
+
+TEST_F(Cli, ReportIsWrittenBesideTheTableOrRefusedWithoutTheChart) {
+  write("UC001.PDB", temperature({400, 401, 402}));
+#ifdef KESTRIX_REPORT
+  // No display is needed: the program picks the offscreen platform itself.
+  ProgramResult r = run({"-q", "-o", "table.txt", "--report", "report.pdf", "UC001.PDB"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  EXPECT_TRUE(kestrix::testing::readFile(dir_ / "report.pdf").starts_with("%PDF"));
+  EXPECT_TRUE(fs::exists(dir_ / "table.txt"));
+  r = run({"-q", "-o", "table.txt", "--report=missing/report.pdf", "UC001.PDB"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "kestrix-convert: cannot write the report missing/report.pdf\n");
+  EXPECT_EQ(run({"--report", "UC001.PDB", "UC001.PDB"}).status, 1);  // never over an input
+#else
+  const ProgramResult r = run({"--report", "report.pdf", "UC001.PDB"});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("--report needs the chart"), std::string::npos);
+#endif
+}

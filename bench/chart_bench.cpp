@@ -1,0 +1,109 @@
+// kestrix-chartbench FILE...: the chart of a run on the offscreen platform.
+// Prints, one per line: the milliseconds until the chart is ready (values read,
+// pyramids built, first frame of 1600x900 drawn), the median and worst redraw
+// after a zoom or pan step, the memory the chart added (MiB of resident set)
+// and the milliseconds of the PDF report.
+#include <QApplication>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "chart_data.hpp"
+#include "chart_plot.hpp"
+#include "chart_report.hpp"
+#include "input_files.hpp"
+#include "mapped_file.hpp"
+#include "run.hpp"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double msSince(Clock::time_point start) {
+  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+// Resident set in KiB, from /proc.
+long residentKib() {
+  std::ifstream status("/proc/self/status");
+  std::string word;
+  while (status >> word)
+    if (word == "VmRSS:") {
+      long kib = 0;
+      status >> kib;
+      return kib;
+    }
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: kestrix-chartbench FILE...\n");
+    return 2;
+  }
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  std::vector<std::filesystem::path> paths;
+  std::vector<std::string> names;
+  for (int i = 1; i < argc; ++i) {
+    paths.emplace_back(argv[i]);
+    names.emplace_back(argv[i]);
+  }
+  const auto run = std::make_shared<const kestrix::ConversionRun>(
+      kestrix::makeRun(kestrix::readLoggerFiles(paths, names, kestrix::mapInputFile)));
+  // The files' bytes in memory before the chart starts, as after a run.
+  volatile long touch = 0;
+  for (const auto& f : run->files)
+    for (std::int64_t i = 0; i < f.samples.size(); i += 1024)
+      touch = touch + f.samples.at(f.samples.base() + 1 + i).value_or(0);
+
+  const long before = residentKib();
+  const auto start = Clock::now();
+  auto data = std::make_shared<const kestrix::ui::ChartData>(run);
+  const double dataMs = msSince(start);
+  kestrix::ui::ChartPlot plot(data);
+  plot.resize(1600, 900);
+  plot.show();
+  plot.replot();
+  const double readyMs = msSince(start);
+  const long after = residentKib();
+
+  // Zoom in step by step, pan across, zoom back out: each step redrawn.
+  std::vector<double> redraws, updates;
+  auto step = [&](auto&& change) {
+    const auto t = Clock::now();
+    change();
+    plot.replot();
+    redraws.push_back(msSince(t));
+    updates.push_back(plot.lastUpdateMs());
+  };
+  for (int i = 0; i < 8; ++i) step([&] { plot.zoomTime(0.5); });
+  for (int i = 0; i < 8; ++i) step([&] { plot.panTime(0.3); });
+  for (int i = 0; i < 8; ++i) step([&] { plot.zoomTime(2); });
+  for (int i = 0; i < 4; ++i) step([&] { plot.panTime(-0.1); });
+  std::sort(redraws.begin(), redraws.end());
+  std::sort(updates.begin(), updates.end());
+
+  const auto pdfStart = Clock::now();
+  const std::filesystem::path pdf = std::filesystem::temp_directory_path() / "kestrix-bench.pdf";
+  kestrix::ui::writeChartReport(data, pdf);
+  const double pdfMs = msSince(pdfStart);
+  std::filesystem::remove(pdf);
+
+  std::printf("rows %lld channels %zu\n", static_cast<long long>(data->rowCount()),
+              data->channels().size());
+  std::printf("values and pyramids %.1f ms\n", dataMs);
+  std::printf("ready %.1f ms\n", readyMs);
+  std::printf("redraw median %.1f ms worst %.1f ms (points: median %.1f ms)\n",
+              redraws[redraws.size() / 2], redraws.back(), updates[updates.size() / 2]);
+  std::printf("memory %.1f MiB (pyramids %.1f MiB)\n", static_cast<double>(after - before) / 1024,
+              static_cast<double>(data->memoryBytes()) / 1048576.0);
+  std::printf("report %.1f ms\n", pdfMs);
+  return 0;
+}

@@ -1,0 +1,190 @@
+// The chart window on Qt's offscreen platform, opened from the main window
+// after a run: legend, zoom, read-out and exports.
+
+#include <gtest/gtest.h>
+
+// Before Qt's headers: their "emit" macro would clash with names in the file builder.
+#include "logger_file_builder.hpp"
+#include "temp_folder.hpp"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+
+#include "Form1.hpp"
+#include "chart_plot.hpp"
+#include "chart_window.hpp"
+
+namespace fs = std::filesystem;
+using kestrix::testing::LoggerFileBuilder;
+using kestrix::testing::readFile;
+using kestrix::testing::TempFolder;
+using kestrix::ui::ChartWindow;
+using kestrix::ui::Form1;
+
+namespace {
+
+QApplication& application() {
+  static int argc = 1;
+  static char name[] = "chart_window_test";
+  static char* argv[] = {name, nullptr};
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  static QApplication* app = new QApplication(argc, argv);
+  return *app;
+}
+
+// The table's fields of the row dated `date` ("dd/mm/yy hh:mm:ss").
+std::vector<std::string> tableRow(const std::string& table, const std::string& date) {
+  const std::size_t at = table.find("\r\n" + date + "\t");
+  if (at == std::string::npos) return {};
+  const std::string line = table.substr(at + 2, table.find("\r\n", at + 2) - at - 2);
+  std::vector<std::string> fields;
+  std::size_t from = 0;
+  for (std::size_t tab; (tab = line.find('\t', from)) != std::string::npos; from = tab + 1)
+    fields.push_back(line.substr(from, tab - from));
+  fields.push_back(line.substr(from));
+  return fields;
+}
+
+class Chart : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { application(); }
+
+  void SetUp() override {
+    LoggerFileBuilder one;  // temperature, 07:30 to 07:32, a minute apart
+    one.name("Room 1").loggerId(1).start(2014, 3, 5, 7, 30, 0).intervalCode(7).typeCode(1);
+    one.samples({400, 401, 402});
+    ASSERT_TRUE(one.writeTo((data / "UC1.PDB").string()));
+    LoggerFileBuilder two;  // temperature and humidity, 07:35 and 07:36
+    two.name("Cellar").loggerId(2).start(2014, 3, 5, 7, 35, 0).intervalCode(7).typeCode(3);
+    two.samples({200, 500, 201, 510});
+    ASSERT_TRUE(two.writeTo((data / "UC2.PDB").string()));
+    form = std::make_unique<Form1>(Form1::Options{data.path(), out.path(), {}});
+    form->setMessageHandler([](const QString& text) { ADD_FAILURE() << text.toStdString(); });
+  }
+
+  // Runs MAKE on both files and opens the chart with the CHART button.
+  ChartWindow* openChart() {
+    EXPECT_FALSE(form->Command3->isEnabled());
+    form->selectFiles({"UC1.PDB", "UC2.PDB"});
+    form->Command1_Click();
+    EXPECT_EQ(form->etat->text(), "Done...");
+    EXPECT_TRUE(form->Command3->isEnabled());
+    QTest::mouseClick(form->Command3, Qt::LeftButton);
+    ChartWindow* chart = form->chartWindow();
+    if (chart) chart->resize(900, 600);
+    return chart;
+  }
+
+  TempFolder data;
+  TempFolder out;
+  std::unique_ptr<Form1> form;
+};
+
+TEST_F(Chart, OpensAfterARunWithOnePanelPerUnitAndALegendEntryPerChannel) {
+  ChartWindow* chart = openChart();
+  ASSERT_NE(chart, nullptr);
+  EXPECT_TRUE(chart->isVisible());
+  EXPECT_EQ(chart->plot()->axisRectCount(), 2);  // °C, then %RH
+  ASSERT_EQ(chart->legend()->count(), 3);
+  EXPECT_EQ(chart->legend()->item(0)->text(), "Room 1 \u2014 Ulmacorder Temp");
+  EXPECT_EQ(chart->legend()->item(2)->text(), "Cellar \u2014 Humidity");
+  EXPECT_EQ(chart->summaryTable()->rowCount(), 3);
+  EXPECT_FALSE(chart->xlsxAction()->isEnabled());  // no hook set
+  // A second click raises the same window; a new run replaces it.
+  QTest::mouseClick(form->Command3, Qt::LeftButton);
+  EXPECT_EQ(form->chartWindow(), chart);
+  form->Command1_Click();
+  EXPECT_EQ(form->chartWindow(), nullptr);
+}
+
+TEST_F(Chart, LegendHidesAChannelZoomAndHomeResetTheView) {
+  ChartWindow* chart = openChart();
+  ASSERT_NE(chart, nullptr);
+  kestrix::ui::ChartPlot* plot = chart->plot();
+  const QCPRange whole = plot->timeRange();
+  EXPECT_EQ(whole.size(), 6 * 60.0);  // 07:30 to 07:36
+
+  QListWidget* legend = chart->legend();
+  QTest::mouseClick(legend->viewport(), Qt::LeftButton, {},
+                    legend->visualItemRect(legend->item(1)).center());
+  EXPECT_FALSE(plot->channelVisible(1));
+  EXPECT_FALSE(plot->graph(1)->visible());
+  EXPECT_TRUE(plot->channelVisible(0));
+  QTest::keyClick(legend, Qt::Key_Return);  // current item: the same entry
+  EXPECT_TRUE(plot->channelVisible(1));
+
+  plot->setFocus();
+  plot->zoomTime(0.8);
+  EXPECT_NEAR(plot->timeRange().size(), whole.size() * 0.8, 1e-6);
+  QTest::keyClick(plot, Qt::Key_Plus);
+  EXPECT_NEAR(plot->timeRange().size(), 4 * 60.0, 1e-6);  // never closer than four rows
+  QTest::keyClick(plot, Qt::Key_Right);
+  EXPECT_GT(plot->timeRange().lower, whole.lower);
+  QTest::keyClick(plot, Qt::Key_Home);
+  EXPECT_EQ(plot->timeRange(), whole);
+  QTest::keyClick(plot, Qt::Key_Minus);  // never further out than the run
+  EXPECT_EQ(plot->timeRange(), whole);
+}
+
+TEST_F(Chart, ReadOutShowsTheTableValuesAndGaps) {
+  ChartWindow* chart = openChart();
+  ASSERT_NE(chart, nullptr);
+  const std::string table = readFile(out / "uc1.txt");
+  const double at0731 = chart->plot()->timeRange().lower + 60;
+
+  // Half a minute after 07:31: the row of 07:31, as the table has it.
+  chart->showReadOut(at0731 + 30);
+  const std::vector<std::string> row = tableRow(table, "05/03/14 07:31:00");
+  ASSERT_EQ(row.size(), 4u);
+  EXPECT_EQ(chart->readOutLabel()->text(), "Cursor: 05/03/2014 07:31:00");
+  EXPECT_EQ(chart->summaryTable()->item(0, 11)->text().toStdString(), row[1]);
+  EXPECT_EQ(chart->summaryTable()->item(1, 11)->text(), "gap");
+
+  // 07:33: Room 1 has ended and the cellar not begun; the line breaks there.
+  chart->showReadOut(at0731 + 120);
+  EXPECT_EQ(chart->summaryTable()->item(0, 11)->text(), "gap");
+  EXPECT_EQ(chart->summaryTable()->item(1, 11)->text(), "gap");
+  const auto points = chart->plot()->graph(0)->data();
+  ASSERT_EQ(points->size(), 4);  // 07:30, 07:31, 07:32, then the break
+  EXPECT_TRUE(std::isnan(points->at(3)->value));
+
+  // Hidden channels show nothing; a highlighted one gets its min and max marked.
+  chart->setChannelVisible(2, false);
+  chart->showReadOut(at0731 + 300);
+  EXPECT_EQ(chart->summaryTable()->item(2, 11)->text(), "");
+  EXPECT_EQ(chart->summaryTable()->item(1, 11)->text().toStdString(),
+            tableRow(table, "05/03/14 07:36:00")[2]);
+  chart->summaryTable()->selectRow(1);
+  EXPECT_EQ(chart->plot()->graphCount(), 4);  // the three channels and the markers
+}
+
+TEST_F(Chart, ExportsThePictureAndTheReport) {
+  ChartWindow* chart = openChart();
+  ASSERT_NE(chart, nullptr);
+  chart->exportPng(out / "chart.png");
+  EXPECT_TRUE(readFile(out / "chart.png").starts_with("\x89PNG"));
+  chart->exportReport(out / "report.pdf");
+  EXPECT_TRUE(readFile(out / "report.pdf").starts_with("%PDF"));
+  EXPECT_THROW(
+      {
+        try {
+          chart->exportReport(out / "missing" / "report.pdf");
+        } catch (const std::runtime_error& e) {
+          EXPECT_NE(std::string(e.what()).find("missing/report.pdf"), std::string::npos);
+          throw;
+        }
+      },
+      std::runtime_error);
+  bool called = false;
+  chart->setXlsxExport(
+      [&](const kestrix::TableValues& t, const fs::path&) { called = t.columnCount() == 3; });
+  EXPECT_TRUE(chart->xlsxAction()->isEnabled());
+  (void)called;
+}
+
+}  // namespace

@@ -1,0 +1,187 @@
+#include "chart_data.hpp"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <thread>
+
+#include "dates.hpp"
+#include "summary.hpp"
+#include "text.hpp"
+
+namespace kestrix::ui {
+
+namespace {
+
+// 1 January 2000 in seconds since 1970.
+constexpr double epoch2000 = 946'684'800.0;
+
+MinMaxPyramid seriesOf(const TableValues& table, std::size_t column) {
+  const std::int64_t rows = table.rowCount();
+  std::vector<float> values(static_cast<std::size_t>(rows));
+  std::vector<RowStretch> overflow;
+  constexpr std::int64_t chunk = 4096;
+  std::array<CellValue, chunk> cells;
+  for (std::int64_t first = 0; first < rows; first += chunk) {
+    const std::int64_t n = std::min(chunk, rows - first);
+    table.cells(column, first + 1, n, cells.data());
+    for (std::int64_t i = 0; i < n; ++i) {
+      const CellValue& cell = cells[static_cast<std::size_t>(i)];
+      const auto row = static_cast<std::int32_t>(first + i);
+      float& v = values[static_cast<std::size_t>(row)];
+      if (cell.kind == CellKind::Number) {
+        v = static_cast<float>(static_cast<double>(cell.tenths) / 10.0);
+        continue;
+      }
+      v = NAN;
+      if (cell.kind != CellKind::Overflow) continue;
+      if (!overflow.empty() && overflow.back().end == row) {
+        ++overflow.back().end;
+      } else {
+        overflow.push_back({row, row + 1});
+      }
+    }
+  }
+  return MinMaxPyramid(std::move(values), std::move(overflow));
+}
+
+std::string hundredthsText(std::int64_t hundredths) {
+  const std::uint64_t magnitude = hundredths < 0 ? 0 - static_cast<std::uint64_t>(hundredths)
+                                                 : static_cast<std::uint64_t>(hundredths);
+  char text[32];
+  std::snprintf(text, sizeof text, "%s%llu.%02llu", hundredths < 0 ? "-" : "",
+                static_cast<unsigned long long>(magnitude / 100),
+                static_cast<unsigned long long>(magnitude % 100));
+  return text;
+}
+
+int unitRank(const std::string& unit) {
+  static const char* const order[] = {"\u00b0C", "%RH", "Watts", "Volts", "Pulses", "Seconds"};
+  for (int i = 0; i < static_cast<int>(std::size(order)); ++i)
+    if (unit == order[i]) return i;
+  return static_cast<int>(std::size(order));
+}
+
+}  // namespace
+
+std::string ChartChannel::name() const {
+  return title + " \u2014 " + label;
+}
+
+ChartData::ChartData(std::shared_ptr<const ConversionRun> run, bool includeOverflowed)
+    : run_(std::move(run)), values_(*run_, includeOverflowed), step_(std::max(run_->interval, 1)) {
+  const std::size_t count = values_.columnCount();
+  channels_.resize(count);
+  for (std::size_t c = 0; c < count; ++c) {
+    const ColumnInfo& info = values_.column(c);
+    ChartChannel& channel = channels_[c];
+    channel.column = c;
+    channel.title = windows1252ToUtf8(info.title);
+    channel.label = windows1252ToUtf8(info.label);
+    channel.unit = info.unit.empty() ? "?" : windows1252ToUtf8(info.unit);
+    channel.decimals = info.decimals;
+    if (std::find(units_.begin(), units_.end(), channel.unit) == units_.end())
+      units_.push_back(channel.unit);
+  }
+  std::stable_sort(units_.begin(), units_.end(), [](const std::string& a, const std::string& b) {
+    return unitRank(a) < unitRank(b);
+  });
+
+  // Columns are independent: one thread takes the even ones, another the odd.
+  auto build = [this, count](std::size_t from) {
+    for (std::size_t c = from; c < count; c += 2) channels_[c].series = seriesOf(values_, c);
+  };
+  if (count > 1 && std::thread::hardware_concurrency() > 1) {
+    std::thread other(build, std::size_t{1});
+    build(0);
+    other.join();
+  } else {
+    for (std::size_t c = 0; c < count; ++c) channels_[c].series = seriesOf(values_, c);
+  }
+  const std::vector<ColumnSummary> columns = summarize(values_, *run_);
+  summary_.resize(count);
+  for (std::size_t c = 0; c < count && c < columns.size(); ++c) {
+    const ColumnSummary& column = columns[c];
+    SummaryLine& line = summary_[c];
+    line.values = std::to_string(column.values);
+    if (column.values <= 0) continue;
+    auto valueAndDate = [&](std::int64_t row) {
+      return cellText(c, row - 1) + " (" + dateText(row - 1) + ")";
+    };
+    line.first = valueAndDate(column.firstRow);
+    line.last = valueAndDate(column.lastRow);
+    line.min = cellText(c, column.minRow - 1);
+    line.minAt = dateText(column.minRow - 1);
+    line.max = cellText(c, column.maxRow - 1);
+    line.maxAt = dateText(column.maxRow - 1);
+    line.mean = hundredthsText(meanHundredths(column));
+    if (column.meanKineticTemperature)
+      line.mkt = hundredthsText(std::llround(*column.meanKineticTemperature * 100.0));
+  }
+}
+
+const std::vector<std::string>& ChartData::summaryHeaders() {
+  static const std::vector<std::string> headers = {"Channel", "Unit",    "Values", "First",
+                                                   "Last",    "Minimum", "at",     "Maximum",
+                                                   "at",      "Mean",    "MKT"};
+  return headers;
+}
+
+double ChartData::keyOfRow(double row0) const noexcept {
+  return epoch2000 + static_cast<double>(run_->earliestStart) + row0 * step_;
+}
+
+double ChartData::rowOfKey(double key) const noexcept {
+  return (key - epoch2000 - static_cast<double>(run_->earliestStart)) / step_;
+}
+
+std::string ChartData::dateText(std::int64_t row0) const {
+  const CivilTime t = fromSeconds(run_->rowDate(row0 + 1));
+  char text[32];
+  std::snprintf(text, sizeof text, "%02d/%02d/%04d %02d:%02d:%02d", t.day, t.month, t.year, t.hour,
+                t.minute, t.second);
+  return text;
+}
+
+std::string ChartData::cellText(std::size_t channel, std::int64_t row0) const {
+  if (row0 < 0 || row0 >= rowCount()) return {};
+  const ChartChannel& ch = channels_[channel];
+  const CellValue cell = values_.cell(ch.column, row0 + 1);
+  std::string out;
+  switch (cell.kind) {
+    case CellKind::Number:
+      appendNumberText(cell.tenths, ch.decimals, ".", out);
+      break;
+    case CellKind::Overflow:
+      out = "overflow";
+      break;
+    case CellKind::Text:
+      out = "-";
+      break;
+    case CellKind::Blank:
+      break;
+  }
+  return out;
+}
+
+std::string ChartData::fileList() const {
+  std::string out;
+  for (const LoggerFile& file : run_->files) {
+    if (!out.empty()) out += ", ";
+    out += file.displayName;
+  }
+  return out;
+}
+
+std::string ChartData::periodText() const {
+  if (rowCount() <= 0) return "no rows";
+  return dateText(0) + " to " + dateText(rowCount() - 1);
+}
+
+std::size_t ChartData::memoryBytes() const noexcept {
+  std::size_t bytes = 0;
+  for (const ChartChannel& c : channels_) bytes += c.series.memoryBytes();
+  return bytes;
+}
+
+}  // namespace kestrix::ui

@@ -1,0 +1,72 @@
+// A conversion run made ready for the chart: one value series per table
+// column, grouped by unit, on the table's time axis.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cell_values.hpp"
+#include "minmax_pyramid.hpp"
+#include "run.hpp"
+
+namespace kestrix::ui {
+
+struct ChartChannel {
+  std::size_t column = 0;  // in the run's TableValues
+  std::string title;       // the file's title, UTF-8
+  std::string label;       // UTF-8
+  std::string unit;        // UTF-8; "?" for a column without unit
+  int decimals = 1;
+  MinMaxPyramid series;  // row r of the table is series row r - 1
+
+  std::string name() const;  // "title — label"
+};
+
+// One line of the summary under the chart, as texts; empty where nothing applies.
+struct SummaryLine {
+  std::string values, first, last, min, minAt, max, maxAt, mean, mkt;
+};
+
+class ChartData {
+ public:
+  // Reads every column of the run, on two threads where there are two cores.
+  explicit ChartData(std::shared_ptr<const ConversionRun> run, bool includeOverflowed = false);
+
+  const ConversionRun& run() const noexcept { return *run_; }
+  const TableValues& values() const noexcept { return values_; }
+  const std::vector<ChartChannel>& channels() const noexcept { return channels_; }
+  // The units in panel order: °C, %RH, Watts, Volts, Pulses, Seconds, then any other.
+  const std::vector<std::string>& units() const noexcept { return units_; }
+  std::int64_t rowCount() const noexcept { return values_.rowCount(); }
+
+  // Time axis: seconds since 1970 of the row's date read as UTC (the table's
+  // dates carry no time zone), and back.
+  double keyOfRow(double row0) const noexcept;  // row0: 0-based
+  double rowOfKey(double key) const noexcept;
+  // "dd/mm/yyyy hh:mm:ss" of a 0-based row.
+  std::string dateText(std::int64_t row0) const;
+  // The cell text as the table shows it with a '.' mark: a number, "overflow", "-" or "".
+  std::string cellText(std::size_t channel, std::int64_t row0) const;
+  // The file names of the run, comma separated, and "from … to …".
+  std::string fileList() const;
+  std::string periodText() const;
+
+  // Per channel, in channel order.
+  const std::vector<SummaryLine>& summary() const noexcept { return summary_; }
+  // The column headers of the summary: "Channel", "Unit", then one per SummaryLine field.
+  static const std::vector<std::string>& summaryHeaders();
+
+  std::size_t memoryBytes() const noexcept;
+
+ private:
+  std::shared_ptr<const ConversionRun> run_;
+  TableValues values_;
+  std::vector<ChartChannel> channels_;
+  std::vector<std::string> units_;
+  std::vector<SummaryLine> summary_;
+  int step_ = 1;
+};
+
+}  // namespace kestrix::ui

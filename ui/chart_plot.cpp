@@ -1,0 +1,330 @@
+#include "chart_plot.hpp"
+
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <algorithm>
+#include <cmath>
+
+namespace kestrix::ui {
+
+namespace {
+
+// At most this many shaded overflow stretches in view; closer ones are joined.
+constexpr std::int64_t maxOverflowItems = 400;
+
+QCPAxis* timeAxis(QCPAxisRect* panel) {
+  return panel->axis(QCPAxis::atBottom);
+}
+QCPAxis* valueAxis(QCPAxisRect* panel) {
+  return panel->axis(QCPAxis::atLeft);
+}
+
+}  // namespace
+
+ChartPlot::ChartPlot(std::shared_ptr<const ChartData> chartData, QWidget* parent)
+    : QCustomPlot(parent), data_(std::move(chartData)) {
+  setFocusPolicy(Qt::StrongFocus);
+  setMouseTracking(true);
+  setNoAntialiasingOnDrag(true);
+  // Thousands of points per line: antialiasing would cost more than it shows.
+  setNotAntialiasedElements(QCP::aePlottables | QCP::aeItems);
+  setPlottingHint(QCP::phFastPolylines, true);
+  setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
+  plotLayout()->clear();
+
+  QSharedPointer<QCPAxisTickerDateTime> ticker(new QCPAxisTickerDateTime);
+  ticker->setDateTimeSpec(Qt::UTC);
+  ticker->setDateTimeFormat(QStringLiteral("dd/MM/yy\nhh:mm"));
+  // Fonts in pixels: the plot then lays out alike on a screen and on a page.
+  QFont axisFont = font();
+  axisFont.setPixelSize(11);
+  auto* margins = new QCPMarginGroup(this);
+  const std::vector<std::string>& units = data_->units();
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    auto* panel = new QCPAxisRect(this);
+    plotLayout()->addElement(static_cast<int>(i), 0, panel);
+    panel->setMarginGroup(QCP::msLeft | QCP::msRight, margins);
+    panel->setRangeDrag(Qt::Horizontal);
+    panel->setRangeZoom(Qt::Horizontal);
+    timeAxis(panel)->setTicker(ticker);
+    timeAxis(panel)->setTickLabels(i + 1 == units.size());
+    valueAxis(panel)->setLabel(QString::fromStdString(units[i]));
+    for (QCPAxis* axis : {timeAxis(panel), valueAxis(panel)}) {
+      axis->setTickLabelFont(axisFont);
+      axis->setLabelFont(axisFont);
+    }
+    QCPAxis* x = timeAxis(panel);
+    connect(x, QOverload<const QCPRange&>::of(&QCPAxis::rangeChanged), this,
+            [this, x](const QCPRange& range) { timeRangeChanged(x, range); });
+
+    auto* cursor = new QCPItemStraightLine(this);
+    cursor->setLayer(QStringLiteral("overlay"));
+    cursor->setClipAxisRect(panel);
+    for (QCPItemPosition* p : {cursor->point1, cursor->point2}) {
+      p->setAxes(x, valueAxis(panel));
+      p->setAxisRect(panel);
+    }
+    cursor->setPen(QPen(QColor(90, 90, 90), 1, Qt::DashLine));
+    cursor->setVisible(false);
+    cursors_.push_back(cursor);
+    panels_.push_back(panel);
+  }
+
+  const std::vector<ChartChannel>& channels = data_->channels();
+  for (std::size_t c = 0; c < channels.size(); ++c) {
+    const auto unit = std::find(units.begin(), units.end(), channels[c].unit) - units.begin();
+    panelOf_.push_back(static_cast<int>(unit));
+    QCPAxisRect* panel = panels_[static_cast<std::size_t>(unit)];
+    QCPGraph* graph = addGraph(timeAxis(panel), valueAxis(panel));
+    graph->setName(QString::fromStdString(channels[c].name()));
+    graph->setPen(QPen(colour(c), 1));
+    graph->setAdaptiveSampling(false);  // the points come thinned already
+    graphs_.push_back(graph);
+  }
+  visible_.assign(channels.size(), true);
+  resetView();
+}
+
+QColor ChartPlot::colour(std::size_t channel) const {
+  // Hues a golden angle apart stay distinct for many channels.
+  const double hue = std::fmod(0.05 + static_cast<double>(channel) * 0.618033988749895, 1.0);
+  const double value = channel % 3 == 1 ? 0.6 : 0.85;
+  return QColor::fromHsvF(static_cast<float>(hue), 0.9f, static_cast<float>(value));
+}
+
+void ChartPlot::setChannelVisible(std::size_t channel, bool visible) {
+  if (visible_[channel] == visible) return;
+  visible_[channel] = visible;
+  updatePoints();
+  replot(rpQueuedReplot);
+}
+
+void ChartPlot::setHighlighted(std::optional<std::size_t> channel) {
+  if (highlighted_) graphs_[*highlighted_]->setPen(QPen(colour(*highlighted_), 1));
+  highlighted_ = channel;
+  if (highlighted_) graphs_[*highlighted_]->setPen(QPen(colour(*highlighted_), 2.6));
+  updateMarkers();
+  replot(rpQueuedReplot);
+}
+
+QCPRange ChartPlot::timeRange() const {
+  return panels_.empty() ? QCPRange() : timeAxis(panels_.back())->range();
+}
+
+void ChartPlot::setTimeRange(QCPRange range) {
+  if (panels_.empty()) return;
+  timeAxis(panels_.back())->setRange(range);
+  replot(rpQueuedReplot);
+}
+
+void ChartPlot::zoomTime(double factor, std::optional<double> centre) {
+  const QCPRange r = timeRange();
+  const double c = centre.value_or(r.center());
+  setTimeRange(QCPRange(c - (c - r.lower) * factor, c + (r.upper - c) * factor));
+}
+
+void ChartPlot::panTime(double fraction) {
+  const QCPRange r = timeRange();
+  setTimeRange(QCPRange(r.lower + r.size() * fraction, r.upper + r.size() * fraction));
+}
+
+void ChartPlot::resetView() {
+  const double last = static_cast<double>(std::max<std::int64_t>(data_->rowCount() - 1, 1));
+  syncing_ = true;
+  for (QCPAxisRect* panel : panels_)
+    timeAxis(panel)->setRange(data_->keyOfRow(0), data_->keyOfRow(last));
+  syncing_ = false;
+  updatePoints();
+  replot(rpQueuedReplot);
+}
+
+void ChartPlot::timeRangeChanged(QCPAxis* source, const QCPRange& range) {
+  if (syncing_) return;
+  // Never further out than the run, never closer in than a few rows.
+  const double first = data_->keyOfRow(0);
+  const double last =
+      data_->keyOfRow(static_cast<double>(std::max<std::int64_t>(data_->rowCount() - 1, 1)));
+  const double narrowest = std::min(last - first, 4 * (data_->keyOfRow(1) - first));
+  QCPRange r = range;
+  if (r.size() > last - first) r = QCPRange(first, last);
+  if (r.size() < narrowest) r = QCPRange(r.center() - narrowest / 2, r.center() + narrowest / 2);
+  if (r.lower < first) r += first - r.lower;
+  if (r.upper > last) r += last - r.upper;
+  syncing_ = true;
+  for (QCPAxisRect* panel : panels_)
+    if (timeAxis(panel) != source || r != range) timeAxis(panel)->setRange(r);
+  syncing_ = false;
+  updatePoints();
+}
+
+void ChartPlot::updatePoints() {
+  QElapsedTimer timer;
+  timer.start();
+  const QCPRange r = timeRange();
+  const auto first = static_cast<std::int64_t>(std::floor(data_->rowOfKey(r.lower))) - 1;
+  const auto end = static_cast<std::int64_t>(std::ceil(data_->rowOfKey(r.upper))) + 2;
+  const int columns = std::max(width(), 64);
+  const std::int64_t joinGap = std::max<std::int64_t>(1, (end - first) / maxOverflowItems);
+
+  for (QCPAbstractItem* item : overflowItems_) removeItem(item);
+  overflowItems_.clear();
+  std::vector<RowSummary> extent(panels_.size());
+  QVector<QCPGraphData> keyed;
+  for (std::size_t c = 0; c < graphs_.size(); ++c) {
+    QCPGraph* graph = graphs_[c];
+    graph->setVisible(visible_[c]);
+    if (!visible_[c]) {
+      graph->data()->clear();
+      continue;
+    }
+    const MinMaxPyramid& series = data_->channels()[c].series;
+    points_.clear();
+    series.decimate(first, end, columns, points_);
+    keyed.resize(static_cast<qsizetype>(points_.size()));
+    for (std::size_t i = 0; i < points_.size(); ++i)
+      keyed[static_cast<qsizetype>(i)] =
+          QCPGraphData(data_->keyOfRow(points_[i].row), points_[i].value);
+    graph->data()->set(keyed, true);
+    const auto panel = static_cast<std::size_t>(panelOf_[c]);
+    extent[panel].append(series.summarize(first, end));
+
+    for (const RowStretch& s : series.overflowIn(first, end, joinGap)) {
+      auto* shade = new QCPItemRect(this);
+      shade->setLayer(QStringLiteral("grid"));
+      shade->setClipAxisRect(panels_[panel]);
+      for (QCPItemPosition* p : {shade->topLeft, shade->bottomRight}) {
+        p->setTypeX(QCPItemPosition::ptPlotCoords);
+        p->setTypeY(QCPItemPosition::ptAxisRectRatio);
+        p->setAxes(graph->keyAxis(), graph->valueAxis());
+        p->setAxisRect(panels_[panel]);
+      }
+      shade->topLeft->setCoords(data_->keyOfRow(s.begin - 0.5), 0);
+      shade->bottomRight->setCoords(data_->keyOfRow(s.end - 0.5), 1);
+      QColor fill = colour(c);
+      fill.setAlpha(45);
+      shade->setBrush(fill);
+      shade->setPen(Qt::NoPen);
+      shade->setSelectable(false);
+      overflowItems_.push_back(shade);
+    }
+  }
+  for (std::size_t p = 0; p < panels_.size(); ++p) {
+    const RowSummary& s = extent[p];
+    double low = s.hasValue() ? s.min : 0, high = s.hasValue() ? s.max : 1;
+    const double pad = high > low ? (high - low) * 0.06 : 1;
+    valueAxis(panels_[p])->setRange(low - pad, high + pad);
+  }
+  updateMarkers();
+  lastUpdateMs_ = static_cast<double>(timer.nsecsElapsed()) / 1e6;
+}
+
+void ChartPlot::updateMarkers() {
+  for (QCPAbstractItem* item : markerItems_) removeItem(item);
+  markerItems_.clear();
+  if (markers_) removePlottable(markers_);
+  markers_ = nullptr;
+  if (!highlighted_ || !visible_[*highlighted_]) return;
+  const std::size_t c = *highlighted_;
+  const MinMaxPyramid& series = data_->channels()[c].series;
+  const RowSummary all = series.summarize(0, series.size());
+  if (!all.hasValue()) return;
+  QCPGraph* graph = graphs_[c];
+  markers_ = addGraph(graph->keyAxis(), graph->valueAxis());
+  markers_->setLineStyle(QCPGraph::lsNone);
+  markers_->setScatterStyle(
+      QCPScatterStyle(QCPScatterStyle::ssCircle, QPen(colour(c), 2), QBrush(Qt::white), 9));
+  for (auto [row, tag] : {std::pair{all.minAt, "min"}, std::pair{all.maxAt, "max"}}) {
+    const double key = data_->keyOfRow(row);
+    markers_->addData(key, series.value(row));
+    auto* text = new QCPItemText(this);
+    text->setClipAxisRect(graph->keyAxis()->axisRect());
+    text->position->setAxes(graph->keyAxis(), graph->valueAxis());
+    text->position->setCoords(key, series.value(row));
+    text->setPositionAlignment(tag[1] == 'i' ? (Qt::AlignHCenter | Qt::AlignTop)
+                                             : (Qt::AlignHCenter | Qt::AlignBottom));
+    text->setPadding(QMargins(0, 6, 0, 6));
+    text->setText(QStringLiteral("%1 %2").arg(QLatin1String(tag),
+                                              QString::fromStdString(data_->cellText(c, row))));
+    text->setColor(colour(c).darker(130));
+    QFont markFont = font();
+    markFont.setPixelSize(11);
+    text->setFont(markFont);
+    markerItems_.push_back(text);
+  }
+}
+
+ChartPlot::ReadOut ChartPlot::readOut(double key) const {
+  ReadOut out;
+  const auto row = static_cast<std::int64_t>(std::floor(data_->rowOfKey(key) + 1e-9));
+  out.values.resize(graphs_.size());
+  if (row < 0 || row >= data_->rowCount()) return out;
+  out.inside = true;
+  out.time = QString::fromStdString(data_->dateText(row));
+  for (std::size_t c = 0; c < graphs_.size(); ++c)
+    if (visible_[c]) out.values[c] = QString::fromStdString(data_->cellText(c, row));
+  return out;
+}
+
+void ChartPlot::showCursor(double key) {
+  for (QCPItemStraightLine* cursor : cursors_) {
+    cursor->point1->setCoords(key, 0);
+    cursor->point2->setCoords(key, 1);
+    cursor->setVisible(true);
+  }
+  layer(QStringLiteral("overlay"))->replot();
+  if (onReadOut) onReadOut(readOut(key));
+}
+
+void ChartPlot::keyPressEvent(QKeyEvent* event) {
+  switch (event->key()) {
+    case Qt::Key_Plus:
+    case Qt::Key_Equal:
+    case Qt::Key_Up:
+      zoomTime(0.5);
+      break;
+    case Qt::Key_Minus:
+    case Qt::Key_Down:
+      zoomTime(2);
+      break;
+    case Qt::Key_Left:
+      panTime(-0.2);
+      break;
+    case Qt::Key_Right:
+      panTime(0.2);
+      break;
+    case Qt::Key_Home:
+      resetView();
+      break;
+    default:
+      QCustomPlot::keyPressEvent(event);
+      return;
+  }
+  event->accept();
+}
+
+void ChartPlot::mousePressEvent(QMouseEvent* event) {
+  // Dragging pans; with Shift or the right button it draws a rectangle to zoom into.
+  const bool rectangle =
+      event->button() == Qt::RightButton || (event->modifiers() & Qt::ShiftModifier);
+  setSelectionRectMode(rectangle ? QCP::srmZoom : QCP::srmNone);
+  QCustomPlot::mousePressEvent(event);
+}
+
+void ChartPlot::mouseMoveEvent(QMouseEvent* event) {
+  QCustomPlot::mouseMoveEvent(event);
+  if (QCPAxisRect* panel = axisRectAt(event->position()))
+    showCursor(timeAxis(panel)->pixelToCoord(event->position().x()));
+}
+
+void ChartPlot::mouseDoubleClickEvent(QMouseEvent* event) {
+  QCustomPlot::mouseDoubleClickEvent(event);
+  resetView();
+}
+
+void ChartPlot::resizeEvent(QResizeEvent* event) {
+  QCustomPlot::resizeEvent(event);
+  updatePoints();
+}
+
+}  // namespace kestrix::ui

@@ -1,0 +1,80 @@
+// The chart of a run: one panel per unit, stacked on a shared time axis,
+// drawn from each channel's min/max pyramid for the range in view.
+#pragma once
+
+#include <qcustomplot.h>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "chart_data.hpp"
+
+namespace kestrix::ui {
+
+class ChartPlot : public QCustomPlot {
+ public:
+  explicit ChartPlot(std::shared_ptr<const ChartData> data, QWidget* parent = nullptr);
+
+  const ChartData& data() const noexcept { return *data_; }
+  QColor colour(std::size_t channel) const;
+
+  bool channelVisible(std::size_t channel) const { return visible_[channel]; }
+  void setChannelVisible(std::size_t channel, bool visible);
+  // Draws the channel bolder and marks its lowest and highest value; none: no highlight.
+  void setHighlighted(std::optional<std::size_t> channel);
+
+  // The time range in view, as keys (seconds since 1970, UTC).
+  QCPRange timeRange() const;
+  void setTimeRange(QCPRange range);
+  // factor < 1 zooms in around `centre` (default: the middle of the view).
+  void zoomTime(double factor, std::optional<double> centre = std::nullopt);
+  // Moves the view by `fraction` of its width (negative: back in time).
+  void panTime(double fraction);
+  // Shows the whole run.
+  void resetView();
+
+  // The read-out at `key`: the date of the row at or before it and, for each
+  // channel (empty when hidden), that row's cell as the table shows it ("" for a gap).
+  struct ReadOut {
+    bool inside = false;
+    QString time;
+    std::vector<QString> values;
+  };
+  ReadOut readOut(double key) const;
+  // Called with the read-out whenever the mouse moves over a panel.
+  std::function<void(const ReadOut&)> onReadOut;
+
+  // Milliseconds the last update of the drawn points took (excluding painting).
+  double lastUpdateMs() const noexcept { return lastUpdateMs_; }
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  void timeRangeChanged(QCPAxis* source, const QCPRange& range);
+  void updatePoints();
+  void updateMarkers();
+  void showCursor(double key);
+
+  std::shared_ptr<const ChartData> data_;
+  std::vector<QCPAxisRect*> panels_;           // per unit
+  std::vector<int> panelOf_;                   // per channel
+  std::vector<QCPGraph*> graphs_;              // per channel
+  std::vector<bool> visible_;                  // per channel
+  std::vector<QCPItemStraightLine*> cursors_;  // per panel
+  std::vector<QCPAbstractItem*> overflowItems_;
+  std::vector<QCPAbstractItem*> markerItems_;
+  QCPGraph* markers_ = nullptr;
+  std::optional<std::size_t> highlighted_;
+  std::vector<PlotPoint> points_;
+  bool syncing_ = false;
+  double lastUpdateMs_ = 0;
+};
+
+}  // namespace kestrix::ui

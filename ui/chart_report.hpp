@@ -1,0 +1,30 @@
+// The chart report: one A4 landscape PDF with the run's files and period, the
+// chart, the summary table, the date it was made and the program's version.
+#pragma once
+
+#include <QString>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "chart_data.hpp"
+
+namespace kestrix::ui {
+
+// What the report shows of the chart; by default every channel over the whole run.
+struct ReportView {
+  std::optional<std::pair<double, double>> timeRange;  // keys, as ChartPlot::timeRange
+  std::vector<bool> visible;                           // per channel; empty: all
+};
+
+// Writes the report to a temporary file beside `target` and renames it over
+// `target` when complete. Needs a QApplication (any platform, offscreen too).
+// Throws std::runtime_error naming the file when it cannot be written.
+void writeChartReport(std::shared_ptr<const ChartData> data, const std::filesystem::path& target,
+                      const ReportView& view = {});
+
+// "Kestrix 1.0.0": the program and its version, as the report names them.
+QString kestrixVersionText();
+
+}  // namespace kestrix::ui

@@ -1,0 +1,242 @@
+#include "chart_window.hpp"
+
+#include <QAction>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QImage>
+#include <QLabel>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPixmap>
+#include <QSplitter>
+#include <QTableWidget>
+#include <QToolBar>
+#include <QVBoxLayout>
+#include <random>
+#include <stdexcept>
+
+#include "chart_plot.hpp"
+#include "chart_report.hpp"
+
+namespace kestrix::ui {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+QString text(const std::string& utf8) {
+  return QString::fromStdString(utf8);
+}
+
+QIcon swatch(const QColor& colour) {
+  QPixmap square(12, 12);
+  square.fill(colour);
+  return QIcon(square);
+}
+
+int cursorColumn() {
+  return static_cast<int>(ChartData::summaryHeaders().size());
+}
+
+}  // namespace
+
+ChartWindow::ChartWindow(std::shared_ptr<const ChartData> chartData, QWidget* parent)
+    : QWidget(parent, Qt::Window), data_(std::move(chartData)) {
+  const auto files = static_cast<int>(data_->run().files.size());
+  setWindowTitle(QStringLiteral("Chart \u2014 %1 file%2").arg(files).arg(files == 1 ? "" : "s"));
+  resize(1100, 760);
+
+  auto* tools = new QToolBar(this);
+  QAction* png = tools->addAction(QStringLiteral("Chart as PNG\u2026"));
+  png->setShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+S")));
+  QAction* pdf = tools->addAction(QStringLiteral("PDF report\u2026"));
+  pdf->setShortcut(QKeySequence(QStringLiteral("Ctrl+P")));
+  xlsxAction_ = tools->addAction(QStringLiteral("Table as XLSX\u2026"));
+  xlsxAction_->setShortcut(QKeySequence(QStringLiteral("Ctrl+E")));
+  xlsxAction_->setEnabled(false);
+  tools->addSeparator();
+  QAction* reset = tools->addAction(QStringLiteral("Whole run"));
+  for (QAction* a : {png, pdf, xlsxAction_}) a->setShortcutContext(Qt::WindowShortcut);
+
+  plot_ = new ChartPlot(data_, this);
+  plot_->setMinimumSize(400, 250);
+  legend_ = new QListWidget(this);
+  legend_->setToolTip(QStringLiteral("Click or press Enter to hide or show a channel"));
+  summary_ = new QTableWidget(this);
+  readOut_ = new QLabel(this);
+  readOut_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  auto* help = new QLabel(
+      QStringLiteral("Wheel or +/\u2212: zoom \u00b7 drag or arrows: move \u00b7 Shift+drag or "
+                     "right drag: zoom to area \u00b7 double-click or Home: whole run"),
+      this);
+  help->setStyleSheet(QStringLiteral("color: gray"));
+
+  auto* chartRow = new QSplitter(Qt::Horizontal);
+  chartRow->addWidget(plot_);
+  chartRow->addWidget(legend_);
+  chartRow->setStretchFactor(0, 1);
+  chartRow->setStretchFactor(1, 0);
+  chartRow->setSizes({820, 260});
+  auto* chartBox = new QWidget;
+  auto* chartLayout = new QVBoxLayout(chartBox);
+  chartLayout->setContentsMargins(0, 0, 0, 0);
+  chartLayout->addWidget(chartRow, 1);
+  chartLayout->addWidget(readOut_);
+  chartLayout->addWidget(help);
+  auto* split = new QSplitter(Qt::Vertical);
+  split->addWidget(chartBox);
+  split->addWidget(summary_);
+  split->setStretchFactor(0, 3);
+  split->setStretchFactor(1, 1);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(4, 0, 4, 4);
+  layout->addWidget(tools);
+  layout->addWidget(split, 1);
+
+  buildLegend();
+  buildSummary();
+  readOut_->setText(QStringLiteral("Period: ") + text(data_->periodText()));
+
+  connect(png, &QAction::triggered, this, [this] {
+    chooseAndExport(QStringLiteral("Save the chart as PNG"), QStringLiteral("PNG image (*.png)"),
+                    QStringLiteral(".png"), [this](const fs::path& p) { exportPng(p); });
+  });
+  connect(pdf, &QAction::triggered, this, [this] {
+    chooseAndExport(QStringLiteral("Save the PDF report"), QStringLiteral("PDF (*.pdf)"),
+                    QStringLiteral(".pdf"), [this](const fs::path& p) { exportReport(p); });
+  });
+  connect(xlsxAction_, &QAction::triggered, this, [this] {
+    if (!xlsxExport_) return;
+    chooseAndExport(QStringLiteral("Save the table as XLSX"), QStringLiteral("Workbook (*.xlsx)"),
+                    QStringLiteral(".xlsx"),
+                    [this](const fs::path& p) { xlsxExport_(data_->values(), p); });
+  });
+  connect(reset, &QAction::triggered, plot_, [this] { plot_->resetView(); });
+  connect(legend_, &QListWidget::itemClicked, this, &ChartWindow::legendClicked);
+  connect(legend_, &QListWidget::itemActivated, this, &ChartWindow::legendClicked);
+  connect(summary_, &QTableWidget::itemSelectionChanged, this, [this] {
+    const QList<QTableWidgetItem*> selected = summary_->selectedItems();
+    if (selected.isEmpty())
+      plot_->setHighlighted(std::nullopt);
+    else
+      plot_->setHighlighted(static_cast<std::size_t>(selected.front()->row()));
+  });
+  plot_->onReadOut = [this](const ChartPlot::ReadOut& r) {
+    readOut_->setText(r.inside ? QStringLiteral("Cursor: ") + r.time : QString());
+    for (std::size_t c = 0; c < r.values.size(); ++c) {
+      QString shown = r.values[c];
+      if (r.inside && plot_->channelVisible(c) && shown.isEmpty()) shown = QStringLiteral("gap");
+      summary_->item(static_cast<int>(c), cursorColumn())->setText(shown);
+    }
+  };
+  plot_->setFocus();
+}
+
+void ChartWindow::buildLegend() {
+  const std::vector<ChartChannel>& channels = data_->channels();
+  for (std::size_t c = 0; c < channels.size(); ++c) {
+    auto* item = new QListWidgetItem(swatch(plot_->colour(c)), text(channels[c].name()), legend_);
+    item->setToolTip(text(channels[c].name() + " (" + channels[c].unit + ")"));
+  }
+}
+
+void ChartWindow::buildSummary() {
+  const std::vector<std::string>& headers = ChartData::summaryHeaders();
+  QStringList labels;
+  for (const std::string& h : headers) labels << text(h);
+  labels << QStringLiteral("At cursor");
+  const std::vector<ChartChannel>& channels = data_->channels();
+  summary_->setColumnCount(static_cast<int>(labels.size()));
+  summary_->setRowCount(static_cast<int>(channels.size()));
+  summary_->setHorizontalHeaderLabels(labels);
+  summary_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  summary_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  summary_->setSelectionMode(QAbstractItemView::SingleSelection);
+  summary_->verticalHeader()->setVisible(false);
+  for (std::size_t c = 0; c < channels.size(); ++c) {
+    const SummaryLine& s = data_->summary()[c];
+    const std::string* cells[] = {nullptr, &channels[c].unit, &s.values, &s.first, &s.last,
+                                  &s.min,  &s.minAt,          &s.max,    &s.maxAt, &s.mean,
+                                  &s.mkt};
+    const auto row = static_cast<int>(c);
+    summary_->setItem(row, 0,
+                      new QTableWidgetItem(swatch(plot_->colour(c)), text(channels[c].name())));
+    for (int col = 1; col < static_cast<int>(std::size(cells)); ++col) {
+      auto* item = new QTableWidgetItem(text(*cells[col]));
+      if (col >= 2) item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+      summary_->setItem(row, col, item);
+    }
+    auto* cursor = new QTableWidgetItem;
+    cursor->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    summary_->setItem(row, cursorColumn(), cursor);
+  }
+  summary_->resizeColumnsToContents();
+}
+
+void ChartWindow::setXlsxExport(XlsxExport hook) {
+  xlsxExport_ = std::move(hook);
+  xlsxAction_->setEnabled(static_cast<bool>(xlsxExport_));
+}
+
+void ChartWindow::setChannelVisible(std::size_t channel, bool visible) {
+  plot_->setChannelVisible(channel, visible);
+  QListWidgetItem* item = legend_->item(static_cast<int>(channel));
+  QFont font = item->font();
+  font.setStrikeOut(!visible);
+  item->setFont(font);
+  item->setForeground(visible ? palette().text() : QBrush(Qt::gray));
+  item->setIcon(swatch(visible ? plot_->colour(channel) : QColor(Qt::lightGray)));
+}
+
+void ChartWindow::legendClicked(QListWidgetItem* item) {
+  const auto channel = static_cast<std::size_t>(legend_->row(item));
+  setChannelVisible(channel, !plot_->channelVisible(channel));
+}
+
+void ChartWindow::showReadOut(double key) {
+  if (plot_->onReadOut) plot_->onReadOut(plot_->readOut(key));
+}
+
+void ChartWindow::exportPng(const fs::path& target) const {
+  const QPixmap picture = plot_->toPixmap();
+  std::random_device random;
+  const fs::path temporary =
+      target.parent_path() / (target.filename().string() + ".tmp-" + std::to_string(random()));
+  if (!picture.save(QString::fromStdString(temporary.string()), "PNG")) {
+    std::error_code ec;
+    fs::remove(temporary, ec);
+    throw std::runtime_error("cannot write the picture " + target.string());
+  }
+  std::error_code ec;
+  fs::rename(temporary, target, ec);
+  if (ec) {
+    const std::string reason = ec.message();
+    fs::remove(temporary, ec);
+    throw std::runtime_error("cannot write the picture " + target.string() + ": " + reason);
+  }
+}
+
+void ChartWindow::exportReport(const fs::path& target) const {
+  ReportView view;
+  const QCPRange range = plot_->timeRange();
+  view.timeRange = std::pair{range.lower, range.upper};
+  for (std::size_t c = 0; c < data_->channels().size(); ++c)
+    view.visible.push_back(plot_->channelVisible(c));
+  writeChartReport(data_, target, view);
+}
+
+void ChartWindow::chooseAndExport(const QString& caption, const QString& filter,
+                                  const QString& suffix,
+                                  const std::function<void(const fs::path&)>& write) {
+  QString name = QFileDialog::getSaveFileName(this, caption, QString(), filter);
+  if (name.isEmpty()) return;
+  if (!name.endsWith(suffix, Qt::CaseInsensitive)) name += suffix;
+  try {
+    write(fs::path(name.toStdString()));
+  } catch (const std::exception& e) {
+    QMessageBox::critical(this, windowTitle(), QString::fromUtf8(e.what()));
+  }
+}
+
+}  // namespace kestrix::ui

@@ -1,0 +1,63 @@
+// The chart window of a run: the chart, its legend, a cursor read-out and the
+// summary table, with exports to PNG, a PDF report and (through a hook) XLSX.
+#pragma once
+
+#include <QWidget>
+#include <filesystem>
+#include <functional>
+#include <memory>
+
+#include "chart_data.hpp"
+
+class QAction;
+class QLabel;
+class QListWidget;
+class QListWidgetItem;
+class QTableWidget;
+
+namespace kestrix::ui {
+
+class ChartPlot;
+
+// Writes the run's table as a workbook to the path; throws on failure.
+using XlsxExport = std::function<void(const TableValues& table, const std::filesystem::path&)>;
+
+class ChartWindow : public QWidget {
+ public:
+  explicit ChartWindow(std::shared_ptr<const ChartData> data, QWidget* parent = nullptr);
+
+  ChartPlot* plot() const noexcept { return plot_; }
+  QListWidget* legend() const noexcept { return legend_; }
+  QTableWidget* summaryTable() const noexcept { return summary_; }
+  QLabel* readOutLabel() const noexcept { return readOut_; }
+  QAction* xlsxAction() const noexcept { return xlsxAction_; }
+
+  // Without a hook the "Table as XLSX…" entry is disabled.
+  void setXlsxExport(XlsxExport hook);
+
+  void setChannelVisible(std::size_t channel, bool visible);
+  // Shows the read-out at `key` as if the mouse were there.
+  void showReadOut(double key);
+
+  // The exports, each to a temporary file renamed over `target`; throw
+  // std::runtime_error naming the file on failure.
+  void exportPng(const std::filesystem::path& target) const;
+  void exportReport(const std::filesystem::path& target) const;
+
+ private:
+  void buildLegend();
+  void buildSummary();
+  void legendClicked(QListWidgetItem* item);
+  void chooseAndExport(const QString& caption, const QString& filter, const QString& suffix,
+                       const std::function<void(const std::filesystem::path&)>& write);
+
+  std::shared_ptr<const ChartData> data_;
+  ChartPlot* plot_;
+  QListWidget* legend_;
+  QTableWidget* summary_;
+  QLabel* readOut_;
+  QAction* xlsxAction_;
+  XlsxExport xlsxExport_;
+};
+
+}  // namespace kestrix::ui

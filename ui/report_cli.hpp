@@ -1,0 +1,15 @@
+// The PDF report for kestrix-convert: no display, no window.
+#pragma once
+
+#include <filesystem>
+
+#include "run.hpp"
+
+namespace kestrix::ui {
+
+// Writes the chart report of `run` to `target` on Qt's offscreen platform
+// (unless QT_QPA_PLATFORM names another), with an application object made
+// for it alone. Throws ConversionError naming `target` when it cannot.
+void writeReportWithoutDisplay(const ConversionRun& run, const std::filesystem::path& target);
+
+}  // namespace kestrix::ui
