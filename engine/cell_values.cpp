@@ -167,7 +167,10 @@ void appendNumberText(std::int64_t tenths, int decimals, std::string_view decima
 }
 
 TableValues::TableValues(const ConversionRun& run, bool includeOverflowed)
-    : run_(run), rows_(std::max<std::int64_t>(0, run.totalRows)), formulas_(new Formulas) {
+    : includeOverflowed_(includeOverflowed),
+      run_(run),
+      rows_(std::max<std::int64_t>(0, run.totalRows)),
+      formulas_(new Formulas) {
   constexpr std::int64_t kChunk = 2048;
   std::array<std::int16_t, kChunk> raw{};
   for (std::size_t j = 0; j < run.files.size(); ++j) {

@@ -53,6 +53,8 @@ class TableValues {
   TableValues& operator=(const TableValues&) = delete;
 
   const ConversionRun& run() const noexcept { return run_; }
+  // True when the cells that only the safety margin marks "overflow" hold values.
+  bool includesOverflowed() const noexcept { return includeOverflowed_; }
   std::size_t columnCount() const noexcept { return columns_.size(); }
   const ColumnInfo& column(std::size_t c) const { return columns_[c].info; }
   // Rows of the table (0 when the run has none).
@@ -64,6 +66,7 @@ class TableValues {
   void cells(std::size_t c, std::int64_t first, std::int64_t n, CellValue* out) const;
 
  private:
+  bool includeOverflowed_ = false;
   // Where a column's cells come from: its file's samples, positions and formula.
   struct Column {
     ColumnInfo info;

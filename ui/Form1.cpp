@@ -25,6 +25,7 @@
 #include "startup.hpp"
 #include "table.hpp"
 #include "text.hpp"
+#include "workbook_writer.hpp"
 
 namespace fs = std::filesystem;
 
@@ -113,6 +114,12 @@ Form1::Form1(Options options)
     : outputDir_(options.outputDir.empty() ? programDirectory() : std::move(options.outputDir)),
       outputName_(defaultOutputName),
       regional_(std::move(options.regional)) {
+  // The chart window's "Table as XLSX…": the workbook of the cells it shows.
+  xlsxExport_ = [](const TableValues& table, const fs::path& target) {
+    WorkbookOptions workbook;
+    workbook.includeOverflowed = table.includesOverflowed();
+    writeWorkbook(table.run(), target, workbook);
+  };
   buildControls();
   fillDrives();
   std::error_code ec;

@@ -169,3 +169,32 @@ TEST_F(Cli, ReportIsWrittenBesideTheTableOrRefusedWithoutTheChart) {
   EXPECT_NE(r.err.find("--report needs the chart"), std::string::npos);
 #endif
 }
+
+TEST_F(Cli, SummaryAloneOrBesideTheTableAndTheMarginCellsOnRequest) {
+  // A memory all but full at 1 s: the safety margin marks its first 20 samples.
+  LoggerFileBuilder b = temperature(std::vector<std::int16_t>(65436, 400));
+  b.intervalCode(0);
+  write("UC001.PDB", b);
+  const std::string head =
+      "File\tLogger\tLabel\tUnit\tFirst\tLast\tValues\tOverflow\tMissing\tMin\tMin at\tMax\tMax "
+      "at\tMean\tMKT\r\n";
+  ProgramResult r = run({"--summary", "-", "UC001.PDB"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out.substr(0, head.size()), head);
+  EXPECT_NE(r.out.find("\t65416\t20\t0\t25.0\t"), std::string::npos) << r.out;
+  r = run({"--summary", "-", "--include-overflowed", "UC001.PDB"});
+  EXPECT_NE(r.out.find("\t65436\t0\t0\t25.0\t"), std::string::npos) << r.out;
+
+  r = run({"--summary", "s.txt", "-o", "t.txt", "UC001.PDB"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(readFile(dir_ / "s.txt").starts_with(head));
+  EXPECT_NE(readFile(dir_ / "t.txt").find("\toverflow\r\n"), std::string::npos);
+  r = run({"--include-overflowed", "-o", "t.txt", "UC001.PDB"});
+  EXPECT_EQ(readFile(dir_ / "t.txt").find("overflow"), std::string::npos);
+  // The summary never replaces a logger file.
+  r = run({"--summary", "UC001.PDB", "UC001.PDB"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err,
+            "kestrix-convert: UC001.PDB: is one of the logger files given; it is not "
+            "overwritten\n");
+}
