@@ -18,7 +18,7 @@ constexpr std::int16_t bigEndian16(std::uint8_t b0, std::uint8_t b1) noexcept {
 
 // Four file bytes, first byte most significant, read as two's complement.
 constexpr std::int32_t bigEndian32(std::uint8_t b0, std::uint8_t b1, std::uint8_t b2,
-                            std::uint8_t b3) noexcept {
+                                   std::uint8_t b3) noexcept {
   return static_cast<std::int32_t>((std::uint32_t{b0} << 24) | (std::uint32_t{b1} << 16) |
                                    (std::uint32_t{b2} << 8) | std::uint32_t{b3});
 }

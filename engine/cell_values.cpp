@@ -57,14 +57,6 @@ CellValue valueOf(std::int32_t entry) {
   return {CellKind::Number, std::int64_t{entry} - kBias};
 }
 
-std::string identityText(std::int32_t id) {
-  constexpr char digits[] = "0123456789ABCDEF";
-  const auto u = static_cast<std::uint32_t>(id);
-  std::string s(8, '0');
-  for (int i = 0; i < 8; ++i) s[static_cast<std::size_t>(7 - i)] = digits[(u >> (4 * i)) & 0xF];
-  return s;
-}
-
 // Field `channel` of a TAB-joined header text.
 std::string fieldOf(std::string_view text, int channel) {
   const std::size_t tab = text.find('\t');

@@ -236,7 +236,7 @@ void formatNumber(double value, NumberFormat format, std::string_view decimalMar
 }
 
 void appendCellText(const CellParams& params, std::int16_t s1, std::int16_t s2, bool firstRow,
-              std::string_view decimalMark, std::string& out) {
+                    std::string_view decimalMark, std::string& out) {
   if (firstRow) {
     const std::string_view text = firstRowTextOf(params.typeCode);
     if (!text.empty()) {

@@ -44,6 +44,6 @@ struct CellParams {
 // two-channel types. `firstRow` is true on the table's first data row. For a
 // type code outside 1 to 10 the cell is the raw sample as a signed integer.
 void appendCellText(const CellParams& params, std::int16_t s1, std::int16_t s2, bool firstRow,
-              std::string_view decimalMark, std::string& out);
+                    std::string_view decimalMark, std::string& out);
 
 }  // namespace kestrix

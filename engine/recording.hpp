@@ -45,6 +45,6 @@ struct RecordingHeader {
 // ConversionError naming `displayName` for a header cut short or an interval code
 // outside the table.
 RecordingHeader readRecordingHeader(ByteCursor& in, const Container& container,
-                              std::string_view displayName);
+                                    std::string_view displayName);
 
 }  // namespace kestrix

@@ -58,8 +58,8 @@ LoggerFile readLoggerFile(std::string displayName, std::span<const std::uint8_t>
   f.memorySize = memorySizeFor(h.memoryCode) / f.channelCount;
   f.startDate = toSeconds(start);
   f.interval = h.interval;
-  f.samples = readSamples(in, container, h.sampleCount, f.memorySize, f.channelCount, f.inconsistent,
-                       std::move(owner));
+  f.samples = readSamples(in, container, h.sampleCount, f.memorySize, f.channelCount,
+                          f.inconsistent, std::move(owner));
   f.displayName = std::move(displayName);
   return f;
 }

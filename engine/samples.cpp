@@ -62,7 +62,7 @@ std::vector<std::optional<std::int16_t>> SampleColumn::stored() const {
 }
 
 void seekRecord(ByteCursor& in, const Container& container, std::int32_t r,
-                     bool& inconsistentFlag) {
+                bool& inconsistentFlag) {
   if (r > container.recordCount) {
     inconsistentFlag = true;
     return;
@@ -71,8 +71,8 @@ void seekRecord(ByteCursor& in, const Container& container, std::int32_t r,
 }
 
 SampleColumn readSamples(ByteCursor& in, const Container& container, std::int32_t sampleCount,
-                      std::int32_t memorySize, int channelCount, bool& inconsistentFlag,
-                      std::shared_ptr<const void> owner) {
+                         std::int32_t memorySize, int channelCount, bool& inconsistentFlag,
+                         std::shared_ptr<const void> owner) {
   SampleColumn column;
   const std::int64_t total = std::int64_t{channelCount} * memorySize;     // T
   const std::int64_t count = std::min<std::int64_t>(sampleCount, total);  // L

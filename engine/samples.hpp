@@ -46,7 +46,7 @@ class SampleColumn {
 
  private:
   friend SampleColumn readSamples(ByteCursor&, const Container&, std::int32_t, std::int32_t, int,
-                               bool&, std::shared_ptr<const void>);
+                                  bool&, std::shared_ptr<const void>);
 
   std::int64_t byteOffset(std::int64_t i) const noexcept {
     std::int64_t k = i + rotation_;
@@ -69,8 +69,7 @@ constexpr std::int32_t memorySizeFor(std::uint8_t memoryCode) noexcept {
 
 // Moves the cursor forward to record r, or sets the flag when the file has no
 // record r (the cursor then stays).
-void seekRecord(ByteCursor& in, const Container& container, std::int32_t r,
-                     bool& inconsistentFlag);
+void seekRecord(ByteCursor& in, const Container& container, std::int32_t r, bool& inconsistentFlag);
 
 // Loads min(sampleCount, channelCount * memorySize) slots, record 2 onward,
 // 1024 to a record, and puts each at its chronological position. Reading past
@@ -78,7 +77,7 @@ void seekRecord(ByteCursor& in, const Container& container, std::int32_t r,
 // `memorySize` is per channel. The column refers to the cursor's bytes, which
 // `owner` keeps alive.
 SampleColumn readSamples(ByteCursor& in, const Container& container, std::int32_t sampleCount,
-                      std::int32_t memorySize, int channelCount, bool& inconsistentFlag,
-                      std::shared_ptr<const void> owner);
+                         std::int32_t memorySize, int channelCount, bool& inconsistentFlag,
+                         std::shared_ptr<const void> owner);
 
 }  // namespace kestrix

@@ -92,18 +92,6 @@ void appendHundredths(std::int64_t hundredths, std::string_view decimalMark, std
   out += static_cast<char>('0' + magnitude % 10);
 }
 
-// The regional texts as the table takes them (see the table writer): in
-// Windows-1252 where they have a place there, else the defaults.
-Regional encodedFor(const Regional& regional, Encoding encoding) {
-  if (encoding == Encoding::Utf8) return regional;
-  const Regional defaults;
-  Regional out;
-  out.decimalMark = utf8ToWindows1252(regional.decimalMark).value_or(defaults.decimalMark);
-  out.dateSeparator = utf8ToWindows1252(regional.dateSeparator).value_or(defaults.dateSeparator);
-  out.timeSeparator = utf8ToWindows1252(regional.timeSeparator).value_or(defaults.timeSeparator);
-  return out;
-}
-
 }  // namespace
 
 std::vector<ColumnSummary> summarize(const TableValues& values, const ConversionRun& run) {

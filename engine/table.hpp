@@ -34,6 +34,14 @@ struct TableOptions {
   bool includeOverflowed = false;
 };
 
+// A logger's identity as the table writes it: eight hexadecimal digits.
+std::string identityText(std::int32_t id);
+
+// The separators and decimal mark come from the locale in UTF-8; a
+// Windows-1252 text takes them in that code page, or the defaults when they
+// have no place there.
+Regional encodedFor(const Regional& regional, Encoding encoding);
+
 // "Done..." or "Done... inconsistent file(s)".
 std::string closingStatus(bool inconsistentFlag);
 

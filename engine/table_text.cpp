@@ -7,10 +7,9 @@
 #include "channels.hpp"
 #include "dates.hpp"
 #include "table.hpp"
+#include "text.hpp"
 
 namespace kestrix {
-
-namespace {
 
 std::string identityText(std::int32_t id) {
   constexpr char digits[] = "0123456789ABCDEF";
@@ -20,7 +19,17 @@ std::string identityText(std::int32_t id) {
   return s;
 }
 
-}  // namespace
+Regional encodedFor(const Regional& regional, Encoding encoding) {
+  if (encoding == Encoding::Utf8) return regional;
+  const Regional defaults;
+  Regional out;
+  out.decimalMark = utf8ToWindows1252(regional.decimalMark).value_or(defaults.decimalMark);
+  out.dateSeparator = utf8ToWindows1252(regional.dateSeparator).value_or(defaults.dateSeparator);
+  out.timeSeparator = utf8ToWindows1252(regional.timeSeparator).value_or(defaults.timeSeparator);
+  return out;
+}
+
+namespace {}  // namespace
 
 std::string closingStatus(bool inconsistentFlag) {
   return inconsistentFlag ? "Done... inconsistent file(s)" : "Done...";

@@ -20,19 +20,6 @@ namespace kestrix {
 
 namespace {
 
-// The separators and decimal mark come from the locale in UTF-8; a
-// Windows-1252 table takes them in that code page, or the defaults when they
-// have no place there.
-Regional encodedFor(const Regional& regional, Encoding encoding) {
-  if (encoding == Encoding::Utf8) return regional;
-  const Regional defaults;
-  Regional out;
-  out.decimalMark = utf8ToWindows1252(regional.decimalMark).value_or(defaults.decimalMark);
-  out.dateSeparator = utf8ToWindows1252(regional.dateSeparator).value_or(defaults.dateSeparator);
-  out.timeSeparator = utf8ToWindows1252(regional.timeSeparator).value_or(defaults.timeSeparator);
-  return out;
-}
-
 // Rows in a segment. Small segments keep the buffers small: each page of a
 // buffer costs a page fault the first time it is written.
 constexpr std::int64_t segmentRows = 2 * RowWriter::blockRows;
