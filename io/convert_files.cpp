@@ -1,5 +1,7 @@
 #include "convert_files.hpp"
 
+#include <algorithm>
+#include <cstdint>
 #include <optional>
 #include <system_error>
 
@@ -22,6 +24,11 @@ bool ConversionResult::intervalsDiffer() const noexcept {
   return false;
 }
 
+InputBytes readIntoMemory(const fs::path& path, std::string_view displayName) {
+  auto bytes = std::make_shared<const std::vector<std::uint8_t>>(readInputFile(path, displayName));
+  return {std::span<const std::uint8_t>(*bytes), bytes};
+}
+
 ConversionResult convertFiles(const ConversionRequest& request) {
   // The table would replace a logger file given by mistake as the target.
   const bool toTarget = request.format == OutputFormat::Workbook ||
@@ -37,7 +44,8 @@ ConversionResult convertFiles(const ConversionRequest& request) {
   }
 
   auto shared = std::make_shared<ConversionRun>(
-      makeRun(readLoggerFiles(request.paths, request.displayNames, mapInputFile)));
+      makeRun(readLoggerFiles(request.paths, request.displayNames,
+                              request.reader ? request.reader : InputReader(mapInputFile))));
   const ConversionRun& run = *shared;
 
   ConversionResult result;
@@ -69,7 +77,11 @@ ConversionResult convertFiles(const ConversionRequest& request) {
     guard.emplace(file->temporaryPath());
     sink = &*file;
   }
-  if (request.clipboardText) {
+  // The four header lines, then one line a row.
+  const auto tableLines = static_cast<std::uint64_t>(4 + std::max<std::int64_t>(run.totalRows, 0));
+  result.clipboardTooLarge =
+      request.clipboardText != nullptr && tableLines > request.clipboardMaxLines;
+  if (request.clipboardText && !result.clipboardTooLarge) {
     ClipboardTee tee(*sink, *request.clipboardText);
     result.status = writeTable(run, tee, request.options);
   } else {

@@ -3,11 +3,14 @@
 // renamed over the earlier one once complete.
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "input_files.hpp"
 #include "sink.hpp"
 #include "table.hpp"
 
@@ -29,8 +32,15 @@ struct ConversionRequest {
   std::filesystem::path target;
   // Instead of `target`: the sink that takes the table (standard output).
   Sink* output = nullptr;
-  // When set, receives every byte of the table as well (the window's clipboard).
+  // When set, receives every byte of the table as well (the window's clipboard),
+  // unless the table runs to more than `clipboardMaxLines` lines: then nothing
+  // is gathered and ConversionResult::clipboardTooLarge is set.
   CStringBuilder* clipboardText = nullptr;
+  std::size_t clipboardMaxLines = std::numeric_limits<std::size_t>::max();
+  // Gets each logger file's bytes; empty: mapped (mapInputFile). readIntoMemory
+  // copies them instead, so that a file cut short by another program during
+  // the run reads as a shorter file rather than faulting.
+  InputReader reader;
   TableOptions options;
   OutputFormat format = OutputFormat::Table;
 };
@@ -45,12 +55,17 @@ struct ConversionResult {
   std::string status;       // "Done..." or "Done... inconsistent file(s)"
   int interval = 0;         // the interval that serves every file: the last file's
   std::vector<File> files;  // in table order
+  // The table had more lines than the clipboard copy may hold: none was made.
+  bool clipboardTooLarge = false;
   // The run itself, for what is made of it after the table (summary, chart).
   std::shared_ptr<const ConversionRun> run;
 
   // True when some file's own interval differs from `interval`.
   bool intervalsDiffer() const noexcept;
 };
+
+// An InputReader that reads the whole file into fresh memory (readInputFile).
+InputBytes readIntoMemory(const std::filesystem::path& path, std::string_view displayName);
 
 // Converts the files of `request` into one table or workbook. Throws ConversionError
 // naming the file or the target; a table file is then left as it was and no

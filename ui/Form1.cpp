@@ -5,12 +5,14 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStorageInfo>
 #include <QStringList>
 #include <QStyle>
 #include <QStyledItemDelegate>
@@ -108,6 +110,54 @@ void shrinkToFit(QWidget* widget) {
   }
 }
 
+fs::path localPath(const QString& path) {
+  return fs::path(QFile::encodeName(path).toStdString());
+}
+
+// What the drive list offers: the user's home folder, then the mounted volumes
+// that hold the user's files, the root file system first, each by the name a
+// file manager gives it.
+std::vector<Volume> offeredPlaces() {
+  std::vector<Volume> places;
+  std::error_code ec;
+  const fs::path home = fs::weakly_canonical(localPath(QDir::homePath()), ec);
+  if (!ec && home.has_relative_path() && fs::is_directory(home, ec))
+    places.push_back({home, "Home"});
+  const std::size_t volumesFrom = places.size();
+  for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
+    if (!volume.isValid() || !volume.isReady()) continue;
+    const fs::path point = localPath(volume.rootPath());
+    if (!holdsRealFiles(volume.device().toStdString(), volume.fileSystemType().toStdString(),
+                        point))
+      continue;
+    const auto same = [&](const Volume& v) { return v.mountPoint == point; };
+    if (std::any_of(places.begin() + volumesFrom, places.end(), same)) continue;
+    const Volume place{point, volume.displayName().toStdString()};
+    if (point == "/")
+      places.insert(places.begin() + volumesFrom, place);
+    else
+      places.push_back(place);
+  }
+  const auto isRoot = [](const Volume& v) { return v.mountPoint == "/"; };
+  if (std::none_of(places.begin(), places.end(), isRoot))
+    places.insert(places.begin() + volumesFrom, Volume{"/", ""});
+  return places;
+}
+
+// Names each file whose sampling interval differs from the one that served.
+QString intervalsMessage(const ConversionResult& result) {
+  QStringList lines{QStringLiteral("The files' sampling intervals differ; the last file's "
+                                   "interval (%1 s) serves every file:")
+                        .arg(result.interval)};
+  for (const ConversionResult::File& file : result.files) {
+    if (file.interval != result.interval)
+      lines << QStringLiteral("%1 samples every %2 s")
+                   .arg(QFile::decodeName(file.displayName.c_str()))
+                   .arg(file.interval);
+  }
+  return lines.join(QLatin1Char('\n'));
+}
+
 }  // namespace
 
 Form1::Form1(Options options)
@@ -136,96 +186,122 @@ void Form1::buildControls() {
   // font would run captions into their neighbours.
   setFont(fontWithFallback(windowFamilies(), 8.25, false, false));
 
-  Drive1 = new QComboBox(this);
-  Drive1->setGeometry(twips(240, 120, 3735, 315));
+  driveList = new QComboBox(this);
+  driveList->setGeometry(twips(240, 120, 3735, 315));
 
-  Dir1 = new QListWidget(this);
-  Dir1->setGeometry(twips(240, 480, 3735, 5490));
-  Dir1->setSelectionMode(QAbstractItemView::SingleSelection);
-  Dir1->setItemDelegate(new IndentDelegate(Dir1));
+  folderList = new QListWidget(this);
+  folderList->setGeometry(twips(240, 480, 3735, 5490));
+  folderList->setSelectionMode(QAbstractItemView::SingleSelection);
+  folderList->setItemDelegate(new IndentDelegate(folderList));
 
-  File1 = new QListWidget(this);
-  File1->setGeometry(twips(4080, 360, 2535, 5550));
-  File1->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  fileList = new QListWidget(this);
+  fileList->setGeometry(twips(4080, 360, 2535, 5550));
+  fileList->setSelectionMode(QAbstractItemView::ExtendedSelection);
 
-  Label2 = new QLabel(QStringLiteral("NORDAVEX"), this);
-  Label2->setGeometry(twips(4680, 0, 1815, 375));
-  Label2->setFont(fontWithFallback({QStringLiteral("Comic Sans MS"), QStringLiteral("Comic Neue"),
-                                    QStringLiteral("Comic Relief")},
-                                   12, true, true));
-  QPalette blue = Label2->palette();
+  brandLabel = new QLabel(QStringLiteral("NORDAVEX"), this);
+  brandLabel->setGeometry(twips(4680, 0, 1815, 375));
+  brandLabel->setFont(
+      fontWithFallback({QStringLiteral("Comic Sans MS"), QStringLiteral("Comic Neue"),
+                        QStringLiteral("Comic Relief")},
+                       12, true, true));
+  QPalette blue = brandLabel->palette();
   blue.setColor(QPalette::WindowText, QColor(0, 0, 255));
-  Label2->setPalette(blue);
+  brandLabel->setPalette(blue);
 
-  etat = new QLineEdit(this);
-  etat->setGeometry(twips(360, 6000, 6255, 375));
+  statusBox = new QLineEdit(this);
+  statusBox->setGeometry(twips(360, 6000, 6255, 375));
 
-  Check1 = new QCheckBox(QStringLiteral("Copy data to clipboard"), this);
-  Check1->setGeometry(twips(240, 6600, 2055, 255));
-  Check1->setChecked(true);
+  clipboardOption = new QCheckBox(QStringLiteral("Copy data to clipboard"), this);
+  clipboardOption->setGeometry(twips(240, 6600, 2055, 255));
+  clipboardOption->setChecked(true);
 
-  Label3 = new QLabel(QStringLiteral("(To be pasted in a spreadsheet)"), this);
-  Label3->setGeometry(twips(2280, 6600, 2295, 255));
+  clipboardNote = new QLabel(QStringLiteral("(To be pasted in a spreadsheet)"), this);
+  clipboardNote->setGeometry(twips(2280, 6600, 2295, 255));
 
-  Check2 = new QCheckBox(QStringLiteral("Include all overflowed data"), this);
-  Check2->setGeometry(twips(240, 6960, 3255, 255));
+  overflowOption = new QCheckBox(QStringLiteral("Include all overflowed data"), this);
+  overflowOption->setGeometry(twips(240, 6960, 3255, 255));
 
-  Command1 = new QPushButton(QStringLiteral("MAKE"), this);
-  Command1->setGeometry(twips(5400, 6480, 1215, 495));
+  makeButton = new QPushButton(QStringLiteral("MAKE"), this);
+  makeButton->setGeometry(twips(5400, 6480, 1215, 495));
 
-  Command2 = new QPushButton(QStringLiteral("EXIT"), this);
-  Command2->setGeometry(twips(5400, 6960, 1215, 495));
+  exitButton = new QPushButton(QStringLiteral("EXIT"), this);
+  exitButton->setGeometry(twips(5400, 6960, 1215, 495));
 
   // In the free room left of EXIT; usable once a run has succeeded.
-  Command3 = new QPushButton(QStringLiteral("&CHART"), this);
-  Command3->setGeometry(twips(4080, 6960, 1215, 465));
-  Command3->setEnabled(false);
+  chartButton = new QPushButton(QStringLiteral("&CHART"), this);
+  chartButton->setObjectName(QStringLiteral("Command3"));
+  chartButton->setGeometry(twips(4080, 6960, 1215, 465));
+  chartButton->setEnabled(false);
+  chartButton->setToolTip(
+      QStringLiteral("Shows the last table as a chart, with a summary per channel"));
 
-  Label1 =
+  patternLabel =
       new QLabel(QStringLiteral("Files to convert must have a name such as :  UC***.PDB"), this);
-  Label1->setGeometry(twips(240, 7440, 5535, 255));
+  patternLabel->setGeometry(twips(240, 7440, 5535, 255));
 
-  Label4 = new QLabel(QStringLiteral("Kestrix V2.14  8/2014"), this);
-  Label4->setGeometry(twips(4680, 7560, 1935, 255));
-  Label4->setFont(fontWithFallback(windowFamilies(), 8.25, false, true));
+  versionLabel = new QLabel(QStringLiteral("Kestrix V2.14  8/2014"), this);
+  versionLabel->setGeometry(twips(4680, 7560, 1935, 255));
+  versionLabel->setFont(fontWithFallback(windowFamilies(), 8.25, false, true));
 
-  for (QLabel* label : {Label1, Label2, Label3, Label4}) label->setFocusPolicy(Qt::NoFocus);
-  for (QWidget* captioned :
-       std::initializer_list<QWidget*>{Label1, Label2, Label3, Label4, Check1, Check2})
+  clipboardOption->setToolTip(
+      QStringLiteral("Puts the table on the clipboard as well, ready to paste into a spreadsheet "
+                     "(not a table longer than a spreadsheet holds)"));
+  overflowOption->setToolTip(
+      QStringLiteral("Shows the values of the samples marked \"overflow\" only for safety; "
+                     "samples the logger's memory has overwritten stay \"overflow\""));
+  // The status box may hold more than it shows.
+  connect(statusBox, &QLineEdit::textChanged, statusBox, &QLineEdit::setToolTip);
+
+  // The controls' object names are their public face: tests and accessibility
+  // tools find them by these.
+  const std::pair<QWidget*, const char*> names[] = {
+      {driveList, "Drive1"},      {folderList, "Dir1"},     {fileList, "File1"},
+      {patternLabel, "Label1"},   {brandLabel, "Label2"},   {clipboardNote, "Label3"},
+      {versionLabel, "Label4"},   {statusBox, "etat"},      {clipboardOption, "Check1"},
+      {overflowOption, "Check2"}, {makeButton, "Command1"}, {exitButton, "Command2"}};
+  for (const auto& [widget, name] : names) widget->setObjectName(QLatin1String(name));
+
+  for (QLabel* label : {patternLabel, brandLabel, clipboardNote, versionLabel})
+    label->setFocusPolicy(Qt::NoFocus);
+  for (QWidget* captioned : std::initializer_list<QWidget*>{
+           patternLabel, brandLabel, clipboardNote, versionLabel, clipboardOption, overflowOption})
     shrinkToFit(captioned);
 
   // Keyboard order: the file list first, so it has the focus at start.
-  const QWidget* chain[] = {File1, Dir1, Drive1, etat, Command1, Command2, Check1, Check2};
+  const QWidget* chain[] = {fileList,   folderList, driveList,       statusBox,
+                            makeButton, exitButton, clipboardOption, overflowOption};
   for (std::size_t i = 0; i + 1 < std::size(chain); ++i)
     QWidget::setTabOrder(const_cast<QWidget*>(chain[i]), const_cast<QWidget*>(chain[i + 1]));
-  QWidget::setTabOrder(Command2, Command3);
-  File1->setFocus();
+  QWidget::setTabOrder(exitButton, chartButton);
+  fileList->setFocus();
 
-  connect(Drive1, &QComboBox::currentIndexChanged, this, [this](int index) { driveChosen(index); });
+  connect(driveList, &QComboBox::currentIndexChanged, this,
+          [this](int index) { driveChosen(index); });
   // The list is rebuilt on a folder change, so the change waits until the
   // activation signal has returned.
-  connect(Dir1, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
+  connect(folderList, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
     const fs::path target = itemPath(item);
     QMetaObject::invokeMethod(
         this, [this, target] { setPath(target); }, Qt::QueuedConnection);
   });
-  connect(File1, &QListWidget::itemDoubleClicked, this, [this] { Command1_Click(); });
-  connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
-  connect(Command2, &QPushButton::clicked, this, [this] { Command2_Click(); });
-  connect(Command3, &QPushButton::clicked, this, [this] { Command3_Click(); });
+  connect(fileList, &QListWidget::itemDoubleClicked, this, [this] { make(); });
+  connect(makeButton, &QPushButton::clicked, this, [this] { make(); });
+  connect(exitButton, &QPushButton::clicked, this, [this] { exitProgram(); });
+  connect(chartButton, &QPushButton::clicked, this, [this] { openChart(); });
 }
 
 void Form1::fillDrives() {
-  volumes_ = mountedVolumes();
+  volumes_ = offeredPlaces();
   lastVisited_.clear();
-  const QSignalBlocker quiet(Drive1);
-  Drive1->clear();
+  const QSignalBlocker quiet(driveList);
+  driveList->clear();
   for (const Volume& volume : volumes_) {
     lastVisited_.push_back(volume.mountPoint);
-    QString text = displayName(volume.mountPoint);
-    if (volume.device.starts_with("/dev/"))
-      text += QStringLiteral("  [%1]").arg(QFile::decodeName(volume.device.substr(5).c_str()));
-    Drive1->addItem(text);
+    const QString point = displayName(volume.mountPoint);
+    const QString name = QString::fromStdString(volume.name);
+    driveList->addItem(
+        name.isEmpty() || name == point ? point : QStringLiteral("%1  (%2)").arg(name, point),
+        pathBytes(volume.mountPoint));
   }
 }
 
@@ -244,19 +320,20 @@ void Form1::setPath(const fs::path& dir) {
 
   volume_ = volumeHolding(volumes_, dirPath_);
   if (volume_ < 0) {
-    volumes_.insert(volumes_.begin(), Volume{"/", "", ""});
+    volumes_.insert(volumes_.begin(), Volume{"/", ""});
     lastVisited_.insert(lastVisited_.begin(), "/");
-    const QSignalBlocker quiet(Drive1);
-    Drive1->insertItem(0, QStringLiteral("/"));
+    const QSignalBlocker quiet(driveList);
+    driveList->insertItem(0, QStringLiteral("/"), QByteArray("/"));
     volume_ = 0;
   }
   lastVisited_[static_cast<std::size_t>(volume_)] = dirPath_;
   {
-    const QSignalBlocker quiet(Drive1);
-    Drive1->setCurrentIndex(volume_);
+    const QSignalBlocker quiet(driveList);
+    driveList->setCurrentIndex(volume_);
   }
   fillFolders();
   fillFiles();
+  showTableFolder();
 }
 
 void Form1::fillFolders() {
@@ -270,55 +347,55 @@ void Form1::fillFolders() {
 
   const QIcon open = style()->standardIcon(QStyle::SP_DirOpenIcon);
   const QIcon closed = style()->standardIcon(QStyle::SP_DirClosedIcon);
-  Dir1->clear();
+  folderList->clear();
   int depth = 0;
   for (const fs::path& step : chain) {
     auto* item = new QListWidgetItem(
-        open, depth == 0 ? displayName(step) : displayName(step.filename()), Dir1);
+        open, depth == 0 ? displayName(step) : displayName(step.filename()), folderList);
     item->setData(pathRole, pathBytes(step));
     item->setData(depthRole, depth++);
   }
-  QListWidgetItem* current = Dir1->item(Dir1->count() - 1);
+  QListWidgetItem* current = folderList->item(folderList->count() - 1);
   for (const std::string& name : subfoldersOf(dirPath_)) {
-    auto* item = new QListWidgetItem(closed, QFile::decodeName(name.c_str()), Dir1);
+    auto* item = new QListWidgetItem(closed, QFile::decodeName(name.c_str()), folderList);
     item->setData(pathRole, pathBytes(dirPath_ / name));
     item->setData(depthRole, depth);
   }
-  Dir1->setCurrentItem(current);
+  folderList->setCurrentItem(current);
 }
 
 void Form1::fillFiles() {
-  File1->clear();
+  fileList->clear();
   for (const std::string& name : loggerFilesIn(dirPath_)) {
-    auto* item = new QListWidgetItem(QFile::decodeName(name.c_str()), File1);
+    auto* item = new QListWidgetItem(QFile::decodeName(name.c_str()), fileList);
     item->setData(pathRole, QByteArray(name.c_str()));
   }
 }
 
 bool Form1::selectFiles(const QStringList& names) {
-  File1->clearSelection();
+  fileList->clearSelection();
   bool all = true;
   for (const QString& name : names) {
-    const auto found = File1->findItems(name, Qt::MatchExactly);
+    const auto found = fileList->findItems(name, Qt::MatchExactly);
     if (found.isEmpty()) {
       all = false;
       continue;
     }
     found.front()->setSelected(true);
-    File1->setCurrentItem(found.front(), QItemSelectionModel::Current);
+    fileList->setCurrentItem(found.front(), QItemSelectionModel::Current);
   }
   return all;
 }
 
-void Form1::Command1_Click() {
+void Form1::make() {
   if (running_) return;
 
   std::vector<std::string> names;
-  for (int i = 0; i < File1->count(); ++i)
-    if (File1->item(i)->isSelected())
-      names.push_back(File1->item(i)->data(pathRole).toByteArray().toStdString());
+  for (int i = 0; i < fileList->count(); ++i)
+    if (fileList->item(i)->isSelected())
+      names.push_back(fileList->item(i)->data(pathRole).toByteArray().toStdString());
   if (names.empty()) {
-    etat->setText(QStringLiteral("No file selected"));
+    statusBox->setText(QStringLiteral("No file selected"));
     return;
   }
   if (names.size() > static_cast<std::size_t>(limits::maxFiles)) {
@@ -331,13 +408,13 @@ void Form1::Command1_Click() {
   running_ = true;
   cancelRequested_ = false;
   lastRun_.reset();
-  Command3->setEnabled(false);
+  chartButton->setEnabled(false);
   struct Done {
     bool& flag;
     ~Done() { flag = false; }
   } done{running_};
 
-  etat->setText(QStringLiteral("..."));
+  statusBox->setText(QStringLiteral("..."));
   QCoreApplication::processEvents();
   if (cancelRequested_) return;
 
@@ -345,21 +422,23 @@ void Form1::Command1_Click() {
   ConversionRequest request;
   for (const std::string& name : names) request.paths.push_back(dirPath_ / name);
   request.displayNames = std::move(names);
+  // Read into memory rather than mapped: a file cut short by another program
+  // meanwhile then reads as a shorter file instead of ending the program.
+  request.reader = readIntoMemory;
   request.options.regional = regional_;
-  request.clipboardText = Check1->isChecked() ? &clip : nullptr;
+  request.options.includeOverflowed = overflowOption->isChecked();
+  request.clipboardText = clipboardOption->isChecked() ? &clip : nullptr;
+  request.clipboardMaxLines = clipboardMaxLines;
   request.options.progress = [this](int percent) {
-    etat->setText(QString::number(percent) + QLatin1Char('%'));
+    statusBox->setText(QString::number(percent) + QLatin1Char('%'));
     QCoreApplication::processEvents();
     if (cancelRequested_) throw RunCancelled{};
   };
 
-  std::string status;
-  std::shared_ptr<const ConversionRun> run;
+  ConversionResult result;
   try {
     request.target = tableFolder(outputDir_, dirPath_) / outputName_;
-    ConversionResult result = convertFiles(request);
-    status = std::move(result.status);
-    run = std::move(result.run);
+    result = convertFiles(request);
   } catch (const RunCancelled&) {
     return;
   } catch (const std::exception& e) {
@@ -368,36 +447,40 @@ void Form1::Command1_Click() {
   }
 
   // The clipboard option counts as it stands at the end of the run.
-  const bool copy = request.clipboardText != nullptr && Check1->isChecked();
-  const std::string* text = nullptr;
-  bool fits = true;
-  if (copy) {
-    text = &clip.ToString();
-    fits = fitsClipboard(*text);
-    if (!fits) status += " (too large for the clipboard)";
+  const bool copy = request.clipboardText != nullptr && clipboardOption->isChecked();
+  QString status = QString::fromStdString(result.status) + QStringLiteral(" written to ") +
+                   displayName(request.target);
+  if (copy && result.clipboardTooLarge) status += QStringLiteral(" (too large for the clipboard)");
+  statusBox->setText(status);
+  QStringList details{status};
+  for (const ConversionResult::File& file : result.files) {
+    if (file.inconsistent)
+      details << QFile::decodeName(file.displayName.c_str()) +
+                     QStringLiteral(": fewer samples in the file than it announces");
   }
-  etat->setText(QString::fromStdString(status));
-  lastRun_ = std::move(run);
-  lastRunOverflowed_ = Check2->isChecked();
+  statusBox->setToolTip(details.join(QLatin1Char('\n')));
+  lastRun_ = result.run;
+  lastRunOverflowed_ = request.options.includeOverflowed;
   if (chart_) chart_->close();  // it showed the run before; it deletes itself
   chart_ = nullptr;
-  Command3->setEnabled(lastRun_ != nullptr);
+  chartButton->setEnabled(lastRun_ != nullptr);
   repaint();
-  if (copy && fits) {
+  if (copy && !result.clipboardTooLarge) {
     QClipboard* clipboard = QGuiApplication::clipboard();
     clipboard->clear();
-    clipboard->setText(QString::fromUtf8(windows1252ToUtf8(*text)));
+    clipboard->setText(QString::fromUtf8(windows1252ToUtf8(clip.ToString())));
   }
+  if (result.intervalsDiffer()) tell(intervalsMessage(result), QMessageBox::Warning);
 }
 
-void Form1::Command2_Click() {
+void Form1::exitProgram() {
   QGuiApplication::clipboard()->clear();
   cancelRequested_ = true;
   close();
   QCoreApplication::quit();
 }
 
-void Form1::Command3_Click() {
+void Form1::openChart() {
   if (!lastRun_ || running_) return;
   if (!chart_) {
     try {
@@ -422,11 +505,28 @@ void Form1::closeEvent(QCloseEvent* event) {
 }
 
 void Form1::fail(const QString& message) {
-  etat->setText(message);
-  if (messageHandler_)
+  statusBox->setText(message);
+  tell(message, QMessageBox::Critical);
+}
+
+void Form1::tell(const QString& message, QMessageBox::Icon icon) {
+  if (messageHandler_) {
     messageHandler_(message);
-  else
-    QMessageBox::critical(this, windowTitle(), message);
+    return;
+  }
+  QMessageBox box(icon, windowTitle(), message, QMessageBox::Ok, this);
+  box.exec();
+}
+
+void Form1::showTableFolder() {
+  QString tip;
+  try {
+    tip = QStringLiteral("Writes the table to ") +
+          displayName(tableFolder(outputDir_, dirPath_) / outputName_);
+  } catch (const std::exception& e) {
+    tip = QString::fromUtf8(e.what());
+  }
+  makeButton->setToolTip(tip);
 }
 
 }  // namespace kestrix::ui

@@ -1,6 +1,7 @@
 // The main window: drive, folder and file lists, options, status box, MAKE and EXIT.
 #pragma once
 
+#include <QMessageBox>
 #include <QPointer>
 #include <QStringList>
 #include <QWidget>
@@ -26,7 +27,7 @@ namespace kestrix::ui {
 class Form1 : public QWidget {
  public:
   struct Options {
-    std::filesystem::path startDir;   // the folder shown first; empty: the current one
+    std::filesystem::path startDir;  // the folder shown first; empty: the current one
     // Where tables go when it can be written (else the logger files'
     // folder); empty: the program's folder.
     std::filesystem::path outputDir;
@@ -36,46 +37,53 @@ class Form1 : public QWidget {
   explicit Form1(Options options);
   Form1() : Form1(Options{}) {}
 
-  // The controls, under their usual names.
-  QComboBox* Drive1;
-  QListWidget* Dir1;
-  QListWidget* File1;
-  QLabel* Label1;
-  QLabel* Label2;
-  QLabel* Label3;
-  QLabel* Label4;
-  QLineEdit* etat;
-  QCheckBox* Check1;
-  QCheckBox* Check2;
-  QPushButton* Command1;
-  QPushButton* Command2;
-  QPushButton* Command3;  // CHART: the last successful run's chart
+  // The controls; their object names are the usual ones ("Drive1", "Dir1",
+  // "File1", "Label1".."Label4", "etat", "Check1", "Check2", "Command1", "Command2", "Command3").
+  QComboBox* driveList;
+  QListWidget* folderList;
+  QListWidget* fileList;
+  QLabel* patternLabel;
+  QLabel* brandLabel;
+  QLabel* clipboardNote;
+  QLabel* versionLabel;
+  QLineEdit* statusBox;
+  QCheckBox* clipboardOption;
+  QCheckBox* overflowOption;
+  QPushButton* makeButton;
+  QPushButton* exitButton;
+  QPushButton* chartButton;  // CHART: the last successful run's chart
 
-  // MAKE: one conversion run over File1's selected entries.
-  void Command1_Click();
+  // MAKE: one conversion run over fileList's selected entries.
+  void make();
   // EXIT: empties the clipboard and ends.
-  void Command2_Click();
+  void exitProgram();
   // CHART: opens (or raises) the chart window of the last successful run.
-  void Command3_Click();
+  void openChart();
   ChartWindow* chartWindow() const { return chart_; }
   // Offered by the chart window as "Table as XLSX…".
   void setXlsxExport(XlsxExport hook) { xlsxExport_ = std::move(hook); }
 
-  // Dir1's folder, which File1 shows.
+  // folderList's folder, which fileList shows.
   const std::filesystem::path& path() const noexcept { return dirPath_; }
-  // Moves Dir1 (and with it Drive1 and File1) to `dir`.
+  // Moves folderList (and with it driveList and fileList) to `dir`.
   void setPath(const std::filesystem::path& dir);
-  // Selects exactly the named entries of File1; false when one is missing.
+  // Selects exactly the named entries of fileList; false when one is missing.
   bool selectFiles(const QStringList& names);
 
   const std::filesystem::path& outputDirectory() const noexcept { return outputDir_; }
-  void setOutputDirectory(std::filesystem::path dir) { outputDir_ = std::move(dir); }
+  void setOutputDirectory(std::filesystem::path dir) {
+    outputDir_ = std::move(dir);
+    showTableFolder();
+  }
   const std::string& outputName() const noexcept { return outputName_; }
-  void setOutputName(std::string name) { outputName_ = std::move(name); }
+  void setOutputName(std::string name) {
+    outputName_ = std::move(name);
+    showTableFolder();
+  }
 
   bool running() const noexcept { return running_; }
 
-  // Where error messages go; by default a message box.
+  // Where messages go (errors, differing intervals); by default a message box.
   void setMessageHandler(std::function<void(const QString&)> handler) {
     messageHandler_ = std::move(handler);
   }
@@ -89,7 +97,11 @@ class Form1 : public QWidget {
   void driveChosen(int index);
   void fillFolders();
   void fillFiles();
+  // The message in the status box and told.
   void fail(const QString& message);
+  void tell(const QString& message, QMessageBox::Icon icon);
+  // MAKE's tooltip: where the table will go.
+  void showTableFolder();
 
   std::vector<Volume> volumes_;
   std::vector<std::filesystem::path> lastVisited_;  // per volume

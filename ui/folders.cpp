@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <fstream>
-#include <sstream>
 #include <system_error>
 
 namespace fs = std::filesystem;
@@ -17,41 +15,6 @@ char lower(char c) {
 
 bool hidden(std::string_view name) {
   return !name.empty() && name.front() == '.';
-}
-
-// The mount table writes blanks, tabs, line ends and backslashes as \ooo.
-std::string unescapeMountField(std::string_view field) {
-  const auto octal = [](char c) { return c >= '0' && c <= '7'; };
-  std::string out;
-  for (std::size_t i = 0; i < field.size(); ++i) {
-    if (field[i] == '\\' && i + 3 < field.size() && octal(field[i + 1]) && octal(field[i + 2]) &&
-        octal(field[i + 3])) {
-      out += static_cast<char>((field[i + 1] - '0') * 64 + (field[i + 2] - '0') * 8 +
-                               (field[i + 3] - '0'));
-      i += 3;
-    } else {
-      out += field[i];
-    }
-  }
-  return out;
-}
-
-bool holdsRealFiles(const std::string& device, const std::string& fileSystem,
-                    const fs::path& mountPoint) {
-  if (mountPoint == "/") return true;
-  // Places that only the system's own pseudo file systems use.
-  for (const char* system : {"/proc", "/sys", "/dev"}) {
-    const fs::path top(system);
-    const auto [end, ignored] =
-        std::mismatch(top.begin(), top.end(), mountPoint.begin(), mountPoint.end());
-    if (end == top.end()) return false;
-  }
-  static constexpr std::array<std::string_view, 10> networkOrUser = {
-      "nfs", "nfs4", "cifs", "smb3", "smbfs", "fuseblk", "fuse.sshfs", "9p", "virtiofs", "ceph"};
-  if (std::find(networkOrUser.begin(), networkOrUser.end(), fileSystem) != networkOrUser.end())
-    return true;
-  // Disks and removable media; squashfs images are read-only system packages.
-  return device.starts_with("/dev/") && fileSystem != "squashfs";
 }
 
 }  // namespace
@@ -105,36 +68,22 @@ std::vector<std::string> subfoldersOf(const fs::path& dir) {
   return names;
 }
 
-std::vector<Volume> parseMounts(std::string_view table) {
-  std::vector<Volume> volumes;
-  std::istringstream lines{std::string(table)};
-  std::string line;
-  while (std::getline(lines, line)) {
-    std::istringstream fields(line);
-    std::string device, mountPoint, fileSystem;
-    if (!(fields >> device >> mountPoint >> fileSystem)) continue;
-    Volume volume{fs::path(unescapeMountField(mountPoint)), unescapeMountField(device), fileSystem};
-    if (!holdsRealFiles(volume.device, volume.fileSystem, volume.mountPoint)) continue;
-    const auto same = [&](const Volume& v) { return v.mountPoint == volume.mountPoint; };
-    if (std::find_if(volumes.begin(), volumes.end(), same) != volumes.end()) continue;
-    volumes.push_back(std::move(volume));
+bool holdsRealFiles(std::string_view device, std::string_view fileSystem,
+                    const fs::path& mountPoint) {
+  if (mountPoint == "/") return true;
+  // Places that only the system's own pseudo file systems use.
+  for (const char* system : {"/proc", "/sys", "/dev"}) {
+    const fs::path top(system);
+    const auto [end, ignored] =
+        std::mismatch(top.begin(), top.end(), mountPoint.begin(), mountPoint.end());
+    if (end == top.end()) return false;
   }
-  return volumes;
-}
-
-std::vector<Volume> mountedVolumes() {
-  std::ifstream in("/proc/self/mounts");
-  std::ostringstream text;
-  text << in.rdbuf();
-  std::vector<Volume> volumes;
-  for (Volume& volume : parseMounts(text.str())) {
-    std::error_code ec;
-    if (fs::is_directory(volume.mountPoint, ec)) volumes.push_back(std::move(volume));
-  }
-  const auto isRoot = [](const Volume& v) { return v.mountPoint == "/"; };
-  if (std::find_if(volumes.begin(), volumes.end(), isRoot) == volumes.end())
-    volumes.insert(volumes.begin(), Volume{"/", "", ""});
-  return volumes;
+  static constexpr std::array<std::string_view, 10> networkOrUser = {
+      "nfs", "nfs4", "cifs", "smb3", "smbfs", "fuseblk", "fuse.sshfs", "9p", "virtiofs", "ceph"};
+  if (std::find(networkOrUser.begin(), networkOrUser.end(), fileSystem) != networkOrUser.end())
+    return true;
+  // Disks and removable media; squashfs images are read-only system packages.
+  return device.starts_with("/dev/") && fileSystem != "squashfs";
 }
 
 int volumeHolding(const std::vector<Volume>& volumes, const fs::path& path) {

@@ -23,21 +23,17 @@ std::vector<std::string> loggerFilesIn(const std::filesystem::path& dir);
 // The visible subfolders of `dir`, sorted with nameLess.
 std::vector<std::string> subfoldersOf(const std::filesystem::path& dir);
 
-// A mounted volume that holds real files.
+// A place the drive list offers: a mounted volume or the home folder.
 struct Volume {
   std::filesystem::path mountPoint;
-  std::string device;      // as the mount table names it
-  std::string fileSystem;  // "ext4", "vfat", ...
+  std::string name;  // UTF-8, as a file manager names it ("USB STICK"); may be empty
 };
 
-// The volumes of a mount table in the layout of /proc/self/mounts, in table
-// order without duplicates: the root file system, block devices and network
-// shares; no pseudo file systems.
-std::vector<Volume> parseMounts(std::string_view table);
-
-// parseMounts of /proc/self/mounts, keeping mount points that are folders.
-// Always holds "/" at least.
-std::vector<Volume> mountedVolumes();
+// True for a mounted file system that holds the user's files: the root file
+// system, block devices (not read-only squashfs images) and network shares;
+// not the system's pseudo file systems nor anything under /proc, /sys, /dev.
+bool holdsRealFiles(std::string_view device, std::string_view fileSystem,
+                    const std::filesystem::path& mountPoint);
 
 // Index of the volume whose mount point is the longest leading part of
 // `path`; -1 when none is.

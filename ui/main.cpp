@@ -89,8 +89,8 @@ int main(int argc, char** argv) {
   // For scripted pictures of the chart: convert the selection, open its
   // chart, save a picture of that window and end.
   if (const char* picture = std::getenv("KESTRIX_CHART_PICTURE")) {
-    form.Command1_Click();
-    form.Command3_Click();
+    form.make();
+    form.openChart();
     kestrix::ui::ChartWindow* chart = form.chartWindow();
     if (chart == nullptr) return 1;
     chart->resize(1100, 720);

@@ -2,6 +2,8 @@
 // reports, the clipboard copy, and targets that must stay as they were.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <CStringBuilder.hpp>
 #include <logger_file_builder.hpp>
 #include <temp_folder.hpp>
@@ -121,6 +123,46 @@ TEST(ConvertFiles, RefusedRunsLeaveTheTargetAsItWas) {
                                       ": is one of the logger files given; it is not overwritten");
     EXPECT_EQ(readFile(folder / "UC001.PDB"), before);
   }
+}
+
+TEST(ConvertFiles, TheClipboardCopyIsMadeOnlyWhenTheTableFitsIt) {
+  TempFolder folder;
+  ASSERT_TRUE(withSamples(100).writeTo((folder / "UC001.PDB").string()));
+  ConversionRequest request = requestFor(folder, {"UC001.PDB"});
+  for (const std::size_t limit : {104u, 103u}) {  // four header lines and 100 rows
+    CStringBuilder clipboard;
+    request.clipboardText = &clipboard;
+    request.clipboardMaxLines = limit;
+    const kestrix::ConversionResult result = convertFiles(request);
+    const std::string table = readFile(request.target);
+    EXPECT_EQ(std::count(table.begin(), table.end(), '\n'), 104);
+    EXPECT_EQ(result.clipboardTooLarge, limit < 104) << limit;
+    EXPECT_EQ(clipboard.ToString(), limit < 104 ? "" : table) << limit;
+  }
+}
+
+TEST(ConvertFiles, TheReaderChosenGetsTheFilesBytes) {
+  TempFolder folder;
+  ASSERT_TRUE(withSamples(3000).writeTo((folder / "UC001.PDB").string()));
+  writeFile(folder / "table.txt", "earlier table");
+  ConversionRequest request = requestFor(folder, {"UC001.PDB"});
+  request.reader = [](const fs::path&, std::string_view name) -> kestrix::InputBytes {
+    throw ConversionError(kestrix::ErrorKind::CannotRead, std::string(name), "cut short");
+  };
+  try {
+    convertFiles(request);
+    ADD_FAILURE() << "no error";
+  } catch (const ConversionError& e) {
+    EXPECT_STREQ(e.what(), "UC001.PDB: cut short");
+  }
+  EXPECT_EQ(readFile(folder / "table.txt"), "earlier table");
+
+  // Read into memory, the table is the one the mapped file gives.
+  convertFiles(requestFor(folder, {"UC001.PDB"}));
+  const std::string mapped = readFile(request.target);
+  request.reader = kestrix::readIntoMemory;
+  convertFiles(request);
+  EXPECT_EQ(readFile(request.target), mapped);
 }
 
 }  // namespace

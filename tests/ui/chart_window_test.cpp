@@ -69,12 +69,12 @@ class Chart : public ::testing::Test {
 
   // Runs MAKE on both files and opens the chart with the CHART button.
   ChartWindow* openChart() {
-    EXPECT_FALSE(form->Command3->isEnabled());
+    EXPECT_FALSE(form->chartButton->isEnabled());
     form->selectFiles({"UC1.PDB", "UC2.PDB"});
-    form->Command1_Click();
-    EXPECT_EQ(form->etat->text(), "Done...");
-    EXPECT_TRUE(form->Command3->isEnabled());
-    QTest::mouseClick(form->Command3, Qt::LeftButton);
+    form->make();
+    EXPECT_TRUE(form->statusBox->text().startsWith("Done... written to "));
+    EXPECT_TRUE(form->chartButton->isEnabled());
+    QTest::mouseClick(form->chartButton, Qt::LeftButton);
     ChartWindow* chart = form->chartWindow();
     if (chart) chart->resize(900, 600);
     return chart;
@@ -96,9 +96,9 @@ TEST_F(Chart, OpensAfterARunWithOnePanelPerUnitAndALegendEntryPerChannel) {
   EXPECT_EQ(chart->summaryTable()->rowCount(), 3);
   EXPECT_TRUE(chart->xlsxAction()->isEnabled());  // the window sets the workbook writer
   // A second click raises the same window; a new run replaces it.
-  QTest::mouseClick(form->Command3, Qt::LeftButton);
+  QTest::mouseClick(form->chartButton, Qt::LeftButton);
   EXPECT_EQ(form->chartWindow(), chart);
-  form->Command1_Click();
+  form->make();
   EXPECT_EQ(form->chartWindow(), nullptr);
 }
 

@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -18,6 +21,11 @@
 #include "logger_file_builder.hpp"
 #include "temp_folder.hpp"
 #include "text.hpp"
+
+// Failures show texts as texts.
+void PrintTo(const QString& text, std::ostream* out) {
+  *out << '"' << text.toStdString() << '"';
+}
 
 namespace fs = std::filesystem;
 using kestrix::testing::LoggerFileBuilder;
@@ -93,13 +101,17 @@ class Window : public ::testing::Test {
   std::unique_ptr<Form1> makeForm(const fs::path& start) {
     auto form = std::make_unique<Form1>(Form1::Options{start, out.path(), {}});
     form->setMessageHandler([this](const QString& text) { messages << text; });
-    QObject::connect(form->etat, &QLineEdit::textChanged,
+    QObject::connect(form->statusBox, &QLineEdit::textChanged,
                      [this](const QString& text) { statuses << text; });
     return form;
   }
   std::unique_ptr<Form1> makeForm() { return makeForm(data.path()); }
 
   fs::path table() const { return out / "uc1.txt"; }
+  // The closing status as the status box shows it.
+  QString done(const char* status = "Done...") const {
+    return QStringLiteral("%1 written to %2").arg(status, QString::fromStdString(table().string()));
+  }
 
   TempFolder data;
   TempFolder out;
@@ -114,37 +126,47 @@ TEST_F(Window, ControlsCaptionsAndGeometry) {
 
   struct Control {
     QWidget* widget;
+    const char* name;  // the object name tools find it by
     QRect geometry;
   };
   const Control controls[] = {
-      {form->Drive1, {16, 8, 249, 21}},     {form->Dir1, {16, 32, 249, 366}},
-      {form->File1, {272, 24, 169, 370}},   {form->Label2, {312, 0, 121, 25}},
-      {form->etat, {24, 400, 417, 25}},     {form->Check1, {16, 440, 137, 17}},
-      {form->Label3, {152, 440, 153, 17}},  {form->Check2, {16, 464, 217, 17}},
-      {form->Command1, {360, 432, 81, 33}}, {form->Command2, {360, 464, 81, 33}},
-      {form->Label1, {16, 496, 369, 17}},   {form->Label4, {312, 504, 129, 17}},
+      {form->driveList, "Drive1", {16, 8, 249, 21}},
+      {form->folderList, "Dir1", {16, 32, 249, 366}},
+      {form->fileList, "File1", {272, 24, 169, 370}},
+      {form->brandLabel, "Label2", {312, 0, 121, 25}},
+      {form->statusBox, "etat", {24, 400, 417, 25}},
+      {form->clipboardOption, "Check1", {16, 440, 137, 17}},
+      {form->clipboardNote, "Label3", {152, 440, 153, 17}},
+      {form->overflowOption, "Check2", {16, 464, 217, 17}},
+      {form->makeButton, "Command1", {360, 432, 81, 33}},
+      {form->exitButton, "Command2", {360, 464, 81, 33}},
+      {form->patternLabel, "Label1", {16, 496, 369, 17}},
+      {form->versionLabel, "Label4", {312, 504, 129, 17}},
   };
-  for (const Control& c : controls) EXPECT_EQ(c.widget->geometry(), c.geometry) << c.widget;
+  for (const Control& c : controls) {
+    EXPECT_EQ(c.widget->geometry(), c.geometry) << c.name;
+    EXPECT_EQ(form->findChild<QWidget*>(QLatin1String(c.name)), c.widget) << c.name;
+  }
 
-  EXPECT_EQ(form->Label1->text(), "Files to convert must have a name such as :  UC***.PDB");
-  EXPECT_EQ(form->Label2->text(), "NORDAVEX");
-  EXPECT_EQ(form->Label3->text(), "(To be pasted in a spreadsheet)");
-  EXPECT_EQ(form->Label4->text(), "Kestrix V2.14  8/2014");
-  EXPECT_EQ(form->Check1->text(), "Copy data to clipboard");
-  EXPECT_EQ(form->Check2->text(), "Include all overflowed data");
-  EXPECT_EQ(form->Command1->text(), "MAKE");
-  EXPECT_EQ(form->Command2->text(), "EXIT");
-  EXPECT_TRUE(form->Check1->isChecked());
-  EXPECT_FALSE(form->Check2->isChecked());
-  EXPECT_TRUE(form->etat->text().isEmpty());
+  EXPECT_EQ(form->patternLabel->text(), "Files to convert must have a name such as :  UC***.PDB");
+  EXPECT_EQ(form->brandLabel->text(), "NORDAVEX");
+  EXPECT_EQ(form->clipboardNote->text(), "(To be pasted in a spreadsheet)");
+  EXPECT_EQ(form->versionLabel->text(), "Kestrix V2.14  8/2014");
+  EXPECT_EQ(form->clipboardOption->text(), "Copy data to clipboard");
+  EXPECT_EQ(form->overflowOption->text(), "Include all overflowed data");
+  EXPECT_EQ(form->makeButton->text(), "MAKE");
+  EXPECT_EQ(form->exitButton->text(), "EXIT");
+  EXPECT_TRUE(form->clipboardOption->isChecked());
+  EXPECT_FALSE(form->overflowOption->isChecked());
+  EXPECT_TRUE(form->statusBox->text().isEmpty());
 
-  EXPECT_EQ(form->Label2->palette().color(QPalette::WindowText), QColor(0, 0, 255));
-  EXPECT_TRUE(form->Label2->font().bold());
-  EXPECT_TRUE(form->Label2->font().italic());
-  EXPECT_EQ(form->Label2->font().families().front(), "Comic Sans MS");
-  EXPECT_TRUE(form->Label4->font().italic());
-  EXPECT_EQ(form->Label4->font().families().front(), "MS Sans Serif");
-  EXPECT_EQ(form->File1->selectionMode(), QAbstractItemView::ExtendedSelection);
+  EXPECT_EQ(form->brandLabel->palette().color(QPalette::WindowText), QColor(0, 0, 255));
+  EXPECT_TRUE(form->brandLabel->font().bold());
+  EXPECT_TRUE(form->brandLabel->font().italic());
+  EXPECT_EQ(form->brandLabel->font().families().front(), "Comic Sans MS");
+  EXPECT_TRUE(form->versionLabel->font().italic());
+  EXPECT_EQ(form->versionLabel->font().families().front(), "MS Sans Serif");
+  EXPECT_EQ(form->fileList->selectionMode(), QAbstractItemView::ExtendedSelection);
   EXPECT_TRUE(QApplication::windowIcon().isNull());
   EXPECT_FALSE(form->windowIcon().isNull());
 }
@@ -154,10 +176,11 @@ TEST_F(Window, TabOrderStartsAtTheFileList) {
   form->show();
   form->activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
-  EXPECT_EQ(QApplication::focusWidget(), form->File1);
+  EXPECT_EQ(QApplication::focusWidget(), form->fileList);
 
-  const QWidget* expected[] = {form->Dir1,     form->Drive1, form->etat,   form->Command1,
-                               form->Command2, form->Check1, form->Check2, form->File1};
+  const QWidget* expected[] = {form->folderList,     form->driveList,  form->statusBox,
+                               form->makeButton,     form->exitButton, form->clipboardOption,
+                               form->overflowOption, form->fileList};
   for (const QWidget* next : expected) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     EXPECT_EQ(QApplication::focusWidget(), next);
@@ -167,18 +190,18 @@ TEST_F(Window, TabOrderStartsAtTheFileList) {
 TEST_F(Window, FileListFiltersSortsAndSelectsLikeAFileBox) {
   auto form = makeForm();
   form->show();
-  EXPECT_EQ(entries(form->File1), QStringList({"UC1.PDB", "uc2.pdb"}));
-  EXPECT_TRUE(selected(form->File1).isEmpty());
+  EXPECT_EQ(entries(form->fileList), QStringList({"UC1.PDB", "uc2.pdb"}));
+  EXPECT_TRUE(selected(form->fileList).isEmpty());
 
-  click(form->File1, "uc2.pdb");
-  click(form->File1, "UC1.PDB", Qt::ControlModifier);
-  EXPECT_EQ(selected(form->File1), QStringList({"UC1.PDB", "uc2.pdb"}));
-  click(form->File1, "uc2.pdb", Qt::ControlModifier);
-  EXPECT_EQ(selected(form->File1), QStringList({"UC1.PDB"}));
-  click(form->File1, "uc2.pdb", Qt::ShiftModifier);
-  EXPECT_EQ(selected(form->File1), QStringList({"UC1.PDB", "uc2.pdb"}));
-  click(form->File1, "uc2.pdb");
-  EXPECT_EQ(selected(form->File1), QStringList({"uc2.pdb"}));
+  click(form->fileList, "uc2.pdb");
+  click(form->fileList, "UC1.PDB", Qt::ControlModifier);
+  EXPECT_EQ(selected(form->fileList), QStringList({"UC1.PDB", "uc2.pdb"}));
+  click(form->fileList, "uc2.pdb", Qt::ControlModifier);
+  EXPECT_EQ(selected(form->fileList), QStringList({"UC1.PDB"}));
+  click(form->fileList, "uc2.pdb", Qt::ShiftModifier);
+  EXPECT_EQ(selected(form->fileList), QStringList({"UC1.PDB", "uc2.pdb"}));
+  click(form->fileList, "uc2.pdb");
+  EXPECT_EQ(selected(form->fileList), QStringList({"uc2.pdb"}));
 }
 
 TEST_F(Window, FolderListWalksDownAndUpAndMovesTheFileList) {
@@ -190,43 +213,44 @@ TEST_F(Window, FolderListWalksDownAndUpAndMovesTheFileList) {
 
   const fs::path start = fs::canonical(data.path());
   EXPECT_EQ(form->path(), start);
-  const QStringList folders = entries(form->Dir1);
+  const QStringList folders = entries(form->folderList);
   ASSERT_GE(folders.size(), 2);
   EXPECT_EQ(folders.back(), "sub");
   EXPECT_EQ(folders[folders.size() - 2], QString::fromStdString(start.filename().string()));
-  EXPECT_EQ(form->Dir1->currentRow(), folders.size() - 2);
+  EXPECT_EQ(form->folderList->currentRow(), folders.size() - 2);
 
-  const auto volumes = kestrix::ui::mountedVolumes();
-  const int volume = kestrix::ui::volumeHolding(volumes, start);
+  // The drive list shows the volume (or home folder) the folder lies on.
+  const int volume = form->driveList->currentIndex();
   ASSERT_GE(volume, 0);
-  EXPECT_EQ(form->Drive1->currentIndex(), volume);
+  const fs::path top(form->driveList->currentData().toByteArray().toStdString());
+  EXPECT_FALSE(start.lexically_relative(top).string().starts_with("..")) << top;
 
-  click(form->File1, "UC1.PDB");
-  doubleClick(form->Dir1, "sub");
+  click(form->fileList, "UC1.PDB");
+  doubleClick(form->folderList, "sub");
   QCoreApplication::processEvents();
   EXPECT_EQ(form->path(), start / "sub");
-  EXPECT_EQ(entries(form->File1), QStringList({"UC7.PDB"}));
-  EXPECT_TRUE(selected(form->File1).isEmpty());
-  EXPECT_EQ(entries(form->Dir1).back(), "sub");
+  EXPECT_EQ(entries(form->fileList), QStringList({"UC7.PDB"}));
+  EXPECT_TRUE(selected(form->fileList).isEmpty());
+  EXPECT_EQ(entries(form->folderList).back(), "sub");
 
-  doubleClick(form->Dir1, QString::fromStdString(start.filename().string()));
+  doubleClick(form->folderList, QString::fromStdString(start.filename().string()));
   QCoreApplication::processEvents();
   EXPECT_EQ(form->path(), start);
-  EXPECT_EQ(entries(form->File1), QStringList({"UC1.PDB", "uc2.pdb"}));
+  EXPECT_EQ(entries(form->fileList), QStringList({"UC1.PDB", "uc2.pdb"}));
 
   // Choosing the volume again returns to the folder last visited on it.
   form->setPath(start / "sub");
-  Q_EMIT form->Drive1->currentIndexChanged(volume);
+  Q_EMIT form->driveList->currentIndexChanged(volume);
   EXPECT_EQ(form->path(), start / "sub");
 }
 
 TEST_F(Window, MakeWritesTheTableShowsProgressAndFillsTheClipboard) {
   auto form = makeForm();
   form->show();
-  click(form->File1, "UC1.PDB");
-  QTest::mouseClick(form->Command1, Qt::LeftButton);
+  click(form->fileList, "UC1.PDB");
+  QTest::mouseClick(form->makeButton, Qt::LeftButton);
 
-  EXPECT_EQ(statuses, QStringList({"...", "33%", "67%", "100%", "Done..."}));
+  EXPECT_EQ(statuses, QStringList({"...", "33%", "67%", "100%", done()}));
   const std::string bytes = readFile(table());
   EXPECT_TRUE(bytes.starts_with("Fichier\tRoom 1\r\n\t00001A2B\r\n")) << bytes;
   EXPECT_NE(bytes.find("Date\t\xB0"
@@ -241,11 +265,11 @@ TEST_F(Window, MakeWritesTheTableShowsProgressAndFillsTheClipboard) {
 
 TEST_F(Window, UntickedClipboardOptionLeavesTheClipboardAlone) {
   auto form = makeForm();
-  form->Check1->setChecked(false);
-  form->Check2->setChecked(true);
+  form->clipboardOption->setChecked(false);
+  form->overflowOption->setChecked(true);
   form->selectFiles({"UC1.PDB", "uc2.pdb"});
-  form->Command1_Click();
-  EXPECT_EQ(statuses.back(), "Done...");
+  form->make();
+  EXPECT_EQ(statuses.back(), done());
   EXPECT_EQ(QGuiApplication::clipboard()->text(), "earlier clipboard");
   EXPECT_TRUE(readFile(table()).starts_with("Fichier\tRoom 1\tCellar\tCellar\r\n"));
 }
@@ -253,9 +277,9 @@ TEST_F(Window, UntickedClipboardOptionLeavesTheClipboardAlone) {
 TEST_F(Window, DoubleClickConvertsTheClickedFile) {
   auto form = makeForm();
   form->show();
-  click(form->File1, "UC1.PDB");
-  doubleClick(form->File1, "uc2.pdb");
-  EXPECT_EQ(statuses.back(), "Done...");
+  click(form->fileList, "UC1.PDB");
+  doubleClick(form->fileList, "uc2.pdb");
+  EXPECT_EQ(statuses.back(), done());
   EXPECT_TRUE(readFile(table()).starts_with("Fichier\tCellar\tCellar\r\n"));
 }
 
@@ -268,14 +292,14 @@ TEST_F(Window, ExitEmptiesTheClipboardClosingDoesNot) {
   }
   auto form = makeForm();
   form->show();
-  QTest::mouseClick(form->Command2, Qt::LeftButton);
+  QTest::mouseClick(form->exitButton, Qt::LeftButton);
   EXPECT_TRUE(QGuiApplication::clipboard()->text().isEmpty());
   EXPECT_FALSE(form->isVisible());
 }
 
 TEST_F(Window, NothingSelectedWritesNothing) {
   auto form = makeForm();
-  form->Command1_Click();
+  form->make();
   EXPECT_EQ(statuses, QStringList({"No file selected"}));
   EXPECT_FALSE(fs::exists(table()));
 }
@@ -284,11 +308,11 @@ TEST_F(Window, MoreFilesThanARunTakesAreRefused) {
   TempFolder many;
   for (int i = 0; i < 102; ++i) writeFile(many / ("uc" + std::to_string(i) + ".pdb"), "x");
   auto form = makeForm(many.path());
-  form->File1->selectAll();
-  form->Command1_Click();
+  form->fileList->selectAll();
+  form->make();
   ASSERT_EQ(messages.size(), 1);
   EXPECT_TRUE(messages.front().contains("102")) << messages.front().toStdString();
-  EXPECT_EQ(form->etat->text(), messages.front());
+  EXPECT_EQ(form->statusBox->text(), messages.front());
   EXPECT_FALSE(fs::exists(table()));
 }
 
@@ -297,20 +321,20 @@ TEST_F(Window, AFailedRunReportsTheFileAndKeepsTheOldTable) {
   writeFile(table(), "earlier table");
   auto form = makeForm();
   form->selectFiles({"UC1.PDB", "uc3.pdb"});
-  form->Command1_Click();
+  form->make();
 
   ASSERT_EQ(messages.size(), 1);
   EXPECT_TRUE(messages.front().startsWith("Error: ")) << messages.front().toStdString();
   EXPECT_TRUE(messages.front().contains("uc3.pdb"));
-  EXPECT_EQ(form->etat->text(), messages.front());
+  EXPECT_EQ(form->statusBox->text(), messages.front());
   EXPECT_EQ(readFile(table()), "earlier table");
   EXPECT_EQ(entriesIn(out.path()), 1u);
   EXPECT_EQ(QGuiApplication::clipboard()->text(), "earlier clipboard");
 
   // The window stays usable.
   form->selectFiles({"UC1.PDB"});
-  form->Command1_Click();
-  EXPECT_EQ(form->etat->text(), "Done...");
+  form->make();
+  EXPECT_EQ(form->statusBox->text(), done());
   EXPECT_TRUE(readFile(table()).starts_with("Fichier\tRoom 1\r\n"));
 }
 
@@ -318,7 +342,7 @@ TEST_F(Window, WithoutAProgramFolderToWriteTheTableGoesBesideTheLoggerFiles) {
   auto form = makeForm();
   form->setOutputDirectory(out / "missing");
   form->selectFiles({"UC1.PDB"});
-  form->Command1_Click();
+  form->make();
   EXPECT_TRUE(messages.empty());
   EXPECT_TRUE(readFile(form->path() / "uc1.txt").starts_with("Fichier\t"));
   EXPECT_FALSE(fs::exists(out / "missing"));
@@ -327,18 +351,18 @@ TEST_F(Window, WithoutAProgramFolderToWriteTheTableGoesBesideTheLoggerFiles) {
 TEST_F(Window, NoSecondRunStartsWhileOneIsInProgress) {
   auto form = makeForm();
   form->show();
-  click(form->File1, "UC1.PDB");
+  click(form->fileList, "UC1.PDB");
   bool wasRunning = false;
-  QObject::connect(form->etat, &QLineEdit::textChanged, [&](const QString& text) {
+  QObject::connect(form->statusBox, &QLineEdit::textChanged, [&](const QString& text) {
     if (text != "33%") return;
     wasRunning = form->running();
-    form->Command1_Click();
-    doubleClick(form->File1, "uc2.pdb");
+    form->make();
+    doubleClick(form->fileList, "uc2.pdb");
   });
-  form->Command1_Click();
+  form->make();
   EXPECT_TRUE(wasRunning);
   EXPECT_FALSE(form->running());
-  EXPECT_EQ(statuses, QStringList({"...", "33%", "67%", "100%", "Done..."}));
+  EXPECT_EQ(statuses, QStringList({"...", "33%", "67%", "100%", done()}));
   EXPECT_TRUE(readFile(table()).starts_with("Fichier\tRoom 1\r\n"));
 }
 
@@ -347,10 +371,10 @@ TEST_F(Window, ExitDuringARunKeepsTheOldTable) {
   auto form = makeForm();
   form->show();
   form->selectFiles({"UC1.PDB"});
-  QObject::connect(form->etat, &QLineEdit::textChanged, [&](const QString& text) {
-    if (text == "33%") form->Command2_Click();
+  QObject::connect(form->statusBox, &QLineEdit::textChanged, [&](const QString& text) {
+    if (text == "33%") form->exitProgram();
   });
-  form->Command1_Click();
+  form->make();
   EXPECT_EQ(statuses, QStringList({"...", "33%"}));
   EXPECT_FALSE(form->isVisible());
   EXPECT_FALSE(form->running());
@@ -368,10 +392,103 @@ TEST_F(Window, ATableLongerThanASpreadsheetStaysOffTheClipboard) {
   ASSERT_TRUE(big.writeTo((data / "uc5.pdb").string()));
   auto form = makeForm();
   form->selectFiles({"uc5.pdb"});
-  form->Command1_Click();
-  EXPECT_EQ(form->etat->text(), "Done... (too large for the clipboard)");
+  form->make();
+  EXPECT_EQ(form->statusBox->text(), done() + " (too large for the clipboard)");
   EXPECT_EQ(QGuiApplication::clipboard()->text(), "earlier clipboard");
   EXPECT_TRUE(fs::exists(table()));
+}
+
+TEST_F(Window, DifferingIntervalsAreToldAfterTheTableInconsistentFilesNamed) {
+  LoggerFileBuilder fast;  // samples every 10 s and announces more than it holds
+  fast.name("Fast").start(2014, 3, 5, 7, 30, 0).intervalCode(3).typeCode(1);
+  fast.samples({400, 401, 402}).sampleCount(5);
+  ASSERT_TRUE(fast.writeTo((data / "uc3.pdb").string()));
+  auto form = makeForm();
+  form->selectFiles({"UC1.PDB", "uc3.pdb"});  // in the list's order
+  form->make();
+
+  EXPECT_EQ(form->statusBox->text(), done("Done... inconsistent file(s)"));
+  EXPECT_TRUE(readFile(table()).starts_with("Fichier\tRoom 1\tFast\r\n"));
+  EXPECT_EQ(messages, QStringList({"The files' sampling intervals differ; the last file's interval "
+                                   "(10 s) serves every file:\nUC1.PDB samples every 60 s"}));
+  EXPECT_EQ(form->statusBox->toolTip(),
+            done("Done... inconsistent file(s)") +
+                "\nuc3.pdb: fewer samples in the file than it announces");
+}
+
+TEST_F(Window, TooltipsSayWhereTheTableGoesAndWhatTheOptionsDo) {
+  auto form = makeForm();
+  const QString here = QString::fromStdString(table().string());
+  EXPECT_EQ(form->makeButton->toolTip(), "Writes the table to " + here);
+  // Without a program folder to write, the table follows the folder shown.
+  form->setOutputDirectory(out / "missing");
+  fs::create_directory(data / "sub");
+  form->setPath(data / "sub");
+  EXPECT_EQ(form->makeButton->toolTip(),
+            QString::fromStdString("Writes the table to " + (form->path() / "uc1.txt").string()));
+  EXPECT_TRUE(form->clipboardOption->toolTip().contains("clipboard"));
+  EXPECT_TRUE(form->overflowOption->toolTip().contains("\"overflow\""));
+
+  form->statusBox->setText("a status longer than the box");
+  EXPECT_EQ(form->statusBox->toolTip(), "a status longer than the box");
+}
+
+TEST_F(Window, TheDriveListOffersTheHomeFolderFirst) {
+  auto form = makeForm();
+  const fs::path home = fs::weakly_canonical(QDir::homePath().toStdString());
+  if (home == "/") GTEST_SKIP() << "the home folder is the root folder";
+  ASSERT_GE(form->driveList->count(), 2);
+  EXPECT_EQ(form->driveList->itemData(0).toByteArray().toStdString(), home.string());
+  EXPECT_EQ(form->driveList->itemText(0), QString::fromStdString("Home  (" + home.string() + ")"));
+  form->driveList->setCurrentIndex(0);
+  EXPECT_EQ(form->path(), home);
+}
+
+TEST_F(Window, TheOverflowOptionShowsWhatOnlyTheSafetyMarginHides) {
+  LoggerFileBuilder wrapped;  // a minute apart; 300 samples more than its memory holds
+  wrapped.name("Wrapped").start(2014, 1, 1, 0, 0, 0).intervalCode(7).typeCode(1).memoryCode(0);
+  wrapped.wrappedMemory(65536, 65536 + 300, [](std::int64_t n) { return 400 + n % 700; });
+  ASSERT_TRUE(wrapped.writeTo((data / "uc5.pdb").string()));
+  auto form = makeForm();
+  form->selectFiles({"uc5.pdb"});
+  form->make();
+  const QStringList plain = QString::fromLatin1(readFile(table())).split("\r\n");
+  form->overflowOption->setChecked(true);
+  form->make();
+  const QStringList all = QString::fromLatin1(readFile(table())).split("\r\n");
+
+  // Rows 301 and 302 read "overflow" only for the two minutes' safety margin.
+  ASSERT_EQ(plain.size(), all.size());
+  for (int line = 0; line < plain.size(); ++line) {
+    if (line == 3 + 301 || line == 3 + 302) {
+      EXPECT_EQ(plain[line].section('\t', 1), "overflow") << line;
+      EXPECT_EQ(all[line].section('\t', 0, 0), plain[line].section('\t', 0, 0));
+      EXPECT_NE(all[line].section('\t', 1), "overflow") << line;
+    } else {
+      EXPECT_EQ(all[line], plain[line]) << line;
+    }
+  }
+  EXPECT_EQ(plain[3 + 300].section('\t', 1), "overflow");
+}
+
+TEST_F(Window, ALoggerFileCutShortDuringTheRunDoesNotEndTheProgram) {
+  LoggerFileBuilder big;
+  big.name("Big").start(2014, 1, 1, 0, 0, 0).intervalCode(7).typeCode(1);
+  big.wrappedMemory(65536, 60000, [](std::int64_t n) { return n % 1000; });
+  ASSERT_TRUE(big.writeTo((data / "uc5.pdb").string()));
+  auto form = makeForm();
+  form->selectFiles({"uc5.pdb"});
+  // Another program empties the file once the table is under way: the run
+  // goes on from the bytes read.
+  QObject::connect(form->statusBox, &QLineEdit::textChanged, [&](const QString& text) {
+    if (text == "1%") fs::resize_file(data / "uc5.pdb", 0);
+  });
+  form->make();
+  EXPECT_EQ(fs::file_size(data / "uc5.pdb"), 0u);
+  EXPECT_EQ(form->statusBox->text(), done());
+  const std::string bytes = readFile(table());
+  EXPECT_EQ(std::count(bytes.begin(), bytes.end(), '\n'), 4 + 60000);
+  EXPECT_TRUE(messages.isEmpty());
 }
 
 }  // namespace
