@@ -165,10 +165,21 @@ Form1::Form1(Options options)
       outputName_(defaultOutputName),
       regional_(std::move(options.regional)) {
   // The chart window's "Table as XLSX…": the workbook of the cells it shows.
-  xlsxExport_ = [](const TableValues& table, const fs::path& target) {
+  // Its progress shows in the status box, as a run's does.
+  xlsxExport_ = [this](const TableValues& table, const fs::path& target) {
     WorkbookOptions workbook;
     workbook.includeOverflowed = table.includesOverflowed();
-    writeWorkbook(table.run(), target, workbook);
+    workbook.progress = [this](int percent) {
+      statusBox->setText(QStringLiteral("Workbook: %1%").arg(percent));
+      QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    };
+    try {
+      writeWorkbook(table.run(), target, workbook);
+    } catch (...) {
+      statusBox->setText(QStringLiteral("Workbook not written"));
+      throw;
+    }
+    statusBox->setText(QStringLiteral("Workbook written to ") + displayName(target));
   };
   buildControls();
   fillDrives();
