@@ -32,20 +32,21 @@ std::vector<std::int16_t> drifting(std::size_t n, int from, int spread) {
 }
 
 // One cell at a time through appendCellText: the straightforward way.
-void BM_Typvalue(benchmark::State& state) {
+void BM_AppendCellText(benchmark::State& state) {
   const CellParams params{static_cast<std::uint8_t>(state.range(0)), -64, 2300, 60};
   const auto raw = drifting(4096, 300, 400);
   std::string out;
   std::size_t i = 0;
   for (auto _ : state) {
     out.clear();
-    kestrix::appendCellText(params, raw[i % raw.size()], raw[(i + 1) % raw.size()], false, ".", out);
+    kestrix::appendCellText(params, raw[i % raw.size()], raw[(i + 1) % raw.size()], false, ".",
+                            out);
     benchmark::DoNotOptimize(out.data());
     ++i;
   }
   state.SetItemsProcessed(state.iterations());
 }
-BENCHMARK(BM_Typvalue)->Arg(1)->Arg(3)->Arg(4)->Arg(5)->Arg(8);
+BENCHMARK(BM_AppendCellText)->Arg(1)->Arg(3)->Arg(4)->Arg(5)->Arg(8);
 
 // Row dates: formatted afresh, or updated in place.
 void BM_AppendRowDate(benchmark::State& state) {

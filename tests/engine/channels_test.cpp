@@ -88,7 +88,7 @@ TEST(FormatNumber, ZeroSignMarkAndExtremes) {
   EXPECT_EQ(out, "a\t1");
 }
 
-TEST(Typvalue, Formulas) {
+TEST(AppendCellText, Formulas) {
   EXPECT_EQ(cell(1, 400), "25.0");
   EXPECT_EQ(cell(1, -8), "-0.5");
   EXPECT_EQ(cell(1, 4), "0.3");
@@ -113,7 +113,7 @@ TEST(Typvalue, Formulas) {
   EXPECT_EQ(cell(200, 32767), "32767");
 }
 
-TEST(Typvalue, FirstRowTexts) {
+TEST(AppendCellText, FirstRowTexts) {
   EXPECT_EQ(cell(2, 99, 0, true), "0");
   EXPECT_EQ(cell(4, 1234, 0, true), "-");
   EXPECT_EQ(cell(9, 1234, 0, true), "-");

@@ -6,8 +6,8 @@
 #include <logger_file_builder.hpp>
 
 #include "cell_values.hpp"
-#include "sinks.hpp"
 #include "run.hpp"
+#include "sinks.hpp"
 #include "summary.hpp"
 
 namespace kestrix {

@@ -36,7 +36,7 @@ TEST(ReduceFormula, KeepsEveryCellText) {
             std::string got;
             appendCellText(params, s1, s2, false, ",", expected);
             appendCellText(reduced.params, static_cast<std::int16_t>(s1 + reduced.rawOffset),
-                     static_cast<std::int16_t>(s2 + reduced.rawOffset), false, ",", got);
+                           static_cast<std::int16_t>(s2 + reduced.rawOffset), false, ",", got);
             ASSERT_EQ(got, expected) << "type " << type << " raw " << raw;
           }
         }

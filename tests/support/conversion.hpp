@@ -9,10 +9,10 @@
 #include <utility>
 #include <vector>
 
-#include "sinks.hpp"
 #include "input_files.hpp"
 #include "logger_file_builder.hpp"
 #include "run.hpp"
+#include "sinks.hpp"
 #include "table.hpp"
 
 namespace kestrix::testing {

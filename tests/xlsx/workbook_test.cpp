@@ -10,8 +10,8 @@
 #include <functional>
 #include <logger_file_builder.hpp>
 #include <map>
-#include <string>
 #include <run_program.hpp>
+#include <string>
 #include <temp_folder.hpp>
 #include <vector>
 
