@@ -211,18 +211,19 @@ int convert(const Options& o, bool& progressShown) {
   if (progressShown) std::fputs("\r", stderr);
   progressShown = false;
   if (!o.quiet) {
-    if (result.intervalsDiffer()) {
+    const kestrix::ConversionRun& run = *result.run;
+    if (run.intervalsDiffer()) {
       std::fprintf(stderr,
                    "%s: warning: the files' sampling intervals differ; the last file's interval "
                    "(%d s) serves every file\n",
-                   program, result.interval);
-      for (const auto& f : result.files) {
-        if (f.interval != result.interval)
+                   program, run.interval);
+      for (const kestrix::LoggerFile& f : run.files) {
+        if (f.interval != run.interval)
           std::fprintf(stderr, "%s: warning: %s samples every %d s\n", program,
                        f.displayName.c_str(), f.interval);
       }
     }
-    for (const auto& f : result.files) {
+    for (const kestrix::LoggerFile& f : run.files) {
       if (f.inconsistent)
         std::fprintf(stderr, "%s: %s: fewer samples in the file than it announces\n", program,
                      f.displayName.c_str());

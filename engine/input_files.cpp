@@ -66,6 +66,11 @@ std::vector<std::uint8_t> readInputFile(const fs::path& path, std::string_view d
   return bytes;
 }
 
+InputBytes readIntoMemory(const fs::path& path, std::string_view displayName) {
+  auto bytes = std::make_shared<const std::vector<std::uint8_t>>(readInputFile(path, displayName));
+  return {std::span<const std::uint8_t>(*bytes), bytes};
+}
+
 std::vector<LoggerFile> readLoggerFiles(const std::vector<fs::path>& paths,
                                         const std::vector<std::string>& displayNames,
                                         const InputReader& reader) {
@@ -77,12 +82,9 @@ std::vector<LoggerFile> readLoggerFiles(const std::vector<fs::path>& paths,
   auto work = [&] {
     for (std::size_t i; (i = next++) < count && i < firstError;) {
       try {
-        if (reader) {
-          InputBytes input = reader(paths[i], displayNames[i]);
-          files[i] = readLoggerFile(displayNames[i], input.bytes, std::move(input.owner));
-        } else {
-          files[i] = readLoggerFile(displayNames[i], readInputFile(paths[i], displayNames[i]));
-        }
+        InputBytes input =
+            reader ? reader(paths[i], displayNames[i]) : readIntoMemory(paths[i], displayNames[i]);
+        files[i] = readLoggerFile(displayNames[i], input.bytes, std::move(input.owner));
       } catch (...) {
         errors[i] = std::current_exception();
         std::size_t seen = firstError;

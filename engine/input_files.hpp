@@ -25,6 +25,9 @@ struct InputBytes {
   std::shared_ptr<const void> owner;
 };
 
+// readInputFile's bytes, which the returned owner keeps.
+InputBytes readIntoMemory(const std::filesystem::path& path, std::string_view displayName);
+
 // Gets an input file's bytes; throws as readInputFile does.
 using InputReader =
     std::function<InputBytes(const std::filesystem::path& path, std::string_view displayName)>;
@@ -33,7 +36,7 @@ using InputReader =
 // messages (one name per path), two files at a time: most of the time goes
 // into memory for the file's bytes, which two threads get from the system
 // faster than one. The files come back in the order given. `reader` gets each
-// file's bytes (by default readInputFile). Throws the error of the first file,
+// file's bytes (by default readIntoMemory). Throws the error of the first file,
 // in that order, that cannot be converted.
 std::vector<LoggerFile> readLoggerFiles(const std::vector<std::filesystem::path>& paths,
                                         const std::vector<std::string>& displayNames,

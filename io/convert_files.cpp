@@ -17,18 +17,6 @@ namespace fs = std::filesystem;
 
 namespace kestrix {
 
-bool ConversionResult::intervalsDiffer() const noexcept {
-  for (const File& f : files) {
-    if (f.interval != interval) return true;
-  }
-  return false;
-}
-
-InputBytes readIntoMemory(const fs::path& path, std::string_view displayName) {
-  auto bytes = std::make_shared<const std::vector<std::uint8_t>>(readInputFile(path, displayName));
-  return {std::span<const std::uint8_t>(*bytes), bytes};
-}
-
 ConversionResult convertFiles(const ConversionRequest& request) {
   // The table would replace a logger file given by mistake as the target.
   const bool toTarget = request.format == OutputFormat::Workbook ||
@@ -49,10 +37,6 @@ ConversionResult convertFiles(const ConversionRequest& request) {
   const ConversionRun& run = *shared;
 
   ConversionResult result;
-  result.interval = run.interval;
-  result.files.reserve(run.files.size());
-  for (const LoggerFile& f : run.files)
-    result.files.push_back({f.displayName, f.interval, f.inconsistent});
   result.run = shared;
 
   if (request.format == OutputFormat::None) {

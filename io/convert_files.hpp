@@ -47,25 +47,13 @@ struct ConversionRequest {
 
 // What a run turned out to be, for the caller's messages.
 struct ConversionResult {
-  struct File {
-    std::string displayName;
-    int interval = 0;           // the file's own sampling interval in seconds
-    bool inconsistent = false;  // needed records it lacks, or bytes past its end
-  };
-  std::string status;       // "Done..." or "Done... inconsistent file(s)"
-  int interval = 0;         // the interval that serves every file: the last file's
-  std::vector<File> files;  // in table order
+  std::string status;  // "Done..." or "Done... inconsistent file(s)"
   // The table had more lines than the clipboard copy may hold: none was made.
   bool clipboardTooLarge = false;
-  // The run itself, for what is made of it after the table (summary, chart).
+  // The run itself: its files' intervals and consistency for the messages,
+  // and what is made of it after the table (summary, chart).
   std::shared_ptr<const ConversionRun> run;
-
-  // True when some file's own interval differs from `interval`.
-  bool intervalsDiffer() const noexcept;
 };
-
-// An InputReader that reads the whole file into fresh memory (readInputFile).
-InputBytes readIntoMemory(const std::filesystem::path& path, std::string_view displayName);
 
 // Converts the files of `request` into one table or workbook. Throws ConversionError
 // naming the file or the target; a table file is then left as it was and no

@@ -145,12 +145,12 @@ std::vector<Volume> offeredPlaces() {
 }
 
 // Names each file whose sampling interval differs from the one that served.
-QString intervalsMessage(const ConversionResult& result) {
+QString intervalsMessage(const ConversionRun& run) {
   QStringList lines{QStringLiteral("The files' sampling intervals differ; the last file's "
                                    "interval (%1 s) serves every file:")
-                        .arg(result.interval)};
-  for (const ConversionResult::File& file : result.files) {
-    if (file.interval != result.interval)
+                        .arg(run.interval)};
+  for (const LoggerFile& file : run.files) {
+    if (file.interval != run.interval)
       lines << QStringLiteral("%1 samples every %2 s")
                    .arg(QFile::decodeName(file.displayName.c_str()))
                    .arg(file.interval);
@@ -464,7 +464,7 @@ void Form1::make() {
   if (copy && result.clipboardTooLarge) status += QStringLiteral(" (too large for the clipboard)");
   statusBox->setText(status);
   QStringList details{status};
-  for (const ConversionResult::File& file : result.files) {
+  for (const LoggerFile& file : result.run->files) {
     if (file.inconsistent)
       details << QFile::decodeName(file.displayName.c_str()) +
                      QStringLiteral(": fewer samples in the file than it announces");
@@ -481,7 +481,7 @@ void Form1::make() {
     clipboard->clear();
     clipboard->setText(QString::fromUtf8(windows1252ToUtf8(clip.ToString())));
   }
-  if (result.intervalsDiffer()) tell(intervalsMessage(result), QMessageBox::Warning);
+  if (result.run->intervalsDiffer()) tell(intervalsMessage(*result.run), QMessageBox::Warning);
 }
 
 void Form1::exitProgram() {

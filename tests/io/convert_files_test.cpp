@@ -54,18 +54,19 @@ TEST(ConvertFiles, ReportsEachFilesIntervalAndConsistency) {
   const kestrix::ConversionResult result =
       convertFiles(requestFor(folder, {"UC001.PDB", "UC002.PDB"}));
   EXPECT_EQ(result.status, "Done... inconsistent file(s)");
-  ASSERT_EQ(result.files.size(), 2u);
-  EXPECT_EQ(result.files[0].displayName, "UC001.PDB");
-  EXPECT_TRUE(result.files[0].inconsistent);
-  EXPECT_FALSE(result.files[1].inconsistent);
-  EXPECT_EQ(result.interval, result.files[1].interval);
-  EXPECT_NE(result.files[0].interval, result.interval);
-  EXPECT_TRUE(result.intervalsDiffer());
+  const kestrix::ConversionRun& run = *result.run;
+  ASSERT_EQ(run.files.size(), 2u);
+  EXPECT_EQ(run.files[0].displayName, "UC001.PDB");
+  EXPECT_TRUE(run.files[0].inconsistent);
+  EXPECT_FALSE(run.files[1].inconsistent);
+  EXPECT_EQ(run.interval, run.files[1].interval);
+  EXPECT_NE(run.files[0].interval, run.interval);
+  EXPECT_TRUE(run.intervalsDiffer());
   EXPECT_TRUE(readFile(folder / "table.txt").starts_with("Fichier\t"));
 
   const kestrix::ConversionResult one = convertFiles(requestFor(folder, {"UC002.PDB"}));
   EXPECT_EQ(one.status, "Done...");
-  EXPECT_FALSE(one.intervalsDiffer());
+  EXPECT_FALSE(one.run->intervalsDiffer());
 }
 
 TEST(ConvertFiles, ClipboardGetsTheTableFileByteForByte) {
