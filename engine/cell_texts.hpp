@@ -7,7 +7,10 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <limits>
 #include <memory>
+#include <new>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -28,6 +31,77 @@ struct ReducedFormula {
   std::int16_t rawOffset = 0;
 };
 ReducedFormula reduceFormula(const CellParams& params) noexcept;
+
+// For each reduced formula of a run, by channel, a table of one Entry per raw
+// value (as unsigned). Tables are allocated zeroed and left untouched until
+// written: only the pages of the raw values met ever take memory. An Entry of
+// zero bytes means "not computed yet".
+template <class Entry>
+class FormulaTables {
+ public:
+  using Tables = std::array<Entry*, 2>;  // null: no table
+
+  // At most `maxTables` tables (one a channel); formulas past them get none.
+  explicit FormulaTables(std::size_t maxTables = std::numeric_limits<std::size_t>::max())
+      : maxTables_(maxTables) {}
+
+  // The tables of `reduced`, made the first time it is asked for.
+  Tables tablesFor(const CellParams& reduced) {
+    for (const Known& k : known_) {
+      const CellParams& p = k.params;
+      if (p.typeCode == reduced.typeCode && p.offsetParam == reduced.offsetParam &&
+          p.factorParam == reduced.factorParam && p.interval == reduced.interval)
+        return k.tables;
+    }
+    Tables tables{nullptr, nullptr};
+    const auto channels = static_cast<std::size_t>(channelCountOf(reduced.typeCode));
+    if (channels <= maxTables_ - tableCount_) {
+      for (std::size_t c = 0; c < channels; ++c) {
+        void* entries = std::calloc(kRawValues, sizeof(Entry));
+        if (!entries) throw std::bad_alloc();
+        storage_.emplace_back(entries);
+        tables[c] = static_cast<Entry*>(entries);
+      }
+      tableCount_ += channels;
+    }
+    known_.push_back({reduced, tables});
+    return tables;
+  }
+
+  // Computes raw value v in every channel's table of `reduced`: its cell text
+  // cut into the channels' fields, each handed to put(entry, field).
+  template <class Put>
+  void fill(const CellParams& reduced, const Tables& tables, std::int16_t v,
+            std::string_view decimalMark, Put&& put) {
+    text_.clear();
+    appendCellText(reduced, v, v, false, decimalMark, text_);
+    const auto at = static_cast<std::uint16_t>(v);
+    const std::string_view text(text_);
+    if (!tables[1]) {
+      put(tables[0][at], text);
+      return;
+    }
+    const std::size_t tab = text.find('\t');
+    put(tables[0][at], text.substr(0, tab));
+    put(tables[1][at], tab == std::string_view::npos ? std::string_view() : text.substr(tab + 1));
+  }
+
+ private:
+  static constexpr std::size_t kRawValues = 65536;
+  struct Known {
+    CellParams params;
+    Tables tables;
+  };
+  struct Free {
+    void operator()(void* p) const noexcept { std::free(p); }
+  };
+
+  std::size_t maxTables_;
+  std::size_t tableCount_ = 0;
+  std::vector<Known> known_;
+  std::vector<std::unique_ptr<void, Free>> storage_;
+  std::string text_;
+};
 
 // A field as it goes into a row: its TAB, then its text. A slot holds a field
 // of up to kSlotText bytes and, in its last byte, the field's size; it is
@@ -62,33 +136,22 @@ inline constexpr Slot kOverflow = slotOf("overflow");
 // raw value (as unsigned).
 class CellTexts {
  public:
-  using Tables = std::array<Slot*, 2>;  // null: no table
+  using Tables = FormulaTables<Slot>::Tables;
 
-  explicit CellTexts(std::string decimalMark) : decimalMark_(std::move(decimalMark)) {}
+  explicit CellTexts(std::string decimalMark);
 
   const std::string& decimalMark() const noexcept { return decimalMark_; }
 
   // The tables of `reduced`, or none when they cannot be had: a decimal mark
   // holding a TAB (a two-field text could not be split) or no table left.
-  Tables tablesFor(const CellParams& reduced);
+  Tables tablesFor(const CellParams& reduced) { return tables_.tablesFor(reduced); }
 
   // Computes the fields of raw value v in every channel's table of `reduced`.
   void fill(const CellParams& reduced, const Tables& tables, std::int16_t v);
 
  private:
-  struct Known {
-    CellParams params;
-    Tables tables;
-  };
-  struct Free {
-    void operator()(void* p) const noexcept;
-  };
-
   std::string decimalMark_;
-  std::vector<Known> known_;
-  std::vector<std::unique_ptr<void, Free>> storage_;
-  std::size_t tableCount_ = 0;
-  std::string scratch_;
+  FormulaTables<Slot> tables_;
 };
 
 }  // namespace kestrix

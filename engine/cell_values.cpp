@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdlib>
-#include <new>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,8 +13,6 @@
 namespace kestrix {
 
 namespace {
-
-constexpr std::size_t kRawValues = 65536;
 
 // A look-up entry: kUnknown until computed, kNotNumber for a text no number
 // (none of the formulas gives one), else the tenths plus kBias. Cell values
@@ -90,60 +86,19 @@ CellKind firstRowKindOf(std::uint8_t type) {
   }
 }
 
-struct Free {
-  void operator()(void* p) const noexcept { std::free(p); }
-};
-
 }  // namespace
 
-// The value of every raw value met, per reduced formula and channel. The
-// tables are allocated zeroed (kUnknown) and only the pages of values met are
-// ever written.
-class TableValues::Formulas {
+// The value of every raw value met, per reduced formula and channel, as
+// entries (kUnknown until computed).
+class TableValues::Formulas : public FormulaTables<std::int32_t> {
  public:
-  using Tables = std::array<std::int32_t*, 2>;
-
-  Tables tablesFor(const CellParams& reduced) {
-    for (const Known& k : known_) {
-      if (k.params.typeCode == reduced.typeCode && k.params.offsetParam == reduced.offsetParam &&
-          k.params.factorParam == reduced.factorParam && k.params.interval == reduced.interval)
-        return k.tables;
-    }
-    Tables tables{nullptr, nullptr};
-    for (int c = 0; c < channelCountOf(reduced.typeCode); ++c) {
-      void* entries = std::calloc(kRawValues, sizeof(std::int32_t));
-      if (!entries) throw std::bad_alloc();
-      storage_.emplace_back(entries);
-      tables[static_cast<std::size_t>(c)] = static_cast<std::int32_t*>(entries);
-    }
-    known_.push_back({reduced, tables});
-    return tables;
-  }
-
   // Computes raw value v (after the raw offset) in both channels' tables,
   // from the text the table writer formats for it.
   void fill(const CellParams& reduced, const Tables& tables, std::int16_t v) {
-    text_.clear();
-    appendCellText(reduced, v, v, false, ".", text_);
-    const auto at = static_cast<std::uint16_t>(v);
-    const std::string_view text(text_);
-    if (!tables[1]) {
-      tables[0][at] = entryOf(text);
-      return;
-    }
-    const std::size_t tab = text.find('\t');
-    tables[0][at] = entryOf(text.substr(0, tab));
-    tables[1][at] = entryOf(tab == std::string_view::npos ? "" : text.substr(tab + 1));
+    FormulaTables::fill(reduced, tables, v, ".", [](std::int32_t& entry, std::string_view field) {
+      entry = entryOf(field);
+    });
   }
-
- private:
-  struct Known {
-    CellParams params;
-    Tables tables;
-  };
-  std::vector<Known> known_;
-  std::vector<std::unique_ptr<void, Free>> storage_;
-  std::string text_;
 };
 
 void appendNumberText(std::int64_t tenths, int decimals, std::string_view decimalMark,
