@@ -60,30 +60,20 @@ std::string fieldOf(std::string_view text, int channel) {
   return std::string(channel == 0 ? text.substr(0, tab) : text.substr(tab + 1));
 }
 
+// The digits after the mark in channel `channel`'s cells: as its formula
+// writes the raw value 0.
 int decimalsOf(std::uint8_t type, int channel) {
-  switch (type) {
-    case 2:
-    case 8:
-      return 0;
-    case 10:
-      return channel == 0 ? 0 : 1;
-    default:
-      return type >= 1 && type <= 10 ? 1 : 0;
-  }
+  std::string text;
+  appendCellText(CellParams{type, 0, 0, 60}, 0, 0, false, ".", text);
+  return fieldOf(text, channel).find('.') == std::string::npos ? 0 : 1;
 }
 
-// What the table's first row shows in place of a value, if anything.
+// What the table's first row shows in place of a value, if anything: a
+// number ("0") or a text ("-"); Blank when it is converted like any other row.
 CellKind firstRowKindOf(std::uint8_t type) {
-  switch (type) {
-    case 2:
-      return CellKind::Number;  // "0"
-    case 4:
-    case 7:
-    case 9:
-      return CellKind::Text;  // "-"
-    default:
-      return CellKind::Blank;  // converted like any other row
-  }
+  const std::string_view text = firstRowTextOf(type);
+  if (text.empty()) return CellKind::Blank;
+  return tenthsOf(fieldOf(text, 0)) ? CellKind::Number : CellKind::Text;
 }
 
 }  // namespace

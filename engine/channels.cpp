@@ -39,8 +39,8 @@ const TypeInfo& typeInfo(std::uint8_t code) noexcept {
   return kUnknownType;
 }
 
-// The cell that replaces the computed one on the table's first row, or
-// nothing when the first row is converted like any other.
+}  // namespace
+
 std::string_view firstRowTextOf(std::uint8_t code) noexcept {
   switch (code) {
     case 2:
@@ -54,6 +54,8 @@ std::string_view firstRowTextOf(std::uint8_t code) noexcept {
       return {};
   }
 }
+
+namespace {
 
 void appendInteger(std::int16_t s, std::string& out) {
   char buf[8];

@@ -17,6 +17,11 @@ std::string_view channelUnits(std::uint8_t typeCode) noexcept;
 // 2 for the types 3, 6, 7 and 10, 1 for every other code.
 int channelCountOf(std::uint8_t typeCode) noexcept;
 
+// The cell that replaces the computed one on the table's first row (two
+// fields joined by a TAB for two-channel types), or nothing when the first
+// row is converted like any other.
+std::string_view firstRowTextOf(std::uint8_t typeCode) noexcept;
+
 // A power channel's raw sample rescaled by the run's interval.
 double powerRate(std::int16_t s, int interval) noexcept;
 
