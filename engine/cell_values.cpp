@@ -124,15 +124,13 @@ TableValues::TableValues(const ConversionRun& run, bool includeOverflowed)
     c.two = f.channelCount == 2;
     c.rawOffset = reduced.rawOffset;
     c.firstRowKind = firstRowKindOf(f.typeCode);
-    const std::int64_t base = f.samples.base();
-    const std::int64_t stored = f.samples.size();
-    const std::int64_t storedFrom = c.two ? (base + 3) / 2 : base + 1;
-    const std::int64_t storedTo = c.two ? (base + stored) / 2 : base + stored;
-    c.valueFrom = std::max({std::int64_t{1}, c.overflowBelow, storedFrom});
-    c.valueTo = std::min(std::int64_t{f.sampleCount}, storedTo);
+    const PositionRange values = valuePositions(f, run.interval, includeOverflowed);
+    c.valueFrom = values.from;
+    c.valueTo = values.to;
 
     // Every raw value the cells show, computed once.
     if (c.valueFrom <= c.valueTo) {
+      const std::int64_t base = f.samples.base();
       const std::int64_t from = c.two ? 2 * c.valueFrom - 2 - base : c.valueFrom - 1 - base;
       const std::int64_t to = c.two ? 2 * c.valueTo - 1 - base : c.valueTo - 1 - base;
       // Chunks of an even size: in a two-channel file channel 0 is at even indexes.

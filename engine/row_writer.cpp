@@ -22,12 +22,9 @@ RowWriter::RowWriter(const ConversionRun& run, const Regional& regional, bool in
     c.overflowTo = overflowPositions(f, run.interval, includeOverflowed);
     c.samples = &f.samples;
     c.base = f.samples.base();
-    const std::int64_t stored = f.samples.size();
-    // The positions whose sample(s) lie in the stored range.
-    const std::int64_t storedFrom = c.two ? (c.base + 3) / 2 : c.base + 1;
-    const std::int64_t storedTo = c.two ? (c.base + stored) / 2 : c.base + stored;
-    c.valueFrom = std::max({std::int64_t{1}, c.overflowTo + 1, storedFrom});
-    c.valueTo = std::min(std::int64_t{f.sampleCount}, storedTo);
+    const PositionRange values = valuePositions(f, run.interval, includeOverflowed);
+    c.valueFrom = values.from;
+    c.valueTo = values.to;
     c.params = {f.typeCode, f.offsetParam, f.factorParam, run.interval};
     const ReducedFormula reduced = reduceFormula(c.params);
     c.reduced = reduced.params;

@@ -87,6 +87,18 @@ bool readsOverflow(const LoggerFile& file, int runInterval, std::int64_t positio
   return position >= 1 && position <= overflowPositions(file, runInterval, includeOverflowed);
 }
 
+PositionRange valuePositions(const LoggerFile& file, int runInterval,
+                             bool includeOverflowed) noexcept {
+  const bool two = file.channelCount == 2;
+  const std::int64_t base = file.samples.base();
+  const std::int64_t stored = file.samples.size();
+  const std::int64_t storedFrom = two ? (base + 3) / 2 : base + 1;
+  const std::int64_t storedTo = two ? (base + stored) / 2 : base + stored;
+  return {std::max({std::int64_t{1}, overflowPositions(file, runInterval, includeOverflowed) + 1,
+                    storedFrom}),
+          std::min(std::int64_t{file.sampleCount}, storedTo)};
+}
+
 bool ConversionRun::intervalsDiffer() const noexcept {
   return std::any_of(files.begin(), files.end(),
                      [this](const LoggerFile& f) { return f.interval != interval; });

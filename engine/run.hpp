@@ -51,6 +51,16 @@ std::int64_t overflowPositions(const LoggerFile& file, int runInterval,
 bool readsOverflow(const LoggerFile& file, int runInterval, std::int64_t position,
                    bool includeOverflowed = false) noexcept;
 
+// The positions of `file` whose cells can show values: past the overflow and
+// inside the stored samples (both channels' for a two-channel file). Empty
+// when from > to.
+struct PositionRange {
+  std::int64_t from = 1;
+  std::int64_t to = 0;
+};
+PositionRange valuePositions(const LoggerFile& file, int runInterval,
+                             bool includeOverflowed = false) noexcept;
+
 struct ConversionRun {
   std::vector<LoggerFile> files;
   std::vector<std::int32_t> stepOffsets;  // per file: rows from row 1 to its first sample
