@@ -255,7 +255,7 @@ int summary(int count, char** names) {
     const kestrix::TableValues values(run);
     const double summarizing = threadMilliseconds();
     NullSink sink;
-    kestrix::writeSummary(kestrix::summarize(values, run), run, sink, kestrix::Regional{},
+    kestrix::writeSummary(kestrix::summarize(values), run, sink, kestrix::Regional{},
                           kestrix::Encoding::Windows1252);
     bestValues = std::min(bestValues, summarizing - start);
     bestSummary = std::min(bestSummary, threadMilliseconds() - summarizing);

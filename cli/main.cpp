@@ -165,7 +165,7 @@ void refuseLoggerFile(const std::string& path, const Options& o) {
 void writeSummaryOf(const kestrix::ConversionRun& run, const Options& o,
                     const kestrix::Regional& regional) {
   const kestrix::TableValues values(run, o.includeOverflowed);
-  const std::vector<kestrix::ColumnSummary> summary = kestrix::summarize(values, run);
+  const std::vector<kestrix::ColumnSummary> summary = kestrix::summarize(values);
   if (*o.summary == "-") {
     kestrix::StreamSink sink(stdout, "standard output");
     kestrix::writeSummary(summary, run, sink, regional, o.encoding);

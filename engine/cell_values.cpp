@@ -91,16 +91,27 @@ class TableValues::Formulas : public FormulaTables<std::int32_t> {
   }
 };
 
+void appendDecimal(std::int64_t units, int unitDigits, int shownDigits,
+                   std::string_view decimalMark, std::string& out) {
+  const std::uint64_t magnitude =
+      units < 0 ? 0 - static_cast<std::uint64_t>(units) : static_cast<std::uint64_t>(units);
+  std::uint64_t scale = 1;
+  for (int i = 0; i < unitDigits; ++i) scale *= 10;
+  if (units < 0) out += '-';
+  out += std::to_string(magnitude / scale);
+  if (shownDigits == 0) return;
+  out += decimalMark;
+  std::uint64_t rest = magnitude % scale;
+  for (int i = 0; i < shownDigits; ++i) {
+    scale /= 10;
+    out += static_cast<char>('0' + rest / scale);
+    rest %= scale;
+  }
+}
+
 void appendNumberText(std::int64_t tenths, int decimals, std::string_view decimalMark,
                       std::string& out) {
-  const std::uint64_t magnitude =
-      tenths < 0 ? 0 - static_cast<std::uint64_t>(tenths) : static_cast<std::uint64_t>(tenths);
-  if (tenths < 0) out += '-';
-  out += std::to_string(magnitude / 10);
-  if (decimals > 0) {
-    out += decimalMark;
-    out += static_cast<char>('0' + magnitude % 10);
-  }
+  appendDecimal(tenths, 1, decimals, decimalMark, out);
 }
 
 TableValues::TableValues(const ConversionRun& run, bool includeOverflowed)

@@ -32,6 +32,11 @@ struct ColumnInfo {
   int decimals = 1;      // 1 for the "0.0" format, 0 for "0"
 };
 
+// Appends units / 10^unitDigits with its first `shownDigits` digits (at most
+// unitDigits, the rest being zeros) after `decimalMark`; no sign for zero.
+void appendDecimal(std::int64_t units, int unitDigits, int shownDigits,
+                   std::string_view decimalMark, std::string& out);
+
 // Appends the text the table shows for a Number cell: tenths / 10 with
 // `decimals` digits (0 or 1) after `decimalMark`.
 void appendNumberText(std::int64_t tenths, int decimals, std::string_view decimalMark,

@@ -83,19 +83,12 @@ std::optional<double> meanKineticTemperature(const ColumnSummary& s, ValueCounts
 
 // Hundredths as text: sign, whole part, decimal mark, two digits; no "-0.00".
 void appendHundredths(std::int64_t hundredths, std::string_view decimalMark, std::string& out) {
-  const std::uint64_t magnitude = hundredths < 0 ? 0 - static_cast<std::uint64_t>(hundredths)
-                                                 : static_cast<std::uint64_t>(hundredths);
-  if (hundredths < 0) out += '-';
-  out += std::to_string(magnitude / 100);
-  out += decimalMark;
-  out += static_cast<char>('0' + magnitude / 10 % 10);
-  out += static_cast<char>('0' + magnitude % 10);
+  appendDecimal(hundredths, 2, 2, decimalMark, out);
 }
 
 }  // namespace
 
-std::vector<ColumnSummary> summarize(const TableValues& values, const ConversionRun& run) {
-  (void)run;  // the rows are the values' own; the run names their dates
+std::vector<ColumnSummary> summarize(const TableValues& values) {
   std::vector<ColumnSummary> out;
   out.reserve(values.columnCount());
   constexpr std::int64_t kChunk = 1024;

@@ -33,9 +33,8 @@ struct ColumnSummary {
   std::optional<double> meanKineticTemperature;
 };
 
-// One summary per column of `values`, in table order. `run` is the run the
-// values were taken from.
-std::vector<ColumnSummary> summarize(const TableValues& values, const ConversionRun& run);
+// One summary per column of `values`, in table order.
+std::vector<ColumnSummary> summarize(const TableValues& values);
 
 // The mean to two decimals, the exact one rounded with halves away from zero,
 // as a whole number of hundredths.

@@ -98,7 +98,7 @@ ChartData::ChartData(std::shared_ptr<const ConversionRun> run, bool includeOverf
   } else {
     for (std::size_t c = 0; c < count; ++c) channels_[c].series = seriesOf(values_, c);
   }
-  const std::vector<ColumnSummary> columns = summarize(values_, *run_);
+  const std::vector<ColumnSummary> columns = summarize(values_);
   summary_.resize(count);
   for (std::size_t c = 0; c < count && c < columns.size(); ++c) {
     const ColumnSummary& column = columns[c];

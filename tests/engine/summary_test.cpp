@@ -34,7 +34,7 @@ std::vector<std::string> linesOf(const ConversionRun& run, const Regional& regio
                                  Encoding encoding) {
   const TableValues values(run);
   StringSink sink;
-  writeSummary(summarize(values, run), run, sink, regional, encoding);
+  writeSummary(summarize(values), run, sink, regional, encoding);
   std::vector<std::string> lines;
   for (std::size_t from = 0; from < sink.data.size();) {
     const std::size_t end = sink.data.find("\r\n", from);
@@ -91,7 +91,7 @@ TEST(Summary, HandWorkedColumns) {
 
   // The same as data.
   const TableValues values(run);
-  const std::vector<ColumnSummary> summary = summarize(values, run);
+  const std::vector<ColumnSummary> summary = summarize(values);
   EXPECT_EQ(summary[1].maxTenths, 220);
   EXPECT_EQ(summary[1].maxRow, 3);
   EXPECT_DOUBLE_EQ(*summary[1].mean, 64.0 / 3);
@@ -137,7 +137,7 @@ TEST(Summary, OverflowAndMissingCellsOfAConstantColumn) {
   b.truncateTo(static_cast<std::size_t>(b.offsets()[1 + 63] + 2 * 488));
   const ConversionRun run = runOf({b});
   const TableValues values(run);
-  const std::vector<ColumnSummary> summary = summarize(values, run);
+  const std::vector<ColumnSummary> summary = summarize(values);
   ASSERT_EQ(summary.size(), 1u);
   const ColumnSummary& s = summary[0];
   // Positions 1 to 100 are gone from the memory, 2 more read overflow as a margin.
@@ -173,7 +173,7 @@ TEST(Summary, LongColumnsAgreeWithACountOfTheirCells) {
   files.push_back(wrapped);
   const ConversionRun run = runOf(files);
   const TableValues values(run);
-  const std::vector<ColumnSummary> summary = summarize(values, run);
+  const std::vector<ColumnSummary> summary = summarize(values);
   ASSERT_EQ(summary.size(), 5u);
   for (std::size_t c = 0; c < summary.size(); ++c) {
     ColumnSummary e;
