@@ -16,43 +16,55 @@ std::string systemMessage(int error) {
   return std::strerror(error);
 }
 
+[[noreturn]] void cannotWrite(const fs::path& target, const std::string& what) {
+  throw ConversionError(ErrorKind::CannotWrite, target.string(), what);
+}
+
 }  // namespace
 
-AtomicFileSink::AtomicFileSink(fs::path target) : target_(std::move(target)) {
+ReplacedFile replacedFile(fs::path target) {
   std::error_code ec;
   // Write beside the file a link points to, not over the link.
-  if (fs::is_symlink(fs::symlink_status(target_, ec))) {
-    const fs::path resolved = fs::weakly_canonical(target_, ec);
-    if (!ec) target_ = resolved;
+  if (fs::is_symlink(fs::symlink_status(target, ec))) {
+    fs::path resolved = fs::weakly_canonical(target, ec);
+    if (!ec) target = std::move(resolved);
   }
-  const fs::file_status status = fs::status(target_, ec);
-  if (fs::is_directory(status)) fail("is a folder");
+  const fs::file_status status = fs::status(target, ec);
+  if (fs::is_directory(status)) cannotWrite(target, "is a folder");
+  return {std::move(target), status};
+}
 
-  if (fs::exists(status) && !fs::is_regular_file(status)) {
+TemporaryFile createTemporaryBeside(const fs::path& target) {
+  std::random_device random;
+  const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+  // Within the 255 bytes a file name may have, however long the target's.
+  const std::string stem = target.filename().string().substr(0, 200);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::string suffix = std::to_string(random() % 1000000000u);
+    TemporaryFile temporary{folder / ("." + stem + "." + suffix + ".tmp")};
+    temporary.file = std::fopen(temporary.path.c_str(), "wbxe");
+    if (temporary.file) return temporary;
+    const int error = errno;
+    if (error != EEXIST) {
+      cannotWrite(target,
+                  "cannot create a file in " + folder.string() + ": " + systemMessage(error));
+    }
+  }
+  cannotWrite(target, "cannot create a temporary file in " + folder.string());
+}
+
+AtomicFileSink::AtomicFileSink(fs::path target) {
+  ReplacedFile replaced = replacedFile(std::move(target));
+  target_ = std::move(replaced.path);
+  if (fs::exists(replaced.status) && !fs::is_regular_file(replaced.status)) {
     // A device or a pipe: written in place, there is nothing to rename over.
     file_ = std::fopen(target_.c_str(), "wb");
     if (!file_) fail("cannot open: " + systemMessage(errno));
     return;
   }
-
-  std::random_device random;
-  const fs::path folder = target_.has_parent_path() ? target_.parent_path() : fs::path(".");
-  for (int attempt = 0; attempt < 100 && !file_; ++attempt) {
-    const std::string suffix = std::to_string(random() % 1000000000u);
-    // Within the 255 bytes a file name may have, however long the target's.
-    const std::string stem = target_.filename().string().substr(0, 200);
-    temporary_ = folder / ("." + stem + "." + suffix + ".tmp");
-    file_ = std::fopen(temporary_.c_str(), "wbx");
-    if (!file_ && errno != EEXIST) {
-      const int error = errno;
-      temporary_.clear();
-      fail("cannot create a file in " + folder.string() + ": " + systemMessage(error));
-    }
-  }
-  if (!file_) {
-    temporary_.clear();
-    fail("cannot create a temporary file in " + folder.string());
-  }
+  TemporaryFile temporary = createTemporaryBeside(target_);
+  temporary_ = std::move(temporary.path);
+  file_ = temporary.file;
 }
 
 AtomicFileSink::~AtomicFileSink() {

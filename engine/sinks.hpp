@@ -11,6 +11,23 @@
 
 namespace kestrix {
 
+// The file that writing `target` replaces (the one a link points to) and its
+// status. Throws ConversionError (CannotWrite) naming it when it is a folder.
+struct ReplacedFile {
+  std::filesystem::path path;
+  std::filesystem::file_status status;
+};
+ReplacedFile replacedFile(std::filesystem::path target);
+
+// A new file beside `target` that nobody else has, created empty and open for
+// writing: ".NAME.NUMBER.tmp", within the 255 bytes a file name may have.
+// Throws ConversionError (CannotWrite) naming `target` when none can be made.
+struct TemporaryFile {
+  std::filesystem::path path;
+  std::FILE* file = nullptr;
+};
+TemporaryFile createTemporaryBeside(const std::filesystem::path& target);
+
 // Writes to a new temporary file beside `target` and renames it over `target`
 // on commit(): the target is either the earlier table, untouched, or the
 // complete new one. Without commit() the temporary file is removed. Throws

@@ -1,6 +1,5 @@
 #include "workbook_writer.hpp"
 
-#include <fcntl.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 #include <xlsxwriter.h>
@@ -10,12 +9,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <random>
 #include <string_view>
 #include <vector>
 
 #include "cell_values.hpp"
 #include "error.hpp"
+#include "sinks.hpp"
 #include "table.hpp"
 #include "text.hpp"
 
@@ -43,37 +42,16 @@ constexpr int kRowsPercent = 45;
 // workbook is closed.
 class TemporaryWorkbookFile {
  public:
-  explicit TemporaryWorkbookFile(fs::path target) : target_(std::move(target)) {
-    std::error_code ec;
-    // Write beside the file a link points to, not over the link.
-    if (fs::is_symlink(fs::symlink_status(target_, ec))) {
-      const fs::path resolved = fs::weakly_canonical(target_, ec);
-      if (!ec) target_ = resolved;
-    }
-    const fs::file_status status = fs::status(target_, ec);
-    if (fs::is_directory(status)) fail(target_, "is a folder");
-    if (fs::exists(status) && !fs::is_regular_file(status)) {
+  explicit TemporaryWorkbookFile(fs::path target) {
+    ReplacedFile replaced = replacedFile(std::move(target));
+    target_ = std::move(replaced.path);
+    if (fs::exists(replaced.status) && !fs::is_regular_file(replaced.status)) {
       fail(target_, "is no plain file; a workbook can only be written to a file");
     }
-
-    std::random_device random;
     folder_ = target_.has_parent_path() ? target_.parent_path() : fs::path(".");
-    // Within the 255 bytes a file name may have, however long the target's.
-    const std::string stem = target_.filename().string().substr(0, 200);
-    for (int attempt = 0; attempt < 100; ++attempt) {
-      const fs::path candidate =
-          folder_ / ("." + stem + "." + std::to_string(random() % 1000000000u) + ".tmp");
-      const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-      if (fd >= 0) {
-        ::close(fd);
-        temporary_ = candidate;
-        return;
-      }
-      if (errno != EEXIST) {
-        fail(target_, "cannot create a file in " + folder_.string() + ": " + std::strerror(errno));
-      }
-    }
-    fail(target_, "cannot create a temporary file in " + folder_.string());
+    TemporaryFile temporary = createTemporaryBeside(target_);
+    std::fclose(temporary.file);
+    temporary_ = std::move(temporary.path);
   }
   ~TemporaryWorkbookFile() {
     if (committed_) return;
