@@ -53,6 +53,32 @@ TemporaryFile createTemporaryBeside(const fs::path& target) {
   cannotWrite(target, "cannot create a temporary file in " + folder.string());
 }
 
+ReplacementFile::ReplacementFile(fs::path target, std::string_view what) {
+  ReplacedFile replaced = replacedFile(std::move(target));
+  target_ = std::move(replaced.path);
+  if (fs::exists(replaced.status) && !fs::is_regular_file(replaced.status)) {
+    cannotWrite(target_,
+                "is no plain file; " + std::string(what) + " can only be written to a file");
+  }
+  folder_ = target_.has_parent_path() ? target_.parent_path() : fs::path(".");
+  TemporaryFile temporary = createTemporaryBeside(target_);
+  std::fclose(temporary.file);
+  temporary_ = std::move(temporary.path);
+}
+
+ReplacementFile::~ReplacementFile() {
+  if (committed_) return;
+  std::error_code ec;
+  fs::remove(temporary_, ec);
+}
+
+void ReplacementFile::commit() {
+  std::error_code ec;
+  fs::rename(temporary_, target_, ec);
+  if (ec) cannotWrite(target_, "cannot replace the file: " + ec.message());
+  committed_ = true;
+}
+
 AtomicFileSink::AtomicFileSink(fs::path target) {
   ReplacedFile replaced = replacedFile(std::move(target));
   target_ = std::move(replaced.path);

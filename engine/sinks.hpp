@@ -28,6 +28,33 @@ struct TemporaryFile {
 };
 TemporaryFile createTemporaryBeside(const std::filesystem::path& target);
 
+// A file written by another hand (a library, a painter) that replaces
+// `target` only once complete: a new temporary file beside it, created empty
+// at once so that nobody else takes the name, renamed over `target` on
+// commit() and removed otherwise. `what` names the content in the refusal of
+// a target that is no plain file ("a workbook"). Throws ConversionError
+// (CannotWrite) naming the target.
+class ReplacementFile {
+ public:
+  ReplacementFile(std::filesystem::path target, std::string_view what);
+  ~ReplacementFile();
+  ReplacementFile(const ReplacementFile&) = delete;
+  ReplacementFile& operator=(const ReplacementFile&) = delete;
+
+  const std::filesystem::path& target() const noexcept { return target_; }
+  const std::filesystem::path& folder() const noexcept { return folder_; }
+  // The temporary file to write.
+  const std::filesystem::path& path() const noexcept { return temporary_; }
+
+  void commit();
+
+ private:
+  std::filesystem::path target_;
+  std::filesystem::path folder_;
+  std::filesystem::path temporary_;
+  bool committed_ = false;
+};
+
 // Writes to a new temporary file beside `target` and renames it over `target`
 // on commit(): the target is either the earlier table, untouched, or the
 // complete new one. Without commit() the temporary file is removed. Throws

@@ -5,7 +5,6 @@
 #include <QPageSize>
 #include <QPdfWriter>
 #include <QPixmap>
-#include <random>
 #include <stdexcept>
 #include <system_error>
 
@@ -22,12 +21,6 @@ QString kestrixVersionText() {
 namespace {
 
 constexpr int dpi = 150;
-
-fs::path temporaryBeside(const fs::path& target) {
-  std::random_device random;
-  return target.parent_path() /
-         (target.filename().string() + ".tmp-" + std::to_string(random() % 1000000));
-}
 
 QString text(const std::string& utf8) {
   return QString::fromStdString(utf8);
@@ -72,11 +65,19 @@ class ReportPainter {
 
 }  // namespace
 
+ReplacementFile replacementFor(const fs::path& target, const std::string& what) {
+  try {
+    return ReplacementFile(target, "a " + what);
+  } catch (const std::exception&) {
+    throw std::runtime_error("cannot write the " + what + " " + target.string());
+  }
+}
+
 void writeChartReport(std::shared_ptr<const ChartData> data, const fs::path& target,
                       const ReportView& view) {
-  const fs::path temporary = temporaryBeside(target);
+  ReplacementFile file = replacementFor(target, "report");
   {
-    QPdfWriter writer(QString::fromStdString(temporary.string()));
+    QPdfWriter writer(QString::fromStdString(file.path().string()));
     writer.setResolution(dpi);
     writer.setPageSize(QPageSize(QPageSize::A4));
     writer.setPageOrientation(QPageLayout::Landscape);
@@ -177,16 +178,10 @@ void writeChartReport(std::shared_ptr<const ChartData> data, const fs::path& tar
     if (!painter.end()) throw std::runtime_error("cannot write the report " + target.string());
   }
   std::error_code ec;
-  if (fs::file_size(temporary, ec) == 0 || ec) {
-    fs::remove(temporary, ec);
+  if (fs::file_size(file.path(), ec) == 0 || ec) {
     throw std::runtime_error("cannot write the report " + target.string());
   }
-  fs::rename(temporary, target, ec);
-  if (ec) {
-    const std::string reason = ec.message();
-    fs::remove(temporary, ec);
-    throw std::runtime_error("cannot write the report " + target.string() + ": " + reason);
-  }
+  file.commit();
 }
 
 }  // namespace kestrix::ui

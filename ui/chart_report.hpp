@@ -6,9 +6,11 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "chart_data.hpp"
+#include "sinks.hpp"
 
 namespace kestrix::ui {
 
@@ -26,5 +28,9 @@ void writeChartReport(std::shared_ptr<const ChartData> data, const std::filesyst
 
 // "Kestrix 1.0.0": the program and its version, as the report names them.
 QString kestrixVersionText();
+
+// The temporary file that replaces `target` (a PNG, a PDF) once complete.
+// Throws "cannot write the WHAT TARGET" when it cannot be made.
+ReplacementFile replacementFor(const std::filesystem::path& target, const std::string& what);
 
 }  // namespace kestrix::ui

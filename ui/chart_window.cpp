@@ -13,7 +13,6 @@
 #include <QTableWidget>
 #include <QToolBar>
 #include <QVBoxLayout>
-#include <random>
 #include <stdexcept>
 
 #include "chart_plot.hpp"
@@ -200,21 +199,11 @@ void ChartWindow::showReadOut(double key) {
 
 void ChartWindow::exportPng(const fs::path& target) const {
   const QPixmap picture = plot_->toPixmap();
-  std::random_device random;
-  const fs::path temporary =
-      target.parent_path() / (target.filename().string() + ".tmp-" + std::to_string(random()));
-  if (!picture.save(QString::fromStdString(temporary.string()), "PNG")) {
-    std::error_code ec;
-    fs::remove(temporary, ec);
+  ReplacementFile file = replacementFor(target, "picture");
+  if (!picture.save(QString::fromStdString(file.path().string()), "PNG")) {
     throw std::runtime_error("cannot write the picture " + target.string());
   }
-  std::error_code ec;
-  fs::rename(temporary, target, ec);
-  if (ec) {
-    const std::string reason = ec.message();
-    fs::remove(temporary, ec);
-    throw std::runtime_error("cannot write the picture " + target.string() + ": " + reason);
-  }
+  file.commit();
 }
 
 void ChartWindow::exportReport(const fs::path& target) const {

@@ -36,49 +36,6 @@ constexpr int kRowsPercent = 45;
   throw ConversionError(ErrorKind::CannotWrite, target.string(), what);
 }
 
-// The workbook's own file: a new temporary file beside the target, renamed
-// over it on commit(), removed otherwise. The name is taken (created empty)
-// at once, so that no other writer gets it; the library writes it when the
-// workbook is closed.
-class TemporaryWorkbookFile {
- public:
-  explicit TemporaryWorkbookFile(fs::path target) {
-    ReplacedFile replaced = replacedFile(std::move(target));
-    target_ = std::move(replaced.path);
-    if (fs::exists(replaced.status) && !fs::is_regular_file(replaced.status)) {
-      fail(target_, "is no plain file; a workbook can only be written to a file");
-    }
-    folder_ = target_.has_parent_path() ? target_.parent_path() : fs::path(".");
-    TemporaryFile temporary = createTemporaryBeside(target_);
-    std::fclose(temporary.file);
-    temporary_ = std::move(temporary.path);
-  }
-  ~TemporaryWorkbookFile() {
-    if (committed_) return;
-    std::error_code ec;
-    fs::remove(temporary_, ec);
-  }
-  TemporaryWorkbookFile(const TemporaryWorkbookFile&) = delete;
-  TemporaryWorkbookFile& operator=(const TemporaryWorkbookFile&) = delete;
-
-  const fs::path& target() const noexcept { return target_; }
-  const fs::path& folder() const noexcept { return folder_; }
-  const fs::path& path() const noexcept { return temporary_; }
-
-  void commit() {
-    std::error_code ec;
-    fs::rename(temporary_, target_, ec);
-    if (ec) fail(target_, "cannot replace the file: " + ec.message());
-    committed_ = true;
-  }
-
- private:
-  fs::path target_;
-  fs::path folder_;
-  fs::path temporary_;
-  bool committed_ = false;
-};
-
 struct FreeWorkbook {
   void operator()(lxw_workbook* workbook) const noexcept { lxw_workbook_free(workbook); }
 };
@@ -86,7 +43,7 @@ struct FreeWorkbook {
 // Writes the rows of the table in order, sheet after sheet.
 class WorkbookBuilder {
  public:
-  WorkbookBuilder(const ConversionRun& run, const TemporaryWorkbookFile& file,
+  WorkbookBuilder(const ConversionRun& run, const ReplacementFile& file,
                   const WorkbookOptions& options)
       : run_(run), file_(file), options_(options), values_(run, options.includeOverflowed) {
     temporaryFolder_ =
@@ -259,7 +216,7 @@ class WorkbookBuilder {
   }
 
   const ConversionRun& run_;
-  const TemporaryWorkbookFile& file_;
+  const ReplacementFile& file_;
   const WorkbookOptions& options_;
   TableValues values_;
   std::string temporaryFolder_;
@@ -288,7 +245,7 @@ double spreadsheetSerial(std::int64_t seconds) noexcept {
 
 std::string writeWorkbook(const ConversionRun& run, const fs::path& target,
                           const WorkbookOptions& options) {
-  TemporaryWorkbookFile file(target);
+  ReplacementFile file(target, "a workbook");
   if (options.temporaryReady) options.temporaryReady(file.path());
   WorkbookBuilder builder(run, file, options);
   std::string status = builder.write();
