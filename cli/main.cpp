@@ -150,17 +150,6 @@ std::optional<Options> parse(int argc, char** argv) {
   return o;
 }
 
-// A summary or report would replace a logger file given by mistake as its path.
-void refuseLoggerFile(const std::string& path, const Options& o) {
-  for (const std::string& name : o.files) {
-    std::error_code ec;
-    if (std::filesystem::equivalent(path, name, ec)) {
-      throw kestrix::ConversionError(kestrix::ErrorKind::CannotWrite, path,
-                                     "is one of the logger files given; it is not overwritten");
-    }
-  }
-}
-
 // Writes the summary of `run` to o.summary, atomically unless it is "-".
 void writeSummaryOf(const kestrix::ConversionRun& run, const Options& o,
                     const kestrix::Regional& regional) {
@@ -180,10 +169,11 @@ void writeSummaryOf(const kestrix::ConversionRun& run, const Options& o,
 
 // `progressShown` tells main to end the progress line before a message.
 int convert(const Options& o, bool& progressShown) {
-  if (o.summary && *o.summary != "-") refuseLoggerFile(*o.summary, o);
-  if (o.report) refuseLoggerFile(*o.report, o);
   kestrix::ConversionRequest request;
   request.paths.assign(o.files.begin(), o.files.end());
+  // A summary or report would replace a logger file given by mistake as its path.
+  if (o.summary && *o.summary != "-") kestrix::refuseLoggerFileAsTarget(*o.summary, request.paths);
+  if (o.report) kestrix::refuseLoggerFileAsTarget(*o.report, request.paths);
   request.displayNames = o.files;
   kestrix::StreamSink standardOutput(stdout, "standard output");
   if (o.output) {

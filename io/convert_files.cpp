@@ -17,19 +17,21 @@ namespace fs = std::filesystem;
 
 namespace kestrix {
 
+void refuseLoggerFileAsTarget(const fs::path& target, const std::vector<fs::path>& paths) {
+  for (const fs::path& path : paths) {
+    std::error_code ec;
+    if (fs::equivalent(target, path, ec)) {
+      throw ConversionError(ErrorKind::CannotWrite, target.string(),
+                            "is one of the logger files given; it is not overwritten");
+    }
+  }
+}
+
 ConversionResult convertFiles(const ConversionRequest& request) {
   // The table would replace a logger file given by mistake as the target.
   const bool toTarget = request.format == OutputFormat::Workbook ||
                         (request.format == OutputFormat::Table && !request.output);
-  if (toTarget) {
-    for (const fs::path& path : request.paths) {
-      std::error_code ec;
-      if (fs::equivalent(request.target, path, ec)) {
-        throw ConversionError(ErrorKind::CannotWrite, request.target.string(),
-                              "is one of the logger files given; it is not overwritten");
-      }
-    }
-  }
+  if (toTarget) refuseLoggerFileAsTarget(request.target, request.paths);
 
   auto shared = std::make_shared<ConversionRun>(
       makeRun(readLoggerFiles(request.paths, request.displayNames,

@@ -55,6 +55,12 @@ struct ConversionResult {
   std::shared_ptr<const ConversionRun> run;
 };
 
+// Throws ConversionError (CannotWrite) naming `target` when it is one of the
+// logger files at `paths` (a link to one included): an output never replaces
+// an input.
+void refuseLoggerFileAsTarget(const std::filesystem::path& target,
+                              const std::vector<std::filesystem::path>& paths);
+
 // Converts the files of `request` into one table or workbook. Throws ConversionError
 // naming the file or the target; a table file is then left as it was and no
 // temporary file remains.
