@@ -222,6 +222,11 @@ std::int64_t meanHundredths(const ColumnSummary& s) {
   return numerator < 0 ? -q : q;
 }
 
+std::optional<std::int64_t> meanKineticHundredths(const ColumnSummary& s) {
+  if (!s.meanKineticTemperature) return std::nullopt;
+  return std::llround(*s.meanKineticTemperature * 100.0);
+}
+
 void writeSummary(const std::vector<ColumnSummary>& summary, const ConversionRun& run, Sink& sink,
                   const Regional& regional, Encoding encoding) {
   const Regional r = encodedFor(regional, encoding);
@@ -258,10 +263,7 @@ void writeSummary(const std::vector<ColumnSummary>& summary, const ConversionRun
     text += '\t';
     if (any) appendHundredths(meanHundredths(s), r.decimalMark, text);
     text += '\t';
-    if (s.meanKineticTemperature) {
-      // Halves away from zero, as for the mean.
-      appendHundredths(std::llround(*s.meanKineticTemperature * 100.0), r.decimalMark, text);
-    }
+    if (const auto mkt = meanKineticHundredths(s)) appendHundredths(*mkt, r.decimalMark, text);
     text += "\r\n";
   }
   sink.write(text);

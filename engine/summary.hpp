@@ -39,6 +39,9 @@ std::vector<ColumnSummary> summarize(const TableValues& values);
 // The mean to two decimals, the exact one rounded with halves away from zero,
 // as a whole number of hundredths.
 std::int64_t meanHundredths(const ColumnSummary& summary);
+// The mean kinetic temperature to two decimals (halves away from zero, as for
+// the mean) in hundredths, when the column has one.
+std::optional<std::int64_t> meanKineticHundredths(const ColumnSummary& summary);
 
 // The summary as TAB-separated text lines ending in CR LF, a line of column
 // names first: numbers with the regional decimal mark, row dates as the table

@@ -46,12 +46,8 @@ MinMaxPyramid seriesOf(const TableValues& table, std::size_t column) {
 }
 
 std::string hundredthsText(std::int64_t hundredths) {
-  const std::uint64_t magnitude = hundredths < 0 ? 0 - static_cast<std::uint64_t>(hundredths)
-                                                 : static_cast<std::uint64_t>(hundredths);
-  char text[32];
-  std::snprintf(text, sizeof text, "%s%llu.%02llu", hundredths < 0 ? "-" : "",
-                static_cast<unsigned long long>(magnitude / 100),
-                static_cast<unsigned long long>(magnitude % 100));
+  std::string text;
+  appendDecimal(hundredths, 2, 2, ".", text);
   return text;
 }
 
@@ -115,8 +111,7 @@ ChartData::ChartData(std::shared_ptr<const ConversionRun> run, bool includeOverf
     line.max = cellText(c, column.maxRow - 1);
     line.maxAt = dateText(column.maxRow - 1);
     line.mean = hundredthsText(meanHundredths(column));
-    if (column.meanKineticTemperature)
-      line.mkt = hundredthsText(std::llround(*column.meanKineticTemperature * 100.0));
+    if (const auto mkt = meanKineticHundredths(column)) line.mkt = hundredthsText(*mkt);
   }
 }
 
