@@ -33,7 +33,7 @@ constexpr std::int64_t blockRows(int level) noexcept {
   return rows;
 }
 
-// The summary of rows [begin, end), which are not all of the same kind.
+// The summary of rows [begin, end).
 RowSummary scanRows(const float* values, std::int32_t begin, std::int32_t end) noexcept {
   RowSummary s;
   for (std::int32_t i = begin; i < end; ++i) {
@@ -84,23 +84,20 @@ MinMaxPyramid::MinMaxPyramid(std::vector<float> values, std::vector<RowStretch> 
   }
 }
 
+std::vector<RowStretch>::const_iterator MinMaxPyramid::firstStretchAfter(
+    std::int64_t row) const noexcept {
+  return std::upper_bound(overflow_.begin(), overflow_.end(), row,
+                          [](std::int64_t r, const RowStretch& s) { return r < s.end; });
+}
+
 bool MinMaxPyramid::overflowed(std::int64_t row) const noexcept {
-  auto it = std::upper_bound(overflow_.begin(), overflow_.end(), row,
-                             [](std::int64_t r, const RowStretch& s) { return r < s.end; });
+  const auto it = firstStretchAfter(row);
   return it != overflow_.end() && it->begin <= row;
 }
 
 RowSummary MinMaxPyramid::rowSummary(std::int64_t row) const noexcept {
-  const auto i = static_cast<std::int32_t>(row);
-  RowSummary s;
-  const float v = values_[static_cast<std::size_t>(row)];
-  if (std::isnan(v)) {
-    s.firstGap = s.lastGap = i;
-  } else {
-    s.min = s.max = v;
-    s.minAt = s.maxAt = s.firstValue = s.lastValue = i;
-  }
-  return s;
+  return scanRows(values_.data(), static_cast<std::int32_t>(row),
+                  static_cast<std::int32_t>(row + 1));
 }
 
 RowSummary MinMaxPyramid::unitsSummary(int level, std::int64_t u0, std::int64_t u1) const noexcept {
@@ -197,9 +194,7 @@ void MinMaxPyramid::decimate(std::int64_t first, std::int64_t end, int columns,
 std::vector<RowStretch> MinMaxPyramid::overflowIn(std::int64_t first, std::int64_t end,
                                                   std::int64_t joinGap) const {
   std::vector<RowStretch> out;
-  auto it = std::upper_bound(overflow_.begin(), overflow_.end(), first,
-                             [](std::int64_t r, const RowStretch& s) { return r < s.end; });
-  for (; it != overflow_.end() && it->begin < end; ++it) {
+  for (auto it = firstStretchAfter(first); it != overflow_.end() && it->begin < end; ++it) {
     if (!out.empty() && it->begin - out.back().end < joinGap) {
       out.back().end = it->end;
     } else {

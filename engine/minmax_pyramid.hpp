@@ -75,6 +75,8 @@ class MinMaxPyramid {
 
  private:
   RowSummary rowSummary(std::int64_t row) const noexcept;
+  // The first overflow stretch that ends after `row`.
+  std::vector<RowStretch>::const_iterator firstStretchAfter(std::int64_t row) const noexcept;
   // Summary of units [u0, u1) of level `level` (level 0: single rows).
   RowSummary unitsSummary(int level, std::int64_t u0, std::int64_t u1) const noexcept;
   void appendPoints(const RowSummary& s, std::vector<PlotPoint>& out) const;
