@@ -29,6 +29,11 @@ bool matchesLoggerPattern(std::string_view name) {
   return is(0, "uc") && is(name.size() - 4, ".pdb");
 }
 
+bool sameIgnoringCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                            [](char x, char y) { return lower(x) == lower(y); });
+}
+
 bool nameLess(std::string_view a, std::string_view b) {
   const std::size_t n = std::min(a.size(), b.size());
   for (std::size_t i = 0; i < n; ++i) {

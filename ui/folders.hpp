@@ -12,6 +12,9 @@ namespace kestrix::ui {
 // True for names of the form "uc*.pdb" in any letter case.
 bool matchesLoggerPattern(std::string_view name);
 
+// True when `a` and `b` differ at most in the letter case of A to Z.
+bool sameIgnoringCase(std::string_view a, std::string_view b);
+
 // Ascending by name, letter case folded first, then byte order.
 bool nameLess(std::string_view a, std::string_view b);
 

@@ -67,23 +67,13 @@ fs::path tableFolder(const fs::path& programDir, const fs::path& filesDir) {
                             filesDir.string() + " can be written by this user");
 }
 
-namespace {
-
-bool equalIgnoringCase(std::string_view a, std::string_view b) {
-  auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                            [&](char x, char y) { return lower(x) == lower(y); });
-}
-
-}  // namespace
-
 std::string findListed(const std::vector<std::string>& listed, std::string_view word,
                        std::vector<std::string>& ambiguous) {
   ambiguous.clear();
   if (std::find(listed.begin(), listed.end(), word) != listed.end()) return std::string(word);
   std::vector<std::string> matches;
   for (const std::string& name : listed)
-    if (equalIgnoringCase(name, word)) matches.push_back(name);
+    if (sameIgnoringCase(name, word)) matches.push_back(name);
   if (matches.size() == 1) return matches.front();
   if (matches.size() > 1) ambiguous = std::move(matches);
   return {};
