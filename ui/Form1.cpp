@@ -240,7 +240,6 @@ void Form1::buildControls() {
 
   // In the free room left of EXIT; usable once a run has succeeded.
   chartButton = new QPushButton(QStringLiteral("&CHART"), this);
-  chartButton->setObjectName(QStringLiteral("Command3"));
   chartButton->setGeometry(twips(4080, 6960, 1215, 465));
   chartButton->setEnabled(false);
   chartButton->setToolTip(
@@ -269,7 +268,8 @@ void Form1::buildControls() {
       {driveList, "Drive1"},      {folderList, "Dir1"},     {fileList, "File1"},
       {patternLabel, "Label1"},   {brandLabel, "Label2"},   {clipboardNote, "Label3"},
       {versionLabel, "Label4"},   {statusBox, "etat"},      {clipboardOption, "Check1"},
-      {overflowOption, "Check2"}, {makeButton, "Command1"}, {exitButton, "Command2"}};
+      {overflowOption, "Check2"}, {makeButton, "Command1"}, {exitButton, "Command2"},
+      {chartButton, "Command3"}};
   for (const auto& [widget, name] : names) widget->setObjectName(QLatin1String(name));
 
   for (QLabel* label : {patternLabel, brandLabel, clipboardNote, versionLabel})
@@ -279,11 +279,10 @@ void Form1::buildControls() {
     shrinkToFit(captioned);
 
   // Keyboard order: the file list first, so it has the focus at start.
-  const QWidget* chain[] = {fileList,   folderList, driveList,       statusBox,
-                            makeButton, exitButton, clipboardOption, overflowOption};
+  const QWidget* chain[] = {fileList,   folderList,  driveList,       statusBox,     makeButton,
+                            exitButton, chartButton, clipboardOption, overflowOption};
   for (std::size_t i = 0; i + 1 < std::size(chain); ++i)
     QWidget::setTabOrder(const_cast<QWidget*>(chain[i]), const_cast<QWidget*>(chain[i + 1]));
-  QWidget::setTabOrder(exitButton, chartButton);
   fileList->setFocus();
 
   connect(driveList, &QComboBox::currentIndexChanged, this,
