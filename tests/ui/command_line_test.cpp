@@ -1,9 +1,11 @@
-// The program started as a process in command-line mode, with no display at all.
+// The program started as a process with no display at all: command-line mode,
+// window mode refused, and an installed copy run by an ordinary user.
 
 #include <gtest/gtest.h>
 
 #include <signal.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 
@@ -13,11 +15,14 @@
 
 namespace fs = std::filesystem;
 using kestrix::testing::LoggerFileBuilder;
+using kestrix::testing::ProgramResult;
 using kestrix::testing::readFile;
 using kestrix::testing::TempFolder;
 using kestrix::testing::writeFile;
 
 namespace {
+
+constexpr unsigned nobody = 65534;
 
 struct Outcome {
   bool exited = false;  // false: ended by a signal
@@ -37,18 +42,33 @@ class ProgramWithoutDisplay : public ::testing::Test {
     writeFile(data / "uc2.pdb", "cut short");
   }
 
-  // Runs the program in the data folder with no display and no Qt platform
-  // set; `arguments` are words separated by single blanks.
-  Outcome run(const std::string& arguments) {
+  // Runs the program with `words` in the data folder with no display and no
+  // Qt platform set (but `env`); `asNobody` runs it through setpriv as an
+  // ordinary user, as an installed copy is run.
+  ProgramResult runWords(const std::vector<std::string>& words, bool asNobody = false,
+                         std::vector<std::pair<std::string, std::string>> env = {}) {
     kestrix::testing::ProgramRun run;
     run.folder = data.path();
+    run.unset = {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"};
+    for (auto& setting : env) run.environment.push_back(std::move(setting));
+    std::string exe = (program / "kestrix").string();
+    if (asNobody) {
+      const std::string id = std::to_string(nobody);
+      run.args = {"--reuid=" + id, "--regid=" + id, "--clear-groups", exe};
+      exe = "/usr/bin/setpriv";
+    }
+    run.args.insert(run.args.end(), words.begin(), words.end());
+    return kestrix::testing::runProgram(exe, run, scratch.path());
+  }
+
+  // The same with `arguments` as words separated by single blanks.
+  Outcome run(const std::string& arguments) {
+    std::vector<std::string> words;
     for (std::size_t from = 0, to; from <= arguments.size(); from = to + 1) {
       to = std::min(arguments.find(' ', from), arguments.size());
-      run.args.push_back(arguments.substr(from, to - from));
+      words.push_back(arguments.substr(from, to - from));
     }
-    run.unset = {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"};
-    const auto result =
-        kestrix::testing::runProgram((program / "kestrix").string(), run, scratch.path());
+    const ProgramResult result = runWords(words);
     return {result.status < 128, result.status, result.err};
   }
 
@@ -105,14 +125,63 @@ TEST_F(ProgramWithoutDisplay, AConversionErrorEndsWithStatus1) {
   EXPECT_EQ(readFile(program / "day.txt"), "earlier");
 }
 
-TEST_F(ProgramWithoutDisplay, WordsThatFailTheTestMeanWindowMode) {
+TEST_F(ProgramWithoutDisplay, WordsThatFailTheTestMeanWindowModeWhichSaysHowToConvertInstead) {
   // Window mode needs a display: without one the program says so and ends
   // with status 2; above all nothing is converted.
+  const std::string expected =
+      "kestrix: there is no display to show the window on.\n"
+      "Without a display, convert in the folder of the logger files with\n"
+      "  kestrix uc001.pdb table.txt\n"
+      "or convert any number of files with\n"
+      "  kestrix-convert -o table.txt UC*.PDB\n";
   const Outcome outcome = run("UC1.PDB day.txt");
   EXPECT_TRUE(outcome.exited);
   EXPECT_EQ(outcome.status, 2);
-  EXPECT_TRUE(outcome.errors.starts_with("kestrix: there is no display")) << outcome.errors;
+  EXPECT_EQ(outcome.errors, expected);
   EXPECT_FALSE(fs::exists(program / "day.txt"));
+  ProgramResult result = runWords({});
+  EXPECT_EQ(result.status, 2);
+  EXPECT_EQ(result.err, expected);
+  // A display named but not there: Qt gives up, and the program says why.
+  result = runWords({"UC1.PDB"}, false, {{"DISPLAY", ":93"}, {"XAUTHORITY", "/nonexistent"}});
+  EXPECT_EQ(result.status, 2) << result.err;
+  EXPECT_TRUE(result.err.ends_with(expected)) << result.err;
+}
+
+TEST_F(ProgramWithoutDisplay, FindsItsFileWhateverTheLetterCaseAndRefusesAnAmbiguousName) {
+  ProgramResult result = runWords({"uc1.pdb", "day.txt"});
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_TRUE(readFile(program / "day.txt").starts_with("Fichier\tRoom 1\r\n"));
+
+  // Several names in other cases: refused; an exact name wins over them.
+  fs::copy_file(data / "UC1.pdb", data / "Uc1.pdb");
+  result = runWords({"uc1.pdb", "none.txt"});
+  EXPECT_EQ(result.status, 2);
+  EXPECT_EQ(result.err, "kestrix: \"uc1.pdb\" could name any of \"UC1.pdb\" \"Uc1.pdb\" in " +
+                            data.path().string() + "; give the name exactly\n");
+  EXPECT_FALSE(fs::exists(program / "none.txt"));
+  fs::copy_file(data / "UC1.pdb", data / "uc1.pdb");
+  result = runWords({"uc1.pdb", "exact.txt"});
+  EXPECT_EQ(result.status, 0) << result.err;
+}
+
+TEST_F(ProgramWithoutDisplay, AnOrdinaryUserGetsTheTableInTheFilesFolderOrAMessageNamingBoth) {
+  if (::geteuid() != 0 || !fs::exists("/usr/bin/setpriv"))
+    GTEST_SKIP() << "needs root to run the program as another user";
+  // The program's folder belongs to root; the files' folder to the user.
+  ASSERT_EQ(::chown(data.path().c_str(), nobody, nobody), 0);
+  ProgramResult result = runWords({"uc1.pdb", "day.txt"}, true);
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_TRUE(readFile(data / "day.txt").starts_with("Fichier\tRoom 1\r\n"));
+  EXPECT_FALSE(fs::exists(program / "day.txt"));
+
+  ASSERT_EQ(::chown(data.path().c_str(), 0, 0), 0);
+  result = runWords({"uc1.pdb", "other.txt"}, true);
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.err, "kestrix: the table cannot be written: neither the program's folder " +
+                            program.path().string() + " nor the logger files' folder " +
+                            data.path().string() + " can be written by this user\n");
+  EXPECT_FALSE(fs::exists(data / "other.txt"));
 }
 
 TEST_F(ProgramWithoutDisplay, AFileCutShortDuringTheRunIsNamedNotACrash) {
