@@ -18,8 +18,11 @@
 #include "Form1.hpp"
 #include "chart_plot.hpp"
 #include "chart_window.hpp"
+#include "conversion.hpp"
+#include "qt_application.hpp"
 
 namespace fs = std::filesystem;
+using kestrix::testing::application;
 using kestrix::testing::LoggerFileBuilder;
 using kestrix::testing::readFile;
 using kestrix::testing::TempFolder;
@@ -28,26 +31,12 @@ using kestrix::ui::Form1;
 
 namespace {
 
-QApplication& application() {
-  static int argc = 1;
-  static char name[] = "chart_window_test";
-  static char* argv[] = {name, nullptr};
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  static QApplication* app = new QApplication(argc, argv);
-  return *app;
-}
-
 // The table's fields of the row dated `date` ("dd/mm/yy hh:mm:ss").
 std::vector<std::string> tableRow(const std::string& table, const std::string& date) {
   const std::size_t at = table.find("\r\n" + date + "\t");
   if (at == std::string::npos) return {};
   const std::string line = table.substr(at + 2, table.find("\r\n", at + 2) - at - 2);
-  std::vector<std::string> fields;
-  std::size_t from = 0;
-  for (std::size_t tab; (tab = line.find('\t', from)) != std::string::npos; from = tab + 1)
-    fields.push_back(line.substr(from, tab - from));
-  fields.push_back(line.substr(from));
-  return fields;
+  return kestrix::testing::split(line, "\t");
 }
 
 class Chart : public ::testing::Test {

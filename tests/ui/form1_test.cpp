@@ -19,6 +19,8 @@
 #include "clipboard.hpp"
 #include "folders.hpp"
 #include "logger_file_builder.hpp"
+#include "qt_application.hpp"
+#include "qt_application.hpp"
 #include "temp_folder.hpp"
 #include "text.hpp"
 
@@ -28,6 +30,7 @@ void PrintTo(const QString& text, std::ostream* out) {
 }
 
 namespace fs = std::filesystem;
+using kestrix::testing::application;
 using kestrix::testing::LoggerFileBuilder;
 using kestrix::testing::readFile;
 using kestrix::testing::TempFolder;
@@ -35,17 +38,6 @@ using kestrix::testing::writeFile;
 using kestrix::ui::Form1;
 
 namespace {
-
-QApplication& application() {
-  static int argc = 1;
-  static char name[] = "form1_test";
-  static char* argv[] = {name, nullptr};
-  // No display needed, however the tests are started.
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  // Never destroyed: tearing it down after main() returns would outlive Qt's own globals.
-  static QApplication* app = new QApplication(argc, argv);
-  return *app;
-}
 
 QStringList entries(const QListWidget* list) {
   QStringList texts;
