@@ -44,6 +44,7 @@
 #include <string_view>
 #include <vector>
 
+#include "bench_support.hpp"
 #include "clipboard_tee.hpp"
 #include "convert_files.hpp"
 #include "error.hpp"
@@ -56,11 +57,9 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double millisecondsSince(Clock::time_point start) {
-  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
+using kestrix::bench::Clock;
+using kestrix::bench::millisecondsSince;
+using kestrix::bench::readRun;
 
 long peakKiB() {
   rusage usage{};
@@ -126,13 +125,6 @@ int measure(char** command) {
   }
   std::printf("%.2f %ld\n", wall, usage.ru_maxrss);
   return 0;
-}
-
-// The files as kestrix-convert reads them.
-kestrix::ConversionRun readRun(int count, char** names) {
-  const std::vector<std::string> displayNames(names, names + count);
-  const std::vector<std::filesystem::path> paths(names, names + count);
-  return kestrix::makeRun(kestrix::readLoggerFiles(paths, displayNames, kestrix::mapInputFile));
 }
 
 int check(const char* tablePath, int count, char** names) {

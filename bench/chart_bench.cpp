@@ -12,20 +12,15 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.hpp"
 #include "chart_data.hpp"
 #include "chart_plot.hpp"
 #include "chart_report.hpp"
-#include "input_files.hpp"
-#include "mapped_file.hpp"
-#include "run.hpp"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double msSince(Clock::time_point start) {
-  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
+using kestrix::bench::Clock;
+using kestrix::bench::millisecondsSince;
 
 // Resident set in KiB, from /proc.
 long residentKib() {
@@ -49,14 +44,8 @@ int main(int argc, char** argv) {
   }
   qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
-  std::vector<std::filesystem::path> paths;
-  std::vector<std::string> names;
-  for (int i = 1; i < argc; ++i) {
-    paths.emplace_back(argv[i]);
-    names.emplace_back(argv[i]);
-  }
-  const auto run = std::make_shared<const kestrix::ConversionRun>(
-      kestrix::makeRun(kestrix::readLoggerFiles(paths, names, kestrix::mapInputFile)));
+  const auto run =
+      std::make_shared<const kestrix::ConversionRun>(kestrix::bench::readRun(argc - 1, argv + 1));
   // The files' bytes in memory before the chart starts, as after a run.
   volatile long touch = 0;
   for (const auto& f : run->files)
@@ -66,12 +55,12 @@ int main(int argc, char** argv) {
   const long before = residentKib();
   const auto start = Clock::now();
   auto data = std::make_shared<const kestrix::ui::ChartData>(run);
-  const double dataMs = msSince(start);
+  const double dataMs = millisecondsSince(start);
   kestrix::ui::ChartPlot plot(data);
   plot.resize(1600, 900);
   plot.show();
   plot.replot();
-  const double readyMs = msSince(start);
+  const double readyMs = millisecondsSince(start);
   const long after = residentKib();
 
   // Zoom in step by step, pan across, zoom back out: each step redrawn.
@@ -80,7 +69,7 @@ int main(int argc, char** argv) {
     const auto t = Clock::now();
     change();
     plot.replot();
-    redraws.push_back(msSince(t));
+    redraws.push_back(millisecondsSince(t));
     updates.push_back(plot.lastUpdateMs());
   };
   for (int i = 0; i < 8; ++i) step([&] { plot.zoomTime(0.5); });
@@ -93,7 +82,7 @@ int main(int argc, char** argv) {
   const auto pdfStart = Clock::now();
   const std::filesystem::path pdf = std::filesystem::temp_directory_path() / "kestrix-bench.pdf";
   kestrix::ui::writeChartReport(data, pdf);
-  const double pdfMs = msSince(pdfStart);
+  const double pdfMs = millisecondsSince(pdfStart);
   std::filesystem::remove(pdf);
 
   std::printf("rows %lld channels %zu\n", static_cast<long long>(data->rowCount()),
