@@ -240,7 +240,7 @@ void Form1::buildControls() {
 
   // In the free room left of EXIT; usable once a run has succeeded.
   chartButton = new QPushButton(QStringLiteral("&CHART"), this);
-  chartButton->setGeometry(twips(4080, 6960, 1215, 465));
+  chartButton->setGeometry(twips(4080, 6960, 1215, 495));
   chartButton->setEnabled(false);
   chartButton->setToolTip(
       QStringLiteral("Shows the last table as a chart, with a summary per channel"));

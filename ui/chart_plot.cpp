@@ -50,6 +50,8 @@ ChartPlot::ChartPlot(std::shared_ptr<const ChartData> chartData, QWidget* parent
     timeAxis(panel)->setTicker(ticker);
     timeAxis(panel)->setTickLabels(i + 1 == units.size());
     valueAxis(panel)->setLabel(QString::fromStdString(units[i]));
+    // Panels are short: a few value labels, not one crowding the next.
+    valueAxis(panel)->ticker()->setTickCount(4);
     for (QCPAxis* axis : {timeAxis(panel), valueAxis(panel)}) {
       axis->setTickLabelFont(axisFont);
       axis->setLabelFont(axisFont);
@@ -241,8 +243,9 @@ void ChartPlot::updateMarkers() {
     text->setClipAxisRect(graph->keyAxis()->axisRect());
     text->position->setAxes(graph->keyAxis(), graph->valueAxis());
     text->position->setCoords(key, series.value(row));
-    text->setPositionAlignment(tag[1] == 'i' ? (Qt::AlignHCenter | Qt::AlignTop)
-                                             : (Qt::AlignHCenter | Qt::AlignBottom));
+    // Toward the middle of the run, so that a label at either end stays inside the panel.
+    const Qt::Alignment side = 2 * row < series.size() ? Qt::AlignLeft : Qt::AlignRight;
+    text->setPositionAlignment(side | (tag[1] == 'i' ? Qt::AlignTop : Qt::AlignBottom));
     text->setPadding(QMargins(0, 6, 0, 6));
     text->setText(QStringLiteral("%1 %2").arg(QLatin1String(tag),
                                               QString::fromStdString(data_->cellText(c, row))));
