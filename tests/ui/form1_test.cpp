@@ -20,7 +20,6 @@
 #include "folders.hpp"
 #include "logger_file_builder.hpp"
 #include "qt_application.hpp"
-#include "qt_application.hpp"
 #include "temp_folder.hpp"
 #include "text.hpp"
 
