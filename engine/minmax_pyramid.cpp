@@ -159,7 +159,12 @@ void MinMaxPyramid::appendPoints(const RowSummary& s, std::vector<PlotPoint>& ou
     if (r != begin && s.hasGap() && s.firstGap < *r && s.lastGap > r[-1]) {
       pushBreak(s.firstGap > r[-1] ? s.firstGap : r[-1] + 0.5);
     }
-    out.push_back({static_cast<double>(*r), values_[static_cast<std::size_t>(*r)]});
+    // The extremes travel with the summary: reading them from the values
+    // would cost a cache miss per point on a wide view.
+    const float v = *r == s.minAt   ? s.min
+                    : *r == s.maxAt ? s.max
+                                    : values_[static_cast<std::size_t>(*r)];
+    out.push_back({static_cast<double>(*r), v});
   }
   if (s.hasGap() && s.lastGap > end[-1]) pushBreak(s.lastGap);
 }

@@ -43,7 +43,7 @@ struct PlotPoint {
 
 class MinMaxPyramid {
  public:
-  static constexpr int fanOut = 64;  // rows per block, blocks per next block
+  static constexpr int fanOut = 16;  // rows per block, blocks per next block
 
   MinMaxPyramid() = default;
   // values[i] is row i's value, NaN for a row without one (blank, "-" or
@@ -83,7 +83,7 @@ class MinMaxPyramid {
 
   std::vector<float> values_;
   std::vector<RowStretch> overflow_;
-  std::vector<std::vector<RowSummary>> levels_;  // levels_[k]: blocks of 64^(k+1) rows
+  std::vector<std::vector<RowSummary>> levels_;  // levels_[k]: blocks of fanOut^(k+1) rows
 };
 
 }  // namespace kestrix

@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <thread>
 
 #include "dates.hpp"
 #include "summary.hpp"
 #include "text.hpp"
+#include "two_threads.hpp"
 
 namespace kestrix::ui {
 
@@ -83,17 +83,7 @@ ChartData::ChartData(std::shared_ptr<const ConversionRun> run, bool includeOverf
     return unitRank(a) < unitRank(b);
   });
 
-  // Columns are independent: one thread takes the even ones, another the odd.
-  auto build = [this, count](std::size_t from) {
-    for (std::size_t c = from; c < count; c += 2) channels_[c].series = seriesOf(values_, c);
-  };
-  if (count > 1 && std::thread::hardware_concurrency() > 1) {
-    std::thread other(build, std::size_t{1});
-    build(0);
-    other.join();
-  } else {
-    for (std::size_t c = 0; c < count; ++c) channels_[c].series = seriesOf(values_, c);
-  }
+  forEachOnTwoThreads(count, [this](std::size_t c) { channels_[c].series = seriesOf(values_, c); });
   const std::vector<ColumnSummary> columns = summarize(values_);
   summary_.resize(count);
   for (std::size_t c = 0; c < count && c < columns.size(); ++c) {

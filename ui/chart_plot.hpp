@@ -72,7 +72,6 @@ class ChartPlot : public QCustomPlot {
   std::vector<QCPAbstractItem*> markerItems_;
   QCPGraph* markers_ = nullptr;
   std::optional<std::size_t> highlighted_;
-  std::vector<PlotPoint> points_;
   bool syncing_ = false;
   double lastUpdateMs_ = 0;
 };
