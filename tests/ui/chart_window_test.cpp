@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
+#include <QWheelEvent>
 
 #include "Form1.hpp"
 #include "chart_plot.hpp"
@@ -118,6 +119,51 @@ TEST_F(Chart, LegendHidesAChannelZoomAndHomeResetTheView) {
   EXPECT_EQ(plot->timeRange(), whole);
   QTest::keyClick(plot, Qt::Key_Minus);  // never further out than the run
   EXPECT_EQ(plot->timeRange(), whole);
+}
+
+TEST_F(Chart, MouseZoomsByWheelAndRectanglePansByDragAndResetsByDoubleClick) {
+  ChartWindow* chart = openChart();
+  ASSERT_NE(chart, nullptr);
+  kestrix::ui::ChartPlot* plot = chart->plot();
+  plot->replot();  // lays the panels out
+  const QCPRange whole = plot->timeRange();
+  const QRect panel = plot->axisRect(0)->rect();
+  const QPoint middle = panel.center();
+  const double atMiddle = plot->axisRect(0)->axis(QCPAxis::atBottom)->pixelToCoord(middle.x());
+
+  // A wheel step in zooms around the time under the mouse.
+  QWheelEvent wheel(QPointF(middle), QPointF(plot->mapToGlobal(middle)), {}, QPoint(0, 120),
+                    Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+  QApplication::sendEvent(plot, &wheel);
+  const QCPRange zoomed = plot->timeRange();
+  EXPECT_LT(zoomed.size(), whole.size());
+  EXPECT_GT(zoomed.size(), 4 * 60.0);
+  EXPECT_LT(zoomed.lower, atMiddle);
+  EXPECT_GT(zoomed.upper, atMiddle);
+
+  // Dragging to the right shows earlier times, at the same zoom, in every panel.
+  QTest::mousePress(plot, Qt::LeftButton, {}, middle);
+  QTest::mouseMove(plot, middle + QPoint(60, 0));
+  QTest::mouseRelease(plot, Qt::LeftButton, {}, middle + QPoint(60, 0));
+  EXPECT_LT(plot->timeRange().lower, zoomed.lower);
+  EXPECT_NEAR(plot->timeRange().size(), zoomed.size(), 1e-6);
+  EXPECT_EQ(plot->axisRect(1)->axis(QCPAxis::atBottom)->range(), plot->timeRange());
+
+  QTest::mouseDClick(plot, Qt::LeftButton, {}, middle);
+  EXPECT_EQ(plot->timeRange(), whole);
+
+  // A rectangle over the middle three quarters, drawn with Shift or the right button.
+  const QPoint from(panel.left() + panel.width() / 8, panel.top() + 5);
+  const QPoint to(panel.left() + panel.width() * 7 / 8, panel.bottom() - 5);
+  for (auto [button, modifiers] :
+       {std::pair{Qt::LeftButton, Qt::ShiftModifier}, std::pair{Qt::RightButton, Qt::NoModifier}}) {
+    QTest::keyClick(plot, Qt::Key_Home);
+    QTest::mousePress(plot, button, modifiers, from);
+    QTest::mouseMove(plot, to);
+    QTest::mouseRelease(plot, button, modifiers, to);
+    EXPECT_NEAR(plot->timeRange().size(), whole.size() * 3 / 4, 2);
+    EXPECT_NEAR(plot->timeRange().center(), whole.center(), 2);
+  }
 }
 
 TEST_F(Chart, ReadOutShowsTheTableValuesAndGaps) {
