@@ -89,6 +89,8 @@ ChartPlot::ChartPlot(std::shared_ptr<const ChartData> chartData, QWidget* parent
     graphs_.push_back(graph);
   }
   visible_.assign(channels.size(), true);
+  // Where a label fits is known once the panels are laid out, before they are drawn.
+  connect(this, &QCustomPlot::afterLayout, this, &ChartPlot::placeMarkerLabels);
   resetView();
 }
 
@@ -143,6 +145,14 @@ void ChartPlot::resetView() {
   syncing_ = false;
   updatePoints();
   replot(rpQueuedReplot);
+}
+
+void ChartPlot::showChannelPeriod(std::size_t channel) {
+  const MinMaxPyramid& series = data_->channels()[channel].series;
+  const RowSummary all = series.summarize(0, series.size());
+  if (!all.hasValue()) return;
+  setTimeRange(
+      QCPRange(data_->keyOfRow(all.firstValue - 0.5), data_->keyOfRow(all.lastValue + 0.5)));
 }
 
 void ChartPlot::timeRangeChanged(QCPAxis* source, const QCPRange& range) {
@@ -242,8 +252,8 @@ void ChartPlot::updatePoints() {
 }
 
 void ChartPlot::updateMarkers() {
-  for (QCPAbstractItem* item : markerItems_) removeItem(item);
-  markerItems_.clear();
+  for (QCPItemText* label : markerLabels_) removeItem(label);
+  markerLabels_.clear();
   if (markers_) removePlottable(markers_);
   markers_ = nullptr;
   if (!highlighted_ || !visible_[*highlighted_]) return;
@@ -263,17 +273,48 @@ void ChartPlot::updateMarkers() {
     text->setClipAxisRect(graph->keyAxis()->axisRect());
     text->position->setAxes(graph->keyAxis(), graph->valueAxis());
     text->position->setCoords(key, series.value(row));
-    // Toward the middle of the run, so that a label at either end stays inside the panel.
-    const Qt::Alignment side = 2 * row < series.size() ? Qt::AlignLeft : Qt::AlignRight;
-    text->setPositionAlignment(side | (tag[1] == 'i' ? Qt::AlignTop : Qt::AlignBottom));
-    text->setPadding(QMargins(0, 6, 0, 6));
+    text->setPadding(QMargins(7, 4, 7, 4));
+    text->setBrush(QColor(255, 255, 255, 200));
     text->setText(QStringLiteral("%1 %2").arg(QLatin1String(tag),
                                               QString::fromStdString(data_->cellText(c, row))));
     text->setColor(colour(c).darker(130));
     QFont markFont = font();
     markFont.setPixelSize(11);
     text->setFont(markFont);
-    markerItems_.push_back(text);
+    markerLabels_.push_back(text);
+  }
+}
+
+void ChartPlot::placeMarkerLabels() {
+  // Each label beside its mark, toward the middle of the panel; else on the
+  // first other side where it stays inside the panel clear of the label before.
+  std::vector<QRectF> taken;
+  for (QCPItemText* label : markerLabels_) {
+    const QRectF panel = label->clipAxisRect()->rect();
+    const QPointF at = label->position->pixelPosition();
+    const QMargins pad = label->padding();
+    const QSizeF size = QFontMetricsF(label->font()).size(0, label->text()) +
+                        QSizeF(pad.left() + pad.right(), pad.top() + pad.bottom());
+    const bool right = at.x() < panel.center().x();
+    const bool down = at.y() < panel.center().y();
+    Qt::Alignment chosen;
+    QRectF chosenBox;
+    for (int k = 0; k < 4; ++k) {
+      const bool r = (k & 1) ? !right : right;
+      const bool d = (k & 2) ? !down : down;
+      const QRectF box(
+          QPointF(r ? at.x() : at.x() - size.width(), d ? at.y() : at.y() - size.height()), size);
+      const bool free =
+          panel.contains(box) && std::none_of(taken.begin(), taken.end(),
+                                              [&](const QRectF& t) { return t.intersects(box); });
+      if (k == 0 || free) {
+        chosen = (r ? Qt::AlignLeft : Qt::AlignRight) | (d ? Qt::AlignTop : Qt::AlignBottom);
+        chosenBox = box;
+      }
+      if (free) break;
+    }
+    label->setPositionAlignment(chosen);
+    taken.push_back(chosenBox);
   }
 }
 

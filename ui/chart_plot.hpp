@@ -34,6 +34,8 @@ class ChartPlot : public QCustomPlot {
   void panTime(double fraction);
   // Shows the whole run.
   void resetView();
+  // Shows the rows from the channel's first value to its last.
+  void showChannelPeriod(std::size_t channel);
 
   // The read-out at `key`: the date of the row at or before it and, for each
   // channel (empty when hidden), that row's cell as the table shows it ("" for a gap).
@@ -60,6 +62,7 @@ class ChartPlot : public QCustomPlot {
   void timeRangeChanged(QCPAxis* source, const QCPRange& range);
   void updatePoints();
   void updateMarkers();
+  void placeMarkerLabels();
   void showCursor(double key);
 
   std::shared_ptr<const ChartData> data_;
@@ -69,7 +72,7 @@ class ChartPlot : public QCustomPlot {
   std::vector<bool> visible_;                  // per channel
   std::vector<QCPItemStraightLine*> cursors_;  // per panel
   std::vector<QCPAbstractItem*> overflowItems_;
-  std::vector<QCPAbstractItem*> markerItems_;
+  std::vector<QCPItemText*> markerLabels_;
   QCPGraph* markers_ = nullptr;
   std::optional<std::size_t> highlighted_;
   bool syncing_ = false;

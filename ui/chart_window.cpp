@@ -9,10 +9,12 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPixmap>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QTableWidget>
 #include <QToolBar>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <stdexcept>
 
 #include "chart_plot.hpp"
@@ -56,6 +58,11 @@ ChartWindow::ChartWindow(std::shared_ptr<const ChartData> chartData, QWidget* pa
   xlsxAction_->setEnabled(false);
   tools->addSeparator();
   QAction* reset = tools->addAction(QStringLiteral("Whole run"));
+  QAction* period = tools->addAction(QStringLiteral("Channel's period"));
+  period->setToolTip(
+      QStringLiteral("Shows the selected channel from its first value to its last "
+                     "(or double-click its summary line)"));
+  period->setEnabled(false);
   for (QAction* a : {png, pdf, xlsxAction_}) a->setShortcutContext(Qt::WindowShortcut);
 
   plot_ = new ChartPlot(data_, this);
@@ -67,16 +74,22 @@ ChartWindow::ChartWindow(std::shared_ptr<const ChartData> chartData, QWidget* pa
   readOut_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   auto* help = new QLabel(
       QStringLiteral("Wheel or +/\u2212: zoom \u00b7 drag or arrows: move \u00b7 Shift+drag or "
-                     "right drag: zoom to area \u00b7 double-click or Home: whole run"),
+                     "right drag: zoom to area \u00b7 double-click or Home: whole run \u00b7 "
+                     "double-click a summary line: that channel's period"),
       this);
   help->setStyleSheet(QStringLiteral("color: gray"));
 
+  buildLegend();
   auto* chartRow = new QSplitter(Qt::Horizontal);
   chartRow->addWidget(plot_);
   chartRow->addWidget(legend_);
   chartRow->setStretchFactor(0, 1);
   chartRow->setStretchFactor(1, 0);
-  chartRow->setSizes({820, 260});
+  // The legend as wide as its longest entry, up to a third of the window.
+  const int legendWidth = std::min(legend_->sizeHintForColumn(0) + 2 * legend_->frameWidth() +
+                                       legend_->verticalScrollBar()->sizeHint().width(),
+                                   width() / 3);
+  chartRow->setSizes({width() - legendWidth, legendWidth});
   auto* chartBox = new QWidget;
   auto* chartLayout = new QVBoxLayout(chartBox);
   chartLayout->setContentsMargins(0, 0, 0, 0);
@@ -93,7 +106,6 @@ ChartWindow::ChartWindow(std::shared_ptr<const ChartData> chartData, QWidget* pa
   layout->addWidget(tools);
   layout->addWidget(split, 1);
 
-  buildLegend();
   buildSummary();
   readOut_->setText(QStringLiteral("Period: ") + text(data_->periodText()));
 
@@ -114,12 +126,21 @@ ChartWindow::ChartWindow(std::shared_ptr<const ChartData> chartData, QWidget* pa
   connect(reset, &QAction::triggered, plot_, [this] { plot_->resetView(); });
   connect(legend_, &QListWidget::itemClicked, this, &ChartWindow::legendClicked);
   connect(legend_, &QListWidget::itemActivated, this, &ChartWindow::legendClicked);
-  connect(summary_, &QTableWidget::itemSelectionChanged, this, [this] {
+  connect(summary_, &QTableWidget::itemSelectionChanged, this, [this, period] {
     const QList<QTableWidgetItem*> selected = summary_->selectedItems();
+    period->setEnabled(!selected.isEmpty());
     if (selected.isEmpty())
       plot_->setHighlighted(std::nullopt);
     else
       plot_->setHighlighted(static_cast<std::size_t>(selected.front()->row()));
+  });
+  connect(period, &QAction::triggered, this, [this] {
+    const QList<QTableWidgetItem*> selected = summary_->selectedItems();
+    if (!selected.isEmpty())
+      plot_->showChannelPeriod(static_cast<std::size_t>(selected.front()->row()));
+  });
+  connect(summary_, &QTableWidget::itemActivated, this, [this](QTableWidgetItem* item) {
+    plot_->showChannelPeriod(static_cast<std::size_t>(item->row()));
   });
   plot_->onReadOut = [this](const ChartPlot::ReadOut& r) {
     readOut_->setText(r.inside ? QStringLiteral("Cursor: ") + r.time : QString());

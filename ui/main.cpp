@@ -96,6 +96,7 @@ int main(int argc, char** argv) {
     chart->resize(1100, 720);
     QApplication::processEvents();
     chart->summaryTable()->selectRow(0);
+    chart->plot()->showChannelPeriod(0);
     chart->showReadOut(chart->plot()->timeRange().center());
     QApplication::processEvents();
     return chart->grab().save(QString::fromLocal8Bit(picture), "PNG") ? 0 : 1;

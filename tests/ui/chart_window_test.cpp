@@ -196,6 +196,24 @@ TEST_F(Chart, ReadOutShowsTheTableValuesAndGaps) {
             tableRow(table, "05/03/14 07:36:00")[2]);
   chart->summaryTable()->selectRow(1);
   EXPECT_EQ(chart->plot()->graphCount(), 4);  // the three channels and the markers
+  // Both its values read alike, so one row is lowest and highest: the two
+  // labels lie apart, inside the panel.
+  chart->plot()->replot();
+  std::vector<QRectF> labels;
+  for (int i = 0; i < chart->plot()->itemCount(); ++i) {
+    if (auto* label = qobject_cast<QCPItemText*>(chart->plot()->item(i))) {
+      labels.emplace_back(label->topLeft->pixelPosition(), label->bottomRight->pixelPosition());
+      EXPECT_TRUE(QRectF(chart->plot()->axisRect(0)->rect()).contains(labels.back()));
+    }
+  }
+  ASSERT_EQ(labels.size(), 2u);
+  EXPECT_FALSE(labels[0].intersects(labels[1]));
+
+  // Enter on a summary line shows that channel's period: the cellar's last
+  // minutes (widened to the narrowest view of four rows).
+  QTest::keyClick(chart->summaryTable(), Qt::Key_Return);
+  EXPECT_EQ(chart->plot()->timeRange().lower, at0731 + 60);
+  EXPECT_EQ(chart->plot()->timeRange().upper, at0731 + 300);
 }
 
 TEST_F(Chart, ExportsThePictureAndTheReport) {
