@@ -1,4 +1,5 @@
-// Fuzz entry over the whole engine: bytes -> logger file(s) -> run -> table in memory.
+// Fuzz entry over the whole engine: bytes -> logger file(s) -> run -> table in
+// memory, and from the run its values, summary, chart pyramids and workbook.
 //
 // The input is one logger file, or several joined by the 8 bytes "KSTXNEXT"
 // (at most four files), so that runs where the time axis combines files are
@@ -20,14 +21,14 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <exception>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "check_outputs.hpp"
 #include "error.hpp"
+#include "fuzz_check.hpp"
 #include "limits.hpp"
 #include "recording.hpp"
 #include "run.hpp"
@@ -41,15 +42,11 @@ constexpr std::size_t kMaxFiles = 4;
 constexpr std::int64_t kMaxRows = 20'000;
 constexpr std::int64_t kMaxTableBytes = std::int64_t{2} << 20;
 constexpr std::int64_t kEdgeRows = 64;
+// Workbooks cost a zip file each: only for the shorter tables.
+constexpr std::int64_t kMaxWorkbookRows = 2'000;
 
-[[noreturn]] void broken(const char* what, const std::string& detail = {}) {
-  std::fprintf(stderr, "invariant broken: %s %s\n", what, detail.c_str());
-  std::abort();
-}
-
-void check(bool ok, const char* what, const std::string& detail = {}) {
-  if (!ok) broken(what, detail);
-}
+using kestrix::fuzz::broken;
+using kestrix::fuzz::check;
 
 // Messages name the file they are about and say something.
 void checkMessage(const kestrix::ConversionError& e, const std::string& file) {
@@ -162,6 +159,8 @@ void writeWholeTable(const kestrix::ConversionRun& run, int channels, bool utf8)
     check(i == 0 || progress[i] > progress[i - 1], "progress not rising");
   }
   check(rows == 0 || (!progress.empty() && progress.back() == 100), "progress does not end at 100");
+
+  kestrix::fuzz::checkOutputs(run, table, rows <= kMaxWorkbookRows);
 }
 
 void renderEdgeRows(const kestrix::ConversionRun& run, int channels) {

@@ -1,0 +1,206 @@
+#include "check_outputs.hpp"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "cell_values.hpp"
+#include "error.hpp"
+#include "fuzz_check.hpp"
+#include "minmax_pyramid.hpp"
+#include "regional.hpp"
+#include "sinks.hpp"
+#include "summary.hpp"
+#include "table.hpp"
+#include "workbook_writer.hpp"
+
+namespace kestrix::fuzz {
+
+namespace {
+
+std::vector<std::string_view> fields(std::string_view line) {
+  std::vector<std::string_view> out;
+  for (std::size_t at = 0;;) {
+    const std::size_t tab = line.find('\t', at);
+    out.push_back(line.substr(at, tab - at));
+    if (tab == std::string_view::npos) return out;
+    at = tab + 1;
+  }
+}
+
+std::string textOf(const CellValue& cell, int decimals) {
+  switch (cell.kind) {
+    case CellKind::Number: {
+      std::string text;
+      appendNumberText(cell.tenths, decimals, ".", text);
+      return text;
+    }
+    case CellKind::Overflow:
+      return "overflow";
+    case CellKind::Text:
+      return "-";
+    case CellKind::Blank:
+      break;
+  }
+  return {};
+}
+
+// The values read as the table is written; with the overflowed cells
+// included, only cells that read "overflow" may differ.
+std::vector<std::vector<CellValue>> checkValues(const TableValues& values, std::string_view table) {
+  const TableValues included(values.run(), true);
+  std::vector<std::vector<CellValue>> columns(values.columnCount());
+  std::size_t from = 0;
+  for (int header = 0; header < 4; ++header) from = table.find("\r\n", from) + 2;
+  for (std::int64_t row = 1; row <= values.rowCount(); ++row) {
+    const std::size_t end = table.find("\r\n", from);
+    const std::vector<std::string_view> cells = fields(table.substr(from, end - from));
+    from = end + 2;
+    check(cells.size() == values.columnCount() + 1, "values: column count");
+    for (std::size_t c = 0; c < values.columnCount(); ++c) {
+      const CellValue cell = values.cell(c, row);
+      const std::string where = "row " + std::to_string(row) + " column " + std::to_string(c + 1);
+      check(textOf(cell, values.column(c).decimals) == cells[c + 1],
+            "value differs from the table:", where + ": " + std::string(cells[c + 1]));
+      const CellValue other = included.cell(c, row);
+      check(other == cell || cell.kind == CellKind::Overflow,
+            "including the overflowed cells changed a cell that reads no overflow:", where);
+      columns[c].push_back(cell);
+    }
+  }
+  // The block reader agrees with the cell reader.
+  for (std::size_t c = 0; c < values.columnCount() && values.rowCount() > 0; ++c) {
+    std::vector<CellValue> block(static_cast<std::size_t>(values.rowCount()));
+    values.cells(c, 1, values.rowCount(), block.data());
+    check(block == columns[c], "values: block read differs");
+  }
+  return columns;
+}
+
+// The summary against a plain scan of each column, and its text's shape.
+void checkSummary(const TableValues& values, const std::vector<std::vector<CellValue>>& columns) {
+  const std::vector<ColumnSummary> summary = summarize(values);
+  check(summary.size() == columns.size(), "summary: one line per column");
+  for (std::size_t c = 0; c < columns.size(); ++c) {
+    const ColumnSummary& s = summary[c];
+    std::int64_t count = 0, overflow = 0, sum = 0, nonBlankFirst = 0, nonBlankLast = 0;
+    std::int64_t minRow = 0, maxRow = 0;
+    for (std::size_t i = 0; i < columns[c].size(); ++i) {
+      const CellValue& cell = columns[c][i];
+      const auto row = static_cast<std::int64_t>(i) + 1;
+      if (cell.kind != CellKind::Blank) {
+        if (nonBlankFirst == 0) nonBlankFirst = row;
+        nonBlankLast = row;
+      }
+      overflow += cell.kind == CellKind::Overflow;
+      if (cell.kind != CellKind::Number) continue;
+      ++count;
+      sum += cell.tenths;
+      if (minRow == 0 || cell.tenths < columns[c][static_cast<std::size_t>(minRow - 1)].tenths)
+        minRow = row;
+      if (maxRow == 0 || cell.tenths > columns[c][static_cast<std::size_t>(maxRow - 1)].tenths)
+        maxRow = row;
+    }
+    std::int64_t missing = 0;
+    for (std::int64_t row = nonBlankFirst; row >= 1 && row < nonBlankLast; ++row)
+      missing += columns[c][static_cast<std::size_t>(row - 1)].kind == CellKind::Blank;
+    const std::string where = "column " + std::to_string(c + 1);
+    check(s.values == count && s.overflow == overflow && s.missing == missing,
+          "summary: counts differ from a scan:", where);
+    if (count == 0) continue;
+    check(s.minRow == minRow && s.maxRow == maxRow && s.sumTenths == sum,
+          "summary: extremes or sum differ from a scan:", where);
+    const std::int64_t hundredths = meanHundredths(s);
+    check(hundredths >= s.minTenths * 10 && hundredths <= s.maxTenths * 10,
+          "summary: mean outside the extremes:", where);
+  }
+  for (const Encoding encoding : {Encoding::Windows1252, Encoding::Utf8}) {
+    StringSink sink;
+    writeSummary(summary, values.run(), sink, Regional{}, encoding);
+    std::size_t lines = 0;
+    for (std::size_t at = 0; at < sink.data.size(); ++lines) {
+      const std::size_t end = sink.data.find("\r\n", at);
+      check(end != std::string::npos, "summary: a line without CR LF");
+      const std::string_view line = std::string_view(sink.data).substr(at, end - at);
+      check(line.find_first_of("\r\n") == std::string_view::npos, "summary: line break in a line");
+      check(fields(line).size() == fields(sink.data.substr(0, sink.data.find("\r\n"))).size(),
+            "summary: lines of different widths");
+      at = end + 2;
+    }
+    check(lines == summary.size() + 1, "summary: line count");
+  }
+}
+
+// The chart's pyramid over each column, as the chart builds it, against a scan.
+void checkPyramids(const std::vector<std::vector<CellValue>>& columns) {
+  for (const std::vector<CellValue>& column : columns) {
+    std::vector<float> values;
+    std::vector<RowStretch> overflow;
+    for (const CellValue& cell : column) {
+      const auto row = static_cast<std::int32_t>(values.size());
+      values.push_back(cell.kind == CellKind::Number
+                           ? static_cast<float>(static_cast<double>(cell.tenths) / 10.0)
+                           : NAN);
+      if (cell.kind != CellKind::Overflow) continue;
+      if (!overflow.empty() && overflow.back().end == row)
+        ++overflow.back().end;
+      else
+        overflow.push_back({row, row + 1});
+    }
+    const MinMaxPyramid pyramid(values, overflow);
+    const auto n = static_cast<std::int64_t>(values.size());
+    const RowSummary all = pyramid.summarize(0, n);
+    float low = INFINITY, high = -INFINITY;
+    for (float v : values) {
+      if (std::isnan(v)) continue;
+      low = std::min(low, v);
+      high = std::max(high, v);
+    }
+    check(all.hasValue() == (low <= high), "pyramid: values found or not");
+    if (all.hasValue())
+      check(all.min == low && all.max == high, "pyramid: extremes differ from a scan");
+    for (const int width : {1, 7, 300}) {
+      std::vector<PlotPoint> points;
+      pyramid.decimate(0, n, width, points);
+      float drawnLow = INFINITY, drawnHigh = -INFINITY;
+      for (std::size_t i = 0; i < points.size(); ++i) {
+        check(points[i].row >= 0 && points[i].row < static_cast<double>(n) &&
+                  (i == 0 || points[i].row > points[i - 1].row),
+              "pyramid: points out of order or range");
+        if (std::isnan(points[i].value)) continue;
+        drawnLow = std::min(drawnLow, points[i].value);
+        drawnHigh = std::max(drawnHigh, points[i].value);
+      }
+      check(drawnLow == low && drawnHigh == high, "pyramid: an extreme vanished from the picture");
+    }
+    check(pyramid.overflowIn(0, n).size() == overflow.size(), "pyramid: overflow stretches");
+  }
+}
+
+void checkWorkbook(const ConversionRun& run) {
+  const std::filesystem::path target = std::filesystem::temp_directory_path() /
+                                       ("kestrix-fuzz-" + std::to_string(::getpid()) + ".xlsx");
+  const std::string status = writeWorkbook(run, target);
+  check(status == closingStatus(run.inconsistentFlag), "workbook: closing status");
+  char magic[2] = {};
+  std::ifstream(target, std::ios::binary).read(magic, 2);
+  std::filesystem::remove(target);
+  check(magic[0] == 'P' && magic[1] == 'K', "workbook: not a zip file");
+}
+
+}  // namespace
+
+void checkOutputs(const ConversionRun& run, std::string_view table, bool workbook) {
+  const TableValues values(run);
+  const std::vector<std::vector<CellValue>> columns = checkValues(values, table);
+  checkSummary(values, columns);
+  checkPyramids(columns);
+  if (workbook) checkWorkbook(run);
+}
+
+}  // namespace kestrix::fuzz
