@@ -43,7 +43,8 @@ constexpr const char* helpText =
     "                       margin marks \"overflow\"\n"
     "      --summary=PATH   write one summary line per column to PATH ('-': standard\n"
     "                       output); the table is then written only with -o\n"
-    "      --report=FILE    also write a PDF report (chart and summary) to FILE\n"
+    "      --report=FILE    write a PDF report (chart and summary) to FILE; the table\n"
+    "                       is then written only with -o\n"
     "  -q, --quiet          print no status on standard error\n"
     "      --help           display this help and exit\n"
     "      --version        output version information and exit\n"
@@ -182,8 +183,8 @@ int convert(const Options& o, bool& progressShown) {
     request.output = &standardOutput;
   }
   if (o.format == Format::Xlsx) request.format = kestrix::OutputFormat::Workbook;
-  // A summary alone: no table unless -o asks for one too.
-  if (o.summary && !o.output) request.format = kestrix::OutputFormat::None;
+  // A summary or a report alone: no table unless -o asks for one too.
+  if ((o.summary || o.report) && !o.output) request.format = kestrix::OutputFormat::None;
   request.options.regional = kestrix::regionalFromLocale();
   request.options.encoding = o.encoding;
   request.options.includeOverflowed = o.includeOverflowed;
