@@ -1,6 +1,7 @@
 // The one error type of a conversion: a kind for code, a message for people.
 #pragma once
 
+#include <cstring>
 #include <stdexcept>
 #include <string>
 
@@ -40,5 +41,10 @@ class ConversionError : public std::runtime_error {
   std::string file_;
   std::string detail_;
 };
+
+// The system's text for an errno value, as it appears after "cannot open: " or "write error: ".
+inline std::string systemMessage(int error) {
+  return std::strerror(error);
+}
 
 }  // namespace kestrix

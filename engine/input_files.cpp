@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <cstring>
 #include <exception>
 #include <thread>
 
@@ -13,14 +12,6 @@
 namespace fs = std::filesystem;
 
 namespace kestrix {
-
-namespace {
-
-std::string systemMessage(int error) {
-  return std::strerror(error);
-}
-
-}  // namespace
 
 std::vector<std::uint8_t> readInputFile(const fs::path& path, std::string_view displayName) {
   const std::string name(displayName);

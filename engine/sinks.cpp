@@ -1,7 +1,6 @@
 #include "sinks.hpp"
 
 #include <cerrno>
-#include <cstring>
 #include <random>
 
 #include "error.hpp"
@@ -11,10 +10,6 @@ namespace fs = std::filesystem;
 namespace kestrix {
 
 namespace {
-
-std::string systemMessage(int error) {
-  return std::strerror(error);
-}
 
 [[noreturn]] void cannotWrite(const fs::path& target, const std::string& what) {
   throw ConversionError(ErrorKind::CannotWrite, target.string(), what);
