@@ -49,7 +49,8 @@ contents() {
 
   expected="./usr/bin/kestrix-convert
 ./usr/share/man/man1/kestrix-convert.1.gz
-./usr/share/man/man1/kestrix.1.gz"
+./usr/share/man/man1/kestrix.1.gz
+./usr/share/doc/kestrix/copyright"
   if [ "$gui" = ON ]; then
     expected="$expected
 ./usr/bin/kestrix
@@ -66,6 +67,8 @@ contents() {
     printf 'expected:\n%s\nactual:\n%s\n' "$expected" "$actual" >&2
     fail "the package's files differ"
   fi
+  mode=$(dpkg-deb -c "$deb" | awk '$NF == "./usr/share/doc/kestrix/copyright" { print $1 }')
+  [ "$mode" = -rw-r--r-- ] || fail "the copyright file's mode is '$mode', not 0644"
 
   tree=$(mktemp -d)
   trap 'rm -rf "$tree"' EXIT
