@@ -75,6 +75,14 @@ TEST_F(Cli, OutputFileIsReplacedOnlyWhenComplete) {
   for (const auto& e : fs::directory_iterator(dir_.path())) {
     EXPECT_NE(e.path().filename().string()[0], '.') << "left behind: " << e.path();
   }
+
+  // The encodings' other names, as --help and the manual page give them.
+  const std::string utf8Table = readFile(dir_ / "table.txt");
+  ASSERT_EQ(run({"-o", "alias.txt", "--encoding=utf8", "UC001.PDB"}).status, 0);
+  EXPECT_EQ(readFile(dir_ / "alias.txt"), utf8Table);
+  ASSERT_EQ(run({"-o", "default.txt", "UC001.PDB"}).status, 0);
+  ASSERT_EQ(run({"-o", "alias.txt", "--encoding", "cp1252", "UC001.PDB"}).status, 0);
+  EXPECT_EQ(readFile(dir_ / "alias.txt"), readFile(dir_ / "default.txt"));
 }
 
 TEST_F(Cli, UsageErrorsExitWithTwo) {
