@@ -5,14 +5,12 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QStorageInfo>
 #include <QStringList>
 #include <QStyle>
 #include <QStyledItemDelegate>
@@ -24,6 +22,7 @@
 #include "clipboard.hpp"
 #include "convert_files.hpp"
 #include "limits.hpp"
+#include "places.hpp"
 #include "startup.hpp"
 #include "table.hpp"
 #include "text.hpp"
@@ -108,40 +107,6 @@ void shrinkToFit(QWidget* widget) {
     font.setPointSizeF(font.pointSizeF() - 0.25);
     widget->setFont(font);
   }
-}
-
-fs::path localPath(const QString& path) {
-  return fs::path(QFile::encodeName(path).toStdString());
-}
-
-// What the drive list offers: the user's home folder, then the mounted volumes
-// that hold the user's files, the root file system first, each by the name a
-// file manager gives it.
-std::vector<Volume> offeredPlaces() {
-  std::vector<Volume> places;
-  std::error_code ec;
-  const fs::path home = fs::weakly_canonical(localPath(QDir::homePath()), ec);
-  if (!ec && home.has_relative_path() && fs::is_directory(home, ec))
-    places.push_back({home, "Home"});
-  const std::size_t volumesFrom = places.size();
-  for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
-    if (!volume.isValid() || !volume.isReady()) continue;
-    const fs::path point = localPath(volume.rootPath());
-    if (!holdsRealFiles(volume.device().toStdString(), volume.fileSystemType().toStdString(),
-                        point))
-      continue;
-    const auto same = [&](const Volume& v) { return v.mountPoint == point; };
-    if (std::any_of(places.begin() + volumesFrom, places.end(), same)) continue;
-    const Volume place{point, volume.displayName().toStdString()};
-    if (point == "/")
-      places.insert(places.begin() + volumesFrom, place);
-    else
-      places.push_back(place);
-  }
-  const auto isRoot = [](const Volume& v) { return v.mountPoint == "/"; };
-  if (std::none_of(places.begin(), places.end(), isRoot))
-    places.insert(places.begin() + volumesFrom, Volume{"/", ""});
-  return places;
 }
 
 // Names each file whose sampling interval differs from the one that served.
