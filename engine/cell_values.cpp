@@ -114,6 +114,23 @@ void appendNumberText(std::int64_t tenths, int decimals, std::string_view decima
   appendDecimal(tenths, 1, decimals, decimalMark, out);
 }
 
+void appendCellValueText(const CellValue& cell, int decimals, std::string_view decimalMark,
+                         std::string& out) {
+  switch (cell.kind) {
+    case CellKind::Number:
+      appendNumberText(cell.tenths, decimals, decimalMark, out);
+      break;
+    case CellKind::Overflow:
+      out += "overflow";
+      break;
+    case CellKind::Text:
+      out += '-';
+      break;
+    case CellKind::Blank:
+      break;
+  }
+}
+
 TableValues::TableValues(const ConversionRun& run, bool includeOverflowed)
     : includeOverflowed_(includeOverflowed),
       run_(run),

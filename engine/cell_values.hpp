@@ -42,6 +42,10 @@ void appendDecimal(std::int64_t units, int unitDigits, int shownDigits,
 void appendNumberText(std::int64_t tenths, int decimals, std::string_view decimalMark,
                       std::string& out);
 
+// Appends the text the table shows for `cell`: its number, "overflow", "-" or nothing.
+void appendCellValueText(const CellValue& cell, int decimals, std::string_view decimalMark,
+                         std::string& out);
+
 // The cells of a run as values, column by column. The run must outlive it.
 // Every Number's text (appendNumberText with the column's decimals) is
 // exactly the cell text the table writer writes; a double equal to that text

@@ -131,21 +131,8 @@ std::string ChartData::dateText(std::int64_t row0) const {
 std::string ChartData::cellText(std::size_t channel, std::int64_t row0) const {
   if (row0 < 0 || row0 >= rowCount()) return {};
   const ChartChannel& ch = channels_[channel];
-  const CellValue cell = values_.cell(ch.column, row0 + 1);
   std::string out;
-  switch (cell.kind) {
-    case CellKind::Number:
-      appendNumberText(cell.tenths, ch.decimals, ".", out);
-      break;
-    case CellKind::Overflow:
-      out = "overflow";
-      break;
-    case CellKind::Text:
-      out = "-";
-      break;
-    case CellKind::Blank:
-      break;
-  }
+  appendCellValueText(values_.cell(ch.column, row0 + 1), ch.decimals, ".", out);
   return out;
 }
 

@@ -33,23 +33,6 @@ std::vector<std::string_view> fields(std::string_view line) {
   }
 }
 
-std::string textOf(const CellValue& cell, int decimals) {
-  switch (cell.kind) {
-    case CellKind::Number: {
-      std::string text;
-      appendNumberText(cell.tenths, decimals, ".", text);
-      return text;
-    }
-    case CellKind::Overflow:
-      return "overflow";
-    case CellKind::Text:
-      return "-";
-    case CellKind::Blank:
-      break;
-  }
-  return {};
-}
-
 // The values read as the table is written; with the overflowed cells
 // included, only cells that read "overflow" may differ.
 std::vector<std::vector<CellValue>> checkValues(const TableValues& values, std::string_view table) {
@@ -65,7 +48,9 @@ std::vector<std::vector<CellValue>> checkValues(const TableValues& values, std::
     for (std::size_t c = 0; c < values.columnCount(); ++c) {
       const CellValue cell = values.cell(c, row);
       const std::string where = "row " + std::to_string(row) + " column " + std::to_string(c + 1);
-      check(textOf(cell, values.column(c).decimals) == cells[c + 1],
+      std::string text;
+      appendCellValueText(cell, values.column(c).decimals, ".", text);
+      check(text == cells[c + 1],
             "value differs from the table:", where + ": " + std::string(cells[c + 1]));
       const CellValue other = included.cell(c, row);
       check(other == cell || cell.kind == CellKind::Overflow,
