@@ -5,6 +5,7 @@
 #include <QPageSize>
 #include <QPdfWriter>
 #include <QPixmap>
+#include <algorithm>
 #include <stdexcept>
 #include <system_error>
 
@@ -62,6 +63,47 @@ class ReportPainter {
   QRect page_;
   int pages_ = 0;
 };
+
+// The summary table's type size and column widths: each column as wide as
+// its widest text; where they do not fit the page, the channel names give way
+// first (down to a fifth of the page), then the type shrinks, to 5 points.
+struct SummaryLayout {
+  double points = 7;
+  double gap = 0;  // after each column
+  std::vector<double> widths;
+};
+
+SummaryLayout layOutSummary(const std::vector<std::vector<QString>>& rows,
+                            const ReportPainter& report, QPainter& painter, double pageWidth,
+                            int rowHeight) {
+  SummaryLayout layout;
+  layout.gap = rowHeight * 0.7;
+  for (layout.points = 7;; layout.points -= 0.5) {
+    layout.widths.assign(rows[0].size(), 0.0);
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+      // Measured as the painter will draw them.
+      painter.setFont(report.font(layout.points, r == 0));
+      for (std::size_t i = 0; i < rows[r].size(); ++i) {
+        layout.widths[i] = std::max(
+            layout.widths[i],
+            static_cast<double>(painter.fontMetrics().boundingRect(rows[r][i]).width() + 2));
+      }
+    }
+    layout.widths[0] += rowHeight;  // the colour swatch
+    for (double& w : layout.widths) w += layout.gap;
+    double total = 0;
+    for (double w : layout.widths) total += w;
+    const double over = total - pageWidth;
+    if (over <= 0) {
+      layout.widths[0] -= over;  // the rest of the line goes to the names
+      return layout;
+    }
+    if (layout.widths[0] - over >= pageWidth / 5 || layout.points <= 5) {
+      layout.widths[0] = std::max(layout.widths[0] - over, pageWidth / 5);
+      return layout;
+    }
+  }
+}
 
 }  // namespace
 
@@ -137,42 +179,40 @@ void writeChartReport(std::shared_ptr<const ChartData> data, const fs::path& tar
     y += chartHeight + rowHeight / 2;
 
     // The summary, continued on further pages as needed.
-    const std::vector<std::string>& headers = ChartData::summaryHeaders();
-    const double widths[] = {3.4, 0.8, 0.8, 2.2, 2.2, 0.9, 1.8, 0.9, 1.8, 0.8, 0.8};
-    double total = 0;
-    for (double w : widths) total += w;
-    auto drawRow = [&](const std::vector<QString>& cells, const QColor* swatch, bool bold) {
-      if (y + rowHeight > page.bottom()) {
-        report.newPage();
-        y = page.top();
-      }
-      painter.setFont(report.font(7, bold));
-      double x = page.left();
-      for (std::size_t i = 0; i < cells.size(); ++i) {
-        const double w = page.width() * widths[i] / total;
-        QRectF cell(x, y, w - 6, rowHeight);
-        if (i == 0 && swatch) {
-          painter.fillRect(QRectF(x, y + rowHeight * 0.3, rowHeight * 0.8, rowHeight * 0.4),
-                           *swatch);
-          cell.adjust(rowHeight, 0, 0, 0);
-        }
-        painter.drawText(cell, Qt::AlignVCenter | (i >= 2 ? Qt::AlignRight : Qt::AlignLeft),
-                         painter.fontMetrics().elidedText(cells[i], Qt::ElideRight,
-                                                          static_cast<int>(cell.width())));
-        x += w;
-      }
-      y += rowHeight;
-    };
-    std::vector<QString> head;
-    for (const std::string& h : headers) head.push_back(text(h));
-    drawRow(head, nullptr, true);
+    std::vector<std::vector<QString>> rows(1);
+    for (const std::string& h : ChartData::summaryHeaders()) rows[0].push_back(text(h));
     for (std::size_t c = 0; c < data->channels().size(); ++c) {
       const ChartChannel& ch = data->channels()[c];
       const SummaryLine& s = data->summary()[c];
-      const QColor colour = plot.colour(c);
-      drawRow({text(ch.name()), text(ch.unit), text(s.values), text(s.first), text(s.last),
-               text(s.min), text(s.minAt), text(s.max), text(s.maxAt), text(s.mean), text(s.mkt)},
-              &colour, false);
+      rows.push_back({text(ch.name()), text(ch.unit), text(s.values), text(s.first), text(s.last),
+                      text(s.min), text(s.minAt), text(s.max), text(s.maxAt), text(s.mean),
+                      text(s.mkt)});
+    }
+    const SummaryLayout layout = layOutSummary(rows, report, painter, page.width(), rowHeight);
+    auto drawRow = [&](std::size_t r) {
+      painter.setFont(report.font(layout.points, r == 0));
+      double x = page.left();
+      for (std::size_t i = 0; i < rows[r].size(); ++i) {
+        QRectF cell(x, y, layout.widths[i] - layout.gap, rowHeight);
+        if (i == 0 && r > 0) {
+          painter.fillRect(QRectF(x, y + rowHeight * 0.3, rowHeight * 0.8, rowHeight * 0.4),
+                           plot.colour(r - 1));
+          cell.adjust(rowHeight, 0, 0, 0);
+        }
+        painter.drawText(cell, Qt::AlignVCenter | (i >= 2 ? Qt::AlignRight : Qt::AlignLeft),
+                         painter.fontMetrics().elidedText(rows[r][i], Qt::ElideRight,
+                                                          static_cast<int>(cell.width())));
+        x += layout.widths[i];
+      }
+      y += rowHeight;
+    };
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+      if (y + rowHeight > page.bottom()) {  // a new page, headed by the column names
+        report.newPage();
+        y = page.top();
+        if (r > 0) drawRow(0);
+      }
+      drawRow(r);
     }
     report.footer();
     if (!painter.end()) throw std::runtime_error("cannot write the report " + target.string());

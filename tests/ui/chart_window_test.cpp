@@ -21,6 +21,7 @@
 #include "chart_window.hpp"
 #include "conversion.hpp"
 #include "qt_application.hpp"
+#include "run_program.hpp"
 
 namespace fs = std::filesystem;
 using kestrix::testing::application;
@@ -223,6 +224,21 @@ TEST_F(Chart, ExportsThePictureAndTheReport) {
   EXPECT_TRUE(readFile(out / "chart.png").starts_with("\x89PNG"));
   chart->exportReport(out / "report.pdf");
   EXPECT_TRUE(readFile(out / "report.pdf").starts_with("%PDF"));
+  if (std::string(KESTRIX_PDFTOTEXT).empty()) {
+    ADD_FAILURE() << "no pdftotext (poppler-utils) to read the report back";
+  } else {
+    // Every summary cell stands in the report in full, none cut short.
+    kestrix::testing::ProgramRun pdfToText;
+    pdfToText.args = {"-layout", (out / "report.pdf").string(), "-"};
+    pdfToText.folder = out.path();
+    const kestrix::testing::ProgramResult text =
+        kestrix::testing::runProgram(KESTRIX_PDFTOTEXT, pdfToText, out.path());
+    ASSERT_EQ(text.status, 0) << text.err;
+    for (const kestrix::ui::SummaryLine& line : chart->plot()->data().summary()) {
+      for (const std::string* cell : {&line.first, &line.last, &line.minAt, &line.maxAt})
+        EXPECT_NE(text.out.find(*cell), std::string::npos) << *cell << " in\n" << text.out;
+    }
+  }
   EXPECT_THROW(
       {
         try {
