@@ -50,7 +50,8 @@ contents() {
   expected="./usr/bin/kestrix-convert
 ./usr/share/man/man1/kestrix-convert.1.gz
 ./usr/share/man/man1/kestrix.1.gz
-./usr/share/doc/kestrix/copyright"
+./usr/share/doc/kestrix/copyright
+./usr/share/doc/kestrix/changelog.gz"
   if [ "$gui" = ON ]; then
     expected="$expected
 ./usr/bin/kestrix
