@@ -252,7 +252,7 @@ void ChartPlot::updatePoints() {
 }
 
 void ChartPlot::updateMarkers() {
-  for (QCPItemText* label : markerLabels_) removeItem(label);
+  for (const MarkerLabel& label : markerLabels_) removeItem(label.text);
   markerLabels_.clear();
   if (markers_) removePlottable(markers_);
   markers_ = nullptr;
@@ -271,8 +271,7 @@ void ChartPlot::updateMarkers() {
     markers_->addData(key, series.value(row));
     auto* text = new QCPItemText(this);
     text->setClipAxisRect(graph->keyAxis()->axisRect());
-    text->position->setAxes(graph->keyAxis(), graph->valueAxis());
-    text->position->setCoords(key, series.value(row));
+    text->position->setType(QCPItemPosition::ptAbsolute);  // placed after each layout
     text->setPadding(QMargins(7, 4, 7, 4));
     text->setBrush(QColor(255, 255, 255, 200));
     text->setText(QStringLiteral("%1 %2").arg(QLatin1String(tag),
@@ -281,40 +280,45 @@ void ChartPlot::updateMarkers() {
     QFont markFont = font();
     markFont.setPixelSize(11);
     text->setFont(markFont);
-    markerLabels_.push_back(text);
+    markerLabels_.push_back({text, key, series.value(row)});
   }
 }
 
 void ChartPlot::placeMarkerLabels() {
   // Each label beside its mark, toward the middle of the panel; else on the
-  // first other side where it stays inside the panel clear of the label before.
+  // first other side, or stacked a line further out, where it stays inside
+  // the panel clear of the labels placed before it.
   std::vector<QRectF> taken;
-  for (QCPItemText* label : markerLabels_) {
-    const QRectF panel = label->clipAxisRect()->rect();
-    const QPointF at = label->position->pixelPosition();
-    const QMargins pad = label->padding();
-    const QSizeF size = QFontMetricsF(label->font()).size(0, label->text()) +
-                        QSizeF(pad.left() + pad.right(), pad.top() + pad.bottom());
-    const bool right = at.x() < panel.center().x();
-    const bool down = at.y() < panel.center().y();
-    Qt::Alignment chosen;
-    QRectF chosenBox;
-    for (int k = 0; k < 4; ++k) {
-      const bool r = (k & 1) ? !right : right;
-      const bool d = (k & 2) ? !down : down;
-      const QRectF box(
-          QPointF(r ? at.x() : at.x() - size.width(), d ? at.y() : at.y() - size.height()), size);
-      const bool free =
-          panel.contains(box) && std::none_of(taken.begin(), taken.end(),
-                                              [&](const QRectF& t) { return t.intersects(box); });
-      if (k == 0 || free) {
-        chosen = (r ? Qt::AlignLeft : Qt::AlignRight) | (d ? Qt::AlignTop : Qt::AlignBottom);
-        chosenBox = box;
+  for (const MarkerLabel& label : markerLabels_) {
+    QCPAxisRect* panel = label.text->clipAxisRect();
+    const QRectF area = panel->rect();
+    const QPointF at(timeAxis(panel)->coordToPixel(label.key),
+                     valueAxis(panel)->coordToPixel(label.value));
+    const QMargins pad = label.text->padding();
+    // As QCustomPlot measures the box, and a pixel apart from the next.
+    const QSizeF size = QFontMetricsF(label.text->font()).boundingRect(label.text->text()).size() +
+                        QSizeF(pad.left() + pad.right() + 2, pad.top() + pad.bottom() + 2);
+    const bool towardRight = at.x() < area.center().x();
+    const bool towardBottom = at.y() < area.center().y();
+    QRectF chosen;
+    bool found = false;
+    for (int away = 0; away < 4 && !found; ++away) {
+      for (int k = 0; k < 4 && !found; ++k) {
+        const bool right = (k & 1) ? !towardRight : towardRight;
+        const bool down = (k & 2) ? !towardBottom : towardBottom;
+        const double shift = away * size.height();
+        const QRectF box(QPointF(right ? at.x() : at.x() - size.width(),
+                                 down ? at.y() + shift : at.y() - size.height() - shift),
+                         size);
+        found =
+            area.contains(box) && std::none_of(taken.begin(), taken.end(),
+                                               [&](const QRectF& t) { return t.intersects(box); });
+        if (found || (away == 0 && k == 0)) chosen = box;
       }
-      if (free) break;
     }
-    label->setPositionAlignment(chosen);
-    taken.push_back(chosenBox);
+    label.text->setPositionAlignment(Qt::AlignLeft | Qt::AlignTop);
+    label.text->position->setCoords(chosen.topLeft());
+    taken.push_back(chosen);
   }
 }
 

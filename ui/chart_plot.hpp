@@ -72,7 +72,11 @@ class ChartPlot : public QCustomPlot {
   std::vector<bool> visible_;                  // per channel
   std::vector<QCPItemStraightLine*> cursors_;  // per panel
   std::vector<QCPAbstractItem*> overflowItems_;
-  std::vector<QCPItemText*> markerLabels_;
+  struct MarkerLabel {
+    QCPItemText* text;
+    double key, value;  // the marked point
+  };
+  std::vector<MarkerLabel> markerLabels_;
   QCPGraph* markers_ = nullptr;
   std::optional<std::size_t> highlighted_;
   bool syncing_ = false;
