@@ -257,3 +257,32 @@ TEST_F(Chart, ExportsThePictureAndTheReport) {
 }
 
 }  // namespace
+
+// Runs of no row, one row and two: every action still has a view to act on.
+TEST(ChartOfShortRuns, DrawZoomReadAndReportWithoutFault) {
+  application();
+  TempFolder out;
+  for (const std::vector<std::int16_t>& samples :
+       {std::vector<std::int16_t>{}, std::vector<std::int16_t>{400},
+        std::vector<std::int16_t>{400, 401}}) {
+    LoggerFileBuilder b;
+    b.name("Short").loggerId(1).start(2014, 3, 5, 7, 30, 0).intervalCode(7).typeCode(1);
+    b.samples(samples);
+    auto run = std::make_shared<const kestrix::ConversionRun>(kestrix::testing::runOf({b}));
+    auto data = std::make_shared<const kestrix::ui::ChartData>(run);
+    ChartWindow window(data);
+    window.show();
+    kestrix::ui::ChartPlot* plot = window.plot();
+    plot->replot();
+    plot->zoomTime(0.5);
+    plot->panTime(0.3);
+    plot->showChannelPeriod(0);
+    window.summaryTable()->selectRow(0);
+    plot->replot();
+    window.showReadOut(plot->timeRange().center());
+    QTest::keyClick(plot, Qt::Key_Home);
+    window.exportReport(out / "short.pdf");
+    EXPECT_GT(plot->timeRange().size(), 0);
+    EXPECT_TRUE(readFile(out / "short.pdf").starts_with("%PDF"));
+  }
+}
