@@ -25,7 +25,7 @@ QCPAxis* valueAxis(QCPAxisRect* panel) {
 }  // namespace
 
 ChartPlot::ChartPlot(std::shared_ptr<const ChartData> chartData, QWidget* parent)
-    : QCustomPlot(parent), data_(std::move(chartData)) {
+    : QCustomPlot(parent), data_(std::move(chartData)), marks_(this) {
   setFocusPolicy(Qt::StrongFocus);
   setMouseTracking(true);
   setNoAntialiasingOnDrag(true);
@@ -90,7 +90,7 @@ ChartPlot::ChartPlot(std::shared_ptr<const ChartData> chartData, QWidget* parent
   }
   visible_.assign(channels.size(), true);
   // Where a label fits is known once the panels are laid out, before they are drawn.
-  connect(this, &QCustomPlot::afterLayout, this, &ChartPlot::placeMarkerLabels);
+  connect(this, &QCustomPlot::afterLayout, this, [this] { marks_.place(); });
   resetView();
 }
 
@@ -105,6 +105,7 @@ void ChartPlot::setChannelVisible(std::size_t channel, bool visible) {
   if (visible_[channel] == visible) return;
   visible_[channel] = visible;
   updatePoints();
+  refreshMarks();
   replot(rpQueuedReplot);
 }
 
@@ -112,7 +113,7 @@ void ChartPlot::setHighlighted(std::optional<std::size_t> channel) {
   if (highlighted_) graphs_[*highlighted_]->setPen(QPen(colour(*highlighted_), 1));
   highlighted_ = channel;
   if (highlighted_) graphs_[*highlighted_]->setPen(QPen(colour(*highlighted_), 2.6));
-  updateMarkers();
+  refreshMarks();
   replot(rpQueuedReplot);
 }
 
@@ -247,78 +248,14 @@ void ChartPlot::updatePoints() {
     const double pad = high > low ? (high - low) * 0.06 : 1;
     valueAxis(panels_[p])->setRange(low - pad, high + pad);
   }
-  updateMarkers();
   lastUpdateMs_ = static_cast<double>(timer.nsecsElapsed()) / 1e6;
 }
 
-void ChartPlot::updateMarkers() {
-  for (const MarkerLabel& label : markerLabels_) removeItem(label.text);
-  markerLabels_.clear();
-  if (markers_) removePlottable(markers_);
-  markers_ = nullptr;
-  if (!highlighted_ || !visible_[*highlighted_]) return;
-  const std::size_t c = *highlighted_;
-  const MinMaxPyramid& series = data_->channels()[c].series;
-  const RowSummary all = series.summarize(0, series.size());
-  if (!all.hasValue()) return;
-  QCPGraph* graph = graphs_[c];
-  markers_ = addGraph(graph->keyAxis(), graph->valueAxis());
-  markers_->setLineStyle(QCPGraph::lsNone);
-  markers_->setScatterStyle(
-      QCPScatterStyle(QCPScatterStyle::ssCircle, QPen(colour(c), 2), QBrush(Qt::white), 9));
-  for (auto [row, tag] : {std::pair{all.minAt, "min"}, std::pair{all.maxAt, "max"}}) {
-    const double key = data_->keyOfRow(row);
-    markers_->addData(key, series.value(row));
-    auto* text = new QCPItemText(this);
-    text->setClipAxisRect(graph->keyAxis()->axisRect());
-    text->position->setType(QCPItemPosition::ptAbsolute);  // placed after each layout
-    text->setPadding(QMargins(7, 4, 7, 4));
-    text->setBrush(QColor(255, 255, 255, 200));
-    text->setText(QStringLiteral("%1 %2").arg(QLatin1String(tag),
-                                              QString::fromStdString(data_->cellText(c, row))));
-    text->setColor(colour(c).darker(130));
-    QFont markFont = font();
-    markFont.setPixelSize(11);
-    text->setFont(markFont);
-    markerLabels_.push_back({text, key, series.value(row)});
-  }
-}
-
-void ChartPlot::placeMarkerLabels() {
-  // Each label beside its mark, toward the middle of the panel; else on the
-  // first other side, or stacked a line further out, where it stays inside
-  // the panel clear of the labels placed before it.
-  std::vector<QRectF> taken;
-  for (const MarkerLabel& label : markerLabels_) {
-    QCPAxisRect* panel = label.text->clipAxisRect();
-    const QRectF area = panel->rect();
-    const QPointF at(timeAxis(panel)->coordToPixel(label.key),
-                     valueAxis(panel)->coordToPixel(label.value));
-    const QMargins pad = label.text->padding();
-    // As QCustomPlot measures the box, and a pixel apart from the next.
-    const QSizeF size = QFontMetricsF(label.text->font()).boundingRect(label.text->text()).size() +
-                        QSizeF(pad.left() + pad.right() + 2, pad.top() + pad.bottom() + 2);
-    const bool towardRight = at.x() < area.center().x();
-    const bool towardBottom = at.y() < area.center().y();
-    QRectF chosen;
-    bool found = false;
-    for (int away = 0; away < 4 && !found; ++away) {
-      for (int k = 0; k < 4 && !found; ++k) {
-        const bool right = (k & 1) ? !towardRight : towardRight;
-        const bool down = (k & 2) ? !towardBottom : towardBottom;
-        const double shift = away * size.height();
-        const QRectF box(QPointF(right ? at.x() : at.x() - size.width(),
-                                 down ? at.y() + shift : at.y() - size.height() - shift),
-                         size);
-        found =
-            area.contains(box) && std::none_of(taken.begin(), taken.end(),
-                                               [&](const QRectF& t) { return t.intersects(box); });
-        if (found || (away == 0 && k == 0)) chosen = box;
-      }
-    }
-    label.text->setPositionAlignment(Qt::AlignLeft | Qt::AlignTop);
-    label.text->position->setCoords(chosen.topLeft());
-    taken.push_back(chosen);
+void ChartPlot::refreshMarks() {
+  if (highlighted_ && visible_[*highlighted_]) {
+    marks_.show(*data_, *highlighted_, graphs_[*highlighted_], colour(*highlighted_));
+  } else {
+    marks_.clear();
   }
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "chart_data.hpp"
+#include "extreme_marks.hpp"
 
 namespace kestrix::ui {
 
@@ -61,8 +62,7 @@ class ChartPlot : public QCustomPlot {
  private:
   void timeRangeChanged(QCPAxis* source, const QCPRange& range);
   void updatePoints();
-  void updateMarkers();
-  void placeMarkerLabels();
+  void refreshMarks();
   void showCursor(double key);
 
   std::shared_ptr<const ChartData> data_;
@@ -72,12 +72,7 @@ class ChartPlot : public QCustomPlot {
   std::vector<bool> visible_;                  // per channel
   std::vector<QCPItemStraightLine*> cursors_;  // per panel
   std::vector<QCPAbstractItem*> overflowItems_;
-  struct MarkerLabel {
-    QCPItemText* text;
-    double key, value;  // the marked point
-  };
-  std::vector<MarkerLabel> markerLabels_;
-  QCPGraph* markers_ = nullptr;
+  ExtremeMarks marks_;
   std::optional<std::size_t> highlighted_;
   bool syncing_ = false;
   double lastUpdateMs_ = 0;

@@ -1,0 +1,34 @@
+// The marks of one channel's lowest and highest value: a ring at each and a
+// label with the value beside it, kept inside the panel and apart.
+#pragma once
+
+#include <qcustomplot.h>
+
+#include <vector>
+
+#include "chart_data.hpp"
+
+namespace kestrix::ui {
+
+class ExtremeMarks {
+ public:
+  explicit ExtremeMarks(QCustomPlot* plot) : plot_(plot) {}
+
+  // Marks the extremes of `channel`, drawn by `graph`, in `colour`; replaces
+  // the marks shown before. A channel without values gets none.
+  void show(const ChartData& data, std::size_t channel, QCPGraph* graph, const QColor& colour);
+  void clear();
+  // Puts each label beside its ring; call once the panels are laid out.
+  void place();
+
+ private:
+  struct Label {
+    QCPItemText* text;
+    double key, value;  // the marked point
+  };
+  QCustomPlot* plot_;
+  QCPGraph* rings_ = nullptr;
+  std::vector<Label> labels_;
+};
+
+}  // namespace kestrix::ui
