@@ -171,7 +171,7 @@ TEST_F(Cli, ReportIsWrittenBesideTheTableOrRefusedWithoutTheChart) {
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "kestrix-convert: cannot write the report missing/report.pdf\n");
   EXPECT_EQ(run({"--report", "UC001.PDB", "UC001.PDB"}).status, 1);  // never over an input
-  r = run({"-q", "--report", "alone.pdf", "UC001.PDB"});  // no table without -o
+  r = run({"-q", "--report", "alone.pdf", "UC001.PDB"});             // no table without -o
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "");
   EXPECT_TRUE(fs::exists(dir_ / "alone.pdf"));
