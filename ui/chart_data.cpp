@@ -112,6 +112,13 @@ const std::vector<std::string>& ChartData::summaryHeaders() {
   return headers;
 }
 
+std::vector<std::string> ChartData::summaryRow(std::size_t channel) const {
+  const ChartChannel& ch = channels_[channel];
+  const SummaryLine& s = summary_[channel];
+  return {ch.name(), ch.unit, s.values, s.first, s.last, s.min,
+          s.minAt,   s.max,   s.maxAt,  s.mean,  s.mkt};
+}
+
 double ChartData::keyOfRow(double row0) const noexcept {
   return epoch2000 + static_cast<double>(run_->earliestStart) + row0 * step_;
 }

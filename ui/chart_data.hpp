@@ -57,6 +57,8 @@ class ChartData {
   const std::vector<SummaryLine>& summary() const noexcept { return summary_; }
   // The column headers of the summary: "Channel", "Unit", then one per SummaryLine field.
   static const std::vector<std::string>& summaryHeaders();
+  // The channel's line of the summary, a cell under each of summaryHeaders().
+  std::vector<std::string> summaryRow(std::size_t channel) const;
 
   std::size_t memoryBytes() const noexcept;
 

@@ -182,11 +182,8 @@ void writeChartReport(std::shared_ptr<const ChartData> data, const fs::path& tar
     std::vector<std::vector<QString>> rows(1);
     for (const std::string& h : ChartData::summaryHeaders()) rows[0].push_back(text(h));
     for (std::size_t c = 0; c < data->channels().size(); ++c) {
-      const ChartChannel& ch = data->channels()[c];
-      const SummaryLine& s = data->summary()[c];
-      rows.push_back({text(ch.name()), text(ch.unit), text(s.values), text(s.first), text(s.last),
-                      text(s.min), text(s.minAt), text(s.max), text(s.maxAt), text(s.mean),
-                      text(s.mkt)});
+      rows.emplace_back();
+      for (const std::string& cell : data->summaryRow(c)) rows.back().push_back(text(cell));
     }
     const SummaryLayout layout = layOutSummary(rows, report, painter, page.width(), rowHeight);
     auto drawRow = [&](std::size_t r) {

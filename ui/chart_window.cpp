@@ -175,15 +175,11 @@ void ChartWindow::buildSummary() {
   summary_->setSelectionMode(QAbstractItemView::SingleSelection);
   summary_->verticalHeader()->setVisible(false);
   for (std::size_t c = 0; c < channels.size(); ++c) {
-    const SummaryLine& s = data_->summary()[c];
-    const std::string* cells[] = {nullptr, &channels[c].unit, &s.values, &s.first, &s.last,
-                                  &s.min,  &s.minAt,          &s.max,    &s.maxAt, &s.mean,
-                                  &s.mkt};
+    const std::vector<std::string> cells = data_->summaryRow(c);
     const auto row = static_cast<int>(c);
-    summary_->setItem(row, 0,
-                      new QTableWidgetItem(swatch(plot_->colour(c)), text(channels[c].name())));
-    for (int col = 1; col < static_cast<int>(std::size(cells)); ++col) {
-      auto* item = new QTableWidgetItem(text(*cells[col]));
+    summary_->setItem(row, 0, new QTableWidgetItem(swatch(plot_->colour(c)), text(cells[0])));
+    for (int col = 1; col < static_cast<int>(cells.size()); ++col) {
+      auto* item = new QTableWidgetItem(text(cells[static_cast<std::size_t>(col)]));
       if (col >= 2) item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
       summary_->setItem(row, col, item);
     }
