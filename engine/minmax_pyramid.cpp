@@ -1,8 +1,11 @@
 #include "minmax_pyramid.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <utility>
+
+#include "cell_values.hpp"
 
 namespace kestrix {
 
@@ -214,6 +217,35 @@ std::size_t MinMaxPyramid::memoryBytes() const noexcept {
       values_.capacity() * sizeof(float) + overflow_.capacity() * sizeof(RowStretch);
   for (const auto& level : levels_) bytes += level.capacity() * sizeof(RowSummary);
   return bytes;
+}
+
+MinMaxPyramid columnPyramid(const TableValues& table, std::size_t column) {
+  const std::int64_t rows = table.rowCount();
+  std::vector<float> values(static_cast<std::size_t>(rows));
+  std::vector<RowStretch> overflow;
+  constexpr std::int64_t chunk = 4096;
+  std::array<CellValue, chunk> cells;
+  for (std::int64_t first = 0; first < rows; first += chunk) {
+    const std::int64_t n = std::min(chunk, rows - first);
+    table.cells(column, first + 1, n, cells.data());
+    for (std::int64_t i = 0; i < n; ++i) {
+      const CellValue& cell = cells[static_cast<std::size_t>(i)];
+      const auto row = static_cast<std::int32_t>(first + i);
+      float& v = values[static_cast<std::size_t>(row)];
+      if (cell.kind == CellKind::Number) {
+        v = static_cast<float>(static_cast<double>(cell.tenths) / 10.0);
+        continue;
+      }
+      v = NAN;
+      if (cell.kind != CellKind::Overflow) continue;
+      if (!overflow.empty() && overflow.back().end == row) {
+        ++overflow.back().end;
+      } else {
+        overflow.push_back({row, row + 1});
+      }
+    }
+  }
+  return MinMaxPyramid(std::move(values), std::move(overflow));
 }
 
 }  // namespace kestrix

@@ -86,4 +86,11 @@ class MinMaxPyramid {
   std::vector<std::vector<RowSummary>> levels_;  // levels_[k]: blocks of fanOut^(k+1) rows
 };
 
+class TableValues;
+
+// The pyramid of a table column: row r of the table is row r - 1 here, a
+// number's value is its tenths / 10 as a float, and the cells reading
+// "overflow" make the overflow stretches.
+MinMaxPyramid columnPyramid(const TableValues& table, std::size_t column);
+
 }  // namespace kestrix

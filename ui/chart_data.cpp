@@ -1,7 +1,6 @@
 #include "chart_data.hpp"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 
 #include "dates.hpp"
@@ -15,35 +14,6 @@ namespace {
 
 // 1 January 2000 in seconds since 1970.
 constexpr double epoch2000 = 946'684'800.0;
-
-MinMaxPyramid seriesOf(const TableValues& table, std::size_t column) {
-  const std::int64_t rows = table.rowCount();
-  std::vector<float> values(static_cast<std::size_t>(rows));
-  std::vector<RowStretch> overflow;
-  constexpr std::int64_t chunk = 4096;
-  std::array<CellValue, chunk> cells;
-  for (std::int64_t first = 0; first < rows; first += chunk) {
-    const std::int64_t n = std::min(chunk, rows - first);
-    table.cells(column, first + 1, n, cells.data());
-    for (std::int64_t i = 0; i < n; ++i) {
-      const CellValue& cell = cells[static_cast<std::size_t>(i)];
-      const auto row = static_cast<std::int32_t>(first + i);
-      float& v = values[static_cast<std::size_t>(row)];
-      if (cell.kind == CellKind::Number) {
-        v = static_cast<float>(static_cast<double>(cell.tenths) / 10.0);
-        continue;
-      }
-      v = NAN;
-      if (cell.kind != CellKind::Overflow) continue;
-      if (!overflow.empty() && overflow.back().end == row) {
-        ++overflow.back().end;
-      } else {
-        overflow.push_back({row, row + 1});
-      }
-    }
-  }
-  return MinMaxPyramid(std::move(values), std::move(overflow));
-}
 
 std::string hundredthsText(std::int64_t hundredths) {
   std::string text;
@@ -83,7 +53,8 @@ ChartData::ChartData(std::shared_ptr<const ConversionRun> run, bool includeOverf
     return unitRank(a) < unitRank(b);
   });
 
-  forEachOnTwoThreads(count, [this](std::size_t c) { channels_[c].series = seriesOf(values_, c); });
+  forEachOnTwoThreads(count,
+                      [this](std::size_t c) { channels_[c].series = columnPyramid(values_, c); });
   const std::vector<ColumnSummary> columns = summarize(values_);
   summary_.resize(count);
   for (std::size_t c = 0; c < count && c < columns.size(); ++c) {

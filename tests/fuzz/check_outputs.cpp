@@ -121,31 +121,25 @@ void checkSummary(const TableValues& values, const std::vector<std::vector<CellV
   }
 }
 
-// The chart's pyramid over each column, as the chart builds it, against a scan.
-void checkPyramids(const std::vector<std::vector<CellValue>>& columns) {
-  for (const std::vector<CellValue>& column : columns) {
-    std::vector<float> values;
-    std::vector<RowStretch> overflow;
-    for (const CellValue& cell : column) {
-      const auto row = static_cast<std::int32_t>(values.size());
-      values.push_back(cell.kind == CellKind::Number
-                           ? static_cast<float>(static_cast<double>(cell.tenths) / 10.0)
-                           : NAN);
-      if (cell.kind != CellKind::Overflow) continue;
-      if (!overflow.empty() && overflow.back().end == row)
-        ++overflow.back().end;
-      else
-        overflow.push_back({row, row + 1});
-    }
-    const MinMaxPyramid pyramid(values, overflow);
-    const auto n = static_cast<std::int64_t>(values.size());
-    const RowSummary all = pyramid.summarize(0, n);
+// The chart's pyramid of each column against a scan of the column's cells.
+void checkPyramids(const TableValues& values, const std::vector<std::vector<CellValue>>& columns) {
+  for (std::size_t c = 0; c < columns.size(); ++c) {
+    const MinMaxPyramid pyramid = columnPyramid(values, c);
+    const std::vector<CellValue>& column = columns[c];
+    const auto n = static_cast<std::int64_t>(column.size());
+    check(pyramid.size() == n, "pyramid: row count");
     float low = INFINITY, high = -INFINITY;
-    for (float v : values) {
-      if (std::isnan(v)) continue;
-      low = std::min(low, v);
-      high = std::max(high, v);
+    std::size_t overflowStretches = 0;
+    for (std::size_t i = 0; i < column.size(); ++i) {
+      if (column[i].kind == CellKind::Number) {
+        const auto v = static_cast<float>(static_cast<double>(column[i].tenths) / 10.0);
+        low = std::min(low, v);
+        high = std::max(high, v);
+      }
+      overflowStretches += column[i].kind == CellKind::Overflow &&
+                           (i == 0 || column[i - 1].kind != CellKind::Overflow);
     }
+    const RowSummary all = pyramid.summarize(0, n);
     check(all.hasValue() == (low <= high), "pyramid: values found or not");
     if (all.hasValue())
       check(all.min == low && all.max == high, "pyramid: extremes differ from a scan");
@@ -163,7 +157,7 @@ void checkPyramids(const std::vector<std::vector<CellValue>>& columns) {
       }
       check(drawnLow == low && drawnHigh == high, "pyramid: an extreme vanished from the picture");
     }
-    check(pyramid.overflowIn(0, n).size() == overflow.size(), "pyramid: overflow stretches");
+    check(pyramid.overflowIn(0, n).size() == overflowStretches, "pyramid: overflow stretches");
   }
 }
 
@@ -184,7 +178,7 @@ void checkOutputs(const ConversionRun& run, std::string_view table, bool workboo
   const TableValues values(run);
   const std::vector<std::vector<CellValue>> columns = checkValues(values, table);
   checkSummary(values, columns);
-  checkPyramids(columns);
+  checkPyramids(values, columns);
   if (workbook) checkWorkbook(run);
 }
 
