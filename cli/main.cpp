@@ -223,7 +223,9 @@ int convert(const Options& o, bool& progressShown) {
     std::fprintf(stderr, "%s\n", result.status.c_str());
   }
 #ifdef KESTRIX_REPORT
-  if (o.report) kestrix::ui::writeReportWithoutDisplay(*result.run, *o.report);
+  if (o.report) {
+    kestrix::ui::writeReportWithoutDisplay(*result.run, *o.report, o.includeOverflowed);
+  }
 #endif
   return 0;
 }

@@ -10,7 +10,8 @@
 
 namespace kestrix::ui {
 
-void writeReportWithoutDisplay(const ConversionRun& run, const std::filesystem::path& target) {
+void writeReportWithoutDisplay(const ConversionRun& run, const std::filesystem::path& target,
+                               bool includeOverflowed) {
   // Qt's own notes (a missing runtime folder, a painter refused) are not the
   // program's messages; a failure is reported once, below.
   const QtMessageHandler previous =
@@ -33,7 +34,7 @@ void writeReportWithoutDisplay(const ConversionRun& run, const std::filesystem::
   // The run outlives the report: it is only lent to the chart.
   const std::shared_ptr<const ConversionRun> lent(&run, [](const ConversionRun*) {});
   try {
-    writeChartReport(std::make_shared<const ChartData>(lent), target);
+    writeChartReport(std::make_shared<const ChartData>(lent, includeOverflowed), target);
   } catch (const ConversionError&) {
     throw;
   } catch (const std::exception& e) {

@@ -9,7 +9,9 @@ namespace kestrix::ui {
 
 // Writes the chart report of `run` to `target` on Qt's offscreen platform
 // (unless QT_QPA_PLATFORM names another), with an application object made
-// for it alone. Throws ConversionError naming `target` when it cannot.
-void writeReportWithoutDisplay(const ConversionRun& run, const std::filesystem::path& target);
+// for it alone; `includeOverflowed` as for the table's values. Throws
+// ConversionError naming `target` when it cannot.
+void writeReportWithoutDisplay(const ConversionRun& run, const std::filesystem::path& target,
+                               bool includeOverflowed);
 
 }  // namespace kestrix::ui

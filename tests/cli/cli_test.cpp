@@ -196,6 +196,22 @@ TEST_F(Cli, SummaryAloneOrBesideTheTableAndTheMarginCellsOnRequest) {
   EXPECT_NE(r.out.find("\t65416\t20\t0\t25.0\t"), std::string::npos) << r.out;
   r = run({"--summary", "-", "--include-overflowed", "UC001.PDB"});
   EXPECT_NE(r.out.find("\t65436\t0\t0\t25.0\t"), std::string::npos) << r.out;
+#ifdef KESTRIX_REPORT
+  // The report's summary counts the same values as --summary.
+  r = run({"-q", "--include-overflowed", "--report", "margin.pdf", "UC001.PDB"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  if (std::string(KESTRIX_PDFTOTEXT).empty()) {
+    ADD_FAILURE() << "no pdftotext (poppler-utils) to read the report back";
+  } else {
+    kestrix::testing::ProgramRun pdfToText;
+    pdfToText.args = {(dir_ / "margin.pdf").string(), "-"};
+    pdfToText.folder = dir_.path();
+    const ProgramResult text =
+        kestrix::testing::runProgram(KESTRIX_PDFTOTEXT, pdfToText, dir_.path());
+    EXPECT_NE(text.out.find("65436"), std::string::npos) << text.out;
+    EXPECT_EQ(text.out.find("65416"), std::string::npos) << text.out;
+  }
+#endif
 
   r = run({"--summary", "s.txt", "-o", "t.txt", "UC001.PDB"});
   EXPECT_EQ(r.status, 0) << r.err;
