@@ -205,7 +205,6 @@ std::vector<ColumnSummary> summarize(const TableValues& values) {
     s.minTenths = min;
     s.maxTenths = max;
     s.sumTenths = sum;
-    if (numbers > 0) s.mean = static_cast<double>(sum) / 10.0 / static_cast<double>(numbers);
     if (celsius) s.meanKineticTemperature = meanKineticTemperature(s, *counts);
     out.push_back(std::move(s));
   }

@@ -27,7 +27,10 @@ struct ColumnSummary {
   std::int64_t maxTenths = 0;
   std::int64_t maxRow = 0;
   std::int64_t sumTenths = 0;  // exact: the mean is sumTenths / (10 * values)
-  std::optional<double> mean;
+  std::optional<double> mean() const {
+    if (values == 0) return std::nullopt;
+    return static_cast<double>(sumTenths) / 10.0 / static_cast<double>(values);
+  }
   // Mean kinetic temperature in degrees, for degree Celsius columns holding
   // only values above absolute zero.
   std::optional<double> meanKineticTemperature;

@@ -94,8 +94,8 @@ TEST(Summary, HandWorkedColumns) {
   const std::vector<ColumnSummary> summary = summarize(values);
   EXPECT_EQ(summary[1].maxTenths, 220);
   EXPECT_EQ(summary[1].maxRow, 3);
-  EXPECT_DOUBLE_EQ(*summary[1].mean, 64.0 / 3);
-  EXPECT_FALSE(summary[3].mean);
+  EXPECT_DOUBLE_EQ(*summary[1].mean(), 64.0 / 3);
+  EXPECT_FALSE(summary[3].mean());
   EXPECT_FALSE(summary[3].meanKineticTemperature);
   EXPECT_FALSE(summary[2].meanKineticTemperature);  // not degrees
 }
