@@ -26,7 +26,22 @@ ReplacedFile replacedFile(fs::path target) {
   }
   const fs::file_status status = fs::status(target, ec);
   if (fs::is_directory(status)) cannotWrite(target, "is a folder");
+  // A file this user may not write is left alone, as cp leaves it; renaming
+  // a new file over it would take no more than write access to its folder.
+  if (fs::is_regular_file(status)) {
+    std::FILE* probe = std::fopen(target.c_str(), "r+b");  // neither truncates nor writes
+    if (!probe && (errno == EACCES || errno == EPERM || errno == EROFS)) {
+      cannotWrite(target, "cannot replace it: " + systemMessage(errno));
+    }
+    if (probe) std::fclose(probe);
+  }
   return {std::move(target), status};
+}
+
+void keepPermissions(const ReplacedFile& replaced, const fs::path& replacement) {
+  if (!fs::is_regular_file(replaced.status)) return;
+  std::error_code ec;
+  fs::permissions(replacement, replaced.status.permissions() & fs::perms::all, ec);
 }
 
 TemporaryFile createTemporaryBeside(const fs::path& target) {
@@ -51,6 +66,7 @@ TemporaryFile createTemporaryBeside(const fs::path& target) {
 ReplacementFile::ReplacementFile(fs::path target, std::string_view what) {
   ReplacedFile replaced = replacedFile(std::move(target));
   target_ = std::move(replaced.path);
+  replacedStatus_ = replaced.status;
   if (fs::exists(replaced.status) && !fs::is_regular_file(replaced.status)) {
     cannotWrite(target_,
                 "is no plain file; " + std::string(what) + " can only be written to a file");
@@ -68,6 +84,7 @@ ReplacementFile::~ReplacementFile() {
 }
 
 void ReplacementFile::commit() {
+  keepPermissions({target_, replacedStatus_}, temporary_);
   std::error_code ec;
   fs::rename(temporary_, target_, ec);
   if (ec) cannotWrite(target_, "cannot replace the file: " + ec.message());
@@ -77,6 +94,7 @@ void ReplacementFile::commit() {
 AtomicFileSink::AtomicFileSink(fs::path target) {
   ReplacedFile replaced = replacedFile(std::move(target));
   target_ = std::move(replaced.path);
+  replacedStatus_ = replaced.status;
   if (fs::exists(replaced.status) && !fs::is_regular_file(replaced.status)) {
     // A device or a pipe: written in place, there is nothing to rename over.
     file_ = std::fopen(target_.c_str(), "wb");
@@ -120,6 +138,7 @@ void AtomicFileSink::commit() {
     committed_ = true;
     return;
   }
+  keepPermissions({target_, replacedStatus_}, temporary_);
   std::error_code ec;
   fs::rename(temporary_, target_, ec);
   if (ec) fail("cannot replace the file: " + ec.message());

@@ -12,12 +12,16 @@
 namespace kestrix {
 
 // The file that writing `target` replaces (the one a link points to) and its
-// status. Throws ConversionError (CannotWrite) naming it when it is a folder.
+// status. Throws ConversionError (CannotWrite) naming it when it is a folder
+// or a file this user may not write.
 struct ReplacedFile {
   std::filesystem::path path;
   std::filesystem::file_status status;
 };
 ReplacedFile replacedFile(std::filesystem::path target);
+
+// Gives `replacement` the permission bits of the file it replaces, if any.
+void keepPermissions(const ReplacedFile& replaced, const std::filesystem::path& replacement);
 
 // A new file beside `target` that nobody else has, created empty and open for
 // writing: ".NAME.NUMBER.tmp", within the 255 bytes a file name may have.
@@ -52,13 +56,14 @@ class ReplacementFile {
   std::filesystem::path target_;
   std::filesystem::path folder_;
   std::filesystem::path temporary_;
+  std::filesystem::file_status replacedStatus_;
   bool committed_ = false;
 };
 
 // Writes to a new temporary file beside `target` and renames it over `target`
 // on commit(): the target is either the earlier table, untouched, or the
-// complete new one. Without commit() the temporary file is removed. Throws
-// ConversionError (CannotWrite) naming the target.
+// complete new one, with the earlier one's permission bits. Without commit() the temporary file is
+// removed. Throws ConversionError (CannotWrite) naming the target.
 class AtomicFileSink final : public Sink {
  public:
   explicit AtomicFileSink(std::filesystem::path target);
@@ -76,6 +81,7 @@ class AtomicFileSink final : public Sink {
 
   std::filesystem::path target_;
   std::filesystem::path temporary_;
+  std::filesystem::file_status replacedStatus_;
   std::FILE* file_ = nullptr;
   bool committed_ = false;
 };
