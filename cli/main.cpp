@@ -13,6 +13,7 @@
 #include "error.hpp"
 #include "limits.hpp"
 #include "mapped_file.hpp"
+#include "output_target.hpp"
 #include "regional.hpp"
 #include "sinks.hpp"
 #include "summary.hpp"
@@ -173,9 +174,11 @@ void writeSummaryOf(const kestrix::ConversionRun& run, const Options& o,
 int convert(const Options& o, bool& progressShown) {
   kestrix::ConversionRequest request;
   request.paths.assign(o.files.begin(), o.files.end());
-  // A summary or report would replace a logger file given by mistake as its path.
-  if (o.summary && *o.summary != "-") kestrix::refuseLoggerFileAsTarget(*o.summary, request.paths);
-  if (o.report) kestrix::refuseLoggerFileAsTarget(*o.report, request.paths);
+  // Every target is checked before anything is written: none may take the
+  // place of logger data, nor be a file this user may not write.
+  if (o.output) kestrix::refuseUnsafeTarget(*o.output, request.paths);
+  if (o.summary && *o.summary != "-") kestrix::refuseUnsafeTarget(*o.summary, request.paths);
+  if (o.report) kestrix::refuseUnsafeTarget(*o.report, request.paths);
   request.displayNames = o.files;
   kestrix::StreamSink standardOutput(stdout, "standard output");
   if (o.output) {
@@ -250,7 +253,8 @@ int main(int argc, char** argv) {
     return convert(*options, progressShown);
   } catch (const kestrix::ConversionError& e) {
     std::fprintf(stderr, "%s%s: %s\n", progressShown ? "\n" : "", program, e.what());
-    return 1;
+    // An output refused for the logger data it would replace is a usage error.
+    return e.kind() == kestrix::ErrorKind::RefusedTarget ? 2 : 1;
   } catch (const std::bad_alloc&) {
     std::fprintf(stderr, "%s: out of memory\n", program);
     return 1;

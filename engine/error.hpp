@@ -20,7 +20,8 @@ enum class ErrorKind {
   BadIntervalCode,           // interval code outside 0 to 13
   OffsetOutOfRange,          // time axis offset beyond 32 bits
   TooManyRows,               // table longer than limits::maxRows
-  CannotWrite,               // the table cannot be written
+  CannotWrite,               // an output cannot be written
+  RefusedTarget,             // an output would replace a logger file
 };
 
 class ConversionError : public std::runtime_error {

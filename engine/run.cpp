@@ -75,6 +75,18 @@ LoggerFile readLoggerFile(std::string displayName, std::vector<std::uint8_t>&& b
   return readLoggerFile(std::move(displayName), view, std::move(owned));
 }
 
+bool startsLikeLoggerFile(std::span<const std::uint8_t> bytes) noexcept {
+  try {
+    ByteCursor in(bytes);
+    const Container container = readContainer(in, {});
+    const RecordingHeader h = readRecordingHeader(in, container, {});
+    return isValidCivilTime(
+        {2000 + h.startYear, h.startMonth, h.startDay, h.startHour, h.startMinute, h.startSecond});
+  } catch (...) {
+    return false;
+  }
+}
+
 std::int64_t overflowPositions(const LoggerFile& file, int runInterval,
                                bool includeOverflowed) noexcept {
   const std::int64_t lost = std::int64_t{file.sampleCount} - file.memorySize;

@@ -40,6 +40,11 @@ LoggerFile readLoggerFile(std::string displayName, std::span<const std::uint8_t>
 // The same taking over the bytes.
 LoggerFile readLoggerFile(std::string displayName, std::vector<std::uint8_t>&& bytes);
 
+// True when `bytes` begin as a logger file does: a container header and
+// record index the reader takes, then a recording header with a known interval
+// code and a valid start date. A table, a workbook or a report never does.
+bool startsLikeLoggerFile(std::span<const std::uint8_t> bytes) noexcept;
+
 // How many of a file's first positions read "overflow" in a run stepping
 // every `runInterval` seconds: the samples the logger's memory no longer held
 // (sampleCount - memorySize, once it went round), and for safety the samples

@@ -9,6 +9,7 @@
 #include "error.hpp"
 #include "input_files.hpp"
 #include "mapped_file.hpp"
+#include "output_target.hpp"
 #include "run.hpp"
 #include "sinks.hpp"
 #include "workbook_writer.hpp"
@@ -17,21 +18,10 @@ namespace fs = std::filesystem;
 
 namespace kestrix {
 
-void refuseLoggerFileAsTarget(const fs::path& target, const std::vector<fs::path>& paths) {
-  for (const fs::path& path : paths) {
-    std::error_code ec;
-    if (fs::equivalent(target, path, ec)) {
-      throw ConversionError(ErrorKind::CannotWrite, target.string(),
-                            "is one of the logger files given; it is not overwritten");
-    }
-  }
-}
-
 ConversionResult convertFiles(const ConversionRequest& request) {
-  // The table would replace a logger file given by mistake as the target.
   const bool toTarget = request.format == OutputFormat::Workbook ||
                         (request.format == OutputFormat::Table && !request.output);
-  if (toTarget) refuseLoggerFileAsTarget(request.target, request.paths);
+  if (toTarget) refuseUnsafeTarget(request.target, request.paths);
 
   auto shared = std::make_shared<ConversionRun>(
       makeRun(readLoggerFiles(request.paths, request.displayNames,

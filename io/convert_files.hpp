@@ -27,8 +27,8 @@ enum class OutputFormat {
 struct ConversionRequest {
   std::vector<std::filesystem::path> paths;  // the logger files, in table order
   std::vector<std::string> displayNames;     // how messages name them, one per path
-  // The table file, replaced only by the complete table; it may not be one of
-  // the logger files.
+  // The table file, replaced only by the complete table; refuseUnsafeTarget
+  // checks it first.
   std::filesystem::path target;
   // Instead of `target`: the sink that takes the table (standard output).
   Sink* output = nullptr;
@@ -55,14 +55,9 @@ struct ConversionResult {
   std::shared_ptr<const ConversionRun> run;
 };
 
-// Throws ConversionError (CannotWrite) naming `target` when it is one of the
-// logger files at `paths` (a link to one included): an output never replaces
-// an input.
-void refuseLoggerFileAsTarget(const std::filesystem::path& target,
-                              const std::vector<std::filesystem::path>& paths);
-
 // Converts the files of `request` into one table or workbook. Throws ConversionError
-// naming the file or the target; a table file is then left as it was and no
+// naming the file or the target (RefusedTarget for a target that would replace
+// logger data, see refuseUnsafeTarget); a table file is then left as it was and no
 // temporary file remains.
 ConversionResult convertFiles(const ConversionRequest& request);
 

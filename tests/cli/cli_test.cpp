@@ -170,7 +170,7 @@ TEST_F(Cli, ReportIsWrittenBesideTheTableOrRefusedWithoutTheChart) {
   r = run({"-q", "-o", "table.txt", "--report=missing/report.pdf", "UC001.PDB"});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "kestrix-convert: cannot write the report missing/report.pdf\n");
-  EXPECT_EQ(run({"--report", "UC001.PDB", "UC001.PDB"}).status, 1);  // never over an input
+  EXPECT_EQ(run({"--report", "UC001.PDB", "UC001.PDB"}).status, 2);  // never over an input
   r = run({"-q", "--report", "alone.pdf", "UC001.PDB"});             // no table without -o
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "");
@@ -221,7 +221,7 @@ TEST_F(Cli, SummaryAloneOrBesideTheTableAndTheMarginCellsOnRequest) {
   EXPECT_EQ(readFile(dir_ / "t.txt").find("overflow"), std::string::npos);
   // The summary never replaces a logger file.
   r = run({"--summary", "UC001.PDB", "UC001.PDB"});
-  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.status, 2);
   EXPECT_EQ(r.err,
             "kestrix-convert: UC001.PDB: is one of the logger files given; it is not "
             "overwritten\n");

@@ -190,18 +190,83 @@ TEST_F(OutputSafety, EarlierTableSurvivesEveryFailedRun) {
   EXPECT_EQ(readFile(table), goodTable());
 }
 
-// Found while testing: "-o UC001.PDB UC001.PDB" replaced the logger file with
-// its own table.
-TEST_F(OutputSafety, LoggerFileGivenAsOutputIsNotOverwritten) {
+// "-o UC*.PDB" expands to "-o UC001.PDB UC002.PDB ...": the first logger file
+// became the table. No output may take the place of logger data, whatever
+// option names it: a refusal is a usage error and nothing at all is written.
+TEST_F(OutputSafety, NoOutputReplacesALoggerFile) {
   const std::string logger = readFile(input_);
+  fs::copy_file(input_, dir_ / "UC002.PDB");
+  fs::copy_file(input_, dir_ / "backup.dat");  // logger bytes under another name
   fs::create_symlink("UC001.PDB", dir_ / "link.txt");
-  for (const std::string output : {"UC001.PDB", "./UC001.PDB", "link.txt"}) {
-    const ProgramResult r = run({"-o", output, "UC001.PDB"});
-    EXPECT_EQ(r.status, 1) << output;
-    EXPECT_EQ(r.err, kProgram + output +
-                         ": is one of the logger files given; it is not "
-                         "overwritten\n");
-    EXPECT_EQ(readFile(input_), logger) << output;
+  const std::string refusedName =
+      ": not written: the name ends in .pdb, as a logger file's does; an output takes another "
+      "name\n";
+  const std::string holdsLogger = ": holds a logger file; it is not overwritten by an output\n";
+  struct Case {
+    std::vector<std::string> args;
+    std::string message;
+  };
+  const std::vector<Case> cases{
+      {{"-o", "UC001.PDB", "UC002.PDB"}, "UC001.PDB" + refusedName},
+      {{"-o", "uc9.pdb", "UC002.PDB"}, "uc9.pdb" + refusedName},  // not there yet
+      {{"--format", "xlsx", "-o", "UC001.PDB", "UC002.PDB"}, "UC001.PDB" + refusedName},
+      {{"--summary", "UC001.PDB", "UC002.PDB"}, "UC001.PDB" + refusedName},
+      {{"-o", "fine.txt", "--summary=backup.dat", "UC002.PDB"}, "backup.dat" + holdsLogger},
+      {{"-o", "link.txt", "UC002.PDB"}, "link.txt" + holdsLogger},
+      {{"-o", "UC001.PDB", "UC001.PDB"},
+       "UC001.PDB: is one of the logger files given; it is not overwritten\n"},
+  };
+  for (const Case& c : cases) {
+    const ProgramResult r = run(c.args);
+    EXPECT_EQ(r.status, 2) << c.message;
+    EXPECT_EQ(r.err, kProgram + c.message);
+    EXPECT_EQ(readFile(input_), logger);
+    EXPECT_EQ(readFile(dir_ / "backup.dat"), logger);
+    EXPECT_FALSE(fs::exists(dir_ / "fine.txt")) << "an output written before the refusal";
+    EXPECT_FALSE(fs::exists(dir_ / "uc9.pdb"));
+  }
+  EXPECT_EQ(strayFiles(dir_.path(), {"UC002.PDB", "backup.dat", "link.txt"}),
+            std::vector<std::string>{});
+}
+
+// A target this user may not write is refused, as cp refuses it; a target
+// that is replaced keeps its permission bits.
+TEST_F(OutputSafety, ReadOnlyTargetIsKeptAndReplacedTargetKeepsItsMode) {
+  // Root writes any file: the program then runs as nobody, in a folder
+  // anybody may write in, so that only the file's own mode stands in the way.
+  const bool root = ::geteuid() == 0;
+  const fs::path shared = dir_ / "shared";
+  fs::create_directory(shared);
+  fs::permissions(shared, fs::perms::all);
+  fs::copy_file(input_, shared / "UC001.PDB");
+  writeFile(shared / "t.txt", earlierTable());
+  fs::permissions(shared / "t.txt",
+                  fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  const auto asUser = [root] {
+    if (root && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(125);
+  };
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"-o", "t.txt", "UC001.PDB"},
+        std::vector<std::string>{"-q", "--summary", "t.txt", "UC001.PDB"}}) {
+    const ProgramResult r = run(args, asUser, shared);
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(r.err, kProgram + "t.txt: cannot replace it: Permission denied\n");
+    EXPECT_EQ(readFile(shared / "t.txt"), earlierTable());
+    EXPECT_EQ(fs::status(shared / "t.txt").permissions(),
+              fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  }
+
+  const fs::perms kept = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"-q", "-o", "mode.txt", "UC001.PDB"},
+        std::vector<std::string>{"-q", "--summary", "mode.txt", "UC001.PDB"},
+        std::vector<std::string>{"-q", "--format", "xlsx", "-o", "mode.txt", "UC001.PDB"}}) {
+    writeFile(dir_ / "mode.txt", earlierTable());
+    fs::permissions(dir_ / "mode.txt", kept);
+    const ProgramResult r = run(args);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(readFile(dir_ / "mode.txt"), earlierTable());
+    EXPECT_EQ(fs::status(dir_ / "mode.txt").permissions(), kept) << args[1];
   }
 }
 

@@ -1,0 +1,64 @@
+#include "output_target.hpp"
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "error.hpp"
+#include "run.hpp"
+#include "sinks.hpp"
+
+namespace fs = std::filesystem;
+
+namespace kestrix {
+
+namespace {
+
+// Enough of a file to see whether it starts as a logger file: a real one has
+// its recording header within the first kilobyte or two.
+constexpr std::size_t kProbeBytes = 64 * 1024;
+
+bool holdsLoggerFile(const fs::path& path) {
+  std::error_code ec;
+  if (!fs::is_regular_file(path, ec)) return false;
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) return false;
+  std::vector<std::uint8_t> bytes(kProbeBytes);
+  bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file));
+  std::fclose(file);
+  return startsLikeLoggerFile(bytes);
+}
+
+[[noreturn]] void refuse(const fs::path& target, const std::string& why) {
+  throw ConversionError(ErrorKind::RefusedTarget, target.string(), why);
+}
+
+}  // namespace
+
+bool hasLoggerFileName(const fs::path& target) {
+  const std::string name = target.filename().string();
+  if (name.size() < 4) return false;
+  std::string ending = name.substr(name.size() - 4);
+  for (char& c : ending) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  return ending == ".pdb";
+}
+
+void refuseUnsafeTarget(const fs::path& target, const std::vector<fs::path>& inputs) {
+  for (const fs::path& input : inputs) {
+    std::error_code ec;
+    if (fs::equivalent(target, input, ec))
+      refuse(target, "is one of the logger files given; it is not overwritten");
+  }
+  if (hasLoggerFileName(target)) {
+    refuse(target,
+           "not written: the name ends in .pdb, as a logger file's does; an output takes "
+           "another name");
+  }
+  if (holdsLoggerFile(target))
+    refuse(target, "holds a logger file; it is not overwritten by an output");
+  replacedFile(target);  // a folder, or a file this user may not write
+}
+
+}  // namespace kestrix
