@@ -435,6 +435,7 @@ void Form1::make() {
   }
   statusBox->setToolTip(details.join(QLatin1Char('\n')));
   lastRun_ = result.run;
+  lastRunFolder_ = dirPath_;
   lastRunOverflowed_ = request.options.includeOverflowed;
   if (chart_) chart_->close();  // it showed the run before; it deletes itself
   chart_ = nullptr;
@@ -466,6 +467,7 @@ void Form1::openChart() {
     }
     chart_->setAttribute(Qt::WA_DeleteOnClose);
     chart_->setXlsxExport(xlsxExport_);
+    chart_->setSaveFolder(lastRunFolder_);
   }
   chart_->show();
   chart_->raise();

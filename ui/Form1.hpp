@@ -114,6 +114,7 @@ class Form1 : public QWidget {
   bool running_ = false;
   std::shared_ptr<const ConversionRun> lastRun_;
   bool lastRunOverflowed_ = false;
+  std::filesystem::path lastRunFolder_;  // the folder of its logger files
   QPointer<ChartWindow> chart_;
   XlsxExport xlsxExport_;
   bool cancelRequested_ = false;

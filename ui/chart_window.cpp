@@ -1,7 +1,10 @@
 #include "chart_window.hpp"
 
 #include <QAction>
+#include <QDir>
+#include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QImage>
 #include <QLabel>
@@ -19,6 +22,8 @@
 
 #include "chart_plot.hpp"
 #include "chart_report.hpp"
+#include "error.hpp"
+#include "output_target.hpp"
 
 namespace kestrix::ui {
 
@@ -111,16 +116,16 @@ ChartWindow::ChartWindow(std::shared_ptr<const ChartData> chartData, QWidget* pa
 
   connect(png, &QAction::triggered, this, [this] {
     chooseAndExport(QStringLiteral("Save the chart as PNG"), QStringLiteral("PNG image (*.png)"),
-                    QStringLiteral(".png"), [this](const fs::path& p) { exportPng(p); });
+                    QStringLiteral("chart.png"), [this](const fs::path& p) { exportPng(p); });
   });
   connect(pdf, &QAction::triggered, this, [this] {
     chooseAndExport(QStringLiteral("Save the PDF report"), QStringLiteral("PDF (*.pdf)"),
-                    QStringLiteral(".pdf"), [this](const fs::path& p) { exportReport(p); });
+                    QStringLiteral("report.pdf"), [this](const fs::path& p) { exportReport(p); });
   });
   connect(xlsxAction_, &QAction::triggered, this, [this] {
     if (!xlsxExport_) return;
     chooseAndExport(QStringLiteral("Save the table as XLSX"), QStringLiteral("Workbook (*.xlsx)"),
-                    QStringLiteral(".xlsx"),
+                    QStringLiteral("uc1.xlsx"),
                     [this](const fs::path& p) { xlsxExport_(data_->values(), p); });
   });
   connect(reset, &QAction::triggered, plot_, [this] { plot_->resetView(); });
@@ -233,15 +238,41 @@ void ChartWindow::exportReport(const fs::path& target) const {
 }
 
 void ChartWindow::chooseAndExport(const QString& caption, const QString& filter,
-                                  const QString& suffix,
+                                  const QString& suggestedName,
                                   const std::function<void(const fs::path&)>& write) {
-  QString name = QFileDialog::getSaveFileName(this, caption, QString(), filter);
-  if (name.isEmpty()) return;
-  if (!name.endsWith(suffix, Qt::CaseInsensitive)) name += suffix;
-  try {
-    write(fs::path(name.toStdString()));
-  } catch (const std::exception& e) {
-    QMessageBox::critical(this, windowTitle(), QString::fromUtf8(e.what()));
+  const QString suffix = QFileInfo(suggestedName).suffix();
+  const QString folder = saveFolder_.empty() ? QString() : QFile::decodeName(saveFolder_.c_str());
+  QString start = folder.isEmpty() ? suggestedName : QDir(folder).filePath(suggestedName);
+  for (;;) {
+    QFileDialog dialog(this, caption, start, filter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(suffix);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    QString name = dialog.selectedFiles().front();
+    start = name;
+    // A desktop's own dialog may hand back the bare name: then the suffix is
+    // added here, and the question it could not ask is asked here.
+    if (QFileInfo(name).suffix().isEmpty()) {
+      name += QLatin1Char('.') + suffix;
+      if (QFileInfo::exists(name) &&
+          QMessageBox::question(this, caption,
+                                QStringLiteral("%1 already exists.\nDo you want to replace it?")
+                                    .arg(QFileInfo(name).fileName())) != QMessageBox::Yes)
+        continue;
+    }
+    const fs::path target(QFile::encodeName(name).toStdString());
+    try {
+      refuseUnsafeTarget(target);
+      write(target);
+      return;
+    } catch (const ConversionError& e) {
+      QMessageBox::critical(this, windowTitle(), QString::fromUtf8(e.what()));
+      // Logger data is never replaced: another name, then.
+      if (e.kind() != ErrorKind::RefusedTarget) return;
+    } catch (const std::exception& e) {
+      QMessageBox::critical(this, windowTitle(), QString::fromUtf8(e.what()));
+      return;
+    }
   }
 }
 

@@ -34,6 +34,8 @@ class ChartWindow : public QWidget {
 
   // Without a hook the "Table as XLSX…" entry is disabled.
   void setXlsxExport(XlsxExport hook);
+  // Where the save dialogs start: the logger files' folder.
+  void setSaveFolder(std::filesystem::path folder) { saveFolder_ = std::move(folder); }
 
   void setChannelVisible(std::size_t channel, bool visible);
   // Shows the read-out at `key` as if the mouse were there.
@@ -48,7 +50,10 @@ class ChartWindow : public QWidget {
   void buildLegend();
   void buildSummary();
   void legendClicked(QListWidgetItem* item);
-  void chooseAndExport(const QString& caption, const QString& filter, const QString& suffix,
+  // Asks for a file name, suggesting `suggestedName` in the save folder, and
+  // writes it with `write`. The dialog adds the suggestion's suffix to a bare
+  // name before it asks whether to replace an existing file.
+  void chooseAndExport(const QString& caption, const QString& filter, const QString& suggestedName,
                        const std::function<void(const std::filesystem::path&)>& write);
 
   std::shared_ptr<const ChartData> data_;
@@ -58,6 +63,7 @@ class ChartWindow : public QWidget {
   QLabel* readOut_;
   QAction* xlsxAction_;
   XlsxExport xlsxExport_;
+  std::filesystem::path saveFolder_;
 };
 
 }  // namespace kestrix::ui

@@ -8,13 +8,17 @@
 #include "temp_folder.hpp"
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
+#include <QTimer>
 #include <QWheelEvent>
+#include <functional>
 
 #include "Form1.hpp"
 #include "chart_plot.hpp"
@@ -39,6 +43,30 @@ std::vector<std::string> tableRow(const std::string& table, const std::string& d
   if (at == std::string::npos) return {};
   const std::string line = table.substr(at + 2, table.find("\r\n", at + 2) - at - 2);
   return kestrix::testing::split(line, "\t");
+}
+
+// Runs `act` on the next modal window of type T that `accepts`, once it shows:
+// what a user does in a dialog that a test has opened.
+template <class T>
+void whenShown(std::function<void(T*)> act, std::function<bool(T*)> accepts = {},
+               int triesLeft = 200) {
+  QTimer::singleShot(10, [=] {
+    auto* shown = qobject_cast<T*>(QApplication::activeModalWidget());
+    if (shown && (!accepts || accepts(shown))) {
+      act(shown);
+    } else if (triesLeft > 0) {
+      whenShown<T>(act, accepts, triesLeft - 1);
+    } else {
+      ADD_FAILURE() << "no dialog showed";
+    }
+  });
+}
+
+// The chart window's toolbar entry named `text`.
+QAction* toolbarAction(ChartWindow* chart, const QString& text) {
+  for (QAction* action : chart->findChildren<QAction*>())
+    if (action->text() == text) return action;
+  return nullptr;
 }
 
 class Chart : public ::testing::Test {
@@ -254,6 +282,59 @@ TEST_F(Chart, ExportsThePictureAndTheReport) {
       [&](const kestrix::TableValues& t, const fs::path&) { called = t.columnCount() == 3; });
   EXPECT_TRUE(chart->xlsxAction()->isEnabled());
   (void)called;
+}
+
+// The save dialog starts in the logger files' folder with a name, adds the
+// suffix before it checks for an existing file, and refuses a logger file's name.
+TEST_F(Chart, SaveDialogsSuggestANameAskBeforeReplacingAndKeepLoggerFiles) {
+  ChartWindow* chart = openChart();
+  ASSERT_NE(chart, nullptr);
+  QAction* png = toolbarAction(chart, QStringLiteral("Chart as PNG\u2026"));
+  ASSERT_NE(png, nullptr);
+  kestrix::testing::writeFile(data / "chart.png", "earlier");
+  const auto type = [](QFileDialog* dialog, const QString& name) {
+    dialog->selectFile(name);
+    QMetaObject::invokeMethod(dialog, "accept");
+  };
+  const auto reject = [](QFileDialog* dialog) { dialog->reject(); };
+
+  // "chart" would become chart.png, which is there: the dialog asks; No keeps it.
+  QString suggested;
+  QString question;
+  whenShown<QFileDialog>([&](QFileDialog* dialog) {
+    suggested = dialog->selectedFiles().value(0);
+    whenShown<QMessageBox>([&](QMessageBox* box) {
+      question = box->text();
+      box->button(QMessageBox::No)->click();
+      whenShown<QFileDialog>(reject);
+    });
+    type(dialog, QStringLiteral("chart"));
+  });
+  png->trigger();
+  EXPECT_EQ(suggested.toStdString(), (data / "chart.png").string());
+  EXPECT_TRUE(question.contains(QStringLiteral("chart.png already exists")))
+      << question.toStdString();
+  EXPECT_EQ(readFile(data / "chart.png"), "earlier");
+
+  // A logger file's name is refused with a reason, and the dialog comes back.
+  QString refusal;
+  whenShown<QFileDialog>([&](QFileDialog* dialog) {
+    whenShown<QMessageBox>([&](QMessageBox* box) {
+      refusal = box->text();
+      box->button(QMessageBox::Ok)->click();
+      whenShown<QFileDialog>(reject);
+    });
+    type(dialog, QStringLiteral("uc9.pdb"));
+  });
+  png->trigger();
+  EXPECT_TRUE(refusal.contains(QStringLiteral("uc9.pdb: not written: the name ends in .pdb")))
+      << refusal.toStdString();
+  EXPECT_FALSE(fs::exists(data / "uc9.pdb"));
+
+  // A new bare name gets its suffix.
+  whenShown<QFileDialog>([&](QFileDialog* dialog) { type(dialog, QStringLiteral("picture")); });
+  png->trigger();
+  EXPECT_TRUE(readFile(data / "picture.png").starts_with("\x89PNG"));
 }
 
 }  // namespace
