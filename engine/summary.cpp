@@ -18,6 +18,8 @@ constexpr std::string_view kCelsius = "\260C";
 constexpr double kActivationOverGasConstant = 10000.0;  // kelvin
 constexpr double kZeroCelsius = 273.15;                 // kelvin
 
+}  // namespace
+
 // Counts of each value of a column, by tenths: the mean kinetic temperature
 // needs one exponential per distinct value, not one per cell. Values beyond
 // the dense range (none of the formulas gives one) are kept one by one.
@@ -56,6 +58,8 @@ class ValueCounts {
   std::vector<std::pair<std::int64_t, std::int64_t>> beyond_;
 };
 
+namespace {
+
 double degreesOf(std::int64_t tenths) {
   return static_cast<double>(tenths) / 10.0;
 }
@@ -88,127 +92,136 @@ void appendHundredths(std::int64_t hundredths, std::string_view decimalMark, std
 
 }  // namespace
 
-std::vector<ColumnSummary> summarize(const TableValues& values) {
-  std::vector<ColumnSummary> out;
-  out.reserve(values.columnCount());
-  constexpr std::int64_t kChunk = 1024;
-  std::vector<CellValue> cells(kChunk);
-  std::unique_ptr<ValueCounts> counts;
-  for (std::size_t c = 0; c < values.columnCount(); ++c) {
-    ColumnSummary s;
-    s.info = values.column(c);
-    const bool celsius = s.info.unit == kCelsius;
-    if (celsius && !counts) counts = std::make_unique<ValueCounts>();
-    std::int64_t firstFilled = 0;  // the first and last non-blank cell
-    std::int64_t lastFilled = 0;
-    std::int64_t filled = 0;
-    std::int64_t min = 0;
-    std::int64_t max = 0;
-    std::int64_t sum = 0;
-    std::int64_t numbers = 0;
-    // Cells in a row often hold the same value: they are counted together.
-    std::int64_t repeated = 0;
-    std::int64_t repeatedCount = 0;
-    for (std::int64_t first = 1; first <= values.rowCount(); first += kChunk) {
-      const std::int64_t n = std::min(kChunk, values.rowCount() - first + 1);
-      values.cells(c, first, n, cells.data());
-      const CellValue* chunk = cells.data();
-      // The usual chunk, all numbers after the first one: a plain loop
-      // (whose figures are dropped for any other chunk).
-      bool allNumbers = numbers > 0;
-      std::int64_t chunkSum = 0;
-      std::int64_t chunkMin = min;
-      std::int64_t chunkMax = max;
-      for (std::int64_t k = 0; k < n; ++k) {
-        const std::int64_t t = chunk[k].tenths;
-        allNumbers &= chunk[k].kind == CellKind::Number;
-        chunkSum += t;
-        chunkMin = std::min(chunkMin, t);
-        chunkMax = std::max(chunkMax, t);
+ColumnSummarizer::ColumnSummarizer() : cells_(kChunk) {}
+ColumnSummarizer::~ColumnSummarizer() = default;
+
+ColumnSummary ColumnSummarizer::summarize(const TableValues& values, std::size_t c, RowRange rows) {
+  ColumnSummary s;
+  s.info = values.column(c);
+  const bool celsius = s.info.unit == kCelsius;
+  if (celsius && !counts_) counts_ = std::make_unique<ValueCounts>();
+  ValueCounts* counts = counts_.get();
+  std::int64_t firstFilled = 0;  // the first and last non-blank cell
+  std::int64_t lastFilled = 0;
+  std::int64_t filled = 0;
+  std::int64_t min = 0;
+  std::int64_t max = 0;
+  std::int64_t sum = 0;
+  std::int64_t numbers = 0;
+  // Cells in a row often hold the same value: they are counted together.
+  std::int64_t repeated = 0;
+  std::int64_t repeatedCount = 0;
+  for (std::int64_t first = rows.first; first <= rows.last; first += kChunk) {
+    const std::int64_t n = std::min(kChunk, rows.last - first + 1);
+    values.cells(c, first, n, cells_.data());
+    const CellValue* chunk = cells_.data();
+    // The usual chunk, all numbers after the first one: a plain loop
+    // (whose figures are dropped for any other chunk).
+    bool allNumbers = numbers > 0;
+    std::int64_t chunkSum = 0;
+    std::int64_t chunkMin = min;
+    std::int64_t chunkMax = max;
+    for (std::int64_t k = 0; k < n; ++k) {
+      const std::int64_t t = chunk[k].tenths;
+      allNumbers &= chunk[k].kind == CellKind::Number;
+      chunkSum += t;
+      chunkMin = std::min(chunkMin, t);
+      chunkMax = std::max(chunkMax, t);
+    }
+    if (allNumbers) {
+      if (chunkMin < min) {
+        std::int64_t k = 0;
+        while (chunk[k].tenths != chunkMin) ++k;
+        min = chunkMin;
+        s.minRow = first + k;
       }
-      if (allNumbers) {
-        if (chunkMin < min) {
-          std::int64_t k = 0;
-          while (chunk[k].tenths != chunkMin) ++k;
-          min = chunkMin;
-          s.minRow = first + k;
-        }
-        if (chunkMax > max) {
-          std::int64_t k = 0;
-          while (chunk[k].tenths != chunkMax) ++k;
-          max = chunkMax;
-          s.maxRow = first + k;
-        }
-        sum += chunkSum;
-        numbers += n;
-        s.lastRow = first + n - 1;
-        if (celsius) {
-          std::int64_t value = repeated;
-          std::int64_t count = repeatedCount;
-          for (std::int64_t k = 0; k < n; ++k) {
-            const std::int64_t t = chunk[k].tenths;
-            if (t == value) {
-              ++count;
-            } else {
-              counts->add(value, count);
-              value = t;
-              count = 1;
-            }
-          }
-          repeated = value;
-          repeatedCount = count;
-        }
-        continue;
+      if (chunkMax > max) {
+        std::int64_t k = 0;
+        while (chunk[k].tenths != chunkMax) ++k;
+        max = chunkMax;
+        s.maxRow = first + k;
       }
-      for (std::int64_t k = 0; k < n; ++k) {
-        const CellValue& v = cells[static_cast<std::size_t>(k)];
-        if (v.kind == CellKind::Number) [[likely]] {
-          const std::int64_t t = v.tenths;
-          const std::int64_t row = first + k;
-          if (numbers == 0) {
-            s.firstRow = row;
-            min = max = t;
-            s.minRow = s.maxRow = row;
-            if (firstFilled == 0) firstFilled = row;
-          } else if (t < min) {
-            min = t;
-            s.minRow = row;
-          } else if (t > max) {
-            max = t;
-            s.maxRow = row;
-          }
-          s.lastRow = row;
-          sum += t;
-          ++numbers;
-          if (t == repeated) {
-            ++repeatedCount;
+      sum += chunkSum;
+      numbers += n;
+      s.lastRow = first + n - 1;
+      if (celsius) {
+        std::int64_t value = repeated;
+        std::int64_t count = repeatedCount;
+        for (std::int64_t k = 0; k < n; ++k) {
+          const std::int64_t t = chunk[k].tenths;
+          if (t == value) {
+            ++count;
           } else {
-            if (celsius) counts->add(repeated, repeatedCount);
-            repeated = t;
-            repeatedCount = 1;
+            counts->add(value, count);
+            value = t;
+            count = 1;
           }
-        } else if (v.kind != CellKind::Blank) {
-          const std::int64_t row = first + k;
-          if (firstFilled == 0) firstFilled = row;
-          lastFilled = row;
-          ++filled;
-          if (v.kind == CellKind::Overflow) ++s.overflow;
         }
+        repeated = value;
+        repeatedCount = count;
+      }
+      continue;
+    }
+    for (std::int64_t k = 0; k < n; ++k) {
+      const CellValue& v = cells_[static_cast<std::size_t>(k)];
+      if (v.kind == CellKind::Number) [[likely]] {
+        const std::int64_t t = v.tenths;
+        const std::int64_t row = first + k;
+        if (numbers == 0) {
+          s.firstRow = row;
+          min = max = t;
+          s.minRow = s.maxRow = row;
+          if (firstFilled == 0) firstFilled = row;
+        } else if (t < min) {
+          min = t;
+          s.minRow = row;
+        } else if (t > max) {
+          max = t;
+          s.maxRow = row;
+        }
+        s.lastRow = row;
+        sum += t;
+        ++numbers;
+        if (t == repeated) {
+          ++repeatedCount;
+        } else {
+          if (celsius) counts->add(repeated, repeatedCount);
+          repeated = t;
+          repeatedCount = 1;
+        }
+      } else if (v.kind != CellKind::Blank) {
+        const std::int64_t row = first + k;
+        if (firstFilled == 0) firstFilled = row;
+        lastFilled = row;
+        ++filled;
+        if (v.kind == CellKind::Overflow) ++s.overflow;
       }
     }
-    if (celsius && repeatedCount > 0) counts->add(repeated, repeatedCount);
-    // Numbers are non-blank cells too.
-    filled += numbers;
-    if (numbers > 0) lastFilled = std::max(lastFilled, s.lastRow);
-    s.values = numbers;
-    s.missing = filled == 0 ? 0 : lastFilled - firstFilled + 1 - filled;
-    s.minTenths = min;
-    s.maxTenths = max;
-    s.sumTenths = sum;
-    if (celsius) s.meanKineticTemperature = meanKineticTemperature(s, *counts);
-    out.push_back(std::move(s));
   }
+  if (celsius && repeatedCount > 0) counts->add(repeated, repeatedCount);
+  // Numbers are non-blank cells too.
+  filled += numbers;
+  if (numbers > 0) lastFilled = std::max(lastFilled, s.lastRow);
+  s.values = numbers;
+  s.missing = filled == 0 ? 0 : lastFilled - firstFilled + 1 - filled;
+  s.minTenths = min;
+  s.maxTenths = max;
+  s.sumTenths = sum;
+  if (celsius) s.meanKineticTemperature = meanKineticTemperature(s, *counts);
+  return s;
+}
+
+std::vector<ColumnSummary> summarize(const TableValues& values, RowRange rows) {
+  std::vector<ColumnSummary> out;
+  out.reserve(values.columnCount());
+  ColumnSummarizer summarizer;
+  for (std::size_t c = 0; c < values.columnCount(); ++c)
+    out.push_back(summarizer.summarize(values, c, rows));
   return out;
+}
+
+std::vector<ColumnSummary> summarize(const TableValues& values) {
+  return summarize(values, RowRange{1, values.rowCount()});
 }
 
 std::int64_t meanHundredths(const ColumnSummary& s) {
@@ -227,22 +240,15 @@ std::optional<std::int64_t> meanKineticHundredths(const ColumnSummary& s) {
 }
 
 void writeSummary(const std::vector<ColumnSummary>& summary, const ConversionRun& run, Sink& sink,
-                  const Regional& regional, Encoding encoding) {
-  const Regional r = encodedFor(regional, encoding);
-  const auto header = [encoding](const std::string& text) {
-    return encoding == Encoding::Utf8 ? windows1252ToUtf8(text) : text;
-  };
-  const auto date = [&](std::int64_t row, std::string& out) {
-    appendRowDate(run.rowDate(row), r, out);
-  };
+                  const TextFormat& format) {
+  const TextFormatter out(format);
+  const auto date = [&](std::int64_t row, std::string& text) { out.date(run.rowDate(row), text); };
+  const std::string_view mark = out.decimalMark();
   std::string text =
       "File\tLogger\tLabel\tUnit\tFirst\tLast\tValues\tOverflow\tMissing\tMin\tMin at\tMax\tMax "
       "at\tMean\tMKT\r\n";
   for (const ColumnSummary& s : summary) {
-    text += header(s.info.title);
-    (text += '\t') += s.info.loggerId;
-    (text += '\t') += header(s.info.label);
-    (text += '\t') += header(s.info.unit);
+    out.channel(s.info, text);
     const bool any = s.values > 0;
     text += '\t';
     if (any) date(s.firstRow, text);
@@ -252,20 +258,25 @@ void writeSummary(const std::vector<ColumnSummary>& summary, const ConversionRun
     (text += '\t') += std::to_string(s.overflow);
     (text += '\t') += std::to_string(s.missing);
     text += '\t';
-    if (any) appendNumberText(s.minTenths, s.info.decimals, r.decimalMark, text);
+    if (any) out.number(s.minTenths, s.info.decimals, text);
     text += '\t';
     if (any) date(s.minRow, text);
     text += '\t';
-    if (any) appendNumberText(s.maxTenths, s.info.decimals, r.decimalMark, text);
+    if (any) out.number(s.maxTenths, s.info.decimals, text);
     text += '\t';
     if (any) date(s.maxRow, text);
     text += '\t';
-    if (any) appendHundredths(meanHundredths(s), r.decimalMark, text);
+    if (any) appendHundredths(meanHundredths(s), mark, text);
     text += '\t';
-    if (const auto mkt = meanKineticHundredths(s)) appendHundredths(*mkt, r.decimalMark, text);
+    if (const auto mkt = meanKineticHundredths(s)) appendHundredths(*mkt, mark, text);
     text += "\r\n";
   }
   sink.write(text);
+}
+
+void writeSummary(const std::vector<ColumnSummary>& summary, const ConversionRun& run, Sink& sink,
+                  const Regional& regional, Encoding encoding) {
+  writeSummary(summary, run, sink, TextFormat{regional, encoding, DateStyle::Regional, {}});
 }
 
 }  // namespace kestrix

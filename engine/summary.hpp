@@ -3,12 +3,14 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "cell_values.hpp"
 #include "regional.hpp"
+#include "row_range.hpp"
 #include "run.hpp"
 #include "table.hpp"
 
@@ -36,8 +38,30 @@ struct ColumnSummary {
   std::optional<double> meanKineticTemperature;
 };
 
-// One summary per column of `values`, in table order.
+class ValueCounts;
+
+// Summaries of columns over stretches of rows, one after the other, reusing
+// what the work needs (a period table asks for thousands).
+class ColumnSummarizer {
+ public:
+  ColumnSummarizer();
+  ~ColumnSummarizer();
+  ColumnSummarizer(const ColumnSummarizer&) = delete;
+  ColumnSummarizer& operator=(const ColumnSummarizer&) = delete;
+
+  // Column c of `values` over `rows` (inside the table): as a spreadsheet
+  // works it out on those cells alone.
+  ColumnSummary summarize(const TableValues& values, std::size_t c, RowRange rows);
+
+ private:
+  static constexpr std::int64_t kChunk = 1024;
+  std::vector<CellValue> cells_;
+  std::unique_ptr<ValueCounts> counts_;  // made for the first degree Celsius column
+};
+
+// One summary per column of `values`, in table order, over every row or over `rows`.
 std::vector<ColumnSummary> summarize(const TableValues& values);
+std::vector<ColumnSummary> summarize(const TableValues& values, RowRange rows);
 
 // The mean to two decimals, the exact one rounded with halves away from zero,
 // as a whole number of hundredths.
@@ -49,6 +73,8 @@ std::optional<std::int64_t> meanKineticHundredths(const ColumnSummary& summary);
 // The summary as TAB-separated text lines ending in CR LF, a line of column
 // names first: numbers with the regional decimal mark, row dates as the table
 // writes them, in the table's encoding (the regional texts are UTF-8).
+void writeSummary(const std::vector<ColumnSummary>& summary, const ConversionRun& run, Sink& sink,
+                  const TextFormat& format);
 void writeSummary(const std::vector<ColumnSummary>& summary, const ConversionRun& run, Sink& sink,
                   const Regional& regional, Encoding encoding);
 

@@ -12,13 +12,12 @@
 #include "regional.hpp"
 #include "run.hpp"
 #include "sink.hpp"
+#include "text_format.hpp"
 
 namespace kestrix {
 
 // Every line of the table ends so.
 inline constexpr std::string_view crlf = "\r\n";
-
-enum class Encoding { Windows1252, Utf8 };
 
 struct TableOptions {
   Regional regional;

@@ -1,0 +1,107 @@
+#include "text_format.hpp"
+
+#include <cstdlib>
+
+#include "cell_values.hpp"
+#include "dates.hpp"
+#include "table.hpp"
+#include "text.hpp"
+
+namespace kestrix {
+
+namespace {
+
+void append2(int v, std::string& out) {
+  out.push_back(static_cast<char>('0' + v / 10 % 10));
+  out.push_back(static_cast<char>('0' + v % 10));
+}
+
+void appendIsoDay(const CivilTime& t, std::string& out) {
+  append2(t.year / 100, out);
+  append2(t.year % 100, out);
+  out.push_back('-');
+  append2(t.month, out);
+  out.push_back('-');
+  append2(t.day, out);
+}
+
+}  // namespace
+
+void appendIsoDate(std::int64_t seconds, char between, std::optional<int> utcOffsetMinutes,
+                   std::string& out) {
+  const CivilTime t = fromSeconds(seconds);
+  appendIsoDay(t, out);
+  out.push_back(between);
+  append2(t.hour, out);
+  out.push_back(':');
+  append2(t.minute, out);
+  out.push_back(':');
+  append2(t.second, out);
+  if (!utcOffsetMinutes) return;
+  const int offset = *utcOffsetMinutes;
+  if (offset == 0) {
+    out.push_back('Z');
+    return;
+  }
+  out.push_back(offset < 0 ? '-' : '+');
+  append2(std::abs(offset) / 60, out);
+  out.push_back(':');
+  append2(std::abs(offset) % 60, out);
+}
+
+void appendDuration(std::int64_t seconds, std::string& out) {
+  if (seconds < 0) {
+    out.push_back('-');
+    seconds = -seconds;
+  }
+  out += std::to_string(seconds / 3600);
+  out.push_back(':');
+  append2(static_cast<int>(seconds / 60 % 60), out);
+  out.push_back(':');
+  append2(static_cast<int>(seconds % 60), out);
+}
+
+TextFormatter::TextFormatter(const TextFormat& format)
+    : format_(format), encoded_(encodedFor(format.regional, format.encoding)) {}
+
+void TextFormatter::date(std::int64_t seconds, std::string& out) const {
+  if (format_.dates == DateStyle::Iso) {
+    appendIsoDate(seconds, ' ', format_.utcOffsetMinutes, out);
+  } else {
+    appendRowDate(seconds, encoded_, out);
+  }
+}
+
+void TextFormatter::day(std::int64_t seconds, std::string& out) const {
+  if (format_.dates == DateStyle::Iso) {
+    appendIsoDay(fromSeconds(seconds), out);
+    return;
+  }
+  std::string full;
+  appendRowDate(seconds, encoded_, full);
+  out.append(full, 0, full.find(' '));
+}
+
+void TextFormatter::text(std::string_view windows1252, std::string& out) const {
+  if (format_.encoding == Encoding::Utf8) {
+    out += windows1252ToUtf8(windows1252);
+  } else {
+    out += windows1252;
+  }
+}
+
+void TextFormatter::channel(const ColumnInfo& column, std::string& out) const {
+  text(column.title, out);
+  out.push_back('\t');
+  out += column.loggerId;
+  out.push_back('\t');
+  text(column.label, out);
+  out.push_back('\t');
+  text(column.unit, out);
+}
+
+void TextFormatter::number(std::int64_t tenths, int decimals, std::string& out) const {
+  appendNumberText(tenths, decimals, encoded_.decimalMark, out);
+}
+
+}  // namespace kestrix

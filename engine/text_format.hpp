@@ -1,0 +1,67 @@
+// How the text outputs (table, summary and the lists beside them) write what
+// is not a cell value: the encoding, dates, durations and the header texts.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "regional.hpp"
+
+namespace kestrix {
+
+struct ColumnInfo;
+
+enum class Encoding { Windows1252, Utf8 };
+
+enum class DateStyle {
+  Regional,  // dd/mm/yy hh:mm:ss with the locale's separators, as the table writes row dates
+  Iso,       // YYYY-MM-DD HH:MM:SS whatever the locale
+};
+
+struct TextFormat {
+  Regional regional;  // the locale's decimal mark and separators, UTF-8
+  Encoding encoding = Encoding::Windows1252;
+  DateStyle dates = DateStyle::Regional;
+  // ISO dates only: the offset of the loggers' clock from UTC, in minutes,
+  // appended to each date ("+01:00", "Z" for none).
+  std::optional<int> utcOffsetMinutes;
+};
+
+// Appends "YYYY-MM-DD", `between`, "HH:MM:SS" and the offset, if any.
+void appendIsoDate(std::int64_t seconds, char between, std::optional<int> utcOffsetMinutes,
+                   std::string& out);
+
+// Appends a length of time as h:mm:ss, with as many hour digits as needed
+// ("0:30:00", "27:30:00"): a form every spreadsheet reads as a duration.
+void appendDuration(std::int64_t seconds, std::string& out);
+
+// One text output's writer of dates, numbers and header texts, each already
+// in the output's encoding.
+class TextFormatter {
+ public:
+  explicit TextFormatter(const TextFormat& format);
+
+  const TextFormat& format() const noexcept { return format_; }
+  // The decimal mark in the output's encoding.
+  std::string_view decimalMark() const noexcept { return encoded_.decimalMark; }
+
+  // A date and time as the table's rows carry it (or in ISO form).
+  void date(std::int64_t seconds, std::string& out) const;
+  // The date alone: "07/12/26" (the table's day, month and year), or "2026-12-07".
+  void day(std::int64_t seconds, std::string& out) const;
+  // A Windows-1252 text (a title, label or unit) in the output's encoding.
+  void text(std::string_view windows1252, std::string& out) const;
+  // The four fields that name a channel in every per-channel list:
+  // title, logger identity, label and unit, TAB-separated.
+  void channel(const ColumnInfo& column, std::string& out) const;
+  // A cell's number: tenths / 10 with `decimals` digits (0 or 1).
+  void number(std::int64_t tenths, int decimals, std::string& out) const;
+
+ private:
+  TextFormat format_;
+  Regional encoded_;  // the marks and separators in the output's encoding
+};
+
+}  // namespace kestrix

@@ -1,0 +1,81 @@
+// Dates, durations and header texts as every text output writes them.
+#include <gtest/gtest.h>
+
+#include "cell_values.hpp"
+#include "dates.hpp"
+#include "text_format.hpp"
+
+namespace kestrix {
+namespace {
+
+std::int64_t at(int y, int mo, int d, int h, int mi, int s) {
+  return toSeconds({y, mo, d, h, mi, s});
+}
+
+TEST(TextFormat, IsoDatesAcrossMonthAndYearEndsWithOffsets) {
+  const auto iso = [](std::int64_t seconds, std::optional<int> offset, char between = ' ') {
+    std::string out;
+    appendIsoDate(seconds, between, offset, out);
+    return out;
+  };
+  EXPECT_EQ(iso(at(2026, 12, 31, 23, 59, 59), {}), "2026-12-31 23:59:59");
+  EXPECT_EQ(iso(at(2026, 12, 31, 23, 59, 59) + 1, {}), "2027-01-01 00:00:00");
+  EXPECT_EQ(iso(at(2028, 2, 28, 23, 0, 0) + 3600, 0), "2028-02-29 00:00:00Z");  // leap day
+  EXPECT_EQ(iso(at(2026, 12, 2, 9, 0, 0), 60, 'T'), "2026-12-02T09:00:00+01:00");
+  EXPECT_EQ(iso(at(2026, 12, 2, 9, 0, 0), 330), "2026-12-02 09:00:00+05:30");
+  EXPECT_EQ(iso(at(2026, 12, 2, 9, 0, 0), -180), "2026-12-02 09:00:00-03:00");
+}
+
+TEST(TextFormat, DurationsHaveAsManyHourDigitsAsNeeded) {
+  for (const auto& [seconds, text] :
+       std::vector<std::pair<std::int64_t, std::string>>{{0, "0:00:00"},
+                                                         {59, "0:00:59"},
+                                                         {1800, "0:30:00"},
+                                                         {99000, "27:30:00"},
+                                                         {360000 * 10 + 61, "1000:01:01"}}) {
+    std::string out;
+    appendDuration(seconds, out);
+    EXPECT_EQ(out, text);
+  }
+}
+
+TEST(TextFormat, RegionalAndIsoFormsOfDatesDaysAndChannelNames) {
+  TextFormat format;
+  format.regional = {",", ".", "\u2236"};  // a time separator Windows-1252 lacks
+  const std::int64_t t = at(2026, 12, 7, 8, 5, 0);
+  ColumnInfo column;
+  column.title = "K\xFChlraum";  // Windows-1252
+  column.loggerId = "00A41C07";
+  column.label = "Temp";
+  column.unit =
+      "\xB0"
+      "C";
+
+  std::string out;
+  const TextFormatter windows(format);
+  windows.date(t, out);
+  out += '|';
+  windows.day(t, out);
+  out += '|';
+  windows.channel(column, out);
+  out += '|';
+  windows.number(-5, 1, out);
+  EXPECT_EQ(out,
+            "07.12.26 08:05:00|07.12.26|K\xFChlraum\t00A41C07\tTemp\t\xB0"
+            "C|-0,5");
+
+  format.encoding = Encoding::Utf8;
+  format.dates = DateStyle::Iso;
+  format.utcOffsetMinutes = 60;
+  out.clear();
+  const TextFormatter utf8(format);
+  utf8.date(t, out);
+  out += '|';
+  utf8.day(t, out);
+  out += '|';
+  utf8.channel(column, out);
+  EXPECT_EQ(out, "2026-12-07 08:05:00+01:00|2026-12-07|K\u00FChlraum\t00A41C07\tTemp\t\u00B0C");
+}
+
+}  // namespace
+}  // namespace kestrix
