@@ -459,7 +459,8 @@ void Form1::openChart() {
   if (!lastRun_ || running_) return;
   if (!chart_) {
     try {
-      chart_ = new ChartWindow(std::make_shared<const ChartData>(lastRun_, lastRunOverflowed_));
+      chart_ =
+          new ChartWindow(std::make_shared<const chart::ChartData>(lastRun_, lastRunOverflowed_));
     } catch (const std::exception& e) {
       fail(QStringLiteral("Error: ") + QString::fromUtf8(e.what()));
       return;

@@ -23,6 +23,10 @@
 namespace kestrix::ui {
 
 namespace fs = std::filesystem;
+using chart::ChartChannel;
+using chart::ChartData;
+using chart::ChartPlot;
+using chart::ReportView;
 
 namespace {
 
@@ -216,7 +220,7 @@ void ChartWindow::showReadOut(double key) {
 
 void ChartWindow::exportPng(const fs::path& target) const {
   const QPixmap picture = plot_->toPixmap();
-  ReplacementFile file = replacementFor(target, "picture");
+  ReplacementFile file = chart::replacementFor(target, "picture");
   if (!picture.save(QString::fromStdString(file.path().string()), "PNG")) {
     throw std::runtime_error("cannot write the picture " + target.string());
   }
@@ -229,7 +233,7 @@ void ChartWindow::exportReport(const fs::path& target) const {
   view.timeRange = std::pair{range.lower, range.upper};
   for (std::size_t c = 0; c < data_->channels().size(); ++c)
     view.visible.push_back(plot_->channelVisible(c));
-  writeChartReport(data_, target, view);
+  chart::writeChartReport(data_, target, view);
 }
 
 void ChartWindow::chooseAndExport(const QString& caption, const QString& filter,

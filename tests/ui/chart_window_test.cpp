@@ -96,7 +96,7 @@ TEST_F(Chart, OpensAfterARunWithOnePanelPerUnitAndALegendEntryPerChannel) {
 TEST_F(Chart, LegendHidesAChannelZoomAndHomeResetTheView) {
   ChartWindow* chart = openChart();
   ASSERT_NE(chart, nullptr);
-  kestrix::ui::ChartPlot* plot = chart->plot();
+  kestrix::chart::ChartPlot* plot = chart->plot();
   const QCPRange whole = plot->timeRange();
   EXPECT_EQ(whole.size(), 6 * 60.0);  // 07:30 to 07:36
 
@@ -125,7 +125,7 @@ TEST_F(Chart, LegendHidesAChannelZoomAndHomeResetTheView) {
 TEST_F(Chart, MouseZoomsByWheelAndRectanglePansByDragAndResetsByDoubleClick) {
   ChartWindow* chart = openChart();
   ASSERT_NE(chart, nullptr);
-  kestrix::ui::ChartPlot* plot = chart->plot();
+  kestrix::chart::ChartPlot* plot = chart->plot();
   plot->replot();  // lays the panels out
   const QCPRange whole = plot->timeRange();
   const QRect panel = plot->axisRect(0)->rect();
@@ -234,7 +234,7 @@ TEST_F(Chart, ExportsThePictureAndTheReport) {
     const kestrix::testing::ProgramResult text =
         kestrix::testing::runProgram(KESTRIX_PDFTOTEXT, pdfToText, out.path());
     ASSERT_EQ(text.status, 0) << text.err;
-    for (const kestrix::ui::SummaryLine& line : chart->plot()->data().summary()) {
+    for (const kestrix::chart::SummaryLine& line : chart->plot()->data().summary()) {
       for (const std::string* cell : {&line.first, &line.last, &line.minAt, &line.maxAt})
         EXPECT_NE(text.out.find(*cell), std::string::npos) << *cell << " in\n" << text.out;
     }
@@ -269,10 +269,10 @@ TEST(ChartOfShortRuns, DrawZoomReadAndReportWithoutFault) {
     b.name("Short").loggerId(1).start(2014, 3, 5, 7, 30, 0).intervalCode(7).typeCode(1);
     b.samples(samples);
     auto run = std::make_shared<const kestrix::ConversionRun>(kestrix::testing::runOf({b}));
-    auto data = std::make_shared<const kestrix::ui::ChartData>(run);
+    auto data = std::make_shared<const kestrix::chart::ChartData>(run);
     ChartWindow window(data);
     window.show();
-    kestrix::ui::ChartPlot* plot = window.plot();
+    kestrix::chart::ChartPlot* plot = window.plot();
     plot->replot();
     plot->zoomTime(0.5);
     plot->panTime(0.3);

@@ -12,7 +12,7 @@
 #include "chart_data.hpp"
 #include "sinks.hpp"
 
-namespace kestrix::ui {
+namespace kestrix::chart {
 
 // What the report shows of the chart; by default every channel over the whole run.
 struct ReportView {
@@ -33,4 +33,4 @@ QString kestrixVersionText();
 // Throws "cannot write the WHAT TARGET" when it cannot be made.
 ReplacementFile replacementFor(const std::filesystem::path& target, const std::string& what);
 
-}  // namespace kestrix::ui
+}  // namespace kestrix::chart

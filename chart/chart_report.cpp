@@ -11,7 +11,7 @@
 
 #include "chart_plot.hpp"
 
-namespace kestrix::ui {
+namespace kestrix::chart {
 
 namespace fs = std::filesystem;
 
@@ -221,4 +221,4 @@ void writeChartReport(std::shared_ptr<const ChartData> data, const fs::path& tar
   file.commit();
 }
 
-}  // namespace kestrix::ui
+}  // namespace kestrix::chart

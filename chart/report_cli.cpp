@@ -8,7 +8,7 @@
 #include "chart_report.hpp"
 #include "error.hpp"
 
-namespace kestrix::ui {
+namespace kestrix::chart {
 
 void writeReportWithoutDisplay(const ConversionRun& run, const std::filesystem::path& target,
                                bool includeOverflowed) {
@@ -42,4 +42,4 @@ void writeReportWithoutDisplay(const ConversionRun& run, const std::filesystem::
   }
 }
 
-}  // namespace kestrix::ui
+}  // namespace kestrix::chart
