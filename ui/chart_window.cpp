@@ -19,6 +19,7 @@
 
 #include "chart_plot.hpp"
 #include "chart_report.hpp"
+#include "replacement_device.hpp"
 
 namespace kestrix::ui {
 
@@ -220,10 +221,8 @@ void ChartWindow::showReadOut(double key) {
 
 void ChartWindow::exportPng(const fs::path& target) const {
   const QPixmap picture = plot_->toPixmap();
-  ReplacementFile file = chart::replacementFor(target, "picture");
-  if (!picture.save(QString::fromStdString(file.path().string()), "PNG")) {
-    throw std::runtime_error("cannot write the picture " + target.string());
-  }
+  chart::ReplacementDevice file(target, "a picture");
+  if (!picture.save(&file.device(), "PNG")) file.fail("the picture could not be made");
   file.commit();
 }
 

@@ -42,7 +42,7 @@ class ChartWindow : public QWidget {
   void showReadOut(double key);
 
   // The exports, each to a temporary file renamed over `target`; throw
-  // std::runtime_error naming the file on failure.
+  // ConversionError (CannotWrite) naming the file and the reason on failure.
   void exportPng(const std::filesystem::path& target) const;
   void exportReport(const std::filesystem::path& target) const;
 

@@ -2,6 +2,10 @@
 // after a run: legend, zoom, read-out and exports.
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <csignal>
+#include <functional>
 
 // Before Qt's headers: their "emit" macro would clash with names in the file builder.
 #include "logger_file_builder.hpp"
@@ -20,6 +24,7 @@
 #include "chart_plot.hpp"
 #include "chart_window.hpp"
 #include "conversion.hpp"
+#include "error.hpp"
 #include "qt_application.hpp"
 #include "run_program.hpp"
 
@@ -239,16 +244,34 @@ TEST_F(Chart, ExportsThePictureAndTheReport) {
         EXPECT_NE(text.out.find(*cell), std::string::npos) << *cell << " in\n" << text.out;
     }
   }
-  EXPECT_THROW(
-      {
-        try {
-          chart->exportReport(out / "missing" / "report.pdf");
-        } catch (const std::runtime_error& e) {
-          EXPECT_NE(std::string(e.what()).find("missing/report.pdf"), std::string::npos);
-          throw;
-        }
-      },
-      std::runtime_error);
+  // A failed export names the file and says why; the earlier file stays.
+  const auto failure = [](const std::function<void()>& write) -> std::string {
+    try {
+      write();
+    } catch (const kestrix::ConversionError& e) {
+      EXPECT_EQ(e.kind(), kestrix::ErrorKind::CannotWrite);
+      return e.what();
+    }
+    return "no error";
+  };
+  const fs::path missing = out / "missing" / "report.pdf";
+  EXPECT_EQ(failure([&] { chart->exportReport(missing); }),
+            missing.string() + ": cannot create a file in " + (out / "missing").string() +
+                ": No such file or directory");
+  const std::string picture = readFile(out / "chart.png");
+  {
+    // Files may grow to 4 KiB only, while this block runs.
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{};
+    ::getrlimit(RLIMIT_FSIZE, &limit);
+    const rlimit small{4096, limit.rlim_max};
+    ::setrlimit(RLIMIT_FSIZE, &small);
+    const std::string message = failure([&] { chart->exportPng(out / "chart.png"); });
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    std::signal(SIGXFSZ, previous);
+    EXPECT_EQ(message, (out / "chart.png").string() + ": write error: File too large");
+  }
+  EXPECT_EQ(readFile(out / "chart.png"), picture);
   bool called = false;
   chart->setXlsxExport(
       [&](const kestrix::TableValues& t, const fs::path&) { called = t.columnCount() == 3; });
