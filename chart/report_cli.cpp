@@ -11,7 +11,7 @@ namespace kestrix::chart {
 void writeReportWithoutDisplay(const ConversionRun& run, const std::filesystem::path& target,
                                bool includeOverflowed) {
   // Qt's own notes (a missing runtime folder, a painter refused) are not the
-  // program's messages; a failure is reported once, below.
+  // program's messages; a failure reaches the caller once, as ConversionError.
   const QtMessageHandler previous =
       qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& message) {
         if (type == QtCriticalMsg || type == QtFatalMsg)
