@@ -54,9 +54,9 @@ int main(int argc, char** argv) {
 
   const long before = residentKib();
   const auto start = Clock::now();
-  auto data = std::make_shared<const kestrix::ui::ChartData>(run);
+  auto data = std::make_shared<const kestrix::chart::ChartData>(run);
   const double dataMs = millisecondsSince(start);
-  kestrix::ui::ChartPlot plot(data);
+  kestrix::chart::ChartPlot plot(data);
   plot.resize(1600, 900);
   plot.show();
   plot.replot();
@@ -81,7 +81,7 @@ int main(int argc, char** argv) {
 
   const auto pdfStart = Clock::now();
   const std::filesystem::path pdf = std::filesystem::temp_directory_path() / "kestrix-bench.pdf";
-  kestrix::ui::writeChartReport(data, pdf);
+  kestrix::chart::writeChartReport(data, pdf);
   const double pdfMs = millisecondsSince(pdfStart);
   std::filesystem::remove(pdf);
 

@@ -227,7 +227,7 @@ int convert(const Options& o, bool& progressShown) {
   }
 #ifdef KESTRIX_REPORT
   if (o.report) {
-    kestrix::ui::writeReportWithoutDisplay(*result.run, *o.report, o.includeOverflowed);
+    kestrix::chart::writeReportWithoutDisplay(*result.run, *o.report, o.includeOverflowed);
   }
 #endif
   return 0;

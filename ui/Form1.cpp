@@ -5,28 +5,17 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QStringList>
-#include <QStyle>
-#include <QStyledItemDelegate>
-#include <algorithm>
 #include <exception>
 #include <system_error>
 
-#include "CStringBuilder.hpp"
-#include "clipboard.hpp"
-#include "convert_files.hpp"
 #include "limits.hpp"
-#include "places.hpp"
+#include "path_text.hpp"
 #include "startup.hpp"
-#include "table.hpp"
-#include "text.hpp"
-#include "workbook_writer.hpp"
 
 namespace fs = std::filesystem;
 
@@ -40,47 +29,10 @@ static QIcon windowIconFromResources() {
 namespace kestrix::ui {
 namespace {
 
-constexpr int pathRole = Qt::UserRole;
-constexpr int depthRole = Qt::UserRole + 1;
-constexpr int indentPixels = 12;
-
 // Positions and sizes are kept in twips, as the layout was drawn: 15 to a pixel.
 QRect twips(int left, int top, int width, int height) {
   return QRect(left / 15, top / 15, width / 15, height / 15);
 }
-
-QString displayName(const fs::path& p) {
-  return QFile::decodeName(QByteArray(p.c_str()));
-}
-
-QByteArray pathBytes(const fs::path& p) {
-  return QByteArray(p.c_str());
-}
-
-fs::path itemPath(const QListWidgetItem* item) {
-  return fs::path(item->data(pathRole).toByteArray().toStdString());
-}
-
-// Shifts each entry of the folder list right by its depth in the chain.
-class IndentDelegate final : public QStyledItemDelegate {
- public:
-  using QStyledItemDelegate::QStyledItemDelegate;
-
-  void paint(QPainter* painter, const QStyleOptionViewItem& option,
-             const QModelIndex& index) const override {
-    QStyleOptionViewItem shifted(option);
-    shifted.rect.setLeft(option.rect.left() + index.data(depthRole).toInt() * indentPixels);
-    QStyledItemDelegate::paint(painter, shifted, index);
-  }
-  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
-    QSize size = QStyledItemDelegate::sizeHint(option, index);
-    size.rwidth() += index.data(depthRole).toInt() * indentPixels;
-    return size;
-  }
-};
-
-// Thrown from the progress report when the user ends the program mid-run.
-struct RunCancelled {};
 
 QStringList windowFamilies() {
   return {QStringLiteral("MS Sans Serif"),   QStringLiteral("Microsoft Sans Serif"),
@@ -109,37 +61,19 @@ void shrinkToFit(QWidget* widget) {
   }
 }
 
-// Names each file whose sampling interval differs from the one that served.
-QString intervalsMessage(const ConversionRun& run) {
-  QStringList lines{QStringLiteral("The files' sampling intervals differ; the last file's "
-                                   "interval (%1 s) serves every file:")
-                        .arg(run.interval)};
-  for (const LoggerFile& file : run.files) {
-    if (file.interval != run.interval)
-      lines << QStringLiteral("%1 samples every %2 s")
-                   .arg(QFile::decodeName(file.displayName.c_str()))
-                   .arg(file.interval);
-  }
-  return lines.join(QLatin1Char('\n'));
-}
-
 }  // namespace
 
 Form1::Form1(Options options)
-    : outputDir_(options.outputDir.empty() ? programDirectory() : std::move(options.outputDir)),
-      outputName_(defaultOutputName),
-      regional_(std::move(options.regional)) {
+    : controller_(options.outputDir.empty() ? programDirectory() : std::move(options.outputDir),
+                  std::move(options.regional)) {
   // The chart window's "Table as XLSX…": the workbook of the cells it shows.
   // Its progress shows in the status box, as a run's does.
   xlsxExport_ = [this](const TableValues& table, const fs::path& target) {
-    WorkbookOptions workbook;
-    workbook.includeOverflowed = table.includesOverflowed();
-    workbook.progress = [this](int percent) {
-      statusBox->setText(QStringLiteral("Workbook: %1%").arg(percent));
-      QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    };
     try {
-      writeWorkbook(table.run(), target, workbook);
+      controller_.writeWorkbook(table, target, [this](int percent) {
+        statusBox->setText(QStringLiteral("Workbook: %1%").arg(percent));
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+      });
     } catch (...) {
       statusBox->setText(QStringLiteral("Workbook not written"));
       throw;
@@ -147,7 +81,6 @@ Form1::Form1(Options options)
     statusBox->setText(QStringLiteral("Workbook written to ") + displayName(target));
   };
   buildControls();
-  fillDrives();
   std::error_code ec;
   fs::path start = options.startDir.empty() ? fs::current_path(ec) : options.startDir;
   if (start.empty()) start = "/";
@@ -168,7 +101,6 @@ void Form1::buildControls() {
   folderList = new QListWidget(this);
   folderList->setGeometry(twips(240, 480, 3735, 5490));
   folderList->setSelectionMode(QAbstractItemView::SingleSelection);
-  folderList->setItemDelegate(new IndentDelegate(folderList));
 
   fileList = new QListWidget(this);
   fileList->setGeometry(twips(4080, 360, 2535, 5550));
@@ -250,125 +182,18 @@ void Form1::buildControls() {
     QWidget::setTabOrder(const_cast<QWidget*>(chain[i]), const_cast<QWidget*>(chain[i + 1]));
   fileList->setFocus();
 
-  connect(driveList, &QComboBox::currentIndexChanged, this,
-          [this](int index) { driveChosen(index); });
-  // The list is rebuilt on a folder change, so the change waits until the
-  // activation signal has returned.
-  connect(folderList, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
-    const fs::path target = itemPath(item);
-    QMetaObject::invokeMethod(
-        this, [this, target] { setPath(target); }, Qt::QueuedConnection);
-  });
+  browser_ = new FolderBrowser(driveList, folderList, fileList, this);
+  browser_->onPathChanged = [this] { showTableFolder(); };
   connect(fileList, &QListWidget::itemDoubleClicked, this, [this] { make(); });
   connect(makeButton, &QPushButton::clicked, this, [this] { make(); });
   connect(exitButton, &QPushButton::clicked, this, [this] { exitProgram(); });
   connect(chartButton, &QPushButton::clicked, this, [this] { openChart(); });
 }
 
-void Form1::fillDrives() {
-  volumes_ = offeredPlaces();
-  lastVisited_.clear();
-  const QSignalBlocker quiet(driveList);
-  driveList->clear();
-  for (const Volume& volume : volumes_) {
-    lastVisited_.push_back(volume.mountPoint);
-    const QString point = displayName(volume.mountPoint);
-    const QString name = QString::fromStdString(volume.name);
-    driveList->addItem(
-        name.isEmpty() || name == point ? point : QStringLiteral("%1  (%2)").arg(name, point),
-        pathBytes(volume.mountPoint));
-  }
-}
-
-void Form1::driveChosen(int index) {
-  if (index < 0 || static_cast<std::size_t>(index) >= volumes_.size()) return;
-  setPath(lastVisited_[static_cast<std::size_t>(index)]);
-}
-
-void Form1::setPath(const fs::path& dir) {
-  std::error_code ec;
-  fs::path target = fs::weakly_canonical(fs::absolute(dir, ec), ec);
-  if (ec || target.empty()) target = dir.lexically_normal();
-  // A folder that has gone away: show the nearest one that is still there.
-  while (!fs::is_directory(target, ec) && target.has_relative_path()) target = target.parent_path();
-  dirPath_ = target;
-
-  volume_ = volumeHolding(volumes_, dirPath_);
-  if (volume_ < 0) {
-    volumes_.insert(volumes_.begin(), Volume{"/", ""});
-    lastVisited_.insert(lastVisited_.begin(), "/");
-    const QSignalBlocker quiet(driveList);
-    driveList->insertItem(0, QStringLiteral("/"), QByteArray("/"));
-    volume_ = 0;
-  }
-  lastVisited_[static_cast<std::size_t>(volume_)] = dirPath_;
-  {
-    const QSignalBlocker quiet(driveList);
-    driveList->setCurrentIndex(volume_);
-  }
-  fillFolders();
-  fillFiles();
-  showTableFolder();
-}
-
-void Form1::fillFolders() {
-  const fs::path& root = volumes_[static_cast<std::size_t>(volume_)].mountPoint;
-  std::vector<fs::path> chain;
-  for (fs::path step = dirPath_;; step = step.parent_path()) {
-    chain.push_back(step);
-    if (step == root || !step.has_relative_path()) break;
-  }
-  std::reverse(chain.begin(), chain.end());
-
-  const QIcon open = style()->standardIcon(QStyle::SP_DirOpenIcon);
-  const QIcon closed = style()->standardIcon(QStyle::SP_DirClosedIcon);
-  folderList->clear();
-  int depth = 0;
-  for (const fs::path& step : chain) {
-    auto* item = new QListWidgetItem(
-        open, depth == 0 ? displayName(step) : displayName(step.filename()), folderList);
-    item->setData(pathRole, pathBytes(step));
-    item->setData(depthRole, depth++);
-  }
-  QListWidgetItem* current = folderList->item(folderList->count() - 1);
-  for (const std::string& name : subfoldersOf(dirPath_)) {
-    auto* item = new QListWidgetItem(closed, QFile::decodeName(name.c_str()), folderList);
-    item->setData(pathRole, pathBytes(dirPath_ / name));
-    item->setData(depthRole, depth);
-  }
-  folderList->setCurrentItem(current);
-}
-
-void Form1::fillFiles() {
-  fileList->clear();
-  for (const std::string& name : loggerFilesIn(dirPath_)) {
-    auto* item = new QListWidgetItem(QFile::decodeName(name.c_str()), fileList);
-    item->setData(pathRole, QByteArray(name.c_str()));
-  }
-}
-
-bool Form1::selectFiles(const QStringList& names) {
-  fileList->clearSelection();
-  bool all = true;
-  for (const QString& name : names) {
-    const auto found = fileList->findItems(name, Qt::MatchExactly);
-    if (found.isEmpty()) {
-      all = false;
-      continue;
-    }
-    found.front()->setSelected(true);
-    fileList->setCurrentItem(found.front(), QItemSelectionModel::Current);
-  }
-  return all;
-}
-
 void Form1::make() {
   if (running_) return;
 
-  std::vector<std::string> names;
-  for (int i = 0; i < fileList->count(); ++i)
-    if (fileList->item(i)->isSelected())
-      names.push_back(fileList->item(i)->data(pathRole).toByteArray().toStdString());
+  std::vector<std::string> names = browser_->selectedFiles();
   if (names.empty()) {
     statusBox->setText(QStringLiteral("No file selected"));
     return;
@@ -393,60 +218,45 @@ void Form1::make() {
   QCoreApplication::processEvents();
   if (cancelRequested_) return;
 
-  CStringBuilder clip;
-  ConversionRequest request;
-  for (const std::string& name : names) request.paths.push_back(dirPath_ / name);
-  request.displayNames = std::move(names);
-  // Read into memory rather than mapped: a file cut short by another program
-  // meanwhile then reads as a shorter file instead of ending the program.
-  request.reader = readIntoMemory;
-  request.options.regional = regional_;
-  request.options.includeOverflowed = overflowOption->isChecked();
-  request.clipboardText = clipboardOption->isChecked() ? &clip : nullptr;
-  request.clipboardMaxLines = clipboardMaxLines;
-  request.options.progress = [this](int percent) {
-    statusBox->setText(QString::number(percent) + QLatin1Char('%'));
-    QCoreApplication::processEvents();
-    if (cancelRequested_) throw RunCancelled{};
-  };
-
-  ConversionResult result;
-  try {
-    request.target = tableFolder(outputDir_, dirPath_) / outputName_;
-    result = convertFiles(request);
-  } catch (const RunCancelled&) {
-    return;
-  } catch (const std::exception& e) {
-    fail(QStringLiteral("Error: ") + QString::fromUtf8(e.what()));
-    return;
+  const RunChoices choices{clipboardOption->isChecked(), overflowOption->isChecked()};
+  const RunOutcome outcome =
+      controller_.run(path(), std::move(names), choices, [this](int percent) {
+        statusBox->setText(QString::number(percent) + QLatin1Char('%'));
+        QCoreApplication::processEvents();
+        return !cancelRequested_;
+      });
+  switch (outcome.end) {
+    case RunOutcome::End::Cancelled:
+      return;
+    case RunOutcome::End::Failed:
+      fail(outcome.status);
+      return;
+    case RunOutcome::End::Converted:
+      showOutcome(outcome);
+      return;
   }
+}
 
+void Form1::showOutcome(const RunOutcome& outcome) {
   // The clipboard option counts as it stands at the end of the run.
-  const bool copy = request.clipboardText != nullptr && clipboardOption->isChecked();
-  QString status = QString::fromStdString(result.status) + QStringLiteral(" written to ") +
-                   displayName(request.target);
-  if (copy && result.clipboardTooLarge) status += QStringLiteral(" (too large for the clipboard)");
+  const bool copy = clipboardOption->isChecked();
+  QString status = outcome.status;
+  if (copy && outcome.clipboardTooLarge) status += QStringLiteral(" (too large for the clipboard)");
   statusBox->setText(status);
-  QStringList details{status};
-  for (const LoggerFile& file : result.run->files) {
-    if (file.inconsistent)
-      details << QFile::decodeName(file.displayName.c_str()) +
-                     QStringLiteral(": fewer samples in the file than it announces");
-  }
-  statusBox->setToolTip(details.join(QLatin1Char('\n')));
-  lastRun_ = result.run;
-  lastRunFolder_ = dirPath_;
-  lastRunOverflowed_ = request.options.includeOverflowed;
+  statusBox->setToolTip(outcome.details);
+  lastRun_ = outcome.run;
+  lastRunFolder_ = path();
+  lastRunOverflowed_ = outcome.includeOverflowed;
   if (chart_) chart_->close();  // it showed the run before; it deletes itself
   chart_ = nullptr;
   chartButton->setEnabled(lastRun_ != nullptr);
   repaint();
-  if (copy && !result.clipboardTooLarge) {
+  if (copy && outcome.clipboardText) {
     QClipboard* clipboard = QGuiApplication::clipboard();
     clipboard->clear();
-    clipboard->setText(QString::fromUtf8(windows1252ToUtf8(clip.ToString())));
+    clipboard->setText(*outcome.clipboardText);
   }
-  if (result.run->intervalsDiffer()) tell(intervalsMessage(*result.run), QMessageBox::Warning);
+  if (!outcome.warning.isEmpty()) tell(outcome.warning, QMessageBox::Warning);
 }
 
 void Form1::exitProgram() {
@@ -460,7 +270,8 @@ void Form1::openChart() {
   if (!lastRun_ || running_) return;
   if (!chart_) {
     try {
-      chart_ = new ChartWindow(std::make_shared<const ChartData>(lastRun_, lastRunOverflowed_));
+      chart_ =
+          new ChartWindow(std::make_shared<const chart::ChartData>(lastRun_, lastRunOverflowed_));
     } catch (const std::exception& e) {
       fail(QStringLiteral("Error: ") + QString::fromUtf8(e.what()));
       return;
@@ -498,8 +309,7 @@ void Form1::tell(const QString& message, QMessageBox::Icon icon) {
 void Form1::showTableFolder() {
   QString tip;
   try {
-    tip = QStringLiteral("Writes the table to ") +
-          displayName(tableFolder(outputDir_, dirPath_) / outputName_);
+    tip = QStringLiteral("Writes the table to ") + displayName(controller_.tableTarget(path()));
   } catch (const std::exception& e) {
     tip = QString::fromUtf8(e.what());
   }

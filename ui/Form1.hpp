@@ -12,7 +12,8 @@
 #include <vector>
 
 #include "chart_window.hpp"
-#include "folders.hpp"
+#include "conversion_controller.hpp"
+#include "folder_browser.hpp"
 #include "regional.hpp"
 
 class QCheckBox;
@@ -64,20 +65,22 @@ class Form1 : public QWidget {
   void setXlsxExport(XlsxExport hook) { xlsxExport_ = std::move(hook); }
 
   // folderList's folder, which fileList shows.
-  const std::filesystem::path& path() const noexcept { return dirPath_; }
+  const std::filesystem::path& path() const noexcept { return browser_->path(); }
   // Moves folderList (and with it driveList and fileList) to `dir`.
-  void setPath(const std::filesystem::path& dir);
+  void setPath(const std::filesystem::path& dir) { browser_->setPath(dir); }
   // Selects exactly the named entries of fileList; false when one is missing.
-  bool selectFiles(const QStringList& names);
+  bool selectFiles(const QStringList& names) { return browser_->selectFiles(names); }
 
-  const std::filesystem::path& outputDirectory() const noexcept { return outputDir_; }
+  const std::filesystem::path& outputDirectory() const noexcept {
+    return controller_.outputDirectory();
+  }
   void setOutputDirectory(std::filesystem::path dir) {
-    outputDir_ = std::move(dir);
+    controller_.setOutputDirectory(std::move(dir));
     showTableFolder();
   }
-  const std::string& outputName() const noexcept { return outputName_; }
+  const std::string& outputName() const noexcept { return controller_.outputName(); }
   void setOutputName(std::string name) {
-    outputName_ = std::move(name);
+    controller_.setOutputName(std::move(name));
     showTableFolder();
   }
 
@@ -93,23 +96,16 @@ class Form1 : public QWidget {
 
  private:
   void buildControls();
-  void fillDrives();
-  void driveChosen(int index);
-  void fillFolders();
-  void fillFiles();
+  // The outcome of a run in the status box, on the clipboard and told.
+  void showOutcome(const RunOutcome& outcome);
   // The message in the status box and told.
   void fail(const QString& message);
   void tell(const QString& message, QMessageBox::Icon icon);
   // MAKE's tooltip: where the table will go.
   void showTableFolder();
 
-  std::vector<Volume> volumes_;
-  std::vector<std::filesystem::path> lastVisited_;  // per volume
-  int volume_ = -1;
-  std::filesystem::path dirPath_;
-  std::filesystem::path outputDir_;
-  std::string outputName_;
-  Regional regional_;
+  ConversionController controller_;
+  FolderBrowser* browser_ = nullptr;
   std::function<void(const QString&)> messageHandler_;
   bool running_ = false;
   std::shared_ptr<const ConversionRun> lastRun_;

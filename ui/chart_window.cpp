@@ -24,10 +24,15 @@
 #include "chart_report.hpp"
 #include "error.hpp"
 #include "output_target.hpp"
+#include "replacement_device.hpp"
 
 namespace kestrix::ui {
 
 namespace fs = std::filesystem;
+using chart::ChartChannel;
+using chart::ChartData;
+using chart::ChartPlot;
+using chart::ReportView;
 
 namespace {
 
@@ -221,10 +226,8 @@ void ChartWindow::showReadOut(double key) {
 
 void ChartWindow::exportPng(const fs::path& target) const {
   const QPixmap picture = plot_->toPixmap();
-  ReplacementFile file = replacementFor(target, "picture");
-  if (!picture.save(QString::fromStdString(file.path().string()), "PNG")) {
-    throw std::runtime_error("cannot write the picture " + target.string());
-  }
+  chart::ReplacementDevice file(target, "a picture");
+  if (!picture.save(&file.device(), "PNG")) file.fail("the picture could not be made");
   file.commit();
 }
 
@@ -234,7 +237,7 @@ void ChartWindow::exportReport(const fs::path& target) const {
   view.timeRange = std::pair{range.lower, range.upper};
   for (std::size_t c = 0; c < data_->channels().size(); ++c)
     view.visible.push_back(plot_->channelVisible(c));
-  writeChartReport(data_, target, view);
+  chart::writeChartReport(data_, target, view);
 }
 
 void ChartWindow::chooseAndExport(const QString& caption, const QString& filter,

@@ -15,18 +15,20 @@ class QListWidget;
 class QListWidgetItem;
 class QTableWidget;
 
-namespace kestrix::ui {
-
+namespace kestrix::chart {
 class ChartPlot;
+}
+
+namespace kestrix::ui {
 
 // Writes the run's table as a workbook to the path; throws on failure.
 using XlsxExport = std::function<void(const TableValues& table, const std::filesystem::path&)>;
 
 class ChartWindow : public QWidget {
  public:
-  explicit ChartWindow(std::shared_ptr<const ChartData> data, QWidget* parent = nullptr);
+  explicit ChartWindow(std::shared_ptr<const chart::ChartData> data, QWidget* parent = nullptr);
 
-  ChartPlot* plot() const noexcept { return plot_; }
+  chart::ChartPlot* plot() const noexcept { return plot_; }
   QListWidget* legend() const noexcept { return legend_; }
   QTableWidget* summaryTable() const noexcept { return summary_; }
   QLabel* readOutLabel() const noexcept { return readOut_; }
@@ -42,7 +44,7 @@ class ChartWindow : public QWidget {
   void showReadOut(double key);
 
   // The exports, each to a temporary file renamed over `target`; throw
-  // std::runtime_error naming the file on failure.
+  // ConversionError (CannotWrite) naming the file and the reason on failure.
   void exportPng(const std::filesystem::path& target) const;
   void exportReport(const std::filesystem::path& target) const;
 
@@ -56,8 +58,8 @@ class ChartWindow : public QWidget {
   void chooseAndExport(const QString& caption, const QString& filter, const QString& suggestedName,
                        const std::function<void(const std::filesystem::path&)>& write);
 
-  std::shared_ptr<const ChartData> data_;
-  ChartPlot* plot_;
+  std::shared_ptr<const chart::ChartData> data_;
+  chart::ChartPlot* plot_;
   QListWidget* legend_;
   QTableWidget* summary_;
   QLabel* readOut_;

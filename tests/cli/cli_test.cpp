@@ -1,9 +1,12 @@
 // kestrix-convert as a user runs it: arguments, exit status, messages, output.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <csignal>
 #include <fstream>
+#include <functional>
 #include <logger_file_builder.hpp>
 #include <run_program.hpp>
 #include <string>
@@ -24,11 +27,13 @@ class Cli : public ::testing::Test {
     return p;
   }
 
-  ProgramResult run(std::vector<std::string> args, const std::string& locale = "C") {
+  ProgramResult run(std::vector<std::string> args, const std::string& locale = "C",
+                    std::function<void()> inChild = {}) {
     kestrix::testing::ProgramRun program;
     program.args = std::move(args);
     program.folder = dir_.path();
     program.environment = {{"LC_ALL", locale}};
+    program.inChild = std::move(inChild);
     return kestrix::testing::runProgram(KESTRIX_CONVERT, program, dir_.path());
   }
 
@@ -167,9 +172,22 @@ TEST_F(Cli, ReportIsWrittenBesideTheTableOrRefusedWithoutTheChart) {
   EXPECT_EQ(r.err, "");
   EXPECT_TRUE(kestrix::testing::readFile(dir_ / "report.pdf").starts_with("%PDF"));
   EXPECT_TRUE(fs::exists(dir_ / "table.txt"));
+  // A report that cannot be written says why, as the table does.
   r = run({"-q", "-o", "table.txt", "--report=missing/report.pdf", "UC001.PDB"});
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "kestrix-convert: cannot write the report missing/report.pdf\n");
+  EXPECT_EQ(r.err,
+            "kestrix-convert: missing/report.pdf: cannot create a file in missing: No such file "
+            "or directory\n");
+  // Files may grow to 8 KiB only: the disk fills up in the middle of the report.
+  r = run({"-q", "--report", "full.pdf", "UC001.PDB"}, "C", [] {
+    std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit small{8192, 8192};
+    ::setrlimit(RLIMIT_FSIZE, &small);
+  });
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "kestrix-convert: full.pdf: write error: File too large\n");
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir_.path()), fs::directory_iterator()), 3)
+      << "only UC001.PDB, table.txt and report.pdf";
   EXPECT_EQ(run({"--report", "UC001.PDB", "UC001.PDB"}).status, 2);  // never over an input
   r = run({"-q", "--report", "alone.pdf", "UC001.PDB"});             // no table without -o
   EXPECT_EQ(r.status, 0) << r.err;

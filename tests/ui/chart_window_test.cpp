@@ -2,6 +2,10 @@
 // after a run: legend, zoom, read-out and exports.
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <csignal>
+#include <functional>
 
 // Before Qt's headers: their "emit" macro would clash with names in the file builder.
 #include "logger_file_builder.hpp"
@@ -24,6 +28,7 @@
 #include "chart_plot.hpp"
 #include "chart_window.hpp"
 #include "conversion.hpp"
+#include "error.hpp"
 #include "qt_application.hpp"
 #include "run_program.hpp"
 
@@ -124,7 +129,7 @@ TEST_F(Chart, OpensAfterARunWithOnePanelPerUnitAndALegendEntryPerChannel) {
 TEST_F(Chart, LegendHidesAChannelZoomAndHomeResetTheView) {
   ChartWindow* chart = openChart();
   ASSERT_NE(chart, nullptr);
-  kestrix::ui::ChartPlot* plot = chart->plot();
+  kestrix::chart::ChartPlot* plot = chart->plot();
   const QCPRange whole = plot->timeRange();
   EXPECT_EQ(whole.size(), 6 * 60.0);  // 07:30 to 07:36
 
@@ -153,7 +158,7 @@ TEST_F(Chart, LegendHidesAChannelZoomAndHomeResetTheView) {
 TEST_F(Chart, MouseZoomsByWheelAndRectanglePansByDragAndResetsByDoubleClick) {
   ChartWindow* chart = openChart();
   ASSERT_NE(chart, nullptr);
-  kestrix::ui::ChartPlot* plot = chart->plot();
+  kestrix::chart::ChartPlot* plot = chart->plot();
   plot->replot();  // lays the panels out
   const QCPRange whole = plot->timeRange();
   const QRect panel = plot->axisRect(0)->rect();
@@ -262,21 +267,39 @@ TEST_F(Chart, ExportsThePictureAndTheReport) {
     const kestrix::testing::ProgramResult text =
         kestrix::testing::runProgram(KESTRIX_PDFTOTEXT, pdfToText, out.path());
     ASSERT_EQ(text.status, 0) << text.err;
-    for (const kestrix::ui::SummaryLine& line : chart->plot()->data().summary()) {
+    for (const kestrix::chart::SummaryLine& line : chart->plot()->data().summary()) {
       for (const std::string* cell : {&line.first, &line.last, &line.minAt, &line.maxAt})
         EXPECT_NE(text.out.find(*cell), std::string::npos) << *cell << " in\n" << text.out;
     }
   }
-  EXPECT_THROW(
-      {
-        try {
-          chart->exportReport(out / "missing" / "report.pdf");
-        } catch (const std::runtime_error& e) {
-          EXPECT_NE(std::string(e.what()).find("missing/report.pdf"), std::string::npos);
-          throw;
-        }
-      },
-      std::runtime_error);
+  // A failed export names the file and says why; the earlier file stays.
+  const auto failure = [](const std::function<void()>& write) -> std::string {
+    try {
+      write();
+    } catch (const kestrix::ConversionError& e) {
+      EXPECT_EQ(e.kind(), kestrix::ErrorKind::CannotWrite);
+      return e.what();
+    }
+    return "no error";
+  };
+  const fs::path missing = out / "missing" / "report.pdf";
+  EXPECT_EQ(failure([&] { chart->exportReport(missing); }),
+            missing.string() + ": cannot create a file in " + (out / "missing").string() +
+                ": No such file or directory");
+  const std::string picture = readFile(out / "chart.png");
+  {
+    // Files may grow to 4 KiB only, while this block runs.
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{};
+    ::getrlimit(RLIMIT_FSIZE, &limit);
+    const rlimit small{4096, limit.rlim_max};
+    ::setrlimit(RLIMIT_FSIZE, &small);
+    const std::string message = failure([&] { chart->exportPng(out / "chart.png"); });
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    std::signal(SIGXFSZ, previous);
+    EXPECT_EQ(message, (out / "chart.png").string() + ": write error: File too large");
+  }
+  EXPECT_EQ(readFile(out / "chart.png"), picture);
   bool called = false;
   chart->setXlsxExport(
       [&](const kestrix::TableValues& t, const fs::path&) { called = t.columnCount() == 3; });
@@ -350,10 +373,10 @@ TEST(ChartOfShortRuns, DrawZoomReadAndReportWithoutFault) {
     b.name("Short").loggerId(1).start(2014, 3, 5, 7, 30, 0).intervalCode(7).typeCode(1);
     b.samples(samples);
     auto run = std::make_shared<const kestrix::ConversionRun>(kestrix::testing::runOf({b}));
-    auto data = std::make_shared<const kestrix::ui::ChartData>(run);
+    auto data = std::make_shared<const kestrix::chart::ChartData>(run);
     ChartWindow window(data);
     window.show();
-    kestrix::ui::ChartPlot* plot = window.plot();
+    kestrix::chart::ChartPlot* plot = window.plot();
     plot->replot();
     plot->zoomTime(0.5);
     plot->panTime(0.3);

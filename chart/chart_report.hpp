@@ -6,13 +6,11 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
-#include <string>
 #include <vector>
 
 #include "chart_data.hpp"
-#include "sinks.hpp"
 
-namespace kestrix::ui {
+namespace kestrix::chart {
 
 // What the report shows of the chart; by default every channel over the whole run.
 struct ReportView {
@@ -22,15 +20,12 @@ struct ReportView {
 
 // Writes the report to a temporary file beside `target` and renames it over
 // `target` when complete. Needs a QApplication (any platform, offscreen too).
-// Throws std::runtime_error naming the file when it cannot be written.
+// Throws ConversionError (CannotWrite) naming `target` and the reason when it
+// cannot be written.
 void writeChartReport(std::shared_ptr<const ChartData> data, const std::filesystem::path& target,
                       const ReportView& view = {});
 
 // "Kestrix 1.0.0": the program and its version, as the report names them.
 QString kestrixVersionText();
 
-// The temporary file that replaces `target` (a PNG, a PDF) once complete.
-// Throws "cannot write the WHAT TARGET" when it cannot be made.
-ReplacementFile replacementFor(const std::filesystem::path& target, const std::string& what);
-
-}  // namespace kestrix::ui
+}  // namespace kestrix::chart

@@ -11,7 +11,7 @@
 #include "minmax_pyramid.hpp"
 #include "run.hpp"
 
-namespace kestrix::ui {
+namespace kestrix::chart {
 
 struct ChartChannel {
   std::size_t column = 0;  // in the run's TableValues
@@ -71,4 +71,4 @@ class ChartData {
   int step_ = 1;
 };
 
-}  // namespace kestrix::ui
+}  // namespace kestrix::chart

@@ -8,7 +8,9 @@
 
 #include "two_threads.hpp"
 
-namespace kestrix::ui {
+namespace kestrix::chart {
+
+using ui::forEachOnTwoThreads;  // ui/two_threads.hpp, until the engine has the one helper
 
 namespace {
 
@@ -332,4 +334,4 @@ void ChartPlot::resizeEvent(QResizeEvent* event) {
   updatePoints();
 }
 
-}  // namespace kestrix::ui
+}  // namespace kestrix::chart

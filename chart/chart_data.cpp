@@ -8,7 +8,9 @@
 #include "text.hpp"
 #include "two_threads.hpp"
 
-namespace kestrix::ui {
+namespace kestrix::chart {
+
+using ui::forEachOnTwoThreads;  // ui/two_threads.hpp, until the engine has the one helper
 
 namespace {
 
@@ -134,4 +136,4 @@ std::size_t ChartData::memoryBytes() const noexcept {
   return bytes;
 }
 
-}  // namespace kestrix::ui
+}  // namespace kestrix::chart

@@ -3,17 +3,15 @@
 #include <QApplication>
 #include <cstdio>
 #include <memory>
-#include <stdexcept>
 
 #include "chart_report.hpp"
-#include "error.hpp"
 
-namespace kestrix::ui {
+namespace kestrix::chart {
 
 void writeReportWithoutDisplay(const ConversionRun& run, const std::filesystem::path& target,
                                bool includeOverflowed) {
   // Qt's own notes (a missing runtime folder, a painter refused) are not the
-  // program's messages; a failure is reported once, below.
+  // program's messages; a failure reaches the caller once, as ConversionError.
   const QtMessageHandler previous =
       qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& message) {
         if (type == QtCriticalMsg || type == QtFatalMsg)
@@ -33,13 +31,7 @@ void writeReportWithoutDisplay(const ConversionRun& run, const std::filesystem::
   }
   // The run outlives the report: it is only lent to the chart.
   const std::shared_ptr<const ConversionRun> lent(&run, [](const ConversionRun*) {});
-  try {
-    writeChartReport(std::make_shared<const ChartData>(lent, includeOverflowed), target);
-  } catch (const ConversionError&) {
-    throw;
-  } catch (const std::exception& e) {
-    throw ConversionError(ErrorKind::CannotWrite, "", e.what());  // e names the file
-  }
+  writeChartReport(std::make_shared<const ChartData>(lent, includeOverflowed), target);
 }
 
-}  // namespace kestrix::ui
+}  // namespace kestrix::chart

@@ -12,7 +12,7 @@
 #include "chart_data.hpp"
 #include "extreme_marks.hpp"
 
-namespace kestrix::ui {
+namespace kestrix::chart {
 
 class ChartPlot : public QCustomPlot {
  public:
@@ -78,4 +78,4 @@ class ChartPlot : public QCustomPlot {
   double lastUpdateMs_ = 0;
 };
 
-}  // namespace kestrix::ui
+}  // namespace kestrix::chart

@@ -6,12 +6,11 @@
 #include <QPdfWriter>
 #include <QPixmap>
 #include <algorithm>
-#include <stdexcept>
-#include <system_error>
 
 #include "chart_plot.hpp"
+#include "replacement_device.hpp"
 
-namespace kestrix::ui {
+namespace kestrix::chart {
 
 namespace fs = std::filesystem;
 
@@ -107,19 +106,11 @@ SummaryLayout layOutSummary(const std::vector<std::vector<QString>>& rows,
 
 }  // namespace
 
-ReplacementFile replacementFor(const fs::path& target, const std::string& what) {
-  try {
-    return ReplacementFile(target, "a " + what);
-  } catch (const std::exception&) {
-    throw std::runtime_error("cannot write the " + what + " " + target.string());
-  }
-}
-
 void writeChartReport(std::shared_ptr<const ChartData> data, const fs::path& target,
                       const ReportView& view) {
-  ReplacementFile file = replacementFor(target, "report");
+  ReplacementDevice file(target, "a report");
   {
-    QPdfWriter writer(QString::fromStdString(file.path().string()));
+    QPdfWriter writer(&file.device());
     writer.setResolution(dpi);
     writer.setPageSize(QPageSize(QPageSize::A4));
     writer.setPageOrientation(QPageLayout::Landscape);
@@ -127,9 +118,7 @@ void writeChartReport(std::shared_ptr<const ChartData> data, const fs::path& tar
     writer.setCreator(kestrixVersionText());
     writer.setTitle(QStringLiteral("Kestrix report"));
     QCPPainter painter;
-    if (!painter.begin(&writer)) {
-      throw std::runtime_error("cannot write the report " + target.string());
-    }
+    if (!painter.begin(&writer)) file.fail("the PDF writer did not start");
     const QString footer =
         QStringLiteral("Generated %1 by %2")
             .arg(QDateTime::currentDateTime().toString(QStringLiteral("dd/MM/yyyy hh:mm")),
@@ -212,13 +201,9 @@ void writeChartReport(std::shared_ptr<const ChartData> data, const fs::path& tar
       drawRow(r);
     }
     report.footer();
-    if (!painter.end()) throw std::runtime_error("cannot write the report " + target.string());
-  }
-  std::error_code ec;
-  if (fs::file_size(file.path(), ec) == 0 || ec) {
-    throw std::runtime_error("cannot write the report " + target.string());
+    if (!painter.end()) file.fail("the PDF writer did not finish");
   }
   file.commit();
 }
 
-}  // namespace kestrix::ui
+}  // namespace kestrix::chart

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace kestrix::ui {
+namespace kestrix::chart {
 
 void ExtremeMarks::clear() {
   for (const Label& label : labels_) plot_->removeItem(label.text);
@@ -77,4 +77,4 @@ void ExtremeMarks::place() {
   }
 }
 
-}  // namespace kestrix::ui
+}  // namespace kestrix::chart

@@ -8,7 +8,7 @@
 
 #include "chart_data.hpp"
 
-namespace kestrix::ui {
+namespace kestrix::chart {
 
 class ExtremeMarks {
  public:
@@ -31,4 +31,4 @@ class ExtremeMarks {
   std::vector<Label> labels_;
 };
 
-}  // namespace kestrix::ui
+}  // namespace kestrix::chart

@@ -5,7 +5,7 @@
 
 #include "run.hpp"
 
-namespace kestrix::ui {
+namespace kestrix::chart {
 
 // Writes the chart report of `run` to `target` on Qt's offscreen platform
 // (unless QT_QPA_PLATFORM names another), with an application object made
@@ -14,4 +14,4 @@ namespace kestrix::ui {
 void writeReportWithoutDisplay(const ConversionRun& run, const std::filesystem::path& target,
                                bool includeOverflowed);
 
-}  // namespace kestrix::ui
+}  // namespace kestrix::chart

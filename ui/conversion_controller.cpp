@@ -1,0 +1,107 @@
+#include "conversion_controller.hpp"
+
+#include <QFile>
+#include <QStringList>
+#include <exception>
+
+#include "CStringBuilder.hpp"
+#include "cell_values.hpp"
+#include "clipboard.hpp"
+#include "convert_files.hpp"
+#include "path_text.hpp"
+#include "startup.hpp"
+#include "text.hpp"
+#include "workbook_writer.hpp"
+
+namespace fs = std::filesystem;
+
+namespace kestrix::ui {
+namespace {
+
+// Thrown from the progress report when the window ends the run.
+struct RunCancelled {};
+
+// Names each file whose sampling interval differs from the one that served.
+QString intervalsMessage(const ConversionRun& run) {
+  QStringList lines{QStringLiteral("The files' sampling intervals differ; the last file's "
+                                   "interval (%1 s) serves every file:")
+                        .arg(run.interval)};
+  for (const LoggerFile& file : run.files) {
+    if (file.interval != run.interval)
+      lines << QStringLiteral("%1 samples every %2 s")
+                   .arg(QFile::decodeName(file.displayName.c_str()))
+                   .arg(file.interval);
+  }
+  return lines.join(QLatin1Char('\n'));
+}
+
+}  // namespace
+
+ConversionController::ConversionController(fs::path outputDir, Regional regional)
+    : outputDir_(std::move(outputDir)),
+      outputName_(defaultOutputName),
+      regional_(std::move(regional)) {}
+
+fs::path ConversionController::tableTarget(const fs::path& filesDir) const {
+  return tableFolder(outputDir_, filesDir) / outputName_;
+}
+
+RunOutcome ConversionController::run(const fs::path& filesDir, std::vector<std::string> names,
+                                     const RunChoices& choices,
+                                     const std::function<bool(int percent)>& progress) {
+  RunOutcome outcome;
+  CStringBuilder clip;
+  ConversionRequest request;
+  for (const std::string& name : names) request.paths.push_back(filesDir / name);
+  request.displayNames = std::move(names);
+  // Read into memory rather than mapped: a file cut short by another program
+  // meanwhile then reads as a shorter file instead of ending the program.
+  request.reader = readIntoMemory;
+  request.options.regional = regional_;
+  request.options.includeOverflowed = choices.includeOverflowed;
+  request.clipboardText = choices.copyToClipboard ? &clip : nullptr;
+  request.clipboardMaxLines = clipboardMaxLines;
+  request.options.progress = [&progress](int percent) {
+    if (!progress(percent)) throw RunCancelled{};
+  };
+
+  ConversionResult result;
+  try {
+    request.target = tableTarget(filesDir);
+    result = convertFiles(request);
+  } catch (const RunCancelled&) {
+    outcome.end = RunOutcome::End::Cancelled;
+    return outcome;
+  } catch (const std::exception& e) {
+    outcome.status = QStringLiteral("Error: ") + QString::fromUtf8(e.what());
+    return outcome;
+  }
+
+  outcome.end = RunOutcome::End::Converted;
+  outcome.status = QString::fromStdString(result.status) + QStringLiteral(" written to ") +
+                   displayName(request.target);
+  QStringList details{outcome.status};
+  for (const LoggerFile& file : result.run->files) {
+    if (file.inconsistent)
+      details << QFile::decodeName(file.displayName.c_str()) +
+                     QStringLiteral(": fewer samples in the file than it announces");
+  }
+  outcome.details = details.join(QLatin1Char('\n'));
+  if (result.run->intervalsDiffer()) outcome.warning = intervalsMessage(*result.run);
+  outcome.run = result.run;
+  outcome.includeOverflowed = choices.includeOverflowed;
+  outcome.clipboardTooLarge = choices.copyToClipboard && result.clipboardTooLarge;
+  if (choices.copyToClipboard && !result.clipboardTooLarge)
+    outcome.clipboardText = QString::fromUtf8(windows1252ToUtf8(clip.ToString()));
+  return outcome;
+}
+
+void ConversionController::writeWorkbook(const TableValues& table, const fs::path& target,
+                                         const std::function<void(int percent)>& progress) const {
+  WorkbookOptions workbook;
+  workbook.includeOverflowed = table.includesOverflowed();
+  workbook.progress = progress;
+  kestrix::writeWorkbook(table.run(), target, workbook);
+}
+
+}  // namespace kestrix::ui

@@ -1,0 +1,79 @@
+// What MAKE does behind the window: the selected logger files converted into
+// the table (and the clipboard's copy), and what the window then shows and
+// tells. No widget here: Form1 reads the controls and shows the outcome.
+#pragma once
+
+#include <QString>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "regional.hpp"
+#include "run.hpp"
+
+namespace kestrix {
+class TableValues;
+}
+
+namespace kestrix::ui {
+
+// The options of one run, as the window's check boxes stand at its start.
+struct RunChoices {
+  bool copyToClipboard = true;     // Check1
+  bool includeOverflowed = false;  // Check2
+};
+
+// What one run leaves for the window.
+struct RunOutcome {
+  enum class End { Converted, Failed, Cancelled };
+  End end = End::Failed;
+  // Failed: the message. Converted: the status, "Done... written to PATH".
+  QString status;
+  // Converted: the status, then each inconsistent file by name, a line each.
+  QString details;
+  // Converted: the differing sampling intervals, told after the table; else empty.
+  QString warning;
+  std::shared_ptr<const ConversionRun> run;  // Converted: for the chart
+  bool includeOverflowed = false;
+  // The table for the clipboard, in UTF-8, when copyToClipboard asked for it
+  // and it is no longer than a spreadsheet holds.
+  std::optional<QString> clipboardText;
+  bool clipboardTooLarge = false;  // asked for, but too long
+};
+
+class ConversionController {
+ public:
+  // `outputDir`: where tables go while it can be written.
+  ConversionController(std::filesystem::path outputDir, Regional regional);
+
+  const std::filesystem::path& outputDirectory() const noexcept { return outputDir_; }
+  void setOutputDirectory(std::filesystem::path dir) { outputDir_ = std::move(dir); }
+  const std::string& outputName() const noexcept { return outputName_; }
+  void setOutputName(std::string name) { outputName_ = std::move(name); }
+
+  // Where the table of logger files in `filesDir` goes: the output folder
+  // when it can be written, else `filesDir`. Throws ConversionError naming
+  // both when neither can.
+  std::filesystem::path tableTarget(const std::filesystem::path& filesDir) const;
+
+  // Converts `names`, files of `filesDir`, into the table. `progress` is
+  // told each percentage; when it returns false the run stops and keeps no
+  // table (End::Cancelled).
+  RunOutcome run(const std::filesystem::path& filesDir, std::vector<std::string> names,
+                 const RunChoices& choices, const std::function<bool(int percent)>& progress);
+
+  // Writes `table` as a workbook to `target`, telling `progress` each
+  // percentage. Throws ConversionError naming `target` on failure.
+  void writeWorkbook(const TableValues& table, const std::filesystem::path& target,
+                     const std::function<void(int percent)>& progress) const;
+
+ private:
+  std::filesystem::path outputDir_;
+  std::string outputName_;
+  Regional regional_;
+};
+
+}  // namespace kestrix::ui
