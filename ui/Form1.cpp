@@ -23,6 +23,7 @@
 #include "convert_files.hpp"
 #include "limits.hpp"
 #include "places.hpp"
+#include "run_warnings.hpp"
 #include "startup.hpp"
 #include "table.hpp"
 #include "text.hpp"
@@ -111,15 +112,12 @@ void shrinkToFit(QWidget* widget) {
 
 // Names each file whose sampling interval differs from the one that served.
 QString intervalsMessage(const ConversionRun& run) {
-  QStringList lines{QStringLiteral("The files' sampling intervals differ; the last file's "
-                                   "interval (%1 s) serves every file:")
-                        .arg(run.interval)};
-  for (const LoggerFile& file : run.files) {
-    if (file.interval != run.interval)
-      lines << QStringLiteral("%1 samples every %2 s")
-                   .arg(QFile::decodeName(file.displayName.c_str()))
-                   .arg(file.interval);
-  }
+  QStringList lines;
+  for (const std::string& line : runWarnings(run).intervals)
+    lines << QFile::decodeName(line.c_str());
+  if (lines.isEmpty()) return {};
+  lines.front()[0] = lines.front()[0].toUpper();  // the finding heads the message
+  lines.front() += QLatin1Char(':');
   return lines.join(QLatin1Char('\n'));
 }
 
@@ -428,11 +426,8 @@ void Form1::make() {
   if (copy && result.clipboardTooLarge) status += QStringLiteral(" (too large for the clipboard)");
   statusBox->setText(status);
   QStringList details{status};
-  for (const LoggerFile& file : result.run->files) {
-    if (file.inconsistent)
-      details << QFile::decodeName(file.displayName.c_str()) +
-                     QStringLiteral(": fewer samples in the file than it announces");
-  }
+  for (const std::string& line : runWarnings(*result.run).inconsistentFiles)
+    details << QFile::decodeName(line.c_str());
   statusBox->setToolTip(details.join(QLatin1Char('\n')));
   lastRun_ = result.run;
   lastRunFolder_ = dirPath_;
