@@ -103,6 +103,31 @@ TEST_F(Cli, UsageErrorsExitWithTwo) {
   EXPECT_EQ(run({"--version"}).out.rfind("kestrix-convert ", 0), 0u);
 }
 
+TEST_F(Cli, OptionsAsGnuProgramsTakeThem) {
+  write("-", temperature({400}));  // a file named "-", and one named "-q"
+  write("-q", temperature({401}));
+  ProgramResult r = run({"-qoone.txt", "--encoding=utf-8", "-", "--", "-q"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  r = run({"--output", "two.txt", "--encoding", "utf-8", "-o", "two.txt", "./-", "./-q"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(readFile(dir_ / "one.txt").starts_with("Fichier\tRoom 1\tRoom 1\r\n"));
+  EXPECT_EQ(readFile(dir_ / "one.txt"), readFile(dir_ / "two.txt"));
+
+  const std::pair<std::vector<std::string>, std::string> wrong[] = {
+      {{"--quiet=1", "-"}, "option '--quiet' takes no value"},
+      {{"--summary=", "-"}, "option '--summary' needs a value"},  // never the next word
+      {{"-", "--summary"}, "option '--summary' needs a value"},
+      {{"-", "--sumary", "s.txt"}, "unknown option '--sumary'"},
+  };
+  for (const auto& [args, message] : wrong) {
+    r = run(args);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "kestrix-convert: " + message +
+                         "\nTry 'kestrix-convert --help' for more information.\n");
+  }
+}
+
 TEST_F(Cli, MissingFileAndDifferingIntervals) {
   ProgramResult r = run({"UC404.PDB"});
   EXPECT_EQ(r.status, 1);
