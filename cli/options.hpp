@@ -16,7 +16,8 @@ inline constexpr const char* programName = "kestrix-convert";
 struct Options {
   std::optional<std::string> output;  // -o: the table or workbook; none: standard output
   OutputFormat format = OutputFormat::Table;
-  Encoding encoding = Encoding::Windows1252;
+  // --encoding; none: the default for where the text goes (textEncodingFor).
+  std::optional<Encoding> encoding;
   std::optional<std::string> summary;  // "-": standard output
   std::optional<std::string> report;   // the PDF report
   bool includeOverflowed = false;

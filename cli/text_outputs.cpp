@@ -1,5 +1,9 @@
 #include "text_outputs.hpp"
 
+#include <langinfo.h>
+#include <locale.h>
+#include <unistd.h>
+
 #include <cstdio>
 
 #include "cell_values.hpp"
@@ -8,6 +12,21 @@
 #include "summary.hpp"
 
 namespace kestrix::cli {
+
+namespace {
+
+// The character set of the environment's locale (LC_ALL, LC_CTYPE, LANG),
+// without changing the process's own.
+Encoding localeEncoding() {
+  const locale_t locale = newlocale(LC_CTYPE_MASK, "", static_cast<locale_t>(nullptr));
+  if (locale == static_cast<locale_t>(nullptr)) return Encoding::Windows1252;
+  const std::string_view codeset = nl_langinfo_l(CODESET, locale);
+  const Encoding encoding = codeset == "UTF-8" ? Encoding::Utf8 : Encoding::Windows1252;
+  freelocale(locale);
+  return encoding;
+}
+
+}  // namespace
 
 std::vector<TextOutput> textOutputs(const Options& options, const Regional& regional) {
   std::vector<TextOutput> outputs;
@@ -22,8 +41,10 @@ std::vector<TextOutput> textOutputs(const Options& options, const Regional& regi
   return outputs;
 }
 
-Encoding textEncodingFor(const Options& options, std::string_view) {
-  return options.encoding;
+Encoding textEncodingFor(const Options& options, std::string_view path) {
+  if (options.encoding) return *options.encoding;
+  if (path == standardOutputPath && isatty(STDOUT_FILENO) == 1) return localeEncoding();
+  return Encoding::Windows1252;
 }
 
 void writeTextOutput(const TextOutput& output, const ConversionRun& run, Encoding encoding) {

@@ -1,7 +1,12 @@
 // kestrix-convert as a user runs it: arguments, exit status, messages, output.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <pty.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <logger_file_builder.hpp>
@@ -126,6 +131,53 @@ TEST_F(Cli, OptionsAsGnuProgramsTakeThem) {
     EXPECT_EQ(r.err, "kestrix-convert: " + message +
                          "\nTry 'kestrix-convert --help' for more information.\n");
   }
+}
+
+TEST_F(Cli, TextToATerminalIsInTheLocalesCharacterSet) {
+  write("UC001.PDB", temperature({400}));
+  int terminal = -1;
+  int terminalSide = -1;
+  ASSERT_EQ(::openpty(&terminal, &terminalSide, nullptr, nullptr, nullptr), 0);
+  termios raw{};
+  ::tcgetattr(terminalSide, &raw);
+  ::cfmakeraw(&raw);  // the bytes as written, no CR added
+  ::tcsetattr(terminalSide, TCSANOW, &raw);
+  auto onTerminal = [&](std::vector<std::string> args) {
+    kestrix::testing::ProgramRun program;
+    program.args = std::move(args);
+    program.folder = dir_.path();
+    program.environment = {{"LC_ALL", "C.UTF-8"}};
+    program.inChild = [terminalSide] { ::dup2(terminalSide, STDOUT_FILENO); };
+    EXPECT_EQ(kestrix::testing::runProgram(KESTRIX_CONVERT, program, dir_.path()).status, 0);
+    std::string shown;
+    char buffer[4096];
+    pollfd ready{terminal, POLLIN, 0};
+    while (::poll(&ready, 1, 500) == 1) {
+      const ssize_t n = ::read(terminal, buffer, sizeof buffer);
+      if (n <= 0) break;
+      shown.append(buffer, static_cast<std::size_t>(n));
+    }
+    return shown;
+  };
+  EXPECT_NE(onTerminal({"--summary", "-", "UC001.PDB"})
+                .find("\t\xC2\xB0"
+                      "C\t"),
+            std::string::npos);
+  EXPECT_NE(onTerminal({"UC001.PDB"})
+                .find("\t\xC2\xB0"
+                      "C\r\n"),
+            std::string::npos);
+  EXPECT_NE(onTerminal({"--encoding", "cp1252", "UC001.PDB"})
+                .find("\t\xB0"
+                      "C\r\n"),
+            std::string::npos);
+  ::close(terminal);
+  ::close(terminalSide);
+  // Into a pipe or a file: Windows-1252 whatever the locale.
+  EXPECT_NE(run({"--summary", "-", "UC001.PDB"}, "C.UTF-8")
+                .out.find("\t\xB0"
+                          "C\t"),
+            std::string::npos);
 }
 
 TEST_F(Cli, MissingFileAndDifferingIntervals) {
