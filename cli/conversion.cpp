@@ -76,15 +76,16 @@ int convertAndWrite(const Options& o, bool& progressShown) {
   if (request.format == OutputFormat::Table && !o.output) standardOutput.flush();
   if (progressShown) std::fputs("\r", stderr);
   progressShown = false;
+  // The warnings concern the files: they are shown whatever happens next.
+  const RunWarnings warnings = runWarnings(run);
+  printWarnings(warnings);
+
   for (const TextOutput& text : texts) writeTextOutput(text, run, textEncodingFor(o, text.path));
-  if (!o.quiet) {
-    printWarnings(runWarnings(run));
-    std::fprintf(stderr, "%s\n", result.status.c_str());
-  }
+  if (!o.quiet) std::fprintf(stderr, "%s\n", result.status.c_str());
 #ifdef KESTRIX_REPORT
   if (o.report) ui::writeReportWithoutDisplay(run, *o.report, o.includeOverflowed);
 #endif
-  return 0;
+  return o.strict && !warnings.empty() ? 1 : 0;
 }
 
 }  // namespace kestrix::cli

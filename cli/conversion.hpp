@@ -7,9 +7,9 @@
 
 namespace kestrix::cli {
 
-// Converts and writes everything `options` asks for. Returns the exit status,
-// 0. Throws ConversionError naming the file at fault; a refused target
-// (RefusedTarget) before anything is written.
+// Converts and writes everything `options` asks for. Returns the exit status:
+// 0, or 1 when --strict meets a warning. Throws ConversionError naming the
+// file at fault; a refused target (RefusedTarget) before anything is written.
 // `progressShown` tells the caller to end the progress line before a message.
 int convertAndWrite(const Options& options, bool& progressShown);
 

@@ -12,7 +12,7 @@ namespace kestrix::cli {
 const char* const helpText =
     "Usage: kestrix-convert [-o PATH] [--format tsv|xlsx] [--encoding windows-1252|utf-8]\n"
     "                       [--include-overflowed] [--summary PATH] [--report FILE] [-q]\n"
-    "                       FILE...\n"
+    "                       [--strict] FILE...\n"
     "Convert logger data files (UC*.PDB) into one merged tab-separated table.\n"
     "\n"
     "The files are laid on one time axis in the order given (1 to 101 files).\n"
@@ -31,12 +31,16 @@ const char* const helpText =
     "                       output); the table is then written only with -o\n"
     "      --report=FILE    write a PDF report (chart and summary) to FILE; the table\n"
     "                       is then written only with -o\n"
-    "  -q, --quiet          print no status on standard error\n"
+    "  -q, --quiet          print no status or progress on standard error; warnings\n"
+    "                       about the files are still printed\n"
+    "      --strict         exit with status 1 when there was a warning (the outputs\n"
+    "                       are written all the same)\n"
     "      --help           display this help and exit\n"
     "      --version        output version information and exit\n"
     "\n"
     "Numbers take the decimal mark of LC_NUMERIC, dates the separators of LC_TIME.\n"
-    "Exit status: 0 on success, 1 when a file cannot be converted, 2 for a usage error.\n";
+    "Exit status: 0 on success, 1 when a file cannot be converted or written (or,\n"
+    "with --strict, after a warning), 2 for a usage error.\n";
 
 namespace {
 
@@ -103,6 +107,7 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
   app.add_option_function<std::string>("--summary", [&o](const std::string& v) { o.summary = v; });
   app.add_option_function<std::string>("--report", [&o](const std::string& v) { o.report = v; });
   app.add_flag("-q,--quiet", o.quiet)->disable_flag_override();
+  app.add_flag("--strict", o.strict)->disable_flag_override();
   app.add_option("files", o.files)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
 
   try {

@@ -21,7 +21,8 @@ struct Options {
   std::optional<std::string> summary;  // "-": standard output
   std::optional<std::string> report;   // the PDF report
   bool includeOverflowed = false;
-  bool quiet = false;  // nothing on standard error but errors
+  bool quiet = false;   // no status and no progress; warnings still shown
+  bool strict = false;  // a warning makes the exit status 1
   std::vector<std::string> files;
 };
 

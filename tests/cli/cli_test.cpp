@@ -180,6 +180,26 @@ TEST_F(Cli, TextToATerminalIsInTheLocalesCharacterSet) {
             std::string::npos);
 }
 
+TEST_F(Cli, QuietKeepsTheWarningsAndStrictMakesThemFail) {
+  write("UC001.PDB", temperature({400, 401}));
+  LoggerFileBuilder fast = temperature({400});  // announces more than it holds
+  fast.intervalCode(3).sampleCount(3);
+  write("UC002.PDB", fast);
+  const std::string warnings =
+      "kestrix-convert: warning: the files' sampling intervals differ; the last file's interval "
+      "(10 s) serves every file\n"
+      "kestrix-convert: warning: UC001.PDB samples every 60 s\n"
+      "kestrix-convert: warning: UC002.PDB: fewer samples in the file than it announces\n";
+  ProgramResult r = run({"-q", "-o", "table.txt", "UC001.PDB", "UC002.PDB"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, warnings);
+  r = run({"--strict", "--summary", "s.txt", "UC001.PDB", "UC002.PDB"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, warnings + "Done... inconsistent file(s)\n");
+  EXPECT_TRUE(readFile(dir_ / "s.txt").starts_with("File\t"));  // written all the same
+  EXPECT_EQ(run({"--strict", "-q", "UC001.PDB"}).status, 0);
+}
+
 TEST_F(Cli, MissingFileAndDifferingIntervals) {
   ProgramResult r = run({"UC404.PDB"});
   EXPECT_EQ(r.status, 1);
