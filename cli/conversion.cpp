@@ -81,10 +81,10 @@ int convertAndWrite(const Options& o, bool& progressShown) {
   printWarnings(warnings);
 
   for (const TextOutput& text : texts) writeTextOutput(text, run, textEncodingFor(o, text.path));
-  if (!o.quiet) std::fprintf(stderr, "%s\n", result.status.c_str());
 #ifdef KESTRIX_REPORT
   if (o.report) ui::writeReportWithoutDisplay(run, *o.report, o.includeOverflowed);
 #endif
+  if (!o.quiet) std::fprintf(stderr, "%s\n", result.status.c_str());
   return o.strict && !warnings.empty() ? 1 : 0;
 }
 

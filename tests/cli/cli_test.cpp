@@ -264,7 +264,8 @@ TEST_F(Cli, ReportIsWrittenBesideTheTableOrRefusedWithoutTheChart) {
   EXPECT_EQ(r.err, "");
   EXPECT_TRUE(kestrix::testing::readFile(dir_ / "report.pdf").starts_with("%PDF"));
   EXPECT_TRUE(fs::exists(dir_ / "table.txt"));
-  r = run({"-q", "-o", "table.txt", "--report=missing/report.pdf", "UC001.PDB"});
+  // "Done..." only once every output is written: not before a report that fails.
+  r = run({"-o", "table.txt", "--report=missing/report.pdf", "UC001.PDB"});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "kestrix-convert: cannot write the report missing/report.pdf\n");
   EXPECT_EQ(run({"--report", "UC001.PDB", "UC001.PDB"}).status, 2);  // never over an input
