@@ -80,14 +80,6 @@ std::string usageMessage(const CLI::ParseError& error, const CLI::App& app,
 
 CommandLine parseCommandLine(int argc, const char* const* argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
-  // CLI11 reads "--summary=" as "--summary" followed by its value: the next word.
-  for (const std::string& arg : args) {
-    if (arg == "--") break;
-    if (arg.starts_with("--") && arg.ends_with("=")) {
-      throw UsageError{"option '" + arg.substr(0, arg.size() - 1) + "' needs a value"};
-    }
-  }
-
   CommandLine line;
   Options& o = line.options;
   bool help = false;
@@ -110,6 +102,16 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
   app.add_flag("--strict", o.strict)->disable_flag_override();
   app.add_option("files", o.files)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
 
+  // CLI11 would read "--summary=" as "--summary" followed by its value: the next word.
+  for (const std::string& arg : args) {
+    if (arg == "--") break;
+    const CLI::Option* option = arg.starts_with("--") && arg.ends_with("=")
+                                    ? app.get_option_no_throw(arg.substr(0, arg.size() - 1))
+                                    : nullptr;
+    if (option != nullptr && option->get_expected_max() > 0) {
+      throw UsageError{"option '" + arg.substr(0, arg.size() - 1) + "' needs a value"};
+    }
+  }
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
