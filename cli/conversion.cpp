@@ -62,7 +62,7 @@ int convertAndWrite(const Options& o, bool& progressShown) {
   request.format = o.format;
   // Other outputs alone: no table unless -o asks for one too.
   if ((!texts.empty() || o.report) && !o.output) request.format = OutputFormat::None;
-  request.options.encoding = textEncodingFor(o, o.output ? *o.output : standardOutputPath);
+  request.options.encoding = textEncodingFor(o, !o.output);  // "-o -" names a file
   request.options.includeOverflowed = o.includeOverflowed;
   if (!o.quiet && isatty(STDERR_FILENO) == 1) {
     request.options.progress = [&progressShown](int percent) {
@@ -80,7 +80,9 @@ int convertAndWrite(const Options& o, bool& progressShown) {
   const RunWarnings warnings = runWarnings(run);
   printWarnings(warnings);
 
-  for (const TextOutput& text : texts) writeTextOutput(text, run, textEncodingFor(o, text.path));
+  for (const TextOutput& text : texts) {
+    writeTextOutput(text, run, textEncodingFor(o, text.path == standardOutputPath));
+  }
 #ifdef KESTRIX_REPORT
   if (o.report) ui::writeReportWithoutDisplay(run, *o.report, o.includeOverflowed);
 #endif

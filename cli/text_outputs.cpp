@@ -41,9 +41,9 @@ std::vector<TextOutput> textOutputs(const Options& options, const Regional& regi
   return outputs;
 }
 
-Encoding textEncodingFor(const Options& options, std::string_view path) {
+Encoding textEncodingFor(const Options& options, bool toStandardOutput) {
   if (options.encoding) return *options.encoding;
-  if (path == standardOutputPath && isatty(STDOUT_FILENO) == 1) return localeEncoding();
+  if (toStandardOutput && isatty(STDOUT_FILENO) == 1) return localeEncoding();
   return Encoding::Windows1252;
 }
 

@@ -28,10 +28,10 @@ struct TextOutput {
 // numbers and dates follow `regional`.
 std::vector<TextOutput> textOutputs(const Options& options, const Regional& regional);
 
-// The encoding of text going to `path`: the one --encoding names; otherwise,
-// for standard output on a terminal, the locale's character set (UTF-8 or,
-// for any other, Windows-1252), and Windows-1252 everywhere else.
-Encoding textEncodingFor(const Options& options, std::string_view path);
+// The encoding of a text: the one --encoding names; otherwise, for standard
+// output on a terminal, the locale's character set (UTF-8 or, for any other,
+// Windows-1252), and Windows-1252 everywhere else.
+Encoding textEncodingFor(const Options& options, bool toStandardOutput);
 
 // Writes `output` of `run` to standard output, or to a temporary file beside
 // its path that replaces it once complete. Throws ConversionError naming it.

@@ -159,24 +159,18 @@ TEST_F(Cli, TextToATerminalIsInTheLocalesCharacterSet) {
     }
     return shown;
   };
-  EXPECT_NE(onTerminal({"--summary", "-", "UC001.PDB"})
-                .find("\t\xC2\xB0"
-                      "C\t"),
+  const std::string utf8 = "\t\u00B0C";  // the unit as the tables write it
+  const std::string windows1252 = std::string("\t\xB0") + 'C';
+  EXPECT_NE(onTerminal({"--summary", "-", "UC001.PDB"}).find(utf8 + "\t"), std::string::npos);
+  EXPECT_NE(onTerminal({"UC001.PDB"}).find(utf8 + "\r\n"), std::string::npos);
+  EXPECT_NE(onTerminal({"--encoding", "cp1252", "UC001.PDB"}).find(windows1252 + "\r\n"),
             std::string::npos);
-  EXPECT_NE(onTerminal({"UC001.PDB"})
-                .find("\t\xC2\xB0"
-                      "C\r\n"),
-            std::string::npos);
-  EXPECT_NE(onTerminal({"--encoding", "cp1252", "UC001.PDB"})
-                .find("\t\xB0"
-                      "C\r\n"),
-            std::string::npos);
+  EXPECT_EQ(onTerminal({"-q", "-o", "-", "UC001.PDB"}), "");  // "-o -" names a file
   ::close(terminal);
   ::close(terminalSide);
   // Into a pipe or a file: Windows-1252 whatever the locale.
-  EXPECT_NE(run({"--summary", "-", "UC001.PDB"}, "C.UTF-8")
-                .out.find("\t\xB0"
-                          "C\t"),
+  EXPECT_NE(readFile(dir_ / "-").find(windows1252 + "\r\n"), std::string::npos);
+  EXPECT_NE(run({"--summary", "-", "UC001.PDB"}, "C.UTF-8").out.find(windows1252 + "\t"),
             std::string::npos);
 }
 
