@@ -236,7 +236,7 @@ void writeSummary(const std::vector<ColumnSummary>& summary, const ConversionRun
     appendRowDate(run.rowDate(row), r, out);
   };
   std::string text =
-      "File\tLogger\tLabel\tUnit\tFirst\tLast\tValues\tOverflow\tMissing\tMin\tMin at\tMax\tMax "
+      "Title\tLogger\tLabel\tUnit\tFirst\tLast\tValues\tOverflow\tMissing\tMin\tMin at\tMax\tMax "
       "at\tMean\tMKT\r\n";
   for (const ColumnSummary& s : summary) {
     text += header(s.info.title);

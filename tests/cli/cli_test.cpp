@@ -190,7 +190,7 @@ TEST_F(Cli, QuietKeepsTheWarningsAndStrictMakesThemFail) {
   r = run({"--strict", "--summary", "s.txt", "UC001.PDB", "UC002.PDB"});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, warnings + "Done... inconsistent file(s)\n");
-  EXPECT_TRUE(readFile(dir_ / "s.txt").starts_with("File\t"));  // written all the same
+  EXPECT_TRUE(readFile(dir_ / "s.txt").starts_with("Title\t"));  // written all the same
   EXPECT_EQ(run({"--strict", "-q", "UC001.PDB"}).status, 0);
 }
 
@@ -280,7 +280,7 @@ TEST_F(Cli, SummaryAloneOrBesideTheTableAndTheMarginCellsOnRequest) {
   b.intervalCode(0);
   write("UC001.PDB", b);
   const std::string head =
-      "File\tLogger\tLabel\tUnit\tFirst\tLast\tValues\tOverflow\tMissing\tMin\tMin at\tMax\tMax "
+      "Title\tLogger\tLabel\tUnit\tFirst\tLast\tValues\tOverflow\tMissing\tMin\tMin at\tMax\tMax "
       "at\tMean\tMKT\r\n";
   ProgramResult r = run({"--summary", "-", "UC001.PDB"});
   EXPECT_EQ(r.status, 0) << r.err;
