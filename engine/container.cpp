@@ -11,9 +11,9 @@ Container readContainer(ByteCursor& in, std::string_view displayName) {
   const auto header = in.take(layout::containerHeaderSize);
   if (!header) {
     throw ConversionError(ErrorKind::TruncatedContainerHeader, std::string(displayName),
-                          "file header cut short: the file has " + std::to_string(in.size()) +
-                              " bytes, a logger file at least " +
-                              std::to_string(layout::containerHeaderSize));
+                          in.size() == 0 ? std::string("empty file")
+                                         : "not a logger file (" + std::to_string(in.size()) +
+                                               " bytes, too short for one)");
   }
 
   Container c;
@@ -27,8 +27,8 @@ Container readContainer(ByteCursor& in, std::string_view displayName) {
   const auto index = in.take(layout::indexEntrySize * c.recordCount);
   if (!index) {
     throw ConversionError(ErrorKind::TruncatedRecordIndex, std::string(displayName),
-                          "record index cut short: " + std::to_string(c.recordCount) +
-                              " records announced, the file ends first");
+                          "not a logger file, or one cut short: it ends within its list of " +
+                              std::to_string(c.recordCount) + " records");
   }
   c.recordOffsets.resize(static_cast<std::size_t>(c.recordCount) + 1, 0);
   for (std::int32_t i = 1; i <= c.recordCount; ++i) {

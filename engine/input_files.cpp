@@ -41,9 +41,9 @@ std::vector<std::uint8_t> readInputFile(const fs::path& path, std::string_view d
     used += std::fread(bytes.data() + used, 1, bytes.size() - used, file);
     if (used > limit) {
       std::fclose(file);
-      throw ConversionError(
-          ErrorKind::FileTooLarge, name,
-          "larger than " + std::to_string(limit >> 20) + " MiB: not a logger file");
+      throw ConversionError(ErrorKind::FileTooLarge, name,
+                            "not a logger file (larger than " + std::to_string(limit >> 20) +
+                                " MiB, more than any logger holds)");
     }
     if (used < bytes.size()) break;  // the end of the file, or an error
     bytes.resize(std::min(2 * bytes.size(), limit + 1));
@@ -53,7 +53,7 @@ std::vector<std::uint8_t> readInputFile(const fs::path& path, std::string_view d
   const int error = errno;
   std::fclose(file);
   if (failed)
-    throw ConversionError(ErrorKind::CannotRead, name, "read error: " + systemMessage(error));
+    throw ConversionError(ErrorKind::CannotRead, name, "cannot read: " + systemMessage(error));
   return bytes;
 }
 

@@ -11,7 +11,8 @@ namespace {
 
 [[noreturn]] void cutShort(std::string_view displayName) {
   throw ConversionError(ErrorKind::TruncatedRecordingHeader, std::string(displayName),
-                        "recording header cut short by the end of the file");
+                        "not a logger file, or one cut short: it ends within the recording's "
+                        "settings");
 }
 
 template <typename T>
@@ -26,7 +27,7 @@ RecordingHeader readRecordingHeader(ByteCursor& in, const Container& container,
                                     std::string_view displayName) {
   if (container.recordCount < 1) {
     throw ConversionError(ErrorKind::NoRecord, std::string(displayName),
-                          "the file holds no record, so no recording header");
+                          "no recording in the file (it lists no record)");
   }
   in.skipTo(container.recordOffsets[1]);
 
@@ -49,8 +50,8 @@ RecordingHeader readRecordingHeader(ByteCursor& in, const Container& container,
   h.intervalCode = word(layout::intervalCodeOffset);
   if (h.intervalCode < 0 || h.intervalCode >= static_cast<int>(intervalTable.size())) {
     throw ConversionError(ErrorKind::BadIntervalCode, std::string(displayName),
-                          "interval code " + std::to_string(h.intervalCode) +
-                              " is unknown (known codes are 0 to 13)");
+                          "unknown sampling interval: code " + std::to_string(h.intervalCode) +
+                              " (known codes are 0 to 13); a damaged file or another kind");
   }
   h.interval = intervalTable[static_cast<std::size_t>(h.intervalCode)];
   h.typeCode = at(layout::typeCodeOffset);

@@ -245,7 +245,7 @@ void writeSummary(const std::vector<ColumnSummary>& summary, const ConversionRun
   const auto date = [&](std::int64_t row, std::string& text) { out.date(run.rowDate(row), text); };
   const std::string_view mark = out.decimalMark();
   std::string text =
-      "File\tLogger\tLabel\tUnit\tFirst\tLast\tValues\tOverflow\tMissing\tMin\tMin at\tMax\tMax "
+      "Title\tLogger\tLabel\tUnit\tFirst\tLast\tValues\tOverflow\tMissing\tMin\tMin at\tMax\tMax "
       "at\tMean\tMKT\r\n";
   for (const ColumnSummary& s : summary) {
     out.channel(s.info, text);

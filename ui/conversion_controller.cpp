@@ -8,6 +8,7 @@
 #include "cell_values.hpp"
 #include "clipboard.hpp"
 #include "convert_files.hpp"
+#include "run_warnings.hpp"
 #include "path_text.hpp"
 #include "startup.hpp"
 #include "text.hpp"
@@ -23,15 +24,12 @@ struct RunCancelled {};
 
 // Names each file whose sampling interval differs from the one that served.
 QString intervalsMessage(const ConversionRun& run) {
-  QStringList lines{QStringLiteral("The files' sampling intervals differ; the last file's "
-                                   "interval (%1 s) serves every file:")
-                        .arg(run.interval)};
-  for (const LoggerFile& file : run.files) {
-    if (file.interval != run.interval)
-      lines << QStringLiteral("%1 samples every %2 s")
-                   .arg(QFile::decodeName(file.displayName.c_str()))
-                   .arg(file.interval);
-  }
+  QStringList lines;
+  for (const std::string& line : runWarnings(run).intervals)
+    lines << QFile::decodeName(line.c_str());
+  if (lines.isEmpty()) return {};
+  lines.front()[0] = lines.front()[0].toUpper();  // the finding heads the message
+  lines.front() += QLatin1Char(':');
   return lines.join(QLatin1Char('\n'));
 }
 
@@ -81,11 +79,8 @@ RunOutcome ConversionController::run(const fs::path& filesDir, std::vector<std::
   outcome.status = QString::fromStdString(result.status) + QStringLiteral(" written to ") +
                    displayName(request.target);
   QStringList details{outcome.status};
-  for (const LoggerFile& file : result.run->files) {
-    if (file.inconsistent)
-      details << QFile::decodeName(file.displayName.c_str()) +
-                     QStringLiteral(": fewer samples in the file than it announces");
-  }
+  for (const std::string& line : runWarnings(*result.run).inconsistentFiles)
+    details << QFile::decodeName(line.c_str());
   outcome.details = details.join(QLatin1Char('\n'));
   if (result.run->intervalsDiffer()) outcome.warning = intervalsMessage(*result.run);
   outcome.run = result.run;

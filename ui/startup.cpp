@@ -37,9 +37,20 @@ std::vector<std::string> splitWords(std::string_view text) {
   return words;
 }
 
+namespace {
+
+// True when `word` ends in `ending` (lower case) in any letter case.
+bool endsWithIgnoringCase(std::string_view word, std::string_view ending) {
+  return word.size() >= ending.size() &&
+         sameIgnoringCase(word.substr(word.size() - ending.size()), ending);
+}
+
+}  // namespace
+
 std::optional<CommandLine> commandLineMode(std::string_view argumentText) {
   const auto words = splitWords(argumentText);
-  if (words.size() < 2 || !words[0].ends_with(".pdb") || !words[1].ends_with(".txt"))
+  if (words.size() < 2 || !endsWithIgnoringCase(words[0], ".pdb") ||
+      !endsWithIgnoringCase(words[1], ".txt"))
     return std::nullopt;
   return CommandLine{words[0], words[1]};
 }

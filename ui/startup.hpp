@@ -29,13 +29,12 @@ std::string argumentText(int argc, const char* const* argv);
 std::vector<std::string> splitWords(std::string_view text);
 
 struct CommandLine {
-  std::string dataFile;   // word 1, ends in ".pdb"
-  std::string tableFile;  // word 2, ends in ".txt"
+  std::string dataFile;   // word 1, ends in ".pdb" (any letter case)
+  std::string tableFile;  // word 2, ends in ".txt" (any letter case)
 };
 
-// Command-line mode when word 1 ends exactly in ".pdb" and word 2 exactly in
-// ".txt" (letter case counts); further words are ignored. Otherwise nothing:
-// window mode.
+// Command-line mode when word 1 ends in ".pdb" and word 2 in ".txt", in any
+// letter case; further words are ignored. Otherwise nothing: window mode.
 std::optional<CommandLine> commandLineMode(std::string_view argumentText);
 
 // The folder of the running executable, where tables are written when the

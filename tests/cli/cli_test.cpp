@@ -1,8 +1,13 @@
 // kestrix-convert as a user runs it: arguments, exit status, messages, output.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <pty.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <fstream>
@@ -108,6 +113,92 @@ TEST_F(Cli, UsageErrorsExitWithTwo) {
   EXPECT_EQ(run({"--version"}).out.rfind("kestrix-convert ", 0), 0u);
 }
 
+TEST_F(Cli, OptionsAsGnuProgramsTakeThem) {
+  write("-", temperature({400}));  // a file named "-", and one named "-q"
+  write("-q", temperature({401}));
+  ProgramResult r = run({"-qoone.txt", "--encoding=utf-8", "-", "--", "-q"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  r = run({"--output", "two.txt", "--encoding", "utf-8", "-o", "two.txt", "./-", "./-q"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(readFile(dir_ / "one.txt").starts_with("Fichier\tRoom 1\tRoom 1\r\n"));
+  EXPECT_EQ(readFile(dir_ / "one.txt"), readFile(dir_ / "two.txt"));
+
+  const std::pair<std::vector<std::string>, std::string> wrong[] = {
+      {{"--quiet=1", "-"}, "option '--quiet' takes no value"},
+      {{"--summary=", "-"}, "option '--summary' needs a value"},  // never the next word
+      {{"-", "--summary"}, "option '--summary' needs a value"},
+      {{"-", "--sumary", "s.txt"}, "unknown option '--sumary'"},
+  };
+  for (const auto& [args, message] : wrong) {
+    r = run(args);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "kestrix-convert: " + message +
+                         "\nTry 'kestrix-convert --help' for more information.\n");
+  }
+}
+
+TEST_F(Cli, TextToATerminalIsInTheLocalesCharacterSet) {
+  write("UC001.PDB", temperature({400}));
+  int terminal = -1;
+  int terminalSide = -1;
+  ASSERT_EQ(::openpty(&terminal, &terminalSide, nullptr, nullptr, nullptr), 0);
+  termios raw{};
+  ::tcgetattr(terminalSide, &raw);
+  ::cfmakeraw(&raw);  // the bytes as written, no CR added
+  ::tcsetattr(terminalSide, TCSANOW, &raw);
+  auto onTerminal = [&](std::vector<std::string> args) {
+    kestrix::testing::ProgramRun program;
+    program.args = std::move(args);
+    program.folder = dir_.path();
+    program.environment = {{"LC_ALL", "C.UTF-8"}};
+    program.inChild = [terminalSide] { ::dup2(terminalSide, STDOUT_FILENO); };
+    EXPECT_EQ(kestrix::testing::runProgram(KESTRIX_CONVERT, program, dir_.path()).status, 0);
+    std::string shown;
+    char buffer[4096];
+    pollfd ready{terminal, POLLIN, 0};
+    while (::poll(&ready, 1, 500) == 1) {
+      const ssize_t n = ::read(terminal, buffer, sizeof buffer);
+      if (n <= 0) break;
+      shown.append(buffer, static_cast<std::size_t>(n));
+    }
+    return shown;
+  };
+  const std::string utf8 = "\t\u00B0C";  // the unit as the tables write it
+  const std::string windows1252 = std::string("\t\xB0") + 'C';
+  EXPECT_NE(onTerminal({"--summary", "-", "UC001.PDB"}).find(utf8 + "\t"), std::string::npos);
+  EXPECT_NE(onTerminal({"UC001.PDB"}).find(utf8 + "\r\n"), std::string::npos);
+  EXPECT_NE(onTerminal({"--encoding", "cp1252", "UC001.PDB"}).find(windows1252 + "\r\n"),
+            std::string::npos);
+  EXPECT_EQ(onTerminal({"-q", "-o", "-", "UC001.PDB"}), "");  // "-o -" names a file
+  ::close(terminal);
+  ::close(terminalSide);
+  // Into a pipe or a file: Windows-1252 whatever the locale.
+  EXPECT_NE(readFile(dir_ / "-").find(windows1252 + "\r\n"), std::string::npos);
+  EXPECT_NE(run({"--summary", "-", "UC001.PDB"}, "C.UTF-8").out.find(windows1252 + "\t"),
+            std::string::npos);
+}
+
+TEST_F(Cli, QuietKeepsTheWarningsAndStrictMakesThemFail) {
+  write("UC001.PDB", temperature({400, 401}));
+  LoggerFileBuilder fast = temperature({400});  // announces more than it holds
+  fast.intervalCode(3).sampleCount(3);
+  write("UC002.PDB", fast);
+  const std::string warnings =
+      "kestrix-convert: warning: the files' sampling intervals differ; the last file's interval "
+      "(10 s) serves every file\n"
+      "kestrix-convert: warning: UC001.PDB samples every 60 s\n"
+      "kestrix-convert: warning: UC002.PDB: fewer samples in the file than it announces\n";
+  ProgramResult r = run({"-q", "-o", "table.txt", "UC001.PDB", "UC002.PDB"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, warnings);
+  r = run({"--strict", "--summary", "s.txt", "UC001.PDB", "UC002.PDB"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, warnings + "Done... inconsistent file(s)\n");
+  EXPECT_TRUE(readFile(dir_ / "s.txt").starts_with("Title\t"));  // written all the same
+  EXPECT_EQ(run({"--strict", "-q", "UC001.PDB"}).status, 0);
+}
+
 TEST_F(Cli, MissingFileAndDifferingIntervals) {
   ProgramResult r = run({"UC404.PDB"});
   EXPECT_EQ(r.status, 1);
@@ -172,8 +263,8 @@ TEST_F(Cli, ReportIsWrittenBesideTheTableOrRefusedWithoutTheChart) {
   EXPECT_EQ(r.err, "");
   EXPECT_TRUE(kestrix::testing::readFile(dir_ / "report.pdf").starts_with("%PDF"));
   EXPECT_TRUE(fs::exists(dir_ / "table.txt"));
-  // A report that cannot be written says why, as the table does.
-  r = run({"-q", "-o", "table.txt", "--report=missing/report.pdf", "UC001.PDB"});
+  // "Done..." only once every output is written: not before a report that fails.
+  r = run({"-o", "table.txt", "--report=missing/report.pdf", "UC001.PDB"});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err,
             "kestrix-convert: missing/report.pdf: cannot create a file in missing: No such file "
@@ -206,7 +297,7 @@ TEST_F(Cli, SummaryAloneOrBesideTheTableAndTheMarginCellsOnRequest) {
   b.intervalCode(0);
   write("UC001.PDB", b);
   const std::string head =
-      "File\tLogger\tLabel\tUnit\tFirst\tLast\tValues\tOverflow\tMissing\tMin\tMin at\tMax\tMax "
+      "Title\tLogger\tLabel\tUnit\tFirst\tLast\tValues\tOverflow\tMissing\tMin\tMin at\tMax\tMax "
       "at\tMean\tMKT\r\n";
   ProgramResult r = run({"--summary", "-", "UC001.PDB"});
   EXPECT_EQ(r.status, 0) << r.err;

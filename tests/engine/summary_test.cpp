@@ -66,7 +66,7 @@ TEST(Summary, HandWorkedColumns) {
   const std::vector<std::string> lines = linesOf(run, Regional{}, Encoding::Windows1252);
   ASSERT_EQ(lines.size(), 8u);
   EXPECT_EQ(lines[0],
-            "File\tLogger\tLabel\tUnit\tFirst\tLast\tValues\tOverflow\tMissing\tMin\tMin at\tMax\t"
+            "Title\tLogger\tLabel\tUnit\tFirst\tLast\tValues\tOverflow\tMissing\tMin\tMin at\tMax\t"
             "Max at\tMean\tMKT");
   EXPECT_EQ(lines[1],
             "A\t00000041\tUlmacorder Temp\t\260C\t31/12/14 23:00:00\t31/12/14 23:04:00\t5\t0\t0\t"

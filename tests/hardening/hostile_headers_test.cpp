@@ -86,7 +86,9 @@ TEST(HostileHeaders, FullIndexOfLyingRecordsReadsAtMostOneMemory) {
   // The same index with every entry at the largest offset: nothing to read.
   LoggerFileBuilder far;
   far.recordOffsets(std::vector<std::int32_t>(65535, INT32_MAX)).samples(ramp(10));
-  EXPECT_EQ(messageOf(far), "UC001.PDB: recording header cut short by the end of the file");
+  EXPECT_EQ(messageOf(far),
+            "UC001.PDB: not a logger file, or one cut short: it ends within the recording's "
+            "settings");
 }
 
 TEST(HostileHeaders, NegativeOffsetsAreNeverSoughtBack) {
@@ -200,8 +202,10 @@ TEST(HostileHeaders, EveryIntervalCode) {
       ADD_FAILURE() << "interval code " << code << " was accepted";
     } catch (const ConversionError& e) {
       ASSERT_EQ(e.kind(), ErrorKind::BadIntervalCode);
-      ASSERT_EQ(std::string(e.what()), "UC001.PDB: interval code " + std::to_string(code) +
-                                           " is unknown (known codes are 0 to 13)");
+      ASSERT_EQ(std::string(e.what()), "UC001.PDB: unknown sampling interval: code " +
+                                           std::to_string(code) +
+                                           " (known codes are 0 to 13); a damaged file or "
+                                           "another kind");
     }
   }
 }

@@ -162,7 +162,8 @@ TEST_F(OutputSafety, EarlierTableSurvivesEveryFailedRun) {
   const std::vector<Case> cases{
       {{"-o", "uc1.txt", "UC001.PDB", "UC002.PDB"},
        {},
-       "UC002.PDB: recording header cut short by the end of the file"},
+       "UC002.PDB: not a logger file, or one cut short: it ends within the recording's "
+       "settings"},
       {{"-o", "uc1.txt", "UC001.PDB", "UC404.PDB"},
        {},
        "UC404.PDB: cannot open: No such file or directory"},
@@ -339,11 +340,14 @@ TEST_F(OutputSafety, LongPathsAndTheLongestFileName) {
 
 TEST_F(OutputSafety, InputsThatAreNoLoggerFiles) {
   writeFile(dir_ / "uc1.txt", earlierTable());
+  writeFile(dir_ / "UC009.PDB", std::string(31, 'x'));
+  writeFile(dir_ / "UC010.PDB", "");
   const std::vector<std::pair<std::string, std::string>> cases{
-      {"/dev/null",
-       "/dev/null: file header cut short: the file has 0 bytes, a logger file at "
-       "least 78"},
-      {"/dev/zero", "/dev/zero: larger than 64 MiB: not a logger file"},
+      {"UC009.PDB", "UC009.PDB: not a logger file (31 bytes, too short for one)"},
+      {"UC010.PDB", "UC010.PDB: empty file"},
+      {"/dev/null", "/dev/null: empty file"},
+      {"/dev/zero",
+       "/dev/zero: not a logger file (larger than 64 MiB, more than any logger holds)"},
       {".", ".: is a folder, not a logger file"},
   };
   for (const auto& [input, message] : cases) {

@@ -54,19 +54,23 @@ std::optional<std::pair<ErrorKind, std::string>> refusalOf(std::int64_t n, const
                                                            const std::vector<std::int64_t>& at) {
   const auto records = static_cast<std::int64_t>(at.size());
   if (n < 78) {
-    return std::make_pair(ErrorKind::TruncatedContainerHeader,
-                          std::string(kName) + ": file header cut short: the file has " +
-                              std::to_string(n) + " bytes, a logger file at least 78");
+    return std::make_pair(
+        ErrorKind::TruncatedContainerHeader,
+        std::string(kName) +
+            (n == 0 ? std::string(": empty file")
+                    : ": not a logger file (" + std::to_string(n) + " bytes, too short for one)"));
   }
   if (n < 78 + 8 * records) {
     return std::make_pair(ErrorKind::TruncatedRecordIndex,
-                          std::string(kName) + ": record index cut short: " +
-                              std::to_string(records) + " records announced, the file ends first");
+                          std::string(kName) +
+                              ": not a logger file, or one cut short: it ends within its list of " +
+                              std::to_string(records) + " records");
   }
   if (n < at[0] + headerBytesRead(kind.headerLength)) {
-    return std::make_pair(
-        ErrorKind::TruncatedRecordingHeader,
-        std::string(kName) + ": recording header cut short by the end of the file");
+    return std::make_pair(ErrorKind::TruncatedRecordingHeader,
+                          std::string(kName) +
+                              ": not a logger file, or one cut short: it ends within the "
+                              "recording's settings");
   }
   return std::nullopt;
 }

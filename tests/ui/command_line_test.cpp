@@ -88,6 +88,12 @@ TEST_F(ProgramWithoutDisplay, ConvertsIntoItsOwnFolderAndEnds) {
   EXPECT_FALSE(fs::exists(program / "ignored.txt"));
 }
 
+TEST_F(ProgramWithoutDisplay, NamesTypedInCapitalsAsTheFilesAreNamedConvertToo) {
+  const Outcome outcome = run("UC1.PDB DAY.TXT");
+  EXPECT_EQ(outcome.status, 0) << outcome.errors;
+  EXPECT_TRUE(readFile(program / "DAY.TXT").starts_with("Fichier\tRoom 1\r\n"));
+}
+
 TEST_F(ProgramWithoutDisplay, NamesTheFileListWouldNotShowAreRefusedWithStatus2) {
   writeFile(data / "data.pdb", readFile(data / "UC1.pdb"));
   const std::string here = data.path().string();
@@ -119,9 +125,7 @@ TEST_F(ProgramWithoutDisplay, AConversionErrorEndsWithStatus1) {
   const Outcome outcome = run("uc2.pdb day.txt");
   EXPECT_TRUE(outcome.exited);
   EXPECT_EQ(outcome.status, 1);
-  EXPECT_EQ(outcome.errors,
-            "kestrix: uc2.pdb: file header cut short: the file has 9 bytes, a logger file at "
-            "least 78\n");
+  EXPECT_EQ(outcome.errors, "kestrix: uc2.pdb: not a logger file (9 bytes, too short for one)\n");
   EXPECT_EQ(readFile(program / "day.txt"), "earlier");
 }
 
@@ -134,11 +138,11 @@ TEST_F(ProgramWithoutDisplay, WordsThatFailTheTestMeanWindowModeWhichSaysHowToCo
       "  kestrix uc001.pdb table.txt\n"
       "or convert any number of files with\n"
       "  kestrix-convert -o table.txt UC*.PDB\n";
-  const Outcome outcome = run("UC1.PDB day.txt");
+  const Outcome outcome = run("UC1.PDB day.csv");
   EXPECT_TRUE(outcome.exited);
   EXPECT_EQ(outcome.status, 2);
   EXPECT_EQ(outcome.errors, expected);
-  EXPECT_FALSE(fs::exists(program / "day.txt"));
+  EXPECT_FALSE(fs::exists(program / "day.csv"));
   ProgramResult result = runWords({});
   EXPECT_EQ(result.status, 2);
   EXPECT_EQ(result.err, expected);

@@ -13,7 +13,7 @@ using namespace kestrix::ui;
 
 namespace {
 
-TEST(StartupWords, OnlyTwoExactEndingsSelectCommandLineMode) {
+TEST(StartupWords, OnlyTwoEndingsSelectCommandLineMode) {
   struct Case {
     const char* text;
     bool commandLine;
@@ -22,9 +22,10 @@ TEST(StartupWords, OnlyTwoExactEndingsSelectCommandLineMode) {
       {"", false},
       {"uc1.pdb", false},               // one word
       {"uc1.pdb out.txt", true},        //
-      {"UC1.PDB out.txt", false},       // capitals fail
-      {"uc1.Pdb out.txt", false},       // mixed case fails
-      {"uc1.pdb out.TXT", false},       //
+      {"UC1.PDB OUT.TXT", true},        // any letter case
+      {"uc1.Pdb out.txt", true},        //
+      {"uc1.pdb out.TXt", true},        //
+      {"uc1.pdf out.txt", false},       //
       {"uc1.pdb  out.txt", false},      // two blanks: word 2 is empty
       {" uc1.pdb out.txt", false},      // leading blank: word 1 is empty
       {"\"uc1.pdb\" out.txt", false},   // quotes are ordinary characters

@@ -1,0 +1,93 @@
+#include "conversion.hpp"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <vector>
+
+#include "convert_files.hpp"
+#include "output_target.hpp"
+#include "run_warnings.hpp"
+#include "sinks.hpp"
+#include "text_outputs.hpp"
+#ifdef KESTRIX_REPORT
+#include "report_cli.hpp"
+#endif
+
+namespace fs = std::filesystem;
+
+namespace kestrix::cli {
+
+namespace {
+
+// Every file the options ask to write: the table or workbook, the text
+// outputs that do not go to standard output, the report.
+std::vector<fs::path> fileTargets(const Options& o, const std::vector<TextOutput>& texts) {
+  std::vector<fs::path> targets;
+  if (o.output) targets.emplace_back(*o.output);
+  for (const TextOutput& text : texts) {
+    if (text.path != standardOutputPath) targets.emplace_back(text.path);
+  }
+  if (o.report) targets.emplace_back(*o.report);
+  return targets;
+}
+
+void printWarnings(const RunWarnings& warnings) {
+  for (const auto* lines : {&warnings.intervals, &warnings.inconsistentFiles}) {
+    for (const std::string& line : *lines) {
+      std::fprintf(stderr, "%s: warning: %s\n", programName, line.c_str());
+    }
+  }
+}
+
+}  // namespace
+
+int convertAndWrite(const Options& o, bool& progressShown) {
+  ConversionRequest request;
+  request.paths.assign(o.files.begin(), o.files.end());
+  request.displayNames = o.files;
+  request.options.regional = regionalFromLocale();
+  const std::vector<TextOutput> texts = textOutputs(o, request.options.regional);
+  // Every target is checked before anything is written: none may take the
+  // place of logger data, nor be a file this user may not write.
+  for (const fs::path& target : fileTargets(o, texts)) refuseUnsafeTarget(target, request.paths);
+
+  StreamSink standardOutput(stdout, "standard output");
+  if (o.output) {
+    request.target = *o.output;
+  } else {
+    request.output = &standardOutput;
+  }
+  request.format = o.format;
+  // Other outputs alone: no table unless -o asks for one too.
+  if ((!texts.empty() || o.report) && !o.output) request.format = OutputFormat::None;
+  request.options.encoding = textEncodingFor(o, !o.output);  // "-o -" names a file
+  request.options.includeOverflowed = o.includeOverflowed;
+  if (!o.quiet && isatty(STDERR_FILENO) == 1) {
+    request.options.progress = [&progressShown](int percent) {
+      std::fprintf(stderr, "\r%d%%", percent);
+      progressShown = true;
+    };
+  }
+
+  const ConversionResult result = convertFiles(request);
+  const ConversionRun& run = *result.run;
+  if (request.format == OutputFormat::Table && !o.output) standardOutput.flush();
+  if (progressShown) std::fputs("\r", stderr);
+  progressShown = false;
+  // The warnings concern the files: they are shown whatever happens next.
+  const RunWarnings warnings = runWarnings(run);
+  printWarnings(warnings);
+
+  for (const TextOutput& text : texts) {
+    writeTextOutput(text, run, textEncodingFor(o, text.path == standardOutputPath));
+  }
+#ifdef KESTRIX_REPORT
+  if (o.report) chart::writeReportWithoutDisplay(run, *o.report, o.includeOverflowed);
+#endif
+  if (!o.quiet) std::fprintf(stderr, "%s\n", result.status.c_str());
+  return o.strict && !warnings.empty() ? 1 : 0;
+}
+
+}  // namespace kestrix::cli

@@ -1,0 +1,152 @@
+#include "options.hpp"
+
+#include <CLI/CLI.hpp>
+#include <string_view>
+
+#include "limits.hpp"
+
+namespace kestrix::cli {
+
+// Kept by hand: the manual page documents it, and CLI11's formatter lays
+// options out otherwise.
+const char* const helpText =
+    "Usage: kestrix-convert [-o PATH] [--format tsv|xlsx] [--encoding windows-1252|utf-8]\n"
+    "                       [--include-overflowed] [--summary PATH] [--report FILE] [-q]\n"
+    "                       [--strict] FILE...\n"
+    "Convert logger data files (UC*.PDB) into one merged tab-separated table.\n"
+    "\n"
+    "The files are laid on one time axis in the order given (1 to 101 files).\n"
+    "\n"
+    "  -o, --output=PATH    write the table to PATH (replaced only when complete)\n"
+    "                       instead of standard output\n"
+    "      --format=FORMAT  tsv (default): the table as text; xlsx: a workbook,\n"
+    "                       dates and numbers as values (needs -o)\n"
+    "      --encoding=NAME  windows-1252 (default; also cp1252) or utf-8 (also utf8),\n"
+    "                       for the tsv table and the summary; without it, text\n"
+    "                       to a terminal is in the locale's character set\n"
+    "      --include-overflowed\n"
+    "                       show the samples the logger still held that the safety\n"
+    "                       margin marks \"overflow\"\n"
+    "      --summary=PATH   write one summary line per column to PATH ('-': standard\n"
+    "                       output); the table is then written only with -o\n"
+    "      --report=FILE    write a PDF report (chart and summary) to FILE; the table\n"
+    "                       is then written only with -o\n"
+    "  -q, --quiet          print no status or progress on standard error; warnings\n"
+    "                       about the files are still printed\n"
+    "      --strict         exit with status 1 when there was a warning (the outputs\n"
+    "                       are written all the same)\n"
+    "      --help           display this help and exit\n"
+    "      --version        output version information and exit\n"
+    "\n"
+    "Numbers take the decimal mark of LC_NUMERIC, dates the separators of LC_TIME.\n"
+    "Exit status: 0 on success, 1 when a file cannot be converted or written (or,\n"
+    "with --strict, after a warning), 2 for a usage error.\n";
+
+namespace {
+
+Encoding parseEncoding(const std::string& name) {
+  if (name == "windows-1252" || name == "cp1252") return Encoding::Windows1252;
+  if (name == "utf-8" || name == "utf8") return Encoding::Utf8;
+  throw UsageError{"unknown encoding '" + name + "' (windows-1252 or utf-8)"};
+}
+
+OutputFormat parseFormat(const std::string& name) {
+  if (name == "tsv") return OutputFormat::Table;
+  if (name == "xlsx") return OutputFormat::Workbook;
+  throw UsageError{"unknown format '" + name + "' (tsv or xlsx)"};
+}
+
+// CLI11's complaint in the program's words. It only ever objects to a value:
+// one missing at the end of the line, or one given to a flag.
+std::string usageMessage(const CLI::ParseError& error, const CLI::App& app,
+                         const std::vector<std::string>& args) {
+  if (dynamic_cast<const CLI::ArgumentMismatch*>(&error) == nullptr || args.empty()) {
+    return error.what();
+  }
+  for (const std::string& arg : args) {
+    if (arg == "--") break;
+    const std::size_t equals = arg.find('=');
+    const CLI::Option* option = app.get_option_no_throw(arg.substr(0, equals));
+    if (equals != std::string::npos && option != nullptr && option->get_expected_max() == 0) {
+      return "option '" + arg.substr(0, equals) + "' takes no value";
+    }
+  }
+  std::string last = args.back();
+  if (!last.starts_with("--") && last.size() > 2) last = "-" + last.substr(last.size() - 1);
+  return "option '" + last + "' needs a value";
+}
+
+}  // namespace
+
+CommandLine parseCommandLine(int argc, const char* const* argv) {
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  CommandLine line;
+  Options& o = line.options;
+  bool help = false;
+  bool version = false;
+  CLI::App app{"", programName};
+  app.set_help_flag();  // answered below, with helpText
+  app.allow_extras();   // an unknown option is named below
+  app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+  app.add_flag("--help", help)->disable_flag_override();
+  app.add_flag("--version", version)->disable_flag_override();
+  app.add_option_function<std::string>("-o,--output", [&o](const std::string& v) { o.output = v; });
+  app.add_option_function<std::string>("--format",
+                                       [&o](const std::string& v) { o.format = parseFormat(v); });
+  app.add_option_function<std::string>(
+      "--encoding", [&o](const std::string& v) { o.encoding = parseEncoding(v); });
+  app.add_flag("--include-overflowed", o.includeOverflowed)->disable_flag_override();
+  app.add_option_function<std::string>("--summary", [&o](const std::string& v) { o.summary = v; });
+  app.add_option_function<std::string>("--report", [&o](const std::string& v) { o.report = v; });
+  app.add_flag("-q,--quiet", o.quiet)->disable_flag_override();
+  app.add_flag("--strict", o.strict)->disable_flag_override();
+  app.add_option("files", o.files)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+
+  // CLI11 would read "--summary=" as "--summary" followed by its value: the next word.
+  for (const std::string& arg : args) {
+    if (arg == "--") break;
+    const CLI::Option* option = arg.starts_with("--") && arg.ends_with("=")
+                                    ? app.get_option_no_throw(arg.substr(0, arg.size() - 1))
+                                    : nullptr;
+    if (option != nullptr && option->get_expected_max() > 0) {
+      throw UsageError{"option '" + arg.substr(0, arg.size() - 1) + "' needs a value"};
+    }
+  }
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    throw UsageError{usageMessage(e, app, args)};
+  }
+  if (help) {
+    line.request = CommandLine::Request::Help;
+    return line;
+  }
+  if (version) {
+    line.request = CommandLine::Request::Version;
+    return line;
+  }
+  for (const std::string& extra : app.remaining()) {
+    if (extra != "--") throw UsageError{"unknown option '" + extra + "'"};
+  }
+
+  if (o.output && o.output->empty()) throw UsageError{"the output path is empty"};
+  if (o.summary && o.summary->empty()) throw UsageError{"the summary path is empty"};
+  if (o.format == OutputFormat::Workbook && !o.output) {
+    throw UsageError{"a workbook is written to a file only: give it with -o PATH"};
+  }
+  if (o.report && o.report->empty()) throw UsageError{"the report path is empty"};
+#ifndef KESTRIX_REPORT
+  if (o.report) {
+    throw UsageError{
+        "--report needs the chart, which this build lacks (build with KESTRIX_GUI=ON)"};
+  }
+#endif
+  if (o.files.empty()) throw UsageError{"no logger file given"};
+  if (o.files.size() > static_cast<std::size_t>(limits::maxFiles)) {
+    throw UsageError{std::to_string(o.files.size()) + " files given; one table takes at most " +
+                     std::to_string(limits::maxFiles)};
+  }
+  return line;
+}
+
+}  // namespace kestrix::cli

@@ -1,0 +1,47 @@
+// kestrix-convert's command line: what the user asked for, as a plain struct.
+// A new option is a field here and a line in options.cpp (and in the help).
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "convert_files.hpp"
+#include "table.hpp"
+
+namespace kestrix::cli {
+
+inline constexpr const char* programName = "kestrix-convert";
+
+struct Options {
+  std::optional<std::string> output;  // -o: the table or workbook; none: standard output
+  OutputFormat format = OutputFormat::Table;
+  // --encoding; none: the default for where the text goes (textEncodingFor).
+  std::optional<Encoding> encoding;
+  std::optional<std::string> summary;  // "-": standard output
+  std::optional<std::string> report;   // the PDF report
+  bool includeOverflowed = false;
+  bool quiet = false;   // no status and no progress; warnings still shown
+  bool strict = false;  // a warning makes the exit status 1
+  std::vector<std::string> files;
+};
+
+// A command line that asks for nothing the program can do; `message` says why.
+struct UsageError {
+  std::string message;
+};
+
+struct CommandLine {
+  enum class Request { Convert, Help, Version };
+  Request request = Request::Convert;
+  Options options;  // for Convert
+};
+
+// Reads argv GNU-style: "--name value", "--name=value", "-oPATH", short flags
+// together ("-qo PATH"), "--" ending the options, "-" a file. Throws UsageError.
+CommandLine parseCommandLine(int argc, const char* const* argv);
+
+// What --help prints.
+extern const char* const helpText;
+
+}  // namespace kestrix::cli

@@ -1,0 +1,63 @@
+#include "text_outputs.hpp"
+
+#include <langinfo.h>
+#include <locale.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "cell_values.hpp"
+#include "mapped_file.hpp"
+#include "sinks.hpp"
+#include "summary.hpp"
+
+namespace kestrix::cli {
+
+namespace {
+
+// The character set of the environment's locale (LC_ALL, LC_CTYPE, LANG),
+// without changing the process's own.
+Encoding localeEncoding() {
+  const locale_t locale = newlocale(LC_CTYPE_MASK, "", static_cast<locale_t>(nullptr));
+  if (locale == static_cast<locale_t>(nullptr)) return Encoding::Windows1252;
+  const std::string_view codeset = nl_langinfo_l(CODESET, locale);
+  const Encoding encoding = codeset == "UTF-8" ? Encoding::Utf8 : Encoding::Windows1252;
+  freelocale(locale);
+  return encoding;
+}
+
+}  // namespace
+
+std::vector<TextOutput> textOutputs(const Options& options, const Regional& regional) {
+  std::vector<TextOutput> outputs;
+  if (options.summary) {
+    const bool includeOverflowed = options.includeOverflowed;
+    outputs.push_back({*options.summary, [includeOverflowed, regional](const ConversionRun& run,
+                                                                       Sink& sink, Encoding e) {
+                         const TableValues values(run, includeOverflowed);
+                         writeSummary(summarize(values), run, sink, regional, e);
+                       }});
+  }
+  return outputs;
+}
+
+Encoding textEncodingFor(const Options& options, bool toStandardOutput) {
+  if (options.encoding) return *options.encoding;
+  if (toStandardOutput && isatty(STDOUT_FILENO) == 1) return localeEncoding();
+  return Encoding::Windows1252;
+}
+
+void writeTextOutput(const TextOutput& output, const ConversionRun& run, Encoding encoding) {
+  if (output.path == standardOutputPath) {
+    StreamSink sink(stdout, "standard output");
+    output.write(run, sink, encoding);
+    sink.flush();
+    return;
+  }
+  AtomicFileSink sink(output.path);
+  const GuardedTemporary guard(sink.temporaryPath());
+  output.write(run, sink, encoding);
+  sink.commit();
+}
+
+}  // namespace kestrix::cli
