@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "cell_values.hpp"
 #include "convert_files.hpp"
 #include "output_target.hpp"
 #include "run_warnings.hpp"
@@ -48,7 +49,7 @@ int convertAndWrite(const Options& o, bool& progressShown) {
   request.paths.assign(o.files.begin(), o.files.end());
   request.displayNames = o.files;
   request.options.regional = regionalFromLocale();
-  const std::vector<TextOutput> texts = textOutputs(o, request.options.regional);
+  const std::vector<TextOutput> texts = textOutputs(o);
   // Every target is checked before anything is written: none may take the
   // place of logger data, nor be a file this user may not write.
   for (const fs::path& target : fileTargets(o, texts)) refuseUnsafeTarget(target, request.paths);
@@ -80,8 +81,15 @@ int convertAndWrite(const Options& o, bool& progressShown) {
   const RunWarnings warnings = runWarnings(run);
   printWarnings(warnings);
 
-  for (const TextOutput& text : texts) {
-    writeTextOutput(text, run, textEncodingFor(o, text.path == standardOutputPath));
+  if (!texts.empty()) {
+    const TableValues values(run, o.includeOverflowed);
+    const OutputContext context{run, values, RowRange{1, values.rowCount()}};
+    for (const TextOutput& text : texts) {
+      TextFormat format;
+      format.regional = request.options.regional;
+      format.encoding = textEncodingFor(o, text.path == standardOutputPath);
+      writeTextOutput(text, context, format);
+    }
   }
 #ifdef KESTRIX_REPORT
   if (o.report) chart::writeReportWithoutDisplay(run, *o.report, o.includeOverflowed);

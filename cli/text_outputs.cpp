@@ -28,15 +28,13 @@ Encoding localeEncoding() {
 
 }  // namespace
 
-std::vector<TextOutput> textOutputs(const Options& options, const Regional& regional) {
+std::vector<TextOutput> textOutputs(const Options& options) {
   std::vector<TextOutput> outputs;
   if (options.summary) {
-    const bool includeOverflowed = options.includeOverflowed;
-    outputs.push_back({*options.summary, [includeOverflowed, regional](const ConversionRun& run,
-                                                                       Sink& sink, Encoding e) {
-                         const TableValues values(run, includeOverflowed);
-                         writeSummary(summarize(values), run, sink, regional, e);
-                       }});
+    outputs.push_back(
+        {*options.summary, [](const OutputContext& context, Sink& sink, const TextFormat& format) {
+           writeSummary(summarize(context.values, context.rows), context.run, sink, format);
+         }});
   }
   return outputs;
 }
@@ -47,16 +45,17 @@ Encoding textEncodingFor(const Options& options, bool toStandardOutput) {
   return Encoding::Windows1252;
 }
 
-void writeTextOutput(const TextOutput& output, const ConversionRun& run, Encoding encoding) {
+void writeTextOutput(const TextOutput& output, const OutputContext& context,
+                     const TextFormat& format) {
   if (output.path == standardOutputPath) {
     StreamSink sink(stdout, "standard output");
-    output.write(run, sink, encoding);
+    output.write(context, sink, format);
     sink.flush();
     return;
   }
   AtomicFileSink sink(output.path);
   const GuardedTemporary guard(sink.temporaryPath());
-  output.write(run, sink, encoding);
+  output.write(context, sink, format);
   sink.commit();
 }
 
