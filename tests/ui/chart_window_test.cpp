@@ -87,7 +87,7 @@ class Chart : public ::testing::Test {
     two.name("Cellar").loggerId(2).start(2014, 3, 5, 7, 35, 0).intervalCode(7).typeCode(3);
     two.samples({200, 500, 201, 510});
     ASSERT_TRUE(two.writeTo((data / "UC2.PDB").string()));
-    form = std::make_unique<Form1>(Form1::Options{data.path(), out.path(), {}});
+    form = std::make_unique<Form1>(Form1::Options{data.path(), out.path(), {}, {}});
     form->setMessageHandler([](const QString& text) { ADD_FAILURE() << text.toStdString(); });
   }
 
