@@ -33,9 +33,10 @@ ConversionResult convertFiles(const ConversionRequest& request) {
                         (request.format == OutputFormat::Table && !request.output);
   if (toTarget) refuseLoggerFileAsTarget(request.target, request.paths);
 
-  auto shared = std::make_shared<ConversionRun>(
-      makeRun(readLoggerFiles(request.paths, request.displayNames,
-                              request.reader ? request.reader : InputReader(mapInputFile))));
+  auto shared = std::make_shared<ConversionRun>(makeRun(
+      readLoggerFiles(request.paths, request.displayNames,
+                      request.reader ? request.reader : InputReader(mapInputFile), request.limits),
+      request.limits));
   const ConversionRun& run = *shared;
 
   ConversionResult result;
