@@ -39,7 +39,9 @@ void forEachOnTwoThreads(std::size_t count, const PieceWork& work, const PieceDe
       failed = i;
       failure = error;
     }
-    changed.notify_all();
+    // Only the calling thread waits for pieces done; the second thread waits
+    // for room, which deliveries make.
+    if (worker == 1) changed.notify_all();
   };
 
   std::thread helper;
