@@ -20,8 +20,8 @@
 #ifdef KESTRIX_REPORT
 #include "report_cli.hpp"
 #endif
-#ifdef KESTRIX_REPORT_PROGRAM
-#include "report_program.hpp"
+#ifdef KESTRIX_FULL_PROGRAM
+#include "full_program.hpp"
 #endif
 
 namespace {
@@ -141,7 +141,7 @@ std::optional<Options> parse(int argc, char** argv) {
     throw UsageError{"a workbook is written to a file only: give it with -o PATH"};
   }
   if (o.report && o.report->empty()) throw UsageError{"the report path is empty"};
-#if !defined(KESTRIX_REPORT) && !defined(KESTRIX_REPORT_PROGRAM)
+#if !defined(KESTRIX_REPORT) && !defined(KESTRIX_REPORT_BY_FULL_PROGRAM)
   if (o.report) {
     throw UsageError{
         "--report needs the chart, which this build lacks (build with KESTRIX_GUI=ON)"};
@@ -245,9 +245,9 @@ int main(int argc, char** argv) {
     return 2;
   }
   if (!options) return std::fflush(stdout) == 0 ? 0 : 1;
-#ifdef KESTRIX_REPORT_PROGRAM
-  if (options->report) {
-    kestrix::cli::runReportProgram(argv, KESTRIX_REPORT_PROGRAM, program);
+#ifdef KESTRIX_FULL_PROGRAM
+  if (options->report || options->format == Format::Xlsx) {
+    kestrix::cli::runFullProgram(argv, KESTRIX_FULL_PROGRAM, program);
     return 1;
   }
 #endif

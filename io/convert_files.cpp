@@ -11,7 +11,9 @@
 #include "mapped_file.hpp"
 #include "run.hpp"
 #include "sinks.hpp"
+#ifdef KESTRIX_WORKBOOKS
 #include "workbook_writer.hpp"
+#endif
 
 namespace fs = std::filesystem;
 
@@ -47,6 +49,7 @@ ConversionResult convertFiles(const ConversionRequest& request) {
     return result;
   }
   if (request.format == OutputFormat::Workbook) {
+#ifdef KESTRIX_WORKBOOKS
     WorkbookOptions workbook;
     workbook.progress = request.options.progress;
     workbook.includeOverflowed = request.options.includeOverflowed;
@@ -54,6 +57,10 @@ ConversionResult convertFiles(const ConversionRequest& request) {
     workbook.temporaryReady = [&temporary](const fs::path& p) { temporary.emplace(p); };
     result.status = writeWorkbook(run, request.target, workbook);
     return result;
+#else
+    throw ConversionError(ErrorKind::CannotWrite, request.target.string(),
+                          "this build of the conversion writes no workbook");
+#endif
   }
 
   std::optional<AtomicFileSink> file;

@@ -1,4 +1,4 @@
-#include "report_program.hpp"
+#include "full_program.hpp"
 
 #include <unistd.h>
 
@@ -13,11 +13,11 @@ namespace fs = std::filesystem;
 
 namespace kestrix::cli {
 
-void runReportProgram(char** argv, const char* installed, const char* program) {
+void runFullProgram(char** argv, const char* installed, const char* program) {
   std::error_code ec;
   const fs::path self = fs::read_symlink("/proc/self/exe", ec);
   if (ec) {
-    std::fprintf(stderr, "%s: --report: cannot find this program's folder: %s\n", program,
+    std::fprintf(stderr, "%s: cannot find this program's folder: %s\n", program,
                  ec.message().c_str());
     return;
   }
@@ -30,7 +30,7 @@ void runReportProgram(char** argv, const char* installed, const char* program) {
     execv(candidate.c_str(), argv);
     error = errno;  // only when it could not be run
   }
-  std::fprintf(stderr, "%s: --report needs %s: %s\n", program, candidates[0].c_str(),
+  std::fprintf(stderr, "%s: a workbook or a report needs %s: %s\n", program, candidates[0].c_str(),
                std::strerror(error));
 }
 
