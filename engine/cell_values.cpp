@@ -219,11 +219,15 @@ CellValue TableValues::cell(std::size_t c, std::int64_t row) const {
 void TableValues::cells(std::size_t c, std::int64_t first, std::int64_t n, CellValue* out) const {
   const Column& column = columns_[c];
   const std::int64_t last = first + n - 1;
-  // The rows of the plan's samples in bulk, the others one by one.
+  // The rows of the plan's samples in bulk; the others read "overflow" or nothing.
+  const RowRange overflow = column.stretches->overflow;
   const std::int64_t valuesFrom = std::max(first, column.stretches->samples.first);
   const std::int64_t valuesTo = std::min(last, column.stretches->samples.last);
+  auto fixed = [&overflow](std::int64_t r) {
+    return overflow.contains(r) ? CellValue{CellKind::Overflow, 0} : CellValue{};
+  };
   std::int64_t r = first;
-  for (; r <= last && r < valuesFrom; ++r) *out++ = valueAt(column, r);
+  for (; r <= last && r < valuesFrom; ++r) *out++ = fixed(r);
   constexpr std::int64_t kChunk = 1024;
   std::array<std::int16_t, 2 * kChunk> raw{};
   const std::int64_t base = column.samples->base();
@@ -254,7 +258,7 @@ void TableValues::cells(std::size_t c, std::int64_t first, std::int64_t n, CellV
     out += count;
     r += count;
   }
-  for (; r <= last; ++r) *out++ = valueAt(column, r);
+  for (; r <= last; ++r) *out++ = fixed(r);
   // The first row has texts of its own.
   if (first == 1 && n > 0) out[-n] = cell(c, 1);
 }
