@@ -9,6 +9,7 @@
 
 namespace kestrix {
 
+// How forEachOnTwoThreads shares its pieces.
 struct TwoThreads {
   // Pieces done or under way but not yet delivered, at most: piece i may then
   // use buffer i % ahead, free again once piece i - ahead is delivered.
