@@ -157,11 +157,10 @@ int check(const char* tablePath, int count, char** names) {
   std::set<std::int64_t> rows;
   const std::int64_t step = std::max<std::int64_t>(1, run.totalRows / 5000);
   for (std::int64_t r = 1; r <= run.totalRows; r += step) rows.insert(r);
-  for (std::size_t j = 0; j < run.files.size(); ++j) {
-    const kestrix::LoggerFile& f = run.files[j];
-    const std::int64_t o = run.stepOffsets[j];
-    const std::int64_t overflowEnd = kestrix::overflowPositions(f, run.interval);
-    for (const std::int64_t edge : {o, o + overflowEnd, o + f.sampleCount}) {
+  for (const kestrix::ColumnPlan& column : run.columns) {
+    const kestrix::FilePlan& plan = column.file();
+    for (const std::int64_t edge :
+         {plan.rows.first - 1, plan.withMargin.overflow.last, plan.rows.last}) {
       for (std::int64_t r = edge - 2; r <= edge + 2; ++r) rows.insert(r);
     }
   }

@@ -10,7 +10,6 @@
 
 namespace kestrix::chart {
 
-using ui::forEachOnTwoThreads;  // ui/two_threads.hpp, until the engine has the one helper
 
 namespace {
 

@@ -6,6 +6,9 @@
 #include "error.hpp"
 #include "mapped_file.hpp"
 #include "options.hpp"
+#ifdef KESTRIX_FULL_PROGRAM
+#include "full_program.hpp"
+#endif
 
 using kestrix::cli::programName;
 
@@ -28,6 +31,13 @@ int main(int argc, char** argv) {
     case kestrix::cli::CommandLine::Request::Convert:
       break;
   }
+#ifdef KESTRIX_FULL_PROGRAM
+  // A workbook or a report: the program built with their libraries does it all.
+  if (line.options.report || line.options.format == kestrix::OutputFormat::Workbook) {
+    kestrix::cli::runFullProgram(argv, KESTRIX_FULL_PROGRAM, programName);
+    return 1;
+  }
+#endif
 
   kestrix::guardMappedFiles(programName);
   bool progressShown = false;

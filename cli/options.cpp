@@ -135,7 +135,7 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
     throw UsageError{"a workbook is written to a file only: give it with -o PATH"};
   }
   if (o.report && o.report->empty()) throw UsageError{"the report path is empty"};
-#ifndef KESTRIX_REPORT
+#if !defined(KESTRIX_REPORT) && !defined(KESTRIX_REPORT_BY_FULL_PROGRAM)
   if (o.report) {
     throw UsageError{
         "--report needs the chart, which this build lacks (build with KESTRIX_GUI=ON)"};

@@ -1,4 +1,4 @@
-// Formula reduction and the field tables of the cell-text cache.
+// The field tables of the cell-text cache.
 #include "cell_texts.hpp"
 
 namespace kestrix {
@@ -18,27 +18,6 @@ void put(Slot& slot, std::string_view field) noexcept {
 }
 
 }  // namespace
-
-ReducedFormula reduceFormula(const CellParams& params) noexcept {
-  ReducedFormula reduced;
-  reduced.params.typeCode = params.typeCode;
-  switch (params.typeCode) {
-    case 4:
-    case 9:
-      reduced.params.interval = params.interval;
-      break;
-    case 5:
-      reduced.rawOffset = params.offsetParam;
-      break;
-    case 7:
-      reduced.params.interval = params.interval;
-      reduced.params.factorParam = params.factorParam;
-      break;
-    default:
-      break;
-  }
-  return reduced;
-}
 
 CellTexts::CellTexts(std::string decimalMark)
     : decimalMark_(std::move(decimalMark)),

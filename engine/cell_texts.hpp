@@ -1,7 +1,6 @@
-// The table writer's cell texts by raw value: each file's cell formula
-// reduced to what its texts depend on, and for each reduced formula a table
-// holding, per raw value, the field as it goes into a row, computed the first
-// time the value is met.
+// The table writer's cell texts by raw value: for each reduced cell formula
+// (reduceFormula) a table holding, per raw value, the field as it goes into a
+// row, computed the first time the value is met.
 #pragma once
 
 #include <array>
@@ -19,18 +18,6 @@
 #include "channels.hpp"
 
 namespace kestrix {
-
-// A file's cell formula reduced to what its texts depend on, so that files
-// with equal reduced formulas share their cell texts: the parameters the
-// type's formula does not read are zero, and the offset of type 5 is moved
-// onto the raw value. appendCellText(params, s1, s2, false, ...) equals
-// appendCellText(reduced.params, s1 + rawOffset, s2 + rawOffset, false, ...), the
-// sums wrapping to 16 bits.
-struct ReducedFormula {
-  CellParams params;
-  std::int16_t rawOffset = 0;
-};
-ReducedFormula reduceFormula(const CellParams& params) noexcept;
 
 // For each reduced formula of a run, by channel, a table of one Entry per raw
 // value (as unsigned). Tables are allocated zeroed and left untouched until

@@ -138,29 +138,27 @@ TableValues::TableValues(const ConversionRun& run, bool includeOverflowed)
       formulas_(new Formulas) {
   constexpr std::int64_t kChunk = 2048;
   std::array<std::int16_t, kChunk> raw{};
-  for (std::size_t j = 0; j < run.files.size(); ++j) {
-    const LoggerFile& f = run.files[j];
-    const CellParams params{f.typeCode, f.offsetParam, f.factorParam, run.interval};
-    const ReducedFormula reduced = reduceFormula(params);
-    const Formulas::Tables tables = formulas_->tablesFor(reduced.params);
+  for (const ColumnPlan& column : run.columns) {
+    const FilePlan& plan = column.file();
+    const LoggerFile& f = run.files[plan.file];
+    const Formulas::Tables tables = formulas_->tablesFor(plan.reduced.params);
 
     Column c;
+    c.plan = &plan;
+    c.stretches = &plan.stretches(includeOverflowed);
     c.samples = &f.samples;
-    c.offset = run.stepOffsets[j];
-    c.sampleCount = f.sampleCount;
-    c.overflowBelow = overflowPositions(f, run.interval, includeOverflowed) + 1;
-    c.two = f.channelCount == 2;
-    c.rawOffset = reduced.rawOffset;
+    c.two = plan.twoChannels;
+    c.rawOffset = plan.reduced.rawOffset;
     c.firstRowKind = firstRowKindOf(f.typeCode);
-    const PositionRange values = valuePositions(f, run.interval, includeOverflowed);
-    c.valueFrom = values.from;
-    c.valueTo = values.to;
 
     // Every raw value the cells show, computed once.
-    if (c.valueFrom <= c.valueTo) {
+    const RowRange shown = c.stretches->samples;
+    if (!shown.empty()) {
       const std::int64_t base = f.samples.base();
-      const std::int64_t from = c.two ? 2 * c.valueFrom - 2 - base : c.valueFrom - 1 - base;
-      const std::int64_t to = c.two ? 2 * c.valueTo - 1 - base : c.valueTo - 1 - base;
+      const std::int64_t first = plan.position(shown.first);
+      const std::int64_t last = plan.position(shown.last);
+      const std::int64_t from = c.two ? 2 * first - 2 - base : first - 1 - base;
+      const std::int64_t to = c.two ? 2 * last - 1 - base : last - 1 - base;
       // Chunks of an even size: in a two-channel file channel 0 is at even indexes.
       for (std::int64_t i = from; i <= to; i += kChunk) {
         const std::int64_t n = std::min(kChunk, to - i + 1);
@@ -171,7 +169,7 @@ TableValues::TableValues(const ConversionRun& run, bool includeOverflowed)
           for (auto k = channel; k < static_cast<std::size_t>(n); k += step) {
             const auto v = static_cast<std::int16_t>(raw[k] + c.rawOffset);
             if (entries[static_cast<std::uint16_t>(v)] == kUnknown)
-              formulas_->fill(reduced.params, tables, v);
+              formulas_->fill(plan.reduced.params, tables, v);
           }
         }
       }
@@ -180,7 +178,7 @@ TableValues::TableValues(const ConversionRun& run, bool includeOverflowed)
     const std::string_view label = channelLabels(f.typeCode);
     const std::string_view unit = channelUnits(f.typeCode);
     for (int channel = 0; channel < f.channelCount; ++channel) {
-      c.info.file = j;
+      c.info.file = plan.file;
       c.info.channel = channel;
       c.info.title = f.containerName;
       c.info.loggerId = identityText(f.loggerId);
@@ -195,38 +193,49 @@ TableValues::TableValues(const ConversionRun& run, bool includeOverflowed)
 
 TableValues::~TableValues() = default;
 
-CellValue TableValues::valueAt(const Column& c, std::int64_t p, bool firstRow) const {
-  if (p < 1 || p > c.sampleCount) return {};
-  if (p < c.overflowBelow) return {CellKind::Overflow, 0};
+CellValue TableValues::valueAt(const Column& c, std::int64_t r) const {
+  switch (c.plan->shows(r, includeOverflowed_)) {
+    case RowShows::Nothing:
+      return {};
+    case RowShows::Overflow:
+      return {CellKind::Overflow, 0};
+    case RowShows::Samples:
+      break;
+  }
+  const std::int64_t p = c.plan->position(r);
   const auto s1 = c.two ? c.samples->at(2 * p - 1) : c.samples->at(p);
   const auto s2 = c.two ? c.samples->at(2 * p) : s1;
   if (!s1 || !s2) return {};  // never read from the file
-  if (firstRow && c.firstRowKind != CellKind::Blank) return {c.firstRowKind, 0};
+  if (r == 1 && c.firstRowKind != CellKind::Blank) return {c.firstRowKind, 0};
   const std::int16_t s = c.info.channel == 0 ? *s1 : *s2;
   const auto v = static_cast<std::uint16_t>(static_cast<std::int16_t>(s + c.rawOffset));
   return valueOf(c.values[v]);
 }
 
 CellValue TableValues::cell(std::size_t c, std::int64_t row) const {
-  const Column& column = columns_[c];
-  return valueAt(column, row - column.offset, row == 1);
+  return valueAt(columns_[c], row);
 }
 
 void TableValues::cells(std::size_t c, std::int64_t first, std::int64_t n, CellValue* out) const {
   const Column& column = columns_[c];
-  const std::int64_t from = first - column.offset;  // positions from .. to
-  const std::int64_t to = from + n - 1;
-  const std::int64_t valuesFrom = std::max(from, column.valueFrom);
-  const std::int64_t valuesTo = std::min(to, column.valueTo);
-  std::int64_t p = from;
-  for (; p <= to && p < valuesFrom; ++p) *out++ = valueAt(column, p, false);
+  const std::int64_t last = first + n - 1;
+  // The rows of the plan's samples in bulk; the others read "overflow" or nothing.
+  const RowRange overflow = column.stretches->overflow;
+  const std::int64_t valuesFrom = std::max(first, column.stretches->samples.first);
+  const std::int64_t valuesTo = std::min(last, column.stretches->samples.last);
+  auto fixed = [&overflow](std::int64_t r) {
+    return overflow.contains(r) ? CellValue{CellKind::Overflow, 0} : CellValue{};
+  };
+  std::int64_t r = first;
+  for (; r <= last && r < valuesFrom; ++r) *out++ = fixed(r);
   constexpr std::int64_t kChunk = 1024;
   std::array<std::int16_t, 2 * kChunk> raw{};
   const std::int64_t base = column.samples->base();
   const std::int16_t rawOffset = column.rawOffset;
   const std::int32_t* values = column.values;
-  while (p <= valuesTo) {
-    const std::int64_t count = std::min(kChunk, valuesTo - p + 1);
+  while (r <= valuesTo) {
+    const std::int64_t count = std::min(kChunk, valuesTo - r + 1);
+    const std::int64_t p = column.plan->position(r);
     bool all = false;
     if (column.two) {
       all = column.samples->decode(2 * p - 2 - base, 2 * count, raw.data());
@@ -244,12 +253,12 @@ void TableValues::cells(std::size_t c, std::int64_t first, std::int64_t n, CellV
       }
     }
     if (!all) {
-      for (std::int64_t k = 0; k < count; ++k) out[k] = valueAt(column, p + k, false);
+      for (std::int64_t k = 0; k < count; ++k) out[k] = valueAt(column, r + k);
     }
     out += count;
-    p += count;
+    r += count;
   }
-  for (; p <= to; ++p) *out++ = valueAt(column, p, false);
+  for (; r <= last; ++r) *out++ = fixed(r);
   // The first row has texts of its own.
   if (first == 1 && n > 0) out[-n] = cell(c, 1);
 }

@@ -76,15 +76,13 @@ class TableValues {
 
  private:
   bool includeOverflowed_ = false;
-  // Where a column's cells come from: its file's samples, positions and formula.
+  // A table column as the values read it: its file's plan and its channel's
+  // values by raw sample.
   struct Column {
     ColumnInfo info;
+    const FilePlan* plan = nullptr;
+    const FilePlan::Stretches* stretches = nullptr;  // the plan's, for includeOverflowed
     const SampleColumn* samples = nullptr;
-    std::int64_t offset = 0;  // row r shows position r - offset
-    std::int64_t sampleCount = 0;
-    std::int64_t overflowBelow = 0;  // positions 1 .. overflowBelow - 1 read "overflow"
-    std::int64_t valueFrom = 0;      // positions whose samples are stored and not overflow
-    std::int64_t valueTo = 0;
     bool two = false;                         // a two-channel file: samples interleaved
     std::int16_t rawOffset = 0;               // added to each raw sample before the look-up
     const std::int32_t* values = nullptr;     // the channel's value of each raw value
@@ -92,8 +90,8 @@ class TableValues {
   };
   class Formulas;
 
-  // The cell at position p of column c, the careful way.
-  CellValue valueAt(const Column& c, std::int64_t p, bool firstRow) const;
+  // The cell of column c in row r, the careful way.
+  CellValue valueAt(const Column& c, std::int64_t r) const;
 
   const ConversionRun& run_;
   std::int64_t rows_ = 0;

@@ -253,4 +253,25 @@ void appendCellText(const CellParams& params, std::int16_t s1, std::int16_t s2, 
   }
 }
 
+ReducedFormula reduceFormula(const CellParams& params) noexcept {
+  ReducedFormula reduced;
+  reduced.params.typeCode = params.typeCode;
+  switch (params.typeCode) {
+    case 4:
+    case 9:
+      reduced.params.interval = params.interval;
+      break;
+    case 5:
+      reduced.rawOffset = params.offsetParam;
+      break;
+    case 7:
+      reduced.params.interval = params.interval;
+      reduced.params.factorParam = params.factorParam;
+      break;
+    default:
+      break;
+  }
+  return reduced;
+}
+
 }  // namespace kestrix

@@ -51,4 +51,16 @@ struct CellParams {
 void appendCellText(const CellParams& params, std::int16_t s1, std::int16_t s2, bool firstRow,
                     std::string_view decimalMark, std::string& out);
 
+// A file's cell formula reduced to what its texts depend on, so that files
+// with equal reduced formulas share their cell texts: the parameters the
+// type's formula does not read are zero, and the offset of type 5 is moved
+// onto the raw value. appendCellText(params, s1, s2, false, ...) equals
+// appendCellText(reduced.params, s1 + rawOffset, s2 + rawOffset, false, ...), the
+// sums wrapping to 16 bits.
+struct ReducedFormula {
+  CellParams params;
+  std::int16_t rawOffset = 0;
+};
+ReducedFormula reduceFormula(const CellParams& params) noexcept;
+
 }  // namespace kestrix

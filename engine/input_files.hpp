@@ -14,10 +14,10 @@
 
 namespace kestrix {
 
-// The whole file, at most limits::maxFileBytes. Throws ConversionError naming
+// The whole file, at most limits.maxFileBytes. Throws ConversionError naming
 // `displayName` when it cannot be read.
 std::vector<std::uint8_t> readInputFile(const std::filesystem::path& path,
-                                        std::string_view displayName);
+                                        std::string_view displayName, const Limits& limits = {});
 
 // The bytes of one input file and what keeps them alive.
 struct InputBytes {
@@ -26,11 +26,12 @@ struct InputBytes {
 };
 
 // readInputFile's bytes, which the returned owner keeps.
-InputBytes readIntoMemory(const std::filesystem::path& path, std::string_view displayName);
+InputBytes readIntoMemory(const std::filesystem::path& path, std::string_view displayName,
+                          const Limits& limits = {});
 
-// Gets an input file's bytes; throws as readInputFile does.
-using InputReader =
-    std::function<InputBytes(const std::filesystem::path& path, std::string_view displayName)>;
+// Gets an input file's bytes within `limits`; throws as readInputFile does.
+using InputReader = std::function<InputBytes(const std::filesystem::path& path,
+                                             std::string_view displayName, const Limits& limits)>;
 
 // Reads and decodes the logger files at `paths`, named `displayNames` in
 // messages (one name per path), two files at a time: most of the time goes
@@ -40,6 +41,6 @@ using InputReader =
 // in that order, that cannot be converted.
 std::vector<LoggerFile> readLoggerFiles(const std::vector<std::filesystem::path>& paths,
                                         const std::vector<std::string>& displayNames,
-                                        const InputReader& reader = {});
+                                        const InputReader& reader = {}, const Limits& limits = {});
 
 }  // namespace kestrix

@@ -1,11 +1,14 @@
 // Limits on untrusted input, in one place. Every reader of a logger file and
-// every run checks against these and nothing else.
+// every run checks against a Limits value, whose defaults are the constants
+// below; a caller may set tighter ones (the fuzz target does).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
-namespace kestrix::limits {
+namespace kestrix {
+
+namespace limits {
 
 // Files in one run (indices 0 to 100).
 inline constexpr int maxFiles = 101;
@@ -20,4 +23,14 @@ inline constexpr std::size_t maxFileBytes = std::size_t{64} << 20;
 // Offsets on the time axis must fit in 32 bits.
 inline constexpr std::int64_t maxStepOffset = INT32_MAX;
 
-}  // namespace kestrix::limits
+}  // namespace limits
+
+// The limits one run is held to.
+struct Limits {
+  int maxFiles = limits::maxFiles;
+  std::int64_t maxRows = limits::maxRows;
+  std::size_t maxFileBytes = limits::maxFileBytes;
+  std::int64_t maxStepOffset = limits::maxStepOffset;
+};
+
+}  // namespace kestrix

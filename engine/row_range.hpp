@@ -10,6 +10,7 @@ struct RowRange {
   std::int64_t first = 1;
   std::int64_t last = 0;
 
+  bool empty() const noexcept { return first > last; }
   std::int64_t count() const noexcept { return last >= first ? last - first + 1 : 0; }
   bool contains(std::int64_t row) const noexcept { return row >= first && row <= last; }
 };

@@ -12,24 +12,19 @@ RowWriter::RowWriter(const ConversionRun& run, const Regional& regional, bool in
       regional_(regional),
       cells_(regional.decimalMark),
       date_(run.earliestStart, run.interval, regional) {
-  for (std::size_t j = 0; j < run.files.size(); ++j) {
-    const LoggerFile& f = run.files[j];
+  for (const ColumnPlan& column : run.columns) {
+    const FilePlan& plan = column.file();
+    const LoggerFile& f = run.files[plan.file];
     Column c;
-    c.two = f.channelCount == 2;
+    c.plan = &plan;
+    c.stretches = &plan.stretches(includeOverflowed);
     c.field = fields_;
-    fields_ += c.two ? 2 : 1;
-    c.offset = run.stepOffsets[j];
-    c.overflowTo = overflowPositions(f, run.interval, includeOverflowed);
+    fields_ += plan.twoChannels ? 2 : 1;
     c.samples = &f.samples;
     c.base = f.samples.base();
-    const PositionRange values = valuePositions(f, run.interval, includeOverflowed);
-    c.valueFrom = values.from;
-    c.valueTo = values.to;
-    c.params = {f.typeCode, f.offsetParam, f.factorParam, run.interval};
-    const ReducedFormula reduced = reduceFormula(c.params);
-    c.reduced = reduced.params;
-    c.rawOffset = reduced.rawOffset;
-    c.tables = cells_.tablesFor(reduced.params);
+    c.two = plan.twoChannels;
+    c.rawOffset = plan.reduced.rawOffset;
+    c.tables = cells_.tablesFor(plan.reduced.params);
     columns_.push_back(c);
   }
   pieces_.resize(static_cast<std::size_t>(blockRows) * fields_);
@@ -42,35 +37,34 @@ void RowWriter::seek(std::int64_t first) {
 void RowWriter::gather(const Column& c, std::int64_t first, std::int64_t count) {
   const Slot** out = pieces_.data() + c.field;
   const std::size_t stride = fields_;
-  const std::int64_t from = first - c.offset;  // positions from..to
-  const std::int64_t to = from + count - 1;
-  // Positions valueFrom..valueTo show values, the others a fixed text.
-  const std::int64_t valuesFrom = std::max(from, c.valueFrom);
-  const std::int64_t valuesTo = std::min(to, c.valueTo);
-  auto fixed = [&](std::int64_t p) {
-    const bool overflow = p >= 1 && p <= c.overflowTo;
-    const Slot* slot = overflow ? &kOverflow : &kBlank;
+  const std::int64_t last = first + count - 1;
+  // The rows of the plan's samples show values, the others a fixed text.
+  const RowRange overflow = c.stretches->overflow;
+  const std::int64_t valuesFrom = std::max(first, c.stretches->samples.first);
+  const std::int64_t valuesTo = std::min(last, c.stretches->samples.last);
+  auto fixed = [&](std::int64_t r) {
+    const Slot* slot = overflow.contains(r) ? &kOverflow : &kBlank;
     out[0] = slot;
     if (c.two) out[1] = slot;
     out += stride;
   };
-  std::int64_t p = from;
-  for (; p <= to && p < valuesFrom; ++p) fixed(p);
+  std::int64_t r = first;
+  for (; r <= last && r < valuesFrom; ++r) fixed(r);
   if (valuesFrom <= valuesTo) {
     const std::int64_t n = valuesTo - valuesFrom + 1;
-    const std::int64_t i = c.two ? 2 * valuesFrom - 2 - c.base : valuesFrom - 1 - c.base;
+    const std::int64_t p = c.plan->position(valuesFrom);
+    const std::int64_t i = c.two ? 2 * p - 2 - c.base : p - 1 - c.base;
     // The plain way first, straight from the file's bytes; where a sample
     // is missing or a field was not ready, the careful way.
     const bool done = c.tables[0] && c.samples->decode(i, c.two ? 2 * n : n, raw_.data()) &&
                       (c.two ? values2(c, n, out) : values1(c, n, out));
     if (!done) {
-      for (std::int64_t q = valuesFrom; q <= valuesTo; ++q)
-        value(c, q, out + (q - valuesFrom) * stride);
+      for (std::int64_t k = 0; k < n; ++k) value(c, p + k, out + k * stride);
     }
     out += stride * static_cast<std::size_t>(n);
-    p = valuesTo + 1;
+    r = valuesTo + 1;
   }
-  for (; p <= to; ++p) fixed(p);
+  for (; r <= last; ++r) fixed(r);
 }
 
 bool RowWriter::values1(const Column& c, std::int64_t count, const Slot** out) const {
@@ -119,9 +113,10 @@ void RowWriter::value(const Column& c, std::int64_t p, const Slot** out) {
     const auto v1 = static_cast<std::int16_t>(s1 + c.rawOffset);
     const auto v2 = static_cast<std::int16_t>(s2 + c.rawOffset);
     Slot& slot1 = c.tables[0][static_cast<std::uint16_t>(v1)];
-    if (sizeOf(slot1) == kNotYet) cells_.fill(c.reduced, c.tables, v1);
+    const CellParams& reduced = c.plan->reduced.params;
+    if (sizeOf(slot1) == kNotYet) cells_.fill(reduced, c.tables, v1);
     Slot* slot2 = c.two ? &c.tables[1][static_cast<std::uint16_t>(v2)] : nullptr;
-    if (slot2 && sizeOf(*slot2) == kNotYet) cells_.fill(c.reduced, c.tables, v2);
+    if (slot2 && sizeOf(*slot2) == kNotYet) cells_.fill(reduced, c.tables, v2);
     if (ready(slot1) && (!slot2 || ready(*slot2))) {
       out[0] = &slot1;
       if (slot2) out[1] = slot2;
@@ -129,7 +124,7 @@ void RowWriter::value(const Column& c, std::int64_t p, const Slot** out) {
     }
   }
   std::string text = "\t";
-  appendCellText(c.params, s1, s2, false, cells_.decimalMark(), text);
+  appendCellText(c.plan->formula, s1, s2, false, cells_.decimalMark(), text);
   out[0] = longSlot(std::move(text));
   if (c.two) out[1] = longSlot({});  // the whole cell is in the first
 }

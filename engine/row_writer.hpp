@@ -76,22 +76,19 @@ class RowWriter {
   }
 
  private:
+  // A column as the writer reads it: its file's plan, and where its fields go.
   struct Column {
-    std::size_t field = 0;        // the index of its first field in a row
-    std::int64_t offset = 0;      // row r shows position r - offset
-    std::int64_t overflowTo = 0;  // positions 1 to this read "overflow" (overflowPositions)
-    std::int64_t valueFrom = 0;   // positions shown as values: stored and not overflow
-    std::int64_t valueTo = 0;
+    const FilePlan* plan = nullptr;
+    const FilePlan::Stretches* stretches = nullptr;  // the plan's, for the run's margin
+    std::size_t field = 0;                           // the index of its first field in a row
     const SampleColumn* samples = nullptr;
     std::int64_t base = 0;  // column index = position - 1 - base
     bool two = false;
-    std::int16_t rawOffset = 0;
-    CellParams params;   // the file's own
-    CellParams reduced;  // what its fields are shared by
+    std::int16_t rawOffset = 0;  // the plan's reduced formula's
     CellTexts::Tables tables{nullptr, nullptr};
   };
 
-  // One file's fields in rows first to first + count - 1.
+  // One column's fields in rows first to first + count - 1.
   void gather(const Column& c, std::int64_t first, std::int64_t count);
 
   // `count` fields of a one-channel file from the samples in raw_. False when
@@ -101,7 +98,7 @@ class RowWriter {
   // The same for a two-channel file.
   bool values2(const Column& c, std::int64_t count, const Slot** out) const;
 
-  // The field(s) of value position p, the careful way: samples never read
+  // The field(s) of position p, inside the plan's samples, the careful way: samples never read
   // give blanks; fields not computed yet are computed into the tables; cells
   // with a field too long for a slot, or without tables, are computed in full
   // as TableText does.

@@ -7,7 +7,6 @@
 #include "container.hpp"
 #include "dates.hpp"
 #include "error.hpp"
-#include "limits.hpp"
 #include "recording.hpp"
 #include "rounding.hpp"
 
@@ -87,41 +86,17 @@ bool startsLikeLoggerFile(std::span<const std::uint8_t> bytes) noexcept {
   }
 }
 
-std::int64_t overflowPositions(const LoggerFile& file, int runInterval,
-                               bool includeOverflowed) noexcept {
-  const std::int64_t lost = std::int64_t{file.sampleCount} - file.memorySize;
-  const std::int64_t margin = includeOverflowed ? 0 : 120 / runInterval;
-  return std::max<std::int64_t>(0, std::min<std::int64_t>(file.sampleCount, lost + margin));
-}
-
-bool readsOverflow(const LoggerFile& file, int runInterval, std::int64_t position,
-                   bool includeOverflowed) noexcept {
-  return position >= 1 && position <= overflowPositions(file, runInterval, includeOverflowed);
-}
-
-PositionRange valuePositions(const LoggerFile& file, int runInterval,
-                             bool includeOverflowed) noexcept {
-  const bool two = file.channelCount == 2;
-  const std::int64_t base = file.samples.base();
-  const std::int64_t stored = file.samples.size();
-  const std::int64_t storedFrom = two ? (base + 3) / 2 : base + 1;
-  const std::int64_t storedTo = two ? (base + stored) / 2 : base + stored;
-  return {std::max({std::int64_t{1}, overflowPositions(file, runInterval, includeOverflowed) + 1,
-                    storedFrom}),
-          std::min(std::int64_t{file.sampleCount}, storedTo)};
-}
-
 bool ConversionRun::intervalsDiffer() const noexcept {
   return std::any_of(files.begin(), files.end(),
                      [this](const LoggerFile& f) { return f.interval != interval; });
 }
 
-ConversionRun makeRun(std::vector<LoggerFile> files) {
+ConversionRun makeRun(std::vector<LoggerFile> files, const Limits& limits) {
   if (files.empty()) throw ConversionError(ErrorKind::NoFiles, "", "no file to convert");
-  if (files.size() > static_cast<std::size_t>(limits::maxFiles)) {
+  if (files.size() > static_cast<std::size_t>(limits.maxFiles)) {
     throw ConversionError(ErrorKind::TooManyFiles, "",
                           std::to_string(files.size()) + " files given; one table takes at most " +
-                              std::to_string(limits::maxFiles));
+                              std::to_string(limits.maxFiles));
   }
 
   ConversionRun run;
@@ -135,25 +110,26 @@ ConversionRun makeRun(std::vector<LoggerFile> files) {
     run.earliestStart = std::min(run.earliestStart, f.startDate);
 
   run.totalRows = run.files.front().sampleCount;
-  run.stepOffsets.reserve(run.files.size());
-  for (const LoggerFile& f : run.files) {
+  run.columns.reserve(run.files.size());
+  for (std::size_t j = 0; j < run.files.size(); ++j) {
+    const LoggerFile& f = run.files[j];
     const std::int64_t offset = divideRoundHalfEven(f.startDate - run.earliestStart, run.interval);
-    if (offset > limits::maxStepOffset) {
+    if (offset > limits.maxStepOffset) {
       throw ConversionError(ErrorKind::OffsetOutOfRange, f.displayName,
                             "starts " + std::to_string(offset) +
                                 " sampling steps after the earliest file, beyond what a table "
                                 "can hold");
     }
-    run.stepOffsets.push_back(static_cast<std::int32_t>(offset));
     const std::int64_t lastRow = offset + f.sampleCount;
-    if (lastRow > limits::maxRows) {
+    if (lastRow > limits.maxRows) {
       throw ConversionError(ErrorKind::TooManyRows, f.displayName,
                             "the table would have " + std::to_string(lastRow) +
-                                " rows, more than " + std::to_string(limits::maxRows) +
+                                " rows, more than " + std::to_string(limits.maxRows) +
                                 ": its sample count " + std::to_string(f.sampleCount) +
                                 " cannot be right");
     }
     run.totalRows = std::max(run.totalRows, lastRow);
+    run.columns.push_back({{planFile(f, j, offset, run.interval)}});
   }
   return run;
 }

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "column_plan.hpp"
+#include "limits.hpp"
 #include "samples.hpp"
 
 namespace kestrix {
@@ -45,33 +47,12 @@ LoggerFile readLoggerFile(std::string displayName, std::vector<std::uint8_t>&& b
 // code and a valid start date. A table, a workbook or a report never does.
 bool startsLikeLoggerFile(std::span<const std::uint8_t> bytes) noexcept;
 
-// How many of a file's first positions read "overflow" in a run stepping
-// every `runInterval` seconds: the samples the logger's memory no longer held
-// (sampleCount - memorySize, once it went round), and for safety the samples
-// of two more minutes (120 / runInterval, rounded down), whether or not the
-// memory went round; never more than the file's positions.
-std::int64_t overflowPositions(const LoggerFile& file, int runInterval,
-                               bool includeOverflowed = false) noexcept;
-// True when position `position` (1-based) of `file` reads "overflow".
-bool readsOverflow(const LoggerFile& file, int runInterval, std::int64_t position,
-                   bool includeOverflowed = false) noexcept;
-
-// The positions of `file` whose cells can show values: past the overflow and
-// inside the stored samples (both channels' for a two-channel file). Empty
-// when from > to.
-struct PositionRange {
-  std::int64_t from = 1;
-  std::int64_t to = 0;
-};
-PositionRange valuePositions(const LoggerFile& file, int runInterval,
-                             bool includeOverflowed = false) noexcept;
-
 struct ConversionRun {
   std::vector<LoggerFile> files;
-  std::vector<std::int32_t> stepOffsets;  // per file: rows from row 1 to its first sample
-  std::int64_t earliestStart = 0;         // date of row 1, seconds since 1 January 2000
-  std::int64_t totalRows = 0;             // may be 0 or less: then the table has no row
-  int interval = 0;                       // the last file's interval; serves every file
+  std::vector<ColumnPlan> columns;  // in table order: which row shows what of which file
+  std::int64_t earliestStart = 0;   // date of row 1, seconds since 1 January 2000
+  std::int64_t totalRows = 0;       // may be 0 or less: then the table has no row
+  int interval = 0;                 // the last file's interval; serves every file
   bool inconsistentFlag = false;
 
   // True when some file's own interval differs from the one that serves the run.
@@ -80,9 +61,9 @@ struct ConversionRun {
   std::int64_t rowDate(std::int64_t r) const noexcept { return earliestStart + (r - 1) * interval; }
 };
 
-// Lays the files, in the order given, on one time axis. Throws ConversionError
-// for no file, more than limits::maxFiles, an offset beyond 32 bits or a table
-// longer than limits::maxRows.
-ConversionRun makeRun(std::vector<LoggerFile> files);
+// Lays the files, in the order given, on one time axis, one column each.
+// Throws ConversionError for no file, more than limits.maxFiles, an offset
+// beyond limits.maxStepOffset or a table longer than limits.maxRows.
+ConversionRun makeRun(std::vector<LoggerFile> files, const Limits& limits = {});
 
 }  // namespace kestrix

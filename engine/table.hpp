@@ -19,6 +19,14 @@ namespace kestrix {
 // Every line of the table ends so.
 inline constexpr std::string_view crlf = "\r\n";
 
+// The first column's words on header lines 1 and 4 (the workbook's too).
+inline constexpr std::string_view fileHeading = "Fichier";
+inline constexpr std::string_view dateHeading = "Date";
+
+// Rows of one spreadsheet sheet: a workbook's sheet holds at most this many
+// lines, and the window puts no longer table on the clipboard.
+inline constexpr std::int64_t spreadsheetRows = 1'048'576;
+
 struct TableOptions {
   Regional regional;
   Encoding encoding = Encoding::Windows1252;
@@ -51,9 +59,9 @@ class TableText {
 
   // The four header lines, each followed by CR LF, in Windows-1252.
   std::string headerLines() const;
-  // Row r (1-based) without its line end: the date, then TAB and each file's cell.
+  // Row r (1-based) without its line end: the date, then TAB and each column's cell.
   void appendRow(std::int64_t r, std::string& out) const;
-  // The cell of file j in row r: one field, or two joined by a TAB.
+  // The cell of column j (run.columns) in row r: one field, or two joined by a TAB.
   std::string cellText(std::size_t j, std::int64_t r) const;
 
  private:

@@ -29,8 +29,6 @@ Regional encodedFor(const Regional& regional, Encoding encoding) {
   return out;
 }
 
-namespace {}  // namespace
-
 std::string closingStatus(bool inconsistentFlag) {
   return inconsistentFlag ? "Done... inconsistent file(s)" : "Done...";
 }
@@ -39,48 +37,57 @@ TableText::TableText(const ConversionRun& run, const Regional& regional, bool in
     : run_(run), regional_(regional), includeOverflowed_(includeOverflowed) {}
 
 std::string TableText::headerLines() const {
-  std::string lines = "Fichier";
-  for (const LoggerFile& f : run_.files) {
+  auto fileOf = [this](const ColumnPlan& column) -> const LoggerFile& {
+    return run_.files[column.file().file];
+  };
+  std::string lines(fileHeading);
+  for (const ColumnPlan& column : run_.columns) {
+    const LoggerFile& f = fileOf(column);
     for (int c = 0; c < f.channelCount; ++c) (lines += '\t') += f.containerName;
   }
   lines += crlf;
-  for (const LoggerFile& f : run_.files) {
+  for (const ColumnPlan& column : run_.columns) {
+    const LoggerFile& f = fileOf(column);
     for (int c = 0; c < f.channelCount; ++c) (lines += '\t') += identityText(f.loggerId);
   }
   lines += crlf;
-  for (const LoggerFile& f : run_.files) (lines += '\t') += channelLabels(f.typeCode);
+  for (const ColumnPlan& column : run_.columns)
+    (lines += '\t') += channelLabels(fileOf(column).typeCode);
   lines += crlf;
-  lines += "Date";
-  for (const LoggerFile& f : run_.files) (lines += '\t') += channelUnits(f.typeCode);
+  lines += dateHeading;
+  for (const ColumnPlan& column : run_.columns)
+    (lines += '\t') += channelUnits(fileOf(column).typeCode);
   lines += crlf;
   return lines;
 }
 
 void TableText::appendCell(std::size_t j, std::int64_t r, std::string& out) const {
-  const LoggerFile& f = run_.files[j];
-  const bool two = f.channelCount == 2;
-  const std::int64_t p = r - run_.stepOffsets[j];
-  if (p < 1 || p > f.sampleCount) {
-    if (two) out += '\t';
-    return;
+  const FilePlan& plan = run_.columns[j].file();
+  const bool two = plan.twoChannels;
+  switch (plan.shows(r, includeOverflowed_)) {
+    case RowShows::Nothing:
+      if (two) out += '\t';
+      return;
+    case RowShows::Overflow:
+      out += two ? "overflow\toverflow" : "overflow";
+      return;
+    case RowShows::Samples:
+      break;
   }
-  if (readsOverflow(f, run_.interval, p, includeOverflowed_)) {
-    out += two ? "overflow\toverflow" : "overflow";
-    return;
-  }
-  const auto s1 = two ? f.samples.at(2 * p - 1) : f.samples.at(p);
-  const auto s2 = two ? f.samples.at(2 * p) : s1;
+  const SampleColumn& samples = run_.files[plan.file].samples;
+  const std::int64_t p = plan.position(r);
+  const auto s1 = two ? samples.at(2 * p - 1) : samples.at(p);
+  const auto s2 = two ? samples.at(2 * p) : s1;
   if (!s1 || !s2) {  // never read from the file
     if (two) out += '\t';
     return;
   }
-  const CellParams params{f.typeCode, f.offsetParam, f.factorParam, run_.interval};
-  appendCellText(params, *s1, *s2, r == 1, regional_.decimalMark, out);
+  appendCellText(plan.formula, *s1, *s2, r == 1, regional_.decimalMark, out);
 }
 
 void TableText::appendRow(std::int64_t r, std::string& out) const {
   appendRowDate(run_.rowDate(r), regional_, out);
-  for (std::size_t j = 0; j < run_.files.size(); ++j) {
+  for (std::size_t j = 0; j < run_.columns.size(); ++j) {
     out += '\t';
     appendCell(j, r, out);
   }

@@ -3,18 +3,15 @@
 // order with the progress reported.
 #include <algorithm>
 #include <array>
-#include <condition_variable>
 #include <cstring>
-#include <exception>
 #include <memory>
-#include <mutex>
-#include <system_error>
-#include <thread>
+#include <optional>
 
 #include "rounding.hpp"
 #include "row_writer.hpp"
 #include "table.hpp"
 #include "text.hpp"
+#include "two_threads.hpp"
 
 namespace kestrix {
 
@@ -56,113 +53,47 @@ class SegmentBuffer {
   std::size_t capacity_ = 0;
 };
 
-// Rows 2 onward in segments of segmentRows rows. With `helperThread`, each
-// segment is formatted by whichever of two threads is free, each thread with a
-// RowWriter (and so field tables) of its own; without it, or when no second
-// thread can be had, the calling thread formats them all. The calling thread
-// writes the segments in order, with row 1 (`first`) ahead of them, and
-// reports progress.
+// Rows 2 onward in segments of segmentRows rows, each formatted by whichever
+// of two threads is free (unless `oneThread`), each thread with a RowWriter
+// (and so field tables) of its own. The calling thread writes the segments in
+// order, with row 1 (`first`) ahead of them, and reports progress.
 template <class Progress>
 void writeRows(const ConversionRun& run, const Regional& regional, bool includeOverflowed,
-               std::string_view first, Sink& sink, bool helperThread, Progress&& progress) {
+               std::string_view first, Sink& sink, bool oneThread, Progress&& progress) {
   // Segments formatted but not written yet, at most; segment s uses buffer
   // s % inFlight, free again once segment s - inFlight is written.
-  constexpr std::int64_t inFlight = 4;
+  constexpr std::size_t inFlight = 4;
   const std::int64_t segments = (run.totalRows - 1 + segmentRows - 1) / segmentRows;
   std::array<SegmentBuffer, inFlight> buffers;
-  std::array<bool, inFlight> ready{};
-  std::mutex mutex;
-  std::condition_variable changed;
-  std::int64_t next = 0;     // the next segment to format
-  std::int64_t written = 0;  // segments written
-  bool stop = false;
-  std::exception_ptr error;
+  std::array<std::optional<RowWriter>, 2> writers;  // one a thread, made on its first segment
 
-  auto firstRow = [](std::int64_t segment) { return 2 + segment * segmentRows; };
-  auto lastRow = [&](std::int64_t segment) {
+  auto firstRow = [](std::size_t segment) {
+    return 2 + static_cast<std::int64_t>(segment) * segmentRows;
+  };
+  auto lastRow = [&](std::size_t segment) {
     return std::min(run.totalRows, firstRow(segment) + segmentRows - 1);
   };
-  auto format = [&](RowWriter& rows, std::int64_t segment) {
-    SegmentBuffer& out = buffers[static_cast<std::size_t>(segment % inFlight)];
+  auto format = [&](std::size_t segment, int worker) {
+    std::optional<RowWriter>& rows = writers[static_cast<std::size_t>(worker)];
+    if (!rows) rows.emplace(run, regional, includeOverflowed);
+    SegmentBuffer& out = buffers[segment % inFlight];
     out.clear();
     const std::int64_t last = lastRow(segment);
-    rows.seek(firstRow(segment));
+    rows->seek(firstRow(segment));
     for (std::int64_t r = firstRow(segment); r <= last; r += RowWriter::blockRows)
-      rows.write(r, std::min(RowWriter::blockRows, last - r + 1), out);
+      rows->write(r, std::min(RowWriter::blockRows, last - r + 1), out);
   };
-  auto mayTake = [&] { return !stop && next < segments && next < written + inFlight; };
-
-  std::unique_ptr<RowWriter> helperRows;
-  std::thread helper;
-  if (helperThread && segments > 1) {
-    helperRows = std::make_unique<RowWriter>(run, regional, includeOverflowed);
-    try {
-      helper = std::thread([&] {
-        try {
-          std::unique_lock lock(mutex);
-          for (;;) {
-            changed.wait(lock, [&] { return stop || next >= segments || mayTake(); });
-            if (!mayTake()) return;
-            const std::int64_t segment = next++;
-            lock.unlock();
-            format(*helperRows, segment);
-            lock.lock();
-            ready[static_cast<std::size_t>(segment % inFlight)] = true;
-            changed.notify_all();
-          }
-        } catch (...) {
-          const std::lock_guard lock(mutex);
-          error = std::current_exception();
-          stop = true;
-          changed.notify_all();
-        }
-      });
-    } catch (const std::system_error&) {
-      // No second thread to be had: this one formats every segment.
-    }
-  }
-  auto end = [&] {
-    {
-      const std::lock_guard lock(mutex);
-      stop = true;
-    }
-    changed.notify_all();
-    if (helper.joinable()) helper.join();
+  auto write = [&](std::size_t segment) {
+    sink.write(buffers[segment % inFlight].text());
+    for (std::int64_t r = firstRow(segment); r <= lastRow(segment); ++r) progress(r);
   };
 
-  try {
-    RowWriter ownRows(run, regional, includeOverflowed);
-    sink.write(first);
-    progress(1);
-    std::unique_lock lock(mutex);
-    while (written < segments && !error) {
-      const std::int64_t segment = written;
-      const auto slot = static_cast<std::size_t>(segment % inFlight);
-      if (ready[slot]) {
-        lock.unlock();
-        const std::string_view bytes = buffers[slot].text();
-        sink.write(bytes);
-        for (std::int64_t r = firstRow(segment); r <= lastRow(segment); ++r) progress(r);
-        lock.lock();
-        ready[slot] = false;
-        ++written;
-        changed.notify_all();
-      } else if (mayTake()) {
-        const std::int64_t own = next++;
-        lock.unlock();
-        format(ownRows, own);
-        lock.lock();
-        ready[static_cast<std::size_t>(own % inFlight)] = true;
-      } else {
-        changed.wait(lock);
-      }
-    }
-  } catch (...) {
-    end();
-    throw;
-  }
-  end();
-  if (error) std::rethrow_exception(error);
+  sink.write(first);
+  progress(1);
+  TwoThreads how;
+  how.ahead = inFlight;
+  how.oneThread = oneThread;
+  forEachOnTwoThreads(static_cast<std::size_t>(segments), format, write, how);
 }
 
 }  // namespace
@@ -191,10 +122,7 @@ std::string writeTable(const ConversionRun& run, Sink& sink, const TableOptions&
     }
   };
 
-  // Tables of two segments or more are formatted on two threads where the
-  // machine has two cores.
-  const bool helperThread = !options.oneThread && std::thread::hardware_concurrency() != 1;
-  writeRows(run, regional, options.includeOverflowed, first, sink, helperThread, progress);
+  writeRows(run, regional, options.includeOverflowed, first, sink, options.oneThread, progress);
   return closingStatus(run.inconsistentFlag);
 }
 

@@ -12,7 +12,9 @@
 #include "output_target.hpp"
 #include "run.hpp"
 #include "sinks.hpp"
+#ifdef KESTRIX_WORKBOOKS
 #include "workbook_writer.hpp"
+#endif
 
 namespace fs = std::filesystem;
 
@@ -23,9 +25,10 @@ ConversionResult convertFiles(const ConversionRequest& request) {
                         (request.format == OutputFormat::Table && !request.output);
   if (toTarget) refuseUnsafeTarget(request.target, request.paths);
 
-  auto shared = std::make_shared<ConversionRun>(
-      makeRun(readLoggerFiles(request.paths, request.displayNames,
-                              request.reader ? request.reader : InputReader(mapInputFile))));
+  auto shared = std::make_shared<ConversionRun>(makeRun(
+      readLoggerFiles(request.paths, request.displayNames,
+                      request.reader ? request.reader : InputReader(mapInputFile), request.limits),
+      request.limits));
   const ConversionRun& run = *shared;
 
   ConversionResult result;
@@ -36,6 +39,7 @@ ConversionResult convertFiles(const ConversionRequest& request) {
     return result;
   }
   if (request.format == OutputFormat::Workbook) {
+#ifdef KESTRIX_WORKBOOKS
     WorkbookOptions workbook;
     workbook.progress = request.options.progress;
     workbook.includeOverflowed = request.options.includeOverflowed;
@@ -43,6 +47,10 @@ ConversionResult convertFiles(const ConversionRequest& request) {
     workbook.temporaryReady = [&temporary](const fs::path& p) { temporary.emplace(p); };
     result.status = writeWorkbook(run, request.target, workbook);
     return result;
+#else
+    throw ConversionError(ErrorKind::CannotWrite, request.target.string(),
+                          "this build of the conversion writes no workbook");
+#endif
   }
 
   std::optional<AtomicFileSink> file;

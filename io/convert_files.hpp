@@ -41,6 +41,7 @@ struct ConversionRequest {
   // copies them instead, so that a file cut short by another program during
   // the run reads as a shorter file rather than faulting.
   InputReader reader;
+  Limits limits;  // on the files and the run
   TableOptions options;
   OutputFormat format = OutputFormat::Table;
 };

@@ -96,14 +96,15 @@ void onMappedFileFault(int, siginfo_t* info, void*) {
 
 }  // namespace
 
-InputBytes mapInputFile(const std::filesystem::path& path, std::string_view displayName) {
+InputBytes mapInputFile(const std::filesystem::path& path, std::string_view displayName,
+                        const Limits& limits) {
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd >= 0) {
     struct stat status {};
     void* address = MAP_FAILED;
     std::size_t size = 0;
     if (fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_size > 0 &&
-        static_cast<std::uintmax_t>(status.st_size) <= limits::maxFileBytes) {
+        static_cast<std::uintmax_t>(status.st_size) <= limits.maxFileBytes) {
       size = static_cast<std::size_t>(status.st_size);
       address = mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
     }
@@ -113,7 +114,8 @@ InputBytes mapInputFile(const std::filesystem::path& path, std::string_view disp
       return {{static_cast<const std::uint8_t*>(address), size}, std::move(mapping)};
     }
   }
-  auto bytes = std::make_shared<const std::vector<std::uint8_t>>(readInputFile(path, displayName));
+  auto bytes =
+      std::make_shared<const std::vector<std::uint8_t>>(readInputFile(path, displayName, limits));
   const std::span<const std::uint8_t> view(*bytes);
   return {view, std::move(bytes)};
 }

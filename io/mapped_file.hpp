@@ -10,12 +10,13 @@
 
 namespace kestrix {
 
-// A regular input file is mapped, its pages taken from the system's file
-// cache as they are rather than copied into fresh memory; anything else, or a
-// file that cannot be mapped, is read as usual (with its usual errors). While
-// mapped, the file is known to the guard of guardMappedFiles by its
-// `displayName`.
-InputBytes mapInputFile(const std::filesystem::path& path, std::string_view displayName);
+// A regular input file of at most limits.maxFileBytes is mapped, its pages
+// taken from the system's file cache as they are rather than copied into
+// fresh memory; anything else, or a file that cannot be mapped, is read as
+// usual (with its usual errors). While mapped, the file is known to the guard
+// of guardMappedFiles by its `displayName`.
+InputBytes mapInputFile(const std::filesystem::path& path, std::string_view displayName,
+                        const Limits& limits = {});
 
 // A fault on a mapped page (a logger file cut short by another program during
 // the run) would end the program with a bus error. After guardMappedFiles it

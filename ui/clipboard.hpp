@@ -3,9 +3,11 @@
 
 #include <cstddef>
 
+#include "table.hpp"
+
 namespace kestrix::ui {
 
 // More lines than a spreadsheet holds are not put on the clipboard.
-inline constexpr std::size_t clipboardMaxLines = 1'048'576;
+inline constexpr auto clipboardMaxLines = static_cast<std::size_t>(spreadsheetRows);
 
 }  // namespace kestrix::ui

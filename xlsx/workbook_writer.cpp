@@ -25,7 +25,8 @@ namespace kestrix {
 namespace {
 
 constexpr std::int64_t kHeaderRows = 4;
-constexpr std::int64_t kDataRowsPerSheet = kSheetRows - kHeaderRows;
+// A sheet holds spreadsheetRows rows, the four header lines included.
+constexpr std::int64_t kDataRowsPerSheet = spreadsheetRows - kHeaderRows;
 // Rows fetched from the values at a time, every column for each.
 constexpr std::int64_t kBlockRows = 256;
 // The share of the progress that writing the rows stands for; packing the
@@ -46,8 +47,9 @@ class WorkbookBuilder {
   WorkbookBuilder(const ConversionRun& run, const ReplacementFile& file,
                   const WorkbookOptions& options)
       : run_(run), file_(file), options_(options), values_(run, options.includeOverflowed) {
-    temporaryFolder_ =
-        options.temporaryFolder.empty() ? file.folder().string() : options.temporaryFolder.string();
+    // The sheets' data waits beside the target until the workbook is packed
+    // (about as many bytes as the table's text, twice over at the end).
+    temporaryFolder_ = file.folder().string();
     lxw_workbook_options settings{};
     settings.constant_memory = LXW_TRUE;
     settings.tmpdir = temporaryFolder_.data();
@@ -120,7 +122,7 @@ class WorkbookBuilder {
   // The sheets' data can pass 4 GiB unpacked only with ZIP64 (about 48
   // bytes of XML per cell); smaller workbooks leave it out, as readers expect.
   bool needsZip64() const {
-    const std::int64_t rows = std::min(std::max<std::int64_t>(run_.totalRows, 0), kSheetRows);
+    const std::int64_t rows = std::min(std::max<std::int64_t>(run_.totalRows, 0), spreadsheetRows);
     const auto columns = static_cast<std::int64_t>(values_.columnCount()) + 1;
     return rows * (columns * 48 + 40) > (std::int64_t{3} << 30);
   }
@@ -147,8 +149,8 @@ class WorkbookBuilder {
     // Row by row: the library keeps only the current row.
     const std::vector<std::string>* lines[] = {&titles_, &loggerIds_, &labels_, &units_};
     for (lxw_row_t line = 0; line < kHeaderRows; ++line) {
-      if (line == 0) text(line, 0, "Fichier", bold_);
-      if (line == 3) text(line, 0, "Date", bold_);
+      if (line == 0) text(line, 0, std::string(fileHeading), bold_);
+      if (line == 3) text(line, 0, std::string(dateHeading), bold_);
       const std::vector<std::string>& fields = *lines[line];
       for (std::size_t c = 0; c < fields.size(); ++c) {
         text(line, static_cast<lxw_col_t>(c + 1), fields[c], bold_);

@@ -13,18 +13,11 @@ namespace kestrix {
 struct WorkbookOptions {
   // Called with each whole percentage of the work done as it rises.
   std::function<void(int percent)> progress;
-  // Where the sheets' data waits until the workbook is packed (about as many
-  // bytes as the table's text, twice over at the end). Empty: beside the
-  // target, on the disk the workbook goes to.
-  std::filesystem::path temporaryFolder;
   // Called with the temporary file that becomes the workbook, once it exists.
   std::function<void(const std::filesystem::path&)> temporaryReady;
   // Cells that only the safety margin marks "overflow" show their values.
   bool includeOverflowed = false;
 };
-
-// Rows of one sheet, the four header lines included.
-inline constexpr std::int64_t kSheetRows = 1'048'576;
 
 // Name of sheet `index` (0-based): "uc1", then "uc1 (2)", "uc1 (3)", ...
 std::string sheetName(std::size_t index);

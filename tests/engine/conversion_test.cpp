@@ -23,6 +23,13 @@ std::vector<std::int16_t> constant(int n, std::int16_t v) {
   return std::vector<std::int16_t>(n, v);
 }
 
+// Where each file's first sample falls: rows after row 1.
+std::vector<std::int64_t> offsets(const kestrix::ConversionRun& run) {
+  std::vector<std::int64_t> out;
+  for (const kestrix::ColumnPlan& column : run.columns) out.push_back(column.file().offset);
+  return out;
+}
+
 LoggerFileBuilder startingAt(int hour, int minute, int second, int samples) {
   LoggerFileBuilder b;
   b.start(2014, 3, 5, hour, minute, second).samples(constant(samples, 16));
@@ -70,7 +77,7 @@ TEST(Conversion, TwoChannelFilesTakeTwoColumnsAndBlankPairs) {
 TEST(Conversion, TimeAxisOffsetsRoundHalfToEven) {
   // 10:00:00, 10:00:00 and 09:59:00 at 60 s: offsets 1, 1 and 0.
   auto run = runOf({startingAt(10, 0, 0, 3), startingAt(10, 0, 0, 3), startingAt(9, 59, 0, 3)});
-  EXPECT_EQ(run.stepOffsets, (std::vector<std::int32_t>{1, 1, 0}));
+  EXPECT_EQ(offsets(run), (std::vector<std::int64_t>{1, 1, 0}));
   EXPECT_EQ(run.totalRows, 4);
 
   // At 30 s: 45 s is 1.5 steps -> 2, 15 s is 0.5 -> 0, 75 s is 2.5 -> 2.
@@ -78,13 +85,13 @@ TEST(Conversion, TimeAxisOffsetsRoundHalfToEven) {
   auto late = at30(0);
   late.start(2014, 3, 5, 10, 1, 15);
   run = runOf({at30(0), at30(45), at30(15), late});
-  EXPECT_EQ(run.stepOffsets, (std::vector<std::int32_t>{0, 2, 0, 2}));
+  EXPECT_EQ(offsets(run), (std::vector<std::int64_t>{0, 2, 0, 2}));
 
   // The last file's interval serves every file.
   run = runOf({startingAt(10, 0, 0, 5), startingAt(10, 1, 0, 5).intervalCode(3)});
   EXPECT_EQ(run.interval, 10);
   EXPECT_TRUE(run.intervalsDiffer());
-  EXPECT_EQ(run.stepOffsets[1], 6);
+  EXPECT_EQ(offsets(run)[1], 6);
 }
 
 TEST(Conversion, RowDatesAdvanceExactlyAcrossDaysAndYears) {
@@ -130,22 +137,26 @@ TEST(Conversion, OverflowMarksLostSamplesPlusMargin) {
   EXPECT_EQ(crlfLines(convertToText({fast}).text)[4].substr(18), "1.0");
 }
 
-TEST(Conversion, OverflowPositionsStayWithinTheFile) {
+TEST(Conversion, OverflowStretchesStayWithinTheFile) {
+  using kestrix::RowShows;
   kestrix::LoggerFile f;
   f.sampleCount = 50;
   f.memorySize = 40;  // 10 samples lost, and 2 more at 60 s
-  EXPECT_EQ(kestrix::overflowPositions(f, 60), 12);
-  EXPECT_FALSE(kestrix::readsOverflow(f, 60, 0));
-  EXPECT_TRUE(kestrix::readsOverflow(f, 60, 1));
-  EXPECT_TRUE(kestrix::readsOverflow(f, 60, 12));
-  EXPECT_FALSE(kestrix::readsOverflow(f, 60, 13));
+  // Positions 1 to 50 on rows 6 to 55.
+  kestrix::FilePlan plan = kestrix::planFile(f, 0, 5, 60);
+  EXPECT_EQ(plan.shows(5, false), RowShows::Nothing);
+  EXPECT_EQ(plan.shows(6, false), RowShows::Overflow);
+  EXPECT_EQ(plan.shows(17, false), RowShows::Overflow);
+  EXPECT_EQ(plan.shows(18, false), RowShows::Nothing);  // no sample stored
+  EXPECT_EQ(plan.withoutMargin.overflow.last, 15);      // the lost samples alone
   // At 1 s the margin of 120 covers the whole file, and nothing past it.
-  EXPECT_EQ(kestrix::overflowPositions(f, 1), 50);
-  EXPECT_FALSE(kestrix::readsOverflow(f, 1, 51));
+  plan = kestrix::planFile(f, 0, 5, 1);
+  EXPECT_EQ(plan.shows(55, false), RowShows::Overflow);
+  EXPECT_EQ(plan.shows(56, false), RowShows::Nothing);
   // A memory far from full: nothing.
   f.memorySize = 65536;
-  EXPECT_EQ(kestrix::overflowPositions(f, 1), 0);
-  EXPECT_FALSE(kestrix::readsOverflow(f, 1, 1));
+  EXPECT_TRUE(kestrix::planFile(f, 0, 5, 1).withoutMargin.overflow.empty());
+  EXPECT_EQ(kestrix::planFile(f, 0, 5, 1).shows(6, true), RowShows::Nothing);
 }
 
 TEST(Conversion, FirstRowTextsOnlyOnTheTablesFirstRow) {
@@ -223,6 +234,29 @@ TEST(Conversion, RefusedRuns) {
   early.intervalCode(0).startBytes({0x00, 0x01, 0x01, 0, 0, 0}).samples({1});
   late.intervalCode(0).startBytes({0xFF, 0x01, 0x01, 0, 0, 0}).samples({1});
   EXPECT_EQ(kindOf({early, late}), ErrorKind::OffsetOutOfRange);
+
+  // The limits are the caller's to tighten.
+  kestrix::Limits tight;
+  tight.maxFiles = 2;
+  tight.maxRows = 4;
+  auto refusal = [&](int files, int samples) -> std::string {
+    std::vector<kestrix::LoggerFile> read;
+    for (int i = 0; i < files; ++i) {
+      const std::vector<std::uint8_t> bytes = startingAt(1, 0, 0, samples).build();
+      read.push_back(kestrix::readLoggerFile("UC00" + std::to_string(i + 1) + ".PDB", bytes));
+    }
+    try {
+      kestrix::makeRun(std::move(read), tight);
+    } catch (const ConversionError& e) {
+      return e.what();
+    }
+    return "no error";
+  };
+  EXPECT_EQ(refusal(2, 4), "no error");
+  EXPECT_EQ(refusal(3, 1), "3 files given; one table takes at most 2");
+  EXPECT_EQ(refusal(1, 5),
+            "UC001.PDB: the table would have 5 rows, more than 4: its sample count 5 cannot be "
+            "right");
 
   // A lying sample count on a far later start makes the table too long.
   LoggerFileBuilder later = startingAt(1, 0, 0, 1);

@@ -147,15 +147,26 @@ TEST(ConvertFiles, TheReaderChosenGetsTheFilesBytes) {
   ASSERT_TRUE(withSamples(3000).writeTo((folder / "UC001.PDB").string()));
   writeFile(folder / "table.txt", "earlier table");
   ConversionRequest request = requestFor(folder, {"UC001.PDB"});
-  request.reader = [](const fs::path&, std::string_view name) -> kestrix::InputBytes {
+  request.reader = [](const fs::path&, std::string_view name,
+                      const kestrix::Limits&) -> kestrix::InputBytes {
     throw ConversionError(kestrix::ErrorKind::CannotRead, std::string(name), "cut short");
   };
-  try {
-    convertFiles(request);
-    ADD_FAILURE() << "no error";
-  } catch (const ConversionError& e) {
-    EXPECT_STREQ(e.what(), "UC001.PDB: cut short");
-  }
+  auto failure = [](const ConversionRequest& r) -> std::string {
+    try {
+      convertFiles(r);
+    } catch (const ConversionError& e) {
+      return e.what();
+    }
+    return "no error";
+  };
+  EXPECT_EQ(failure(request), "UC001.PDB: cut short");
+  EXPECT_EQ(readFile(folder / "table.txt"), "earlier table");
+  // The request's limits reach the reader, mapped or in memory.
+  ConversionRequest small = requestFor(folder, {"UC001.PDB"});
+  small.limits.maxFileBytes = 1000;
+  EXPECT_EQ(failure(small), "UC001.PDB: not a logger file (larger than 1000 bytes, more than any logger holds)");
+  small.reader = kestrix::readIntoMemory;
+  EXPECT_EQ(failure(small), "UC001.PDB: not a logger file (larger than 1000 bytes, more than any logger holds)");
   EXPECT_EQ(readFile(folder / "table.txt"), "earlier table");
 
   // Read into memory, the table is the one the mapped file gives.

@@ -48,6 +48,7 @@ contents() {
   fi
 
   expected="./usr/bin/kestrix-convert
+./usr/libexec/kestrix/kestrix-convert-full
 ./usr/share/man/man1/kestrix-convert.1.gz
 ./usr/share/man/man1/kestrix.1.gz
 ./usr/share/doc/kestrix/copyright
@@ -76,6 +77,12 @@ contents() {
   dpkg-deb -x "$deb" "$tree"
   reported=$("$tree/usr/bin/kestrix-convert" --version)
   [ "$reported" = "kestrix-convert $version" ] || fail "kestrix-convert --version says '$reported'"
+  # The libraries of the workbook and the chart, merely loaded, cost a
+  # conversion memory and time: only kestrix-convert-full links them.
+  if command -v objdump >/dev/null 2>&1 &&
+    objdump -p "$tree/usr/bin/kestrix-convert" | grep -Eq 'NEEDED.*(Qt|xlsxwriter)'; then
+    fail "kestrix-convert links the workbook's or the chart's libraries"
+  fi
   if [ "$gui" = ON ] && command -v appstreamcli >/dev/null 2>&1; then
     # The metainfo, the desktop entry and the icon found together as installed.
     appstreamcli validate-tree --no-net "$tree" || fail "appstreamcli validate-tree"

@@ -221,7 +221,7 @@ TEST_F(Workbook, OverflowCellsAreText) {
 
 TEST_F(Workbook, LongTableContinuesOnFurtherSheets) {
   // Two files 1,048,575 s apart at 1 s: more rows than one sheet holds.
-  constexpr std::int64_t kPerSheet = kestrix::kSheetRows - 4;
+  constexpr std::int64_t kPerSheet = kestrix::spreadsheetRows - 4;
   LoggerFileBuilder early, late;
   early.name("Early").intervalCode(0).start(2014, 3, 5, 0, 0, 0).samples(ramp(3, 16, 16));
   // 12 days, 3 hours, 16 minutes, 15 seconds later.
@@ -235,7 +235,7 @@ TEST_F(Workbook, LongTableContinuesOnFurtherSheets) {
   ASSERT_EQ(sheets.size(), 2u);
   EXPECT_EQ(sheets[0].name, "uc1");
   EXPECT_EQ(sheets[1].name, "uc1 (2)");
-  EXPECT_EQ(sheets[0].maxRow, kestrix::kSheetRows);
+  EXPECT_EQ(sheets[0].maxRow, kestrix::spreadsheetRows);
   EXPECT_EQ(sheets[1].maxRow, 4 + run.totalRows - kPerSheet);
   for (const Sheet& sheet : sheets) expectHeader(sheet, table);
   for (std::int64_t r = 1; r <= 4; ++r) expectRow(sheets[0], 4 + r, run, table, r);
