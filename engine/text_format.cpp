@@ -1,5 +1,6 @@
 #include "text_format.hpp"
 
+#include <charconv>
 #include <cstdlib>
 
 #include "cell_values.hpp"
@@ -47,6 +48,19 @@ void appendIsoDate(std::int64_t seconds, char between, std::optional<int> utcOff
   append2(std::abs(offset) / 60, out);
   out.push_back(':');
   append2(std::abs(offset) % 60, out);
+}
+
+void appendShortestDecimal(double value, std::string_view decimalMark, std::string& out) {
+  if (value == 0) value = 0;  // no "-0"
+  char digits[400];           // a double's fixed form takes at most 309 digits and a sign
+  const auto end =
+      std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed).ptr;
+  const std::string_view text(digits, static_cast<std::size_t>(end - digits));
+  const std::size_t point = text.find('.');
+  out += text.substr(0, point);
+  if (point == std::string_view::npos) return;
+  out += decimalMark;
+  out += text.substr(point + 1);
 }
 
 void appendDuration(std::int64_t seconds, std::string& out) {
@@ -102,6 +116,10 @@ void TextFormatter::channel(const ColumnInfo& column, std::string& out) const {
 
 void TextFormatter::number(std::int64_t tenths, int decimals, std::string& out) const {
   appendNumberText(tenths, decimals, encoded_.decimalMark, out);
+}
+
+void TextFormatter::decimal(double value, std::string& out) const {
+  appendShortestDecimal(value, encoded_.decimalMark, out);
 }
 
 }  // namespace kestrix

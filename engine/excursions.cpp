@@ -1,0 +1,241 @@
+#include "excursions.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <string>
+
+namespace kestrix {
+
+namespace {
+
+constexpr std::int64_t kNever = std::numeric_limits<std::int64_t>::max();
+constexpr std::int64_t kAlways = std::numeric_limits<std::int64_t>::min();
+// Beyond this a limit lies past every cell (they stay far inside +-2^30 tenths).
+constexpr double kReach = 1e15;
+
+double valueOf(std::int64_t tenths) {
+  return static_cast<double>(tenths) / 10.0;
+}
+
+// The smallest tenths t whose value t / 10.0 is greater than `high`: the
+// cells' values grow with their tenths, so a cell is above from there on.
+std::int64_t aboveFromOf(const std::optional<double>& high) {
+  if (!high || *high >= kReach) return kNever;
+  if (*high < -kReach) return kAlways;
+  auto t = static_cast<std::int64_t>(std::floor(*high * 10.0)) - 2;
+  while (!(valueOf(t) > *high)) ++t;
+  while (valueOf(t - 1) > *high) --t;
+  return t;
+}
+
+// The largest tenths t whose value is less than `low`.
+std::int64_t belowToOf(const std::optional<double>& low) {
+  if (!low || *low <= -kReach) return kAlways;
+  if (*low > kReach) return kNever;
+  auto t = static_cast<std::int64_t>(std::floor(*low * 10.0)) + 2;
+  while (!(valueOf(t) < *low)) --t;
+  while (valueOf(t + 1) < *low) ++t;
+  return t;
+}
+
+}  // namespace
+
+std::string_view verdictText(Verdict verdict) noexcept {
+  switch (verdict) {
+    case Verdict::Pass:
+      return "pass";
+    case Verdict::Fail:
+      return "fail";
+    case Verdict::None:
+      break;
+  }
+  return {};
+}
+
+std::string_view sideText(Side side) noexcept {
+  return side == Side::Above ? "above" : "below";
+}
+
+std::string_view noteText(ExcursionNote note) noexcept {
+  switch (note) {
+    case ExcursionNote::Gap:
+      return "gap";
+    case ExcursionNote::Open:
+      return "open";
+    case ExcursionNote::None:
+      break;
+  }
+  return {};
+}
+
+ExcursionScanner::ExcursionScanner(const LimitRule& rule, int interval)
+    : rule_(rule),
+      interval_(interval),
+      aboveFrom_(aboveFromOf(rule.high)),
+      belowTo_(belowToOf(rule.low)) {}
+
+void ExcursionScanner::close(std::int64_t endRow, ExcursionNote note) {
+  current_.rows = endRow - current_.firstRow;
+  current_.note = note;
+  current_.alarm = current_.seconds(interval_) > rule_.delaySeconds;
+  excursions_.push_back(current_);
+}
+
+void ExcursionScanner::add(const CellValue* cells, std::int64_t n, std::int64_t firstRow) {
+  const std::int64_t above = aboveFrom_;
+  const std::int64_t below = belowTo_;
+  State state = state_;
+  for (std::int64_t k = 0; k < n; ++k) {
+    const CellValue& cell = cells[k];
+    const std::int64_t t = cell.tenths;
+    State now = State::Inside;
+    if (cell.kind != CellKind::Number) {
+      now = State::NoValue;
+    } else if (t >= above) {
+      now = State::Above;
+    } else if (t <= below) {
+      now = State::Below;
+    }
+    if (now == state) [[likely]] {
+      if (now == State::Above) {
+        if (t > current_.peakTenths) {
+          current_.peakTenths = t;
+          current_.peakRow = firstRow + k;
+        }
+      } else if (now == State::Below) {
+        if (t < current_.peakTenths) {
+          current_.peakTenths = t;
+          current_.peakRow = firstRow + k;
+        }
+      }
+      continue;
+    }
+    const std::int64_t row = firstRow + k;
+    if (now != State::NoValue && endedByNoValue_) {
+      excursions_[*endedByNoValue_].note = ExcursionNote::Gap;
+      endedByNoValue_.reset();
+    }
+    if (state == State::Above || state == State::Below) {
+      if (now == State::NoValue) {
+        close(row, ExcursionNote::Open);  // a gap once a value follows
+        endedByNoValue_ = excursions_.size() - 1;
+      } else {
+        close(row, ExcursionNote::None);
+      }
+    }
+    if (now == State::Above || now == State::Below) {
+      current_ = Excursion{};
+      current_.side = now == State::Above ? Side::Above : Side::Below;
+      current_.firstRow = row;
+      current_.peakTenths = t;
+      current_.peakRow = row;
+    }
+    state = now;
+  }
+  state_ = state;
+  nextRow_ = firstRow + n;
+}
+
+ChannelCheck ExcursionScanner::finish() {
+  if (state_ == State::Above || state_ == State::Below) close(nextRow_, ExcursionNote::Open);
+  state_ = State::NoValue;
+  endedByNoValue_.reset();
+  ChannelCheck check;
+  check.rule = rule_;
+  check.excursions = std::move(excursions_);
+  excursions_.clear();
+  for (const Excursion& e : check.excursions) {
+    (e.side == Side::Above ? check.secondsAbove : check.secondsBelow) += e.seconds(interval_);
+    check.alarms += e.alarm ? 1 : 0;
+  }
+  const bool totalPassed = rule_.totalSeconds && (check.secondsAbove > *rule_.totalSeconds ||
+                                                  check.secondsBelow > *rule_.totalSeconds);
+  check.verdict = check.alarms > 0 || totalPassed ? Verdict::Fail : Verdict::Pass;
+  return check;
+}
+
+LimitChecker::LimitChecker() : cells_(kChunk) {}
+
+ChannelCheck LimitChecker::check(const TableValues& values, std::size_t c, const LimitRule& rule,
+                                 RowRange rows) {
+  ExcursionScanner scanner(rule, values.run().interval);
+  for (std::int64_t first = rows.first; first <= rows.last; first += kChunk) {
+    const std::int64_t n = std::min(kChunk, rows.last - first + 1);
+    values.cells(c, first, n, cells_.data());
+    scanner.add(cells_.data(), n, first);
+  }
+  return scanner.finish();
+}
+
+std::vector<ChannelCheck> checkLimits(const TableValues& values, std::span<const LimitRule> rules,
+                                      RowRange rows) {
+  std::vector<ChannelCheck> checks(values.columnCount());
+  LimitChecker checker;
+  for (std::size_t c = 0; c < values.columnCount(); ++c) {
+    if (const auto rule = ruleFor(rules, values.column(c)))
+      checks[c] = checker.check(values, c, rules[*rule], rows);
+  }
+  return checks;
+}
+
+void writeExcursions(std::span<const ChannelCheck> checks, const TableValues& values, Sink& sink,
+                     const TextFormat& format) {
+  constexpr std::size_t kFlushBytes = 64 * 1024;
+  const TextFormatter out(format);
+  const ConversionRun& run = values.run();
+  std::string text =
+      "Title\tLogger\tLabel\tUnit\tSide\tStart\tEnd\tDuration\tPeak\tPeak at\tAlarm\tNote\r\n";
+  std::string channel;
+  for (std::size_t c = 0; c < checks.size(); ++c) {
+    const ColumnInfo& column = values.column(c);
+    channel.clear();
+    out.channel(column, channel);
+    for (const Excursion& e : checks[c].excursions) {
+      text += channel;
+      (text += '\t') += sideText(e.side);
+      text += '\t';
+      out.date(run.rowDate(e.firstRow), text);
+      text += '\t';
+      out.date(run.rowDate(e.endRow()), text);
+      text += '\t';
+      appendDuration(e.seconds(run.interval), text);
+      text += '\t';
+      out.number(e.peakTenths, column.decimals, text);
+      text += '\t';
+      out.date(run.rowDate(e.peakRow), text);
+      (text += '\t') += e.alarm ? "yes" : "no";
+      (text += '\t') += noteText(e.note);
+      text += "\r\n";
+      if (text.size() >= kFlushBytes) {
+        sink.write(text);
+        text.clear();
+      }
+    }
+  }
+  sink.write(text);
+}
+
+const std::string_view limitColumnNames =
+    "\tLow\tHigh\tTime below\tTime above\tExcursions\tAlarms\tResult";
+
+void appendLimitColumns(const ChannelCheck& check, const TextFormatter& out, std::string& text) {
+  if (!check.rule) {
+    text += "\t\t\t\t\t\t\t";
+    return;
+  }
+  const LimitRule& rule = *check.rule;
+  text += '\t';
+  if (rule.low) out.decimal(*rule.low, text);
+  text += '\t';
+  if (rule.high) out.decimal(*rule.high, text);
+  text += '\t';
+  appendDuration(check.secondsBelow, text);
+  text += '\t';
+  appendDuration(check.secondsAbove, text);
+  (text += '\t') += std::to_string(check.excursions.size());
+  (text += '\t') += std::to_string(check.alarms);
+  (text += '\t') += verdictText(check.verdict);
+}
+
+}  // namespace kestrix
