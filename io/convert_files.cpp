@@ -39,6 +39,7 @@ ConversionResult convertFiles(const ConversionRequest& request) {
     WorkbookOptions workbook;
     workbook.progress = request.options.progress;
     workbook.includeOverflowed = request.options.includeOverflowed;
+    workbook.limits = request.limits;
     std::optional<GuardedTemporary> temporary;
     workbook.temporaryReady = [&temporary](const fs::path& p) { temporary.emplace(p); };
     result.status = writeWorkbook(run, request.target, workbook);
