@@ -76,64 +76,98 @@ ExcursionScanner::ExcursionScanner(const LimitRule& rule, int interval)
       belowTo_(belowToOf(rule.low)) {}
 
 void ExcursionScanner::close(std::int64_t endRow, ExcursionNote note) {
-  current_.rows = endRow - current_.firstRow;
+  current_.rows = static_cast<std::int32_t>(endRow - current_.firstRow);
   current_.note = note;
   current_.alarm = current_.seconds(interval_) > rule_.delaySeconds;
   excursions_.push_back(current_);
 }
 
+void ExcursionScanner::enter(State now, std::int64_t row, std::int64_t tenths) {
+  if (now != State::NoValue && endedByNoValue_) {
+    excursions_[*endedByNoValue_].note = ExcursionNote::Gap;
+    endedByNoValue_.reset();
+  }
+  if (state_ == State::Above || state_ == State::Below) {
+    if (now == State::NoValue) {
+      close(row, ExcursionNote::Open);  // a gap once a value follows
+      endedByNoValue_ = excursions_.size() - 1;
+    } else {
+      close(row, ExcursionNote::None);
+    }
+  }
+  if (now == State::Above || now == State::Below) {
+    current_ = Excursion{};
+    current_.side = now == State::Above ? Side::Above : Side::Below;
+    current_.firstRow = row;
+    current_.peakTenths = static_cast<std::int32_t>(tenths);
+    current_.peakRow = row;
+  }
+  state_ = now;
+}
+
 void ExcursionScanner::add(const CellValue* cells, std::int64_t n, std::int64_t firstRow) {
   const std::int64_t above = aboveFrom_;
   const std::int64_t below = belowTo_;
-  State state = state_;
-  for (std::int64_t k = 0; k < n; ++k) {
-    const CellValue& cell = cells[k];
-    const std::int64_t t = cell.tenths;
+  const CellValue* const end = cells + n;
+  const CellValue* at = cells;
+  // One tight loop per state, each running to the cell that changes it.
+  while (at < end) {
+    switch (state_) {
+      case State::Inside: {
+        // below < t < above in one unsigned comparison.
+        const auto from = static_cast<std::uint64_t>(below) + 1;
+        const auto width = static_cast<std::uint64_t>(above) - from;
+        while (at < end && at->kind == CellKind::Number &&
+               static_cast<std::uint64_t>(at->tenths) - from < width)
+          ++at;
+        break;
+      }
+      case State::Above: {
+        const CellValue* peak = nullptr;
+        std::int64_t highest = current_.peakTenths;
+        for (; at < end && at->kind == CellKind::Number && at->tenths >= above; ++at) {
+          if (at->tenths > highest) {
+            highest = at->tenths;
+            peak = at;
+          }
+        }
+        if (peak) {
+          current_.peakTenths = static_cast<std::int32_t>(highest);
+          current_.peakRow = firstRow + (peak - cells);
+        }
+        break;
+      }
+      case State::Below: {
+        const CellValue* peak = nullptr;
+        std::int64_t lowest = current_.peakTenths;
+        for (; at < end && at->kind == CellKind::Number && at->tenths <= below; ++at) {
+          if (at->tenths < lowest) {
+            lowest = at->tenths;
+            peak = at;
+          }
+        }
+        if (peak) {
+          current_.peakTenths = static_cast<std::int32_t>(lowest);
+          current_.peakRow = firstRow + (peak - cells);
+        }
+        break;
+      }
+      case State::NoValue:
+        while (at < end && at->kind != CellKind::Number) ++at;
+        break;
+    }
+    if (at == end) break;
     State now = State::Inside;
-    if (cell.kind != CellKind::Number) {
+    if (at->kind != CellKind::Number) {
       now = State::NoValue;
-    } else if (t >= above) {
+    } else if (at->tenths >= above) {
       now = State::Above;
-    } else if (t <= below) {
+    } else if (at->tenths <= below) {
       now = State::Below;
     }
-    if (now == state) [[likely]] {
-      if (now == State::Above) {
-        if (t > current_.peakTenths) {
-          current_.peakTenths = t;
-          current_.peakRow = firstRow + k;
-        }
-      } else if (now == State::Below) {
-        if (t < current_.peakTenths) {
-          current_.peakTenths = t;
-          current_.peakRow = firstRow + k;
-        }
-      }
-      continue;
-    }
-    const std::int64_t row = firstRow + k;
-    if (now != State::NoValue && endedByNoValue_) {
-      excursions_[*endedByNoValue_].note = ExcursionNote::Gap;
-      endedByNoValue_.reset();
-    }
-    if (state == State::Above || state == State::Below) {
-      if (now == State::NoValue) {
-        close(row, ExcursionNote::Open);  // a gap once a value follows
-        endedByNoValue_ = excursions_.size() - 1;
-      } else {
-        close(row, ExcursionNote::None);
-      }
-    }
-    if (now == State::Above || now == State::Below) {
-      current_ = Excursion{};
-      current_.side = now == State::Above ? Side::Above : Side::Below;
-      current_.firstRow = row;
-      current_.peakTenths = t;
-      current_.peakRow = row;
-    }
-    state = now;
+    enter(now, firstRow + (at - cells), at->tenths);
+    ++at;
   }
-  state_ = state;
   nextRow_ = firstRow + n;
 }
 

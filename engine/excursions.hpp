@@ -27,19 +27,20 @@ enum class ExcursionNote : std::uint8_t {
 
 // A longest run of consecutive rows whose cells are all above (or all below)
 // the limits.
+// (A run may have a hundred thousand: they are kept small.)
 struct Excursion {
+  std::int64_t firstRow = 0;    // the table row it starts at (1-based)
+  std::int64_t peakRow = 0;     // the first row holding the peak
+  std::int32_t rows = 0;        // its length in rows (a table has at most limits::maxRows)
+  std::int32_t peakTenths = 0;  // the highest value (above) or the lowest (below), in tenths
   Side side = Side::Above;
   ExcursionNote note = ExcursionNote::None;
-  bool alarm = false;           // it lasted longer than the rule's delay
-  std::int64_t firstRow = 0;    // the table row it starts at (1-based)
-  std::int64_t rows = 0;        // its length in rows
-  std::int64_t peakTenths = 0;  // the highest value (above) or the lowest (below), in tenths
-  std::int64_t peakRow = 0;     // the first row holding the peak
+  bool alarm = false;  // it lasted longer than the rule's delay
 
   // The row after its last: its date is the excursion's end.
   std::int64_t endRow() const noexcept { return firstRow + rows; }
   // Its duration at `interval` seconds a row.
-  std::int64_t seconds(int interval) const noexcept { return rows * interval; }
+  std::int64_t seconds(int interval) const noexcept { return std::int64_t{rows} * interval; }
 
   friend bool operator==(const Excursion&, const Excursion&) = default;
 };
@@ -86,6 +87,8 @@ class ExcursionScanner {
  private:
   enum class State : std::uint8_t { Inside, Below, Above, NoValue };
   void close(std::int64_t endRow, ExcursionNote note);
+  // Moves to state `now` at `row`, whose cell holds `tenths`.
+  void enter(State now, std::int64_t row, std::int64_t tenths);
 
   LimitRule rule_;
   int interval_;

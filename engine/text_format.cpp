@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstdlib>
+#include <limits>
 
 #include "cell_values.hpp"
 #include "dates.hpp"
@@ -76,14 +77,39 @@ void appendDuration(std::int64_t seconds, std::string& out) {
 }
 
 TextFormatter::TextFormatter(const TextFormat& format)
-    : format_(format), encoded_(encodedFor(format.regional, format.encoding)) {}
+    : format_(format), encoded_(encodedFor(format.regional, format.encoding)) {
+  if (format_.dates == DateStyle::Iso) {
+    // The offset as appendIsoDate writes it, after a time.
+    appendIsoDate(0, ' ', format_.utcOffsetMinutes, afterTime_);
+    afterTime_.erase(0, std::string_view("2000-01-01 00:00:00").size());
+  }
+}
 
 void TextFormatter::date(std::int64_t seconds, std::string& out) const {
-  if (format_.dates == DateStyle::Iso) {
-    appendIsoDate(seconds, ' ', format_.utcOffsetMinutes, out);
-  } else {
-    appendRowDate(seconds, encoded_, out);
+  // Dates of one day share their first part: it is made once per day, as
+  // the table writer makes its row dates.
+  constexpr std::int64_t kDay = 86400;
+  const std::int64_t day = seconds >= 0 ? seconds / kDay : -((-seconds + kDay - 1) / kDay);
+  if (day != cachedDay_) {
+    cachedDay_ = day;
+    dayText_.clear();
+    if (format_.dates == DateStyle::Iso) {
+      appendIsoDate(day * kDay, ' ', {}, dayText_);
+    } else {
+      appendRowDate(day * kDay, encoded_, dayText_);
+    }
+    dayText_.erase(dayText_.find(' ') + 1);
   }
+  const auto second = static_cast<int>(seconds - day * kDay);
+  const std::string_view between =
+      format_.dates == DateStyle::Iso ? std::string_view(":") : encoded_.timeSeparator;
+  out += dayText_;
+  append2(second / 3600, out);
+  out += between;
+  append2(second / 60 % 60, out);
+  out += between;
+  append2(second % 60, out);
+  out += afterTime_;
 }
 
 void TextFormatter::day(std::int64_t seconds, std::string& out) const {

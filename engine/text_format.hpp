@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -42,7 +43,8 @@ void appendDuration(std::int64_t seconds, std::string& out);
 void appendShortestDecimal(double value, std::string_view decimalMark, std::string& out);
 
 // One text output's writer of dates, numbers and header texts, each already
-// in the output's encoding.
+// in the output's encoding. It remembers the last day it wrote: one
+// formatter serves one thread.
 class TextFormatter {
  public:
   explicit TextFormatter(const TextFormat& format);
@@ -68,6 +70,10 @@ class TextFormatter {
  private:
   TextFormat format_;
   Regional encoded_;  // the marks and separators in the output's encoding
+  // The text before the time of day of the last day written, and that day.
+  mutable std::int64_t cachedDay_ = std::numeric_limits<std::int64_t>::min();
+  mutable std::string dayText_;
+  std::string afterTime_;  // the UTC offset of ISO dates
 };
 
 }  // namespace kestrix

@@ -43,7 +43,13 @@ ChannelCheck scan(const LimitRule& rule, const std::vector<CellValue>& cells,
 
 Excursion excursion(Side side, std::int64_t firstRow, std::int64_t rows, std::int64_t peak,
                     std::int64_t peakRow, ExcursionNote note, bool alarm = true) {
-  return {side, note, alarm, firstRow, rows, peak, peakRow};
+  return {.firstRow = firstRow,
+          .peakRow = peakRow,
+          .rows = static_cast<std::int32_t>(rows),
+          .peakTenths = static_cast<std::int32_t>(peak),
+          .side = side,
+          .note = note,
+          .alarm = alarm};
 }
 
 TEST(Excursions, RunsAtTheirEdges) {
