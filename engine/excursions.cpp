@@ -105,51 +105,68 @@ void ExcursionScanner::enter(State now, std::int64_t row, std::int64_t tenths) {
   state_ = now;
 }
 
+void ExcursionScanner::peakAmong(const CellValue* from, const CellValue* to, const CellValue* cells,
+                                 std::int64_t firstRow) {
+  // The first cell beyond the peak so far, if any, in the current excursion's direction.
+  const CellValue* peak = nullptr;
+  std::int64_t best = current_.peakTenths;
+  if (current_.side == Side::Above) {
+    for (const CellValue* p = from; p < to; ++p) {
+      if (p->tenths > best) {
+        best = p->tenths;
+        peak = p;
+      }
+    }
+  } else {
+    for (const CellValue* p = from; p < to; ++p) {
+      if (p->tenths < best) {
+        best = p->tenths;
+        peak = p;
+      }
+    }
+  }
+  if (peak) {
+    current_.peakTenths = static_cast<std::int32_t>(best);
+    current_.peakRow = firstRow + (peak - cells);
+  }
+}
+
 void ExcursionScanner::add(const CellValue* cells, std::int64_t n, std::int64_t firstRow) {
   const std::int64_t above = aboveFrom_;
   const std::int64_t below = belowTo_;
   const CellValue* const end = cells + n;
   const CellValue* at = cells;
-  // One tight loop per state, each running to the cell that changes it.
+  // One tight loop per state, each running to the cell that changes it. A
+  // cell that holds no number has tenths 0: where 0 cannot stay in the
+  // state, its kind need not be looked at.
+  const auto run = [&at, end](bool checkKind, auto stays) {
+    if (checkKind) {
+      while (at < end && at->kind == CellKind::Number && stays(at->tenths)) ++at;
+    } else {
+      while (at < end && stays(at->tenths)) ++at;
+    }
+  };
+  // below < t < above in one unsigned comparison.
+  const auto from = static_cast<std::uint64_t>(below) + 1;
+  const auto width = static_cast<std::uint64_t>(above) - from;
+  const auto inside = [from, width](std::int64_t t) {
+    return static_cast<std::uint64_t>(t) - from < width;
+  };
   while (at < end) {
     switch (state_) {
-      case State::Inside: {
-        // below < t < above in one unsigned comparison.
-        const auto from = static_cast<std::uint64_t>(below) + 1;
-        const auto width = static_cast<std::uint64_t>(above) - from;
-        while (at < end && at->kind == CellKind::Number &&
-               static_cast<std::uint64_t>(at->tenths) - from < width)
-          ++at;
+      case State::Inside:
+        run(inside(0), inside);
         break;
-      }
       case State::Above: {
-        const CellValue* peak = nullptr;
-        std::int64_t highest = current_.peakTenths;
-        for (; at < end && at->kind == CellKind::Number && at->tenths >= above; ++at) {
-          if (at->tenths > highest) {
-            highest = at->tenths;
-            peak = at;
-          }
-        }
-        if (peak) {
-          current_.peakTenths = static_cast<std::int32_t>(highest);
-          current_.peakRow = firstRow + (peak - cells);
-        }
+        const CellValue* before = at;
+        run(0 >= above, [above](std::int64_t t) { return t >= above; });
+        peakAmong(before, at, cells, firstRow);
         break;
       }
       case State::Below: {
-        const CellValue* peak = nullptr;
-        std::int64_t lowest = current_.peakTenths;
-        for (; at < end && at->kind == CellKind::Number && at->tenths <= below; ++at) {
-          if (at->tenths < lowest) {
-            lowest = at->tenths;
-            peak = at;
-          }
-        }
-        if (peak) {
-          current_.peakTenths = static_cast<std::int32_t>(lowest);
-          current_.peakRow = firstRow + (peak - cells);
-        }
+        const CellValue* before = at;
+        run(0 <= below, [below](std::int64_t t) { return t <= below; });
+        peakAmong(before, at, cells, firstRow);
         break;
       }
       case State::NoValue:
@@ -177,7 +194,9 @@ ChannelCheck ExcursionScanner::finish() {
   endedByNoValue_.reset();
   ChannelCheck check;
   check.rule = rule_;
-  check.excursions = std::move(excursions_);
+  // An exact copy: a run's checks may hold a hundred thousand excursions,
+  // and the growing list's memory serves the next column.
+  check.excursions.assign(excursions_.begin(), excursions_.end());
   excursions_.clear();
   for (const Excursion& e : check.excursions) {
     (e.side == Side::Above ? check.secondsAbove : check.secondsBelow) += e.seconds(interval_);

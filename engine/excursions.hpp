@@ -74,7 +74,8 @@ class ExcursionScanner {
  public:
   ExcursionScanner(const LimitRule& rule, int interval);
 
-  // Cells of rows firstRow .. firstRow + n - 1, following the last ones given.
+  // Cells of rows firstRow .. firstRow + n - 1, following the last ones given,
+  // as TableValues gives them: a cell that holds no number has tenths 0.
   void add(const CellValue* cells, std::int64_t n, std::int64_t firstRow);
   // The check of the cells given: a run still outside at the end is open.
   ChannelCheck finish();
@@ -87,6 +88,10 @@ class ExcursionScanner {
  private:
   enum class State : std::uint8_t { Inside, Below, Above, NoValue };
   void close(std::int64_t endRow, ExcursionNote note);
+  // Takes the peak of the current excursion from the cells [from, to) of a
+  // block starting at `cells`, row `firstRow`.
+  void peakAmong(const CellValue* from, const CellValue* to, const CellValue* cells,
+                 std::int64_t firstRow);
   // Moves to state `now` at `row`, whose cell holds `tenths`.
   void enter(State now, std::int64_t row, std::int64_t tenths);
 

@@ -1,5 +1,6 @@
 #include "text_format.hpp"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdlib>
 #include <limits>
@@ -12,6 +13,9 @@
 namespace kestrix {
 
 namespace {
+
+// A time separator of more bytes than this (none a locale has) is written piecewise.
+constexpr std::size_t kLongestSeparator = 8;
 
 void append2(int v, std::string& out) {
   out.push_back(static_cast<char>('0' + v / 10 % 10));
@@ -104,11 +108,27 @@ void TextFormatter::date(std::int64_t seconds, std::string& out) const {
   const std::string_view between =
       format_.dates == DateStyle::Iso ? std::string_view(":") : encoded_.timeSeparator;
   out += dayText_;
-  append2(second / 3600, out);
-  out += between;
-  append2(second / 60 % 60, out);
-  out += between;
-  append2(second % 60, out);
+  if (between.size() > kLongestSeparator) {
+    append2(second / 3600, out);
+    out += between;
+    append2(second / 60 % 60, out);
+    out += between;
+    append2(second % 60, out);
+  } else {
+    // The time written at once: "hh", the separator, "mm", the separator, "ss".
+    char time[6 + 2 * kLongestSeparator];
+    char* at = time;
+    const auto two = [&at](int v) {
+      *at++ = static_cast<char>('0' + v / 10);
+      *at++ = static_cast<char>('0' + v % 10);
+    };
+    two(second / 3600);
+    at = std::copy(between.begin(), between.end(), at);
+    two(second / 60 % 60);
+    at = std::copy(between.begin(), between.end(), at);
+    two(second % 60);
+    out.append(time, at);
+  }
   out += afterTime_;
 }
 
