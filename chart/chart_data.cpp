@@ -57,11 +57,17 @@ ChartData::ChartData(std::shared_ptr<const ConversionRun> run, bool includeOverf
 
   forEachOnTwoThreads(count,
                       [this](std::size_t c) { channels_[c].series = columnPyramid(values_, c); });
-  const std::vector<ColumnSummary> columns = summarize(values_);
-  summary_.resize(count);
-  for (std::size_t c = 0; c < count && c < columns.size(); ++c) {
+  summary_ = summaryOver(allRows());
+}
+
+std::vector<SummaryLine> ChartData::summaryOver(RowRange rows) const {
+  rows.first = std::max<std::int64_t>(rows.first, 1);
+  rows.last = std::min(rows.last, rowCount());
+  const std::vector<ColumnSummary> columns = summarize(values_, rows);
+  std::vector<SummaryLine> lines(channels_.size());
+  for (std::size_t c = 0; c < lines.size() && c < columns.size(); ++c) {
     const ColumnSummary& column = columns[c];
-    SummaryLine& line = summary_[c];
+    SummaryLine& line = lines[c];
     line.values = std::to_string(column.values);
     if (column.values <= 0) continue;
     auto valueAndDate = [&](std::int64_t row) {
@@ -76,6 +82,7 @@ ChartData::ChartData(std::shared_ptr<const ConversionRun> run, bool includeOverf
     line.mean = hundredthsText(meanHundredths(column));
     if (const auto mkt = meanKineticHundredths(column)) line.mkt = hundredthsText(*mkt);
   }
+  return lines;
 }
 
 const std::vector<std::string>& ChartData::summaryHeaders() {
@@ -85,9 +92,8 @@ const std::vector<std::string>& ChartData::summaryHeaders() {
   return headers;
 }
 
-std::vector<std::string> ChartData::summaryRow(std::size_t channel) const {
+std::vector<std::string> ChartData::summaryRow(std::size_t channel, const SummaryLine& s) const {
   const ChartChannel& ch = channels_[channel];
-  const SummaryLine& s = summary_[channel];
   return {ch.name(), ch.unit, s.values, s.first, s.last, s.min,
           s.minAt,   s.max,   s.maxAt,  s.mean,  s.mkt};
 }
@@ -125,9 +131,11 @@ std::string ChartData::fileList() const {
   return out;
 }
 
-std::string ChartData::periodText() const {
-  if (rowCount() <= 0) return "no rows";
-  return dateText(0) + " to " + dateText(rowCount() - 1);
+std::string ChartData::periodText(RowRange rows) const {
+  rows.first = std::max<std::int64_t>(rows.first, 1);
+  rows.last = std::min(rows.last, rowCount());
+  if (rows.count() <= 0) return "no rows";
+  return dateText(rows.first - 1) + " to " + dateText(rows.last - 1);
 }
 
 std::size_t ChartData::memoryBytes() const noexcept {

@@ -9,6 +9,7 @@
 
 #include "cell_values.hpp"
 #include "minmax_pyramid.hpp"
+#include "row_range.hpp"
 #include "run.hpp"
 
 namespace kestrix::chart {
@@ -49,16 +50,26 @@ class ChartData {
   std::string dateText(std::int64_t row0) const;
   // The cell text as the table shows it with a '.' mark: a number, "overflow", "-" or "".
   std::string cellText(std::size_t channel, std::int64_t row0) const;
-  // The file names of the run, comma separated, and "from … to …".
+  // Every row of the table (1-based, as RowRange counts them).
+  RowRange allRows() const noexcept { return {1, rowCount()}; }
+  // The file names of the run, comma separated.
   std::string fileList() const;
-  std::string periodText() const;
+  // "first date to last date" of the run, or of `rows`; "no rows" when empty.
+  std::string periodText() const { return periodText(allRows()); }
+  std::string periodText(RowRange rows) const;
 
-  // Per channel, in channel order.
+  // Per channel, in channel order, over the whole run.
   const std::vector<SummaryLine>& summary() const noexcept { return summary_; }
+  // The same, worked out over `rows` only.
+  std::vector<SummaryLine> summaryOver(RowRange rows) const;
   // The column headers of the summary: "Channel", "Unit", then one per SummaryLine field.
   static const std::vector<std::string>& summaryHeaders();
-  // The channel's line of the summary, a cell under each of summaryHeaders().
-  std::vector<std::string> summaryRow(std::size_t channel) const;
+  // The channel's line of the summary, a cell under each of summaryHeaders():
+  // of the whole run, or `line` (one of summaryOver's).
+  std::vector<std::string> summaryRow(std::size_t channel) const {
+    return summaryRow(channel, summary_[channel]);
+  }
+  std::vector<std::string> summaryRow(std::size_t channel, const SummaryLine& line) const;
 
   std::size_t memoryBytes() const noexcept;
 

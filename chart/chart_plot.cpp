@@ -1,8 +1,6 @@
 #include "chart_plot.hpp"
 
 #include <QElapsedTimer>
-#include <QKeyEvent>
-#include <QMouseEvent>
 #include <algorithm>
 #include <cmath>
 
@@ -76,6 +74,19 @@ ChartPlot::ChartPlot(std::shared_ptr<const ChartData> chartData, QWidget* parent
     cursor->setPen(QPen(QColor(90, 90, 90), 1, Qt::DashLine));
     cursor->setVisible(false);
     cursors_.push_back(cursor);
+
+    // Rather than an empty 0 to 1 scale.
+    auto* note = new QCPItemText(this);
+    note->setClipAxisRect(panel);
+    note->position->setType(QCPItemPosition::ptAxisRectRatio);
+    note->position->setAxisRect(panel);
+    note->position->setCoords(0.5, 0.5);
+    note->setText(QStringLiteral("no data in view"));
+    note->setColor(Qt::gray);
+    note->setFont(axisFont);
+    note->setSelectable(false);
+    note->setVisible(false);
+    emptyNotes_.push_back(note);
     panels_.push_back(panel);
   }
 
@@ -140,6 +151,31 @@ void ChartPlot::panTime(double fraction) {
   setTimeRange(QCPRange(r.lower + r.size() * fraction, r.upper + r.size() * fraction));
 }
 
+RowRange ChartPlot::rowsInView() const {
+  const std::int64_t rows = data_->rowCount();
+  if (rows <= 0) return {1, 0};
+  const QCPRange r = timeRange();
+  // A row on the edge of the view counts as in it.
+  auto first = static_cast<std::int64_t>(std::ceil(data_->rowOfKey(r.lower) - 1e-6));
+  auto last = static_cast<std::int64_t>(std::floor(data_->rowOfKey(r.upper) + 1e-6));
+  first = std::clamp<std::int64_t>(first, 0, rows - 1);
+  last = std::clamp<std::int64_t>(last, first, rows - 1);
+  return {first + 1, last + 1};
+}
+
+void ChartPlot::showRows(RowRange rows) {
+  if (rows.count() <= 0) {
+    resetView();
+    return;
+  }
+  const double first = static_cast<double>(rows.first - 1);
+  const double last = static_cast<double>(rows.last - 1);
+  if (last > first)
+    setTimeRange(QCPRange(data_->keyOfRow(first), data_->keyOfRow(last)));
+  else
+    setTimeRange(QCPRange(data_->keyOfRow(first - 0.5), data_->keyOfRow(first + 0.5)));
+}
+
 void ChartPlot::resetView() {
   const double last = static_cast<double>(std::max<std::int64_t>(data_->rowCount() - 1, 1));
   syncing_ = true;
@@ -147,6 +183,7 @@ void ChartPlot::resetView() {
     timeAxis(panel)->setRange(data_->keyOfRow(0), data_->keyOfRow(last));
   syncing_ = false;
   updatePoints();
+  followView();
   replot(rpQueuedReplot);
 }
 
@@ -175,6 +212,7 @@ void ChartPlot::timeRangeChanged(QCPAxis* source, const QCPRange& range) {
     if (timeAxis(panel) != source || r != range) timeAxis(panel)->setRange(r);
   syncing_ = false;
   updatePoints();
+  followView();
 }
 
 void ChartPlot::updatePoints() {
@@ -183,6 +221,7 @@ void ChartPlot::updatePoints() {
   const QCPRange r = timeRange();
   const auto first = static_cast<std::int64_t>(std::floor(data_->rowOfKey(r.lower))) - 1;
   const auto end = static_cast<std::int64_t>(std::ceil(data_->rowOfKey(r.upper))) + 2;
+  const RowRange inView = rowsInView();
   const int columns = std::max(width(), 64);
   const std::int64_t joinGap = std::max<std::int64_t>(1, (end - first) / maxOverflowItems);
 
@@ -190,7 +229,8 @@ void ChartPlot::updatePoints() {
   // touched on this one only.
   struct ChannelView {
     QSharedPointer<QCPGraphDataContainer> points;
-    RowSummary extent;
+    RowSummary extent;  // with the rows just outside, whose lines run in
+    bool valueInView = false;
     std::vector<RowStretch> overflow;
   };
   std::vector<ChannelView> views(graphs_.size());
@@ -207,12 +247,14 @@ void ChartPlot::updatePoints() {
     view.points.reset(new QCPGraphDataContainer);
     view.points->set(keyed, true);
     view.extent = series.summarize(first, end);
+    view.valueInView = series.summarize(inView.first - 1, inView.last).hasValue();
     view.overflow = series.overflowIn(first, end, joinGap);
   });
 
   for (QCPAbstractItem* item : overflowItems_) removeItem(item);
   overflowItems_.clear();
   std::vector<RowSummary> extent(panels_.size());
+  std::vector<bool> valueInView(panels_.size(), false);
   for (std::size_t c = 0; c < graphs_.size(); ++c) {
     QCPGraph* graph = graphs_[c];
     graph->setVisible(visible_[c]);
@@ -223,6 +265,7 @@ void ChartPlot::updatePoints() {
     graph->setData(views[c].points);
     const auto panel = static_cast<std::size_t>(panelOf_[c]);
     extent[panel].append(views[c].extent);
+    if (views[c].valueInView) valueInView[panel] = true;
 
     for (const RowStretch& s : views[c].overflow) {
       auto* shade = new QCPItemRect(this);
@@ -246,9 +289,11 @@ void ChartPlot::updatePoints() {
   }
   for (std::size_t p = 0; p < panels_.size(); ++p) {
     const RowSummary& s = extent[p];
-    double low = s.hasValue() ? s.min : 0, high = s.hasValue() ? s.max : 1;
-    const double pad = high > low ? (high - low) * 0.06 : 1;
-    valueAxis(panels_[p])->setRange(low - pad, high + pad);
+    emptyNotes_[p]->setVisible(!valueInView[p]);
+    valueAxis(panels_[p])->setTickLabels(valueInView[p]);
+    if (!s.hasValue()) continue;  // the scale it had: nothing is drawn on it
+    const double pad = s.max > s.min ? (s.max - s.min) * 0.06 : 1;
+    valueAxis(panels_[p])->setRange(s.min - pad, s.max + pad);
   }
   lastUpdateMs_ = static_cast<double>(timer.nsecsElapsed()) / 1e6;
 }
@@ -259,74 +304,6 @@ void ChartPlot::refreshMarks() {
   } else {
     marks_.clear();
   }
-}
-
-ChartPlot::ReadOut ChartPlot::readOut(double key) const {
-  ReadOut out;
-  const auto row = static_cast<std::int64_t>(std::floor(data_->rowOfKey(key) + 1e-9));
-  out.values.resize(graphs_.size());
-  if (row < 0 || row >= data_->rowCount()) return out;
-  out.inside = true;
-  out.time = QString::fromStdString(data_->dateText(row));
-  for (std::size_t c = 0; c < graphs_.size(); ++c)
-    if (visible_[c]) out.values[c] = QString::fromStdString(data_->cellText(c, row));
-  return out;
-}
-
-void ChartPlot::showCursor(double key) {
-  for (QCPItemStraightLine* cursor : cursors_) {
-    cursor->point1->setCoords(key, 0);
-    cursor->point2->setCoords(key, 1);
-    cursor->setVisible(true);
-  }
-  layer(QStringLiteral("overlay"))->replot();
-  if (onReadOut) onReadOut(readOut(key));
-}
-
-void ChartPlot::keyPressEvent(QKeyEvent* event) {
-  switch (event->key()) {
-    case Qt::Key_Plus:
-    case Qt::Key_Equal:
-    case Qt::Key_Up:
-      zoomTime(0.5);
-      break;
-    case Qt::Key_Minus:
-    case Qt::Key_Down:
-      zoomTime(2);
-      break;
-    case Qt::Key_Left:
-      panTime(-0.2);
-      break;
-    case Qt::Key_Right:
-      panTime(0.2);
-      break;
-    case Qt::Key_Home:
-      resetView();
-      break;
-    default:
-      QCustomPlot::keyPressEvent(event);
-      return;
-  }
-  event->accept();
-}
-
-void ChartPlot::mousePressEvent(QMouseEvent* event) {
-  // Dragging pans; with Shift or the right button it draws a rectangle to zoom into.
-  const bool rectangle =
-      event->button() == Qt::RightButton || (event->modifiers() & Qt::ShiftModifier);
-  setSelectionRectMode(rectangle ? QCP::srmZoom : QCP::srmNone);
-  QCustomPlot::mousePressEvent(event);
-}
-
-void ChartPlot::mouseMoveEvent(QMouseEvent* event) {
-  QCustomPlot::mouseMoveEvent(event);
-  if (QCPAxisRect* panel = axisRectAt(event->position()))
-    showCursor(timeAxis(panel)->pixelToCoord(event->position().x()));
-}
-
-void ChartPlot::mouseDoubleClickEvent(QMouseEvent* event) {
-  QCustomPlot::mouseDoubleClickEvent(event);
-  resetView();
 }
 
 void ChartPlot::resizeEvent(QResizeEvent* event) {

@@ -29,6 +29,10 @@ class ChartPlot : public QCustomPlot {
   // The time range in view, as keys (seconds since 1970, UTC).
   QCPRange timeRange() const;
   void setTimeRange(QCPRange range);
+  // The table rows (1-based) whose dates lie in view; empty for a run without rows.
+  RowRange rowsInView() const;
+  // Shows `rows` (1-based), to their dates exactly where the narrowest view allows.
+  void showRows(RowRange rows);
   // factor < 1 zooms in around `centre` (default: the middle of the view).
   void zoomTime(double factor, std::optional<double> centre = std::nullopt);
   // Moves the view by `fraction` of its width (negative: back in time).
@@ -46,8 +50,14 @@ class ChartPlot : public QCustomPlot {
     std::vector<QString> values;
   };
   ReadOut readOut(double key) const;
-  // Called with the read-out whenever the mouse moves over a panel.
+  // Called with the read-out whenever the cursor moves: with the mouse over a
+  // panel, and with the view; with none (inside = false) for a view without
+  // the cursor.
   std::function<void(const ReadOut&)> onReadOut;
+  // Whether a panel shows "no data in view" (no visible value in the time range).
+  bool panelEmpty(int panel) const {
+    return emptyNotes_[static_cast<std::size_t>(panel)]->visible();
+  }
 
   // Milliseconds the last update of the drawn points took (excluding painting).
   double lastUpdateMs() const noexcept { return lastUpdateMs_; }
@@ -57,13 +67,21 @@ class ChartPlot : public QCustomPlot {
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void leaveEvent(QEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  // A rectangle within one panel zooms both its axes; one across panels the
+  // time only, each panel keeping its own value range.
+  void processRectZoom(QRect rect, QMouseEvent* event) override;
 
  private:
   void timeRangeChanged(QCPAxis* source, const QCPRange& range);
   void updatePoints();
   void refreshMarks();
   void showCursor(double key);
+  // Sets the cursor lines and tells the read-out; the caller replots.
+  void placeCursor(double key);
+  // After the view changed: the cursor under the mouse again, or gone when out of view.
+  void followView();
 
   std::shared_ptr<const ChartData> data_;
   std::vector<QCPAxisRect*> panels_;           // per unit
@@ -71,6 +89,9 @@ class ChartPlot : public QCustomPlot {
   std::vector<QCPGraph*> graphs_;              // per channel
   std::vector<bool> visible_;                  // per channel
   std::vector<QCPItemStraightLine*> cursors_;  // per panel
+  std::vector<QCPItemText*> emptyNotes_;       // per panel: "no data in view"
+  std::optional<double> cursorKey_;            // where the cursor lines stand
+  std::optional<QPointF> mouseAt_;             // over the plot, while it is
   std::vector<QCPAbstractItem*> overflowItems_;
   ExtremeMarks marks_;
   std::optional<std::size_t> highlighted_;

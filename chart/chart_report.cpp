@@ -127,6 +127,18 @@ void writeChartReport(std::shared_ptr<const ChartData> data, const fs::path& tar
     const QRect page = report.page();
     int y = page.top();
 
+    // The chart, and with it the rows it draws: what the period line and the
+    // summary state.
+    ChartPlot plot(data);
+    for (std::size_t c = 0; c < view.visible.size() && c < data->channels().size(); ++c)
+      plot.setChannelVisible(c, view.visible[c]);
+    if (view.rows)
+      plot.showRows(*view.rows);
+    else
+      plot.resetView();
+    const RowRange drawn = plot.rowsInView();
+    const bool wholeRun = drawn.first <= 1 && drawn.last >= data->rowCount();
+
     // Title, files and period.
     painter.setFont(report.font(15, true));
     const int files = static_cast<int>(data->run().files.size());
@@ -142,24 +154,21 @@ void writeChartReport(std::shared_ptr<const ChartData> data, const fs::path& tar
         QRect(page.left(), y, page.width(), std::min(filesBox.height(), page.height() / 6)),
         Qt::TextWordWrap, text(data->fileList()));
     y += std::min(filesBox.height(), page.height() / 6);
+    QString period = QStringLiteral("Period: ") + text(data->periodText(drawn));
+    if (!wholeRun) period += QStringLiteral(", part of the run from ") + text(data->periodText());
     painter.drawText(QRect(page.left(), y, page.width(), report.lineHeight(9)), Qt::AlignLeft,
-                     QStringLiteral("Period: ") + text(data->periodText()));
+                     period);
     y += report.lineHeight(9) * 3 / 2;
 
     // The chart as vectors, laid out as on a screen and scaled to the page.
     const int rowHeight = report.lineHeight(7);
+    const int headingHeight = report.lineHeight(9);
     const auto tableRows = static_cast<int>(data->channels().size()) + 1;
     const int chartHeight =
-        std::max(page.bottom() - y - tableRows * rowHeight - rowHeight, page.height() * 9 / 20);
-    ChartPlot plot(data);
+        std::max(page.bottom() - y - tableRows * rowHeight - rowHeight - headingHeight,
+                 page.height() * 9 / 20);
     const double screen = 96.0 / dpi;
     plot.resize(static_cast<int>(page.width() * screen), static_cast<int>(chartHeight * screen));
-    for (std::size_t c = 0; c < view.visible.size() && c < data->channels().size(); ++c)
-      plot.setChannelVisible(c, view.visible[c]);
-    if (view.timeRange)
-      plot.setTimeRange(QCPRange(view.timeRange->first, view.timeRange->second));
-    else
-      plot.resetView();
     painter.save();
     painter.translate(page.left(), y);
     painter.scale(1 / screen, 1 / screen);
@@ -167,12 +176,27 @@ void writeChartReport(std::shared_ptr<const ChartData> data, const fs::path& tar
     painter.restore();
     y += chartHeight + rowHeight / 2;
 
+    // The summary's heading says which rows it covers.
+    if (y + headingHeight + 2 * rowHeight > page.bottom()) {
+      report.newPage();
+      y = page.top();
+    }
+    painter.setFont(report.font(9, true));
+    painter.drawText(
+        QRect(page.left(), y, page.width(), headingHeight), Qt::AlignLeft | Qt::AlignVCenter,
+        wholeRun
+            ? QStringLiteral("Summary over the whole run")
+            : QStringLiteral("Summary over the period drawn, ") + text(data->periodText(drawn)));
+    y += headingHeight;
+
     // The summary, continued on further pages as needed.
     std::vector<std::vector<QString>> rows(1);
     for (const std::string& h : ChartData::summaryHeaders()) rows[0].push_back(text(h));
+    const std::vector<SummaryLine> lines = wholeRun ? data->summary() : data->summaryOver(drawn);
     for (std::size_t c = 0; c < data->channels().size(); ++c) {
       rows.emplace_back();
-      for (const std::string& cell : data->summaryRow(c)) rows.back().push_back(text(cell));
+      for (const std::string& cell : data->summaryRow(c, lines[c]))
+        rows.back().push_back(text(cell));
     }
     const SummaryLayout layout = layOutSummary(rows, report, painter, page.width(), rowHeight);
     auto drawRow = [&](std::size_t r) {

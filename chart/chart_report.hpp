@@ -1,5 +1,6 @@
-// The chart report: one A4 landscape PDF with the run's files and period, the
-// chart, the summary table, the date it was made and the program's version.
+// The chart report: one A4 landscape PDF with the run's files, the period it
+// covers, the chart of that period, the summary over the same rows, the date
+// it was made and the program's version.
 #pragma once
 
 #include <QString>
@@ -14,8 +15,11 @@ namespace kestrix::chart {
 
 // What the report shows of the chart; by default every channel over the whole run.
 struct ReportView {
-  std::optional<std::pair<double, double>> timeRange;  // keys, as ChartPlot::timeRange
-  std::vector<bool> visible;                           // per channel; empty: all
+  // The table rows it covers (1-based); none: the whole run. The chart shows
+  // at least the narrowest view of a few rows; the period line and the
+  // summary state the rows it then draws.
+  std::optional<RowRange> rows;
+  std::vector<bool> visible;  // per channel; empty: all
 };
 
 // Writes the report to a temporary file beside `target` and renames it over

@@ -1,5 +1,7 @@
 // The marks of one channel's lowest and highest value: a ring at each and a
-// label with the value beside it, kept inside the panel and apart.
+// label with the value beside it, kept inside the panel and apart; a label
+// that finds no room within reach of its ring stands further off, tied to
+// the ring by a leader line.
 #pragma once
 
 #include <qcustomplot.h>
@@ -21,9 +23,13 @@ class ExtremeMarks {
   // Puts each label beside its ring; call once the panels are laid out.
   void place();
 
+  // How far (pixels) a label may stand from its ring without a leader line.
+  static constexpr double reach = 20;
+
  private:
   struct Label {
     QCPItemText* text;
+    QCPItemLine* leader;
     double key, value;  // the marked point
   };
   QCustomPlot* plot_;

@@ -9,7 +9,7 @@
 namespace kestrix::chart {
 
 void writeReportWithoutDisplay(const ConversionRun& run, const std::filesystem::path& target,
-                               bool includeOverflowed) {
+                               bool includeOverflowed, std::optional<RowRange> rows) {
   // Qt's own notes (a missing runtime folder, a painter refused) are not the
   // program's messages; a failure reaches the caller once, as ConversionError.
   const QtMessageHandler previous =
@@ -31,7 +31,9 @@ void writeReportWithoutDisplay(const ConversionRun& run, const std::filesystem::
   }
   // The run outlives the report: it is only lent to the chart.
   const std::shared_ptr<const ConversionRun> lent(&run, [](const ConversionRun*) {});
-  writeChartReport(std::make_shared<const ChartData>(lent, includeOverflowed), target);
+  ReportView view;
+  view.rows = rows;
+  writeChartReport(std::make_shared<const ChartData>(lent, includeOverflowed), target, view);
 }
 
 }  // namespace kestrix::chart

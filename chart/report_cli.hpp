@@ -2,16 +2,19 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 
+#include "row_range.hpp"
 #include "run.hpp"
 
 namespace kestrix::chart {
 
 // Writes the chart report of `run` to `target` on Qt's offscreen platform
 // (unless QT_QPA_PLATFORM names another), with an application object made
-// for it alone; `includeOverflowed` as for the table's values. Throws
-// ConversionError naming `target` when it cannot.
+// for it alone; `includeOverflowed` as for the table's values; over `rows`
+// of the table (1-based), by default the whole run. Throws ConversionError
+// naming `target` when it cannot.
 void writeReportWithoutDisplay(const ConversionRun& run, const std::filesystem::path& target,
-                               bool includeOverflowed);
+                               bool includeOverflowed, std::optional<RowRange> rows = std::nullopt);
 
 }  // namespace kestrix::chart

@@ -5,6 +5,7 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -13,8 +14,10 @@
 #include <exception>
 #include <system_error>
 
+#include "error.hpp"
 #include "limits.hpp"
 #include "path_text.hpp"
+#include "save_dialog.hpp"
 #include "startup.hpp"
 
 namespace fs = std::filesystem;
@@ -65,7 +68,7 @@ void shrinkToFit(QWidget* widget) {
 
 Form1::Form1(Options options)
     : controller_(options.outputDir.empty() ? programDirectory() : std::move(options.outputDir),
-                  std::move(options.regional)) {
+                  std::move(options.regional), std::move(options.folderCheck)) {
   // The chart window's "Table as XLSX…": the workbook of the cells it shows.
   // Its progress shows in the status box, as a run's does.
   xlsxExport_ = [this](const TableValues& table, const fs::path& target) {
@@ -205,6 +208,11 @@ void Form1::make() {
     return;
   }
 
+  if (!controller_.tableTarget(path()) && !chooseTableFile()) {
+    statusBox->setText(QStringLiteral("No file chosen for the table: nothing converted"));
+    return;
+  }
+
   running_ = true;
   cancelRequested_ = false;
   lastRun_.reset();
@@ -307,13 +315,30 @@ void Form1::tell(const QString& message, QMessageBox::Icon icon) {
 }
 
 void Form1::showTableFolder() {
-  QString tip;
-  try {
-    tip = QStringLiteral("Writes the table to ") + displayName(controller_.tableTarget(path()));
-  } catch (const std::exception& e) {
-    tip = QString::fromUtf8(e.what());
-  }
-  makeButton->setToolTip(tip);
+  const std::optional<fs::path> target = controller_.tableTarget(path());
+  makeButton->setToolTip(
+      target ? QStringLiteral("Writes the table to ") + displayName(*target)
+             : QStringLiteral("Neither the program's folder nor this folder can be written: "
+                              "MAKE asks where the table goes"));
+}
+
+bool Form1::chooseTableFile() {
+  statusBox->setText(
+      QStringLiteral("Neither the program's folder nor the logger files' folder can be written"));
+  const QString suggested =
+      QDir::home().filePath(QFile::decodeName(QByteArray::fromStdString(controller_.outputName())));
+  const std::optional<fs::path> file =
+      askForSaveFile(this, QStringLiteral("Save the table"), QStringLiteral("Table (*.txt)"),
+                     suggested, [this](const fs::path& target) {
+                       const fs::path folder = target.parent_path();
+                       if (!controller_.canWrite(folder))
+                         throw ConversionError(ErrorKind::CannotWrite, target.string(),
+                                               "cannot create a file in " + folder.string());
+                     });
+  if (!file) return false;
+  controller_.setChosenTable(*file);
+  showTableFolder();
+  return true;
 }
 
 }  // namespace kestrix::ui

@@ -33,6 +33,8 @@ class Form1 : public QWidget {
     // folder); empty: the program's folder.
     std::filesystem::path outputDir;
     Regional regional;
+    // Whether a folder takes new files; empty: the running user's rights.
+    FolderCheck folderCheck;
   };
 
   explicit Form1(Options options);
@@ -103,6 +105,10 @@ class Form1 : public QWidget {
   void tell(const QString& message, QMessageBox::Icon icon);
   // MAKE's tooltip: where the table will go.
   void showTableFolder();
+  // Where neither folder can be written: a save dialog for the table, from
+  // the home folder; the choice serves until the program ends. False when
+  // the user cancels.
+  bool chooseTableFile();
 
   ConversionController controller_;
   FolderBrowser* browser_ = nullptr;

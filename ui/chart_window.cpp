@@ -3,28 +3,23 @@
 #include <QAction>
 #include <QDir>
 #include <QFile>
-#include <QFileDialog>
-#include <QFileInfo>
-#include <QHeaderView>
-#include <QImage>
 #include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
-#include <QPainter>
 #include <QPixmap>
 #include <QScrollBar>
 #include <QSplitter>
-#include <QTableWidget>
 #include <QToolBar>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <stdexcept>
 
+#include "chart_picture.hpp"
 #include "chart_plot.hpp"
 #include "chart_report.hpp"
-#include "error.hpp"
-#include "output_target.hpp"
 #include "replacement_device.hpp"
+#include "save_dialog.hpp"
+#include "summary_table.hpp"
 
 namespace kestrix::ui {
 
@@ -44,10 +39,6 @@ QIcon swatch(const QColor& colour) {
   QPixmap square(12, 12);
   square.fill(colour);
   return QIcon(square);
-}
-
-int cursorColumn() {
-  return static_cast<int>(ChartData::summaryHeaders().size());
 }
 
 }  // namespace
@@ -79,7 +70,8 @@ ChartWindow::ChartWindow(std::shared_ptr<const ChartData> chartData, QWidget* pa
   plot_->setMinimumSize(400, 250);
   legend_ = new QListWidget(this);
   legend_->setToolTip(QStringLiteral("Click or press Enter to hide or show a channel"));
-  summary_ = new QTableWidget(this);
+  summary_ = new SummaryTable(
+      *data_, [this](std::size_t c) { return plot_->colour(c); }, this);
   readOut_ = new QLabel(this);
   readOut_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   auto* help = new QLabel(
@@ -106,18 +98,19 @@ ChartWindow::ChartWindow(std::shared_ptr<const ChartData> chartData, QWidget* pa
   chartLayout->addWidget(chartRow, 1);
   chartLayout->addWidget(readOut_);
   chartLayout->addWidget(help);
+  // The table gets the height it asks for, eight lines; the chart the rest.
   auto* split = new QSplitter(Qt::Vertical);
   split->addWidget(chartBox);
   split->addWidget(summary_);
-  split->setStretchFactor(0, 3);
-  split->setStretchFactor(1, 1);
+  split->setStretchFactor(0, 1);
+  split->setStretchFactor(1, 0);
+  split->setChildrenCollapsible(false);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(4, 0, 4, 4);
   layout->addWidget(tools);
   layout->addWidget(split, 1);
 
-  buildSummary();
-  readOut_->setText(QStringLiteral("Period: ") + text(data_->periodText()));
+  readOut_->setText(QStringLiteral("Period: ") + text(data_->periodText(plot_->rowsInView())));
 
   connect(png, &QAction::triggered, this, [this] {
     chooseAndExport(QStringLiteral("Save the chart as PNG"), QStringLiteral("PNG image (*.png)"),
@@ -153,12 +146,15 @@ ChartWindow::ChartWindow(std::shared_ptr<const ChartData> chartData, QWidget* pa
     plot_->showChannelPeriod(static_cast<std::size_t>(item->row()));
   });
   plot_->onReadOut = [this](const ChartPlot::ReadOut& r) {
-    readOut_->setText(r.inside ? QStringLiteral("Cursor: ") + r.time : QString());
-    for (std::size_t c = 0; c < r.values.size(); ++c) {
-      QString shown = r.values[c];
-      if (r.inside && plot_->channelVisible(c) && shown.isEmpty()) shown = QStringLiteral("gap");
-      summary_->item(static_cast<int>(c), cursorColumn())->setText(shown);
-    }
+    // Without a cursor: what is drawn.
+    readOut_->setText(r.inside ? QStringLiteral("Cursor: ") + r.time
+                               : QStringLiteral("Period: ") +
+                                     text(data_->periodText(plot_->rowsInView())));
+    std::vector<QString> shown = r.values;
+    for (std::size_t c = 0; c < shown.size(); ++c)
+      if (r.inside && plot_->channelVisible(c) && shown[c].isEmpty())
+        shown[c] = QStringLiteral("gap");
+    summary_->setCursorTexts(shown);
   };
   plot_->setFocus();
 }
@@ -169,35 +165,6 @@ void ChartWindow::buildLegend() {
     auto* item = new QListWidgetItem(swatch(plot_->colour(c)), text(channels[c].name()), legend_);
     item->setToolTip(text(channels[c].name() + " (" + channels[c].unit + ")"));
   }
-}
-
-void ChartWindow::buildSummary() {
-  const std::vector<std::string>& headers = ChartData::summaryHeaders();
-  QStringList labels;
-  for (const std::string& h : headers) labels << text(h);
-  labels << QStringLiteral("At cursor");
-  const std::vector<ChartChannel>& channels = data_->channels();
-  summary_->setColumnCount(static_cast<int>(labels.size()));
-  summary_->setRowCount(static_cast<int>(channels.size()));
-  summary_->setHorizontalHeaderLabels(labels);
-  summary_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  summary_->setSelectionBehavior(QAbstractItemView::SelectRows);
-  summary_->setSelectionMode(QAbstractItemView::SingleSelection);
-  summary_->verticalHeader()->setVisible(false);
-  for (std::size_t c = 0; c < channels.size(); ++c) {
-    const std::vector<std::string> cells = data_->summaryRow(c);
-    const auto row = static_cast<int>(c);
-    summary_->setItem(row, 0, new QTableWidgetItem(swatch(plot_->colour(c)), text(cells[0])));
-    for (int col = 1; col < static_cast<int>(cells.size()); ++col) {
-      auto* item = new QTableWidgetItem(text(cells[static_cast<std::size_t>(col)]));
-      if (col >= 2) item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-      summary_->setItem(row, col, item);
-    }
-    auto* cursor = new QTableWidgetItem;
-    cursor->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    summary_->setItem(row, cursorColumn(), cursor);
-  }
-  summary_->resizeColumnsToContents();
 }
 
 void ChartWindow::setXlsxExport(XlsxExport hook) {
@@ -225,7 +192,7 @@ void ChartWindow::showReadOut(double key) {
 }
 
 void ChartWindow::exportPng(const fs::path& target) const {
-  const QPixmap picture = plot_->toPixmap();
+  const QPixmap picture = chart::chartPicture(*plot_);
   chart::ReplacementDevice file(target, "a picture");
   if (!picture.save(&file.device(), "PNG")) file.fail("the picture could not be made");
   file.commit();
@@ -233,8 +200,7 @@ void ChartWindow::exportPng(const fs::path& target) const {
 
 void ChartWindow::exportReport(const fs::path& target) const {
   ReportView view;
-  const QCPRange range = plot_->timeRange();
-  view.timeRange = std::pair{range.lower, range.upper};
+  view.rows = plot_->rowsInView();
   for (std::size_t c = 0; c < data_->channels().size(); ++c)
     view.visible.push_back(plot_->channelVisible(c));
   chart::writeChartReport(data_, target, view);
@@ -243,39 +209,15 @@ void ChartWindow::exportReport(const fs::path& target) const {
 void ChartWindow::chooseAndExport(const QString& caption, const QString& filter,
                                   const QString& suggestedName,
                                   const std::function<void(const fs::path&)>& write) {
-  const QString suffix = QFileInfo(suggestedName).suffix();
   const QString folder = saveFolder_.empty() ? QString() : QFile::decodeName(saveFolder_.c_str());
-  QString start = folder.isEmpty() ? suggestedName : QDir(folder).filePath(suggestedName);
-  for (;;) {
-    QFileDialog dialog(this, caption, start, filter);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setDefaultSuffix(suffix);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
-    QString name = dialog.selectedFiles().front();
-    start = name;
-    // A desktop's own dialog may hand back the bare name: then the suffix is
-    // added here, and the question it could not ask is asked here.
-    if (QFileInfo(name).suffix().isEmpty()) {
-      name += QLatin1Char('.') + suffix;
-      if (QFileInfo::exists(name) &&
-          QMessageBox::question(this, caption,
-                                QStringLiteral("%1 already exists.\nDo you want to replace it?")
-                                    .arg(QFileInfo(name).fileName())) != QMessageBox::Yes)
-        continue;
-    }
-    const fs::path target(QFile::encodeName(name).toStdString());
-    try {
-      refuseUnsafeTarget(target);
-      write(target);
-      return;
-    } catch (const ConversionError& e) {
-      QMessageBox::critical(this, windowTitle(), QString::fromUtf8(e.what()));
-      // Logger data is never replaced: another name, then.
-      if (e.kind() != ErrorKind::RefusedTarget) return;
-    } catch (const std::exception& e) {
-      QMessageBox::critical(this, windowTitle(), QString::fromUtf8(e.what()));
-      return;
-    }
+  const std::optional<fs::path> target =
+      askForSaveFile(this, caption, filter,
+                     folder.isEmpty() ? suggestedName : QDir(folder).filePath(suggestedName));
+  if (!target) return;
+  try {
+    write(*target);
+  } catch (const std::exception& e) {
+    QMessageBox::critical(this, windowTitle(), QString::fromUtf8(e.what()));
   }
 }
 

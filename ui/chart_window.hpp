@@ -13,13 +13,14 @@ class QAction;
 class QLabel;
 class QListWidget;
 class QListWidgetItem;
-class QTableWidget;
 
 namespace kestrix::chart {
 class ChartPlot;
 }
 
 namespace kestrix::ui {
+
+class SummaryTable;
 
 // Writes the run's table as a workbook to the path; throws on failure.
 using XlsxExport = std::function<void(const TableValues& table, const std::filesystem::path&)>;
@@ -30,7 +31,7 @@ class ChartWindow : public QWidget {
 
   chart::ChartPlot* plot() const noexcept { return plot_; }
   QListWidget* legend() const noexcept { return legend_; }
-  QTableWidget* summaryTable() const noexcept { return summary_; }
+  SummaryTable* summaryTable() const noexcept { return summary_; }
   QLabel* readOutLabel() const noexcept { return readOut_; }
   QAction* xlsxAction() const noexcept { return xlsxAction_; }
 
@@ -45,23 +46,23 @@ class ChartWindow : public QWidget {
 
   // The exports, each to a temporary file renamed over `target`; throw
   // ConversionError (CannotWrite) naming the file and the reason on failure.
+  // The picture is the chart as shown with a legend under it; the report
+  // covers the rows in view.
   void exportPng(const std::filesystem::path& target) const;
   void exportReport(const std::filesystem::path& target) const;
 
  private:
   void buildLegend();
-  void buildSummary();
   void legendClicked(QListWidgetItem* item);
-  // Asks for a file name, suggesting `suggestedName` in the save folder, and
-  // writes it with `write`. The dialog adds the suggestion's suffix to a bare
-  // name before it asks whether to replace an existing file.
+  // Asks for a file name (askForSaveFile), suggesting `suggestedName` in the
+  // save folder, and writes it with `write`.
   void chooseAndExport(const QString& caption, const QString& filter, const QString& suggestedName,
                        const std::function<void(const std::filesystem::path&)>& write);
 
   std::shared_ptr<const chart::ChartData> data_;
   chart::ChartPlot* plot_;
   QListWidget* legend_;
-  QTableWidget* summary_;
+  SummaryTable* summary_;
   QLabel* readOut_;
   QAction* xlsxAction_;
   XlsxExport xlsxExport_;

@@ -35,13 +35,17 @@ QString intervalsMessage(const ConversionRun& run) {
 
 }  // namespace
 
-ConversionController::ConversionController(fs::path outputDir, Regional regional)
+ConversionController::ConversionController(fs::path outputDir, Regional regional,
+                                           FolderCheck canWrite)
     : outputDir_(std::move(outputDir)),
       outputName_(defaultOutputName),
-      regional_(std::move(regional)) {}
+      regional_(std::move(regional)),
+      canWrite_(canWrite ? std::move(canWrite) : FolderCheck(canWriteInto)) {}
 
-fs::path ConversionController::tableTarget(const fs::path& filesDir) const {
-  return tableFolder(outputDir_, filesDir) / outputName_;
+std::optional<fs::path> ConversionController::tableTarget(const fs::path& filesDir) const {
+  if (canWrite_(outputDir_)) return outputDir_ / outputName_;
+  if (canWrite_(filesDir)) return filesDir / outputName_;
+  return chosenTable_;
 }
 
 RunOutcome ConversionController::run(const fs::path& filesDir, std::vector<std::string> names,
@@ -63,9 +67,18 @@ RunOutcome ConversionController::run(const fs::path& filesDir, std::vector<std::
     if (!progress(percent)) throw RunCancelled{};
   };
 
+  const std::optional<fs::path> target = tableTarget(filesDir);
+  if (!target) {
+    outcome.status = QStringLiteral(
+                         "Error: the table cannot be written: neither the program's "
+                         "folder %1 nor the logger files' folder %2 can be written by "
+                         "this user")
+                         .arg(displayName(outputDir_), displayName(filesDir));
+    return outcome;
+  }
   ConversionResult result;
   try {
-    request.target = tableTarget(filesDir);
+    request.target = *target;
     result = convertFiles(request);
   } catch (const RunCancelled&) {
     outcome.end = RunOutcome::End::Cancelled;

@@ -44,20 +44,30 @@ struct RunOutcome {
   bool clipboardTooLarge = false;  // asked for, but too long
 };
 
+// Whether the running user may create files in a folder.
+using FolderCheck = std::function<bool(const std::filesystem::path& dir)>;
+
 class ConversionController {
  public:
-  // `outputDir`: where tables go while it can be written.
-  ConversionController(std::filesystem::path outputDir, Regional regional);
+  // `outputDir`: where tables go while it can be written. `canWrite` judges
+  // the folders (by default the running user's rights: canWriteInto).
+  ConversionController(std::filesystem::path outputDir, Regional regional,
+                       FolderCheck canWrite = {});
 
   const std::filesystem::path& outputDirectory() const noexcept { return outputDir_; }
   void setOutputDirectory(std::filesystem::path dir) { outputDir_ = std::move(dir); }
   const std::string& outputName() const noexcept { return outputName_; }
   void setOutputName(std::string name) { outputName_ = std::move(name); }
 
-  // Where the table of logger files in `filesDir` goes: the output folder
-  // when it can be written, else `filesDir`. Throws ConversionError naming
-  // both when neither can.
-  std::filesystem::path tableTarget(const std::filesystem::path& filesDir) const;
+  // Where the table of logger files in `filesDir` goes: into the output
+  // folder when it can be written, else into `filesDir` when it can, else
+  // to the file chosen for it; none while none is chosen (the window asks).
+  std::optional<std::filesystem::path> tableTarget(const std::filesystem::path& filesDir) const;
+  // The file chosen for the table where no folder can be written; it serves
+  // until the program ends.
+  const std::optional<std::filesystem::path>& chosenTable() const noexcept { return chosenTable_; }
+  void setChosenTable(std::filesystem::path file) { chosenTable_ = std::move(file); }
+  bool canWrite(const std::filesystem::path& dir) const { return canWrite_(dir); }
 
   // Converts `names`, files of `filesDir`, into the table. `progress` is
   // told each percentage; when it returns false the run stops and keeps no
@@ -74,6 +84,8 @@ class ConversionController {
   std::filesystem::path outputDir_;
   std::string outputName_;
   Regional regional_;
+  FolderCheck canWrite_;
+  std::optional<std::filesystem::path> chosenTable_;
 };
 
 }  // namespace kestrix::ui

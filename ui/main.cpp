@@ -19,6 +19,7 @@
 #include "mapped_file.hpp"
 #include "regional.hpp"
 #include "startup.hpp"
+#include "summary_table.hpp"
 
 namespace {
 

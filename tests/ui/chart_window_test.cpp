@@ -13,11 +13,13 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
@@ -29,14 +31,18 @@
 #include "chart_window.hpp"
 #include "conversion.hpp"
 #include "error.hpp"
+#include "modal_dialogs.hpp"
 #include "qt_application.hpp"
 #include "run_program.hpp"
+#include "summary_table.hpp"
 
 namespace fs = std::filesystem;
 using kestrix::testing::application;
 using kestrix::testing::LoggerFileBuilder;
 using kestrix::testing::readFile;
 using kestrix::testing::TempFolder;
+using kestrix::testing::typeFileName;
+using kestrix::testing::whenShown;
 using kestrix::ui::ChartWindow;
 using kestrix::ui::Form1;
 
@@ -48,23 +54,6 @@ std::vector<std::string> tableRow(const std::string& table, const std::string& d
   if (at == std::string::npos) return {};
   const std::string line = table.substr(at + 2, table.find("\r\n", at + 2) - at - 2);
   return kestrix::testing::split(line, "\t");
-}
-
-// Runs `act` on the next modal window of type T that `accepts`, once it shows:
-// what a user does in a dialog that a test has opened.
-template <class T>
-void whenShown(std::function<void(T*)> act, std::function<bool(T*)> accepts = {},
-               int triesLeft = 200) {
-  QTimer::singleShot(10, [=] {
-    auto* shown = qobject_cast<T*>(QApplication::activeModalWidget());
-    if (shown && (!accepts || accepts(shown))) {
-      act(shown);
-    } else if (triesLeft > 0) {
-      whenShown<T>(act, accepts, triesLeft - 1);
-    } else {
-      ADD_FAILURE() << "no dialog showed";
-    }
-  });
 }
 
 // The chart window's toolbar entry named `text`.
@@ -87,7 +76,7 @@ class Chart : public ::testing::Test {
     two.name("Cellar").loggerId(2).start(2014, 3, 5, 7, 35, 0).intervalCode(7).typeCode(3);
     two.samples({200, 500, 201, 510});
     ASSERT_TRUE(two.writeTo((data / "UC2.PDB").string()));
-    form = std::make_unique<Form1>(Form1::Options{data.path(), out.path(), {}});
+    form = std::make_unique<Form1>(Form1::Options{data.path(), out.path(), {}, {}});
     form->setMessageHandler([](const QString& text) { ADD_FAILURE() << text.toStdString(); });
   }
 
@@ -235,7 +224,8 @@ TEST_F(Chart, ReadOutShowsTheTableValuesAndGaps) {
   chart->plot()->replot();
   std::vector<QRectF> labels;
   for (int i = 0; i < chart->plot()->itemCount(); ++i) {
-    if (auto* label = qobject_cast<QCPItemText*>(chart->plot()->item(i))) {
+    auto* label = qobject_cast<QCPItemText*>(chart->plot()->item(i));
+    if (label && label->text().startsWith("m")) {  // "min …" and "max …"
       labels.emplace_back(label->topLeft->pixelPosition(), label->bottomRight->pixelPosition());
       EXPECT_TRUE(QRectF(chart->plot()->axisRect(0)->rect()).contains(labels.back()));
     }
@@ -307,6 +297,96 @@ TEST_F(Chart, ExportsThePictureAndTheReport) {
   (void)called;
 }
 
+// After a zoom the cursor is where the mouse is, or gone when out of view; a
+// panel without values says so; a rectangle across panels zooms the time only.
+TEST_F(Chart, CursorFollowsTheViewEmptyPanelsSaySoAndRectanglesAcrossPanelsZoomTheTime) {
+  ChartWindow* chart = openChart();
+  ASSERT_NE(chart, nullptr);
+  chart->show();
+  kestrix::chart::ChartPlot* plot = chart->plot();
+  plot->replot();
+  const QCPRange whole = plot->timeRange();
+  QCPAxisRect* top = plot->axisRect(0);
+  QCPAxisRect* bottom = plot->axisRect(1);
+  const QPoint nearEnd(top->rect().right() - 10, top->rect().center().y());
+  QTest::mouseMove(plot, nearEnd);
+  EXPECT_EQ(chart->readOutLabel()->text(), "Cursor: 05/03/2014 07:35:00");
+  QTest::keyClick(plot, Qt::Key_Plus);  // around the middle: another time under the mouse
+  const double underMouse = top->axis(QCPAxis::atBottom)->pixelToCoord(nearEnd.x());
+  EXPECT_EQ(chart->readOutLabel()->text(), "Cursor: " + plot->readOut(underMouse).time);
+  EXPECT_NE(chart->readOutLabel()->text(), "Cursor: 05/03/2014 07:35:00");
+
+  // Away from the chart, a view without the cursor's time takes it away, and
+  // the read-out tells what is drawn.
+  QEvent leave(QEvent::Leave);
+  QApplication::sendEvent(plot, &leave);
+  plot->showRows({1, 2});  // widened to the narrowest view, four rows; the label says so
+  EXPECT_EQ(chart->readOutLabel()->text(), "Period: 05/03/2014 07:30:00 to 05/03/2014 07:34:00");
+  EXPECT_EQ(chart->summaryTable()->item(0, kestrix::ui::SummaryTable::cursorColumn())->text(), "");
+
+  // 07:30 to 07:33: the cellar's humidity has not begun.
+  plot->showRows({1, 4});
+  EXPECT_FALSE(plot->panelEmpty(0));
+  EXPECT_TRUE(plot->panelEmpty(1));
+  EXPECT_FALSE(bottom->axis(QCPAxis::atLeft)->tickLabels());
+  QTest::keyClick(plot, Qt::Key_Home);
+  EXPECT_FALSE(plot->panelEmpty(1));
+
+  // Shift+drag from the middle of the top panel to the bottom one: the
+  // middle three quarters of the time, and every value in view in its panel.
+  const QPoint from(top->rect().left() + top->rect().width() / 8, top->rect().center().y());
+  const QPoint to(top->rect().left() + top->rect().width() * 7 / 8, bottom->rect().center().y());
+  QTest::mousePress(plot, Qt::LeftButton, Qt::ShiftModifier, from);
+  QTest::mouseMove(plot, to);
+  QTest::mouseRelease(plot, Qt::LeftButton, Qt::ShiftModifier, to);
+  EXPECT_NEAR(plot->timeRange().size(), whole.size() * 3 / 4, 2);
+  for (int g = 0; g < 3; ++g) {
+    const QCPRange values = plot->graph(g)->valueAxis()->range();
+    for (auto point = plot->graph(g)->data()->begin(); point != plot->graph(g)->data()->end();
+         ++point) {
+      if (!std::isnan(point->value) && plot->timeRange().contains(point->key)) {
+        EXPECT_TRUE(values.contains(point->value)) << g << ": " << point->value;
+      }
+    }
+  }
+}
+
+// The picture carries a legend of the channels it shows; the report covers
+// the rows in view and says so.
+TEST_F(Chart, ThePictureHasALegendAndTheReportCoversTheRowsInView) {
+  ChartWindow* chart = openChart();
+  ASSERT_NE(chart, nullptr);
+  kestrix::chart::ChartPlot* plot = chart->plot();
+  chart->setChannelVisible(1, false);
+  chart->exportPng(out / "chart.png");
+  const QImage picture(QString::fromStdString((out / "chart.png").string()));
+  ASSERT_GT(picture.height(), plot->height());
+  const auto inLegend = [&](const QColor& colour) {
+    for (int y = plot->height(); y < picture.height(); ++y)
+      for (int x = 0; x < picture.width(); ++x)
+        if (picture.pixel(x, y) == colour.rgb()) return true;
+    return false;
+  };
+  EXPECT_TRUE(inLegend(plot->colour(0)));
+  EXPECT_FALSE(inLegend(plot->colour(1)));
+  EXPECT_TRUE(inLegend(plot->colour(2)));
+
+  plot->showRows({2, 5});  // 07:31 to 07:34
+  chart->exportReport(out / "report.pdf");
+  kestrix::testing::ProgramRun pdfToText;
+  pdfToText.args = {"-layout", (out / "report.pdf").string(), "-"};
+  const kestrix::testing::ProgramResult text =
+      kestrix::testing::runProgram(KESTRIX_PDFTOTEXT, pdfToText, out.path());
+  ASSERT_EQ(text.status, 0) << text.err;
+  for (const std::string& expected : std::vector<std::string>{
+           "Period: 05/03/2014 07:31:00 to 05/03/2014 07:34:00, part of the run from 05/03/2014 "
+           "07:30:00 to 05/03/2014 07:36:00",
+           "Summary over the period drawn, 05/03/2014 07:31:00 to 05/03/2014 07:34:00",
+           plot->data().cellText(0, 1) + " (05/03/2014 07:31:00)"})
+    EXPECT_NE(text.out.find(expected), std::string::npos) << expected << " in\n" << text.out;
+  EXPECT_EQ(text.out.find("(05/03/2014 07:30:00)"), std::string::npos) << text.out;
+}
+
 // The save dialog starts in the logger files' folder with a name, adds the
 // suffix before it checks for an existing file, and refuses a logger file's name.
 TEST_F(Chart, SaveDialogsSuggestANameAskBeforeReplacingAndKeepLoggerFiles) {
@@ -315,10 +395,6 @@ TEST_F(Chart, SaveDialogsSuggestANameAskBeforeReplacingAndKeepLoggerFiles) {
   QAction* png = toolbarAction(chart, QStringLiteral("Chart as PNG\u2026"));
   ASSERT_NE(png, nullptr);
   kestrix::testing::writeFile(data / "chart.png", "earlier");
-  const auto type = [](QFileDialog* dialog, const QString& name) {
-    dialog->selectFile(name);
-    QMetaObject::invokeMethod(dialog, "accept");
-  };
   const auto reject = [](QFileDialog* dialog) { dialog->reject(); };
 
   // "chart" would become chart.png, which is there: the dialog asks; No keeps it.
@@ -331,7 +407,7 @@ TEST_F(Chart, SaveDialogsSuggestANameAskBeforeReplacingAndKeepLoggerFiles) {
       box->button(QMessageBox::No)->click();
       whenShown<QFileDialog>(reject);
     });
-    type(dialog, QStringLiteral("chart"));
+    typeFileName(dialog, QStringLiteral("chart"));
   });
   png->trigger();
   EXPECT_EQ(suggested.toStdString(), (data / "chart.png").string());
@@ -347,7 +423,7 @@ TEST_F(Chart, SaveDialogsSuggestANameAskBeforeReplacingAndKeepLoggerFiles) {
       box->button(QMessageBox::Ok)->click();
       whenShown<QFileDialog>(reject);
     });
-    type(dialog, QStringLiteral("uc9.pdb"));
+    typeFileName(dialog, QStringLiteral("uc9.pdb"));
   });
   png->trigger();
   EXPECT_TRUE(refusal.contains(QStringLiteral("uc9.pdb: not written: the name ends in .pdb")))
@@ -355,7 +431,8 @@ TEST_F(Chart, SaveDialogsSuggestANameAskBeforeReplacingAndKeepLoggerFiles) {
   EXPECT_FALSE(fs::exists(data / "uc9.pdb"));
 
   // A new bare name gets its suffix.
-  whenShown<QFileDialog>([&](QFileDialog* dialog) { type(dialog, QStringLiteral("picture")); });
+  whenShown<QFileDialog>(
+      [&](QFileDialog* dialog) { typeFileName(dialog, QStringLiteral("picture")); });
   png->trigger();
   EXPECT_TRUE(readFile(data / "picture.png").starts_with("\x89PNG"));
 }
@@ -388,5 +465,89 @@ TEST(ChartOfShortRuns, DrawZoomReadAndReportWithoutFault) {
     window.exportReport(out / "short.pdf");
     EXPECT_GT(plot->timeRange().size(), 0);
     EXPECT_TRUE(readFile(out / "short.pdf").starts_with("%PDF"));
+  }
+}
+
+// Many channels: the summary shows eight of them at first, and their names
+// stay in view beside the cursor column when the table scrolls sideways.
+TEST(ChartSummary, EightLinesAndTheChannelNamesAlwaysInView) {
+  application();
+  std::vector<LoggerFileBuilder> files(6);  // two channels each
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    files[i].name("Logger " + std::to_string(i)).loggerId(static_cast<std::uint16_t>(i + 1));
+    files[i].start(2014, 3, 5, 7, 30, 0).intervalCode(7).typeCode(3).samples({200, 500, 201, 510});
+  }
+  auto run = std::make_shared<const kestrix::ConversionRun>(kestrix::testing::runOf(files));
+  ChartWindow window(std::make_shared<const kestrix::chart::ChartData>(run));
+  window.resize(700, 760);
+  window.show();
+  QApplication::processEvents();
+  kestrix::ui::SummaryTable* table = window.summaryTable();
+  EXPECT_GE(table->viewport()->height(), 8 * table->rowHeight(0));
+
+  QScrollBar* sideways = table->horizontalScrollBar();
+  ASSERT_GT(sideways->maximum(), 0);
+  sideways->setValue(sideways->maximum());
+  const QTableView* names = table->channelColumn();
+  EXPECT_TRUE(names->isVisible());
+  EXPECT_EQ(names->geometry().left(), table->frameWidth());
+  EXPECT_EQ(names->columnWidth(0), table->columnWidth(0));
+  const QRect cursor =
+      table->visualRect(table->model()->index(0, kestrix::ui::SummaryTable::cursorColumn()));
+  EXPECT_GE(cursor.left(), names->columnWidth(0));
+  EXPECT_LE(cursor.right(), table->viewport()->width());
+
+  table->verticalScrollBar()->setValue(table->verticalScrollBar()->maximum());
+  EXPECT_GT(names->verticalScrollBar()->value(), 0);
+  EXPECT_EQ(names->verticalScrollBar()->value(), table->verticalScrollBar()->value());
+}
+
+// The min and max labels of a channel whose extremes lie side by side at the
+// end of a short panel: each label within reach of its ring, or tied to it.
+TEST(ChartMarks, LabelsStayNearTheirRingsOrGetALeaderLine) {
+  application();
+  LoggerFileBuilder wide, flat;  // one panel: a wide swing, and a line with its extremes last
+  wide.name("Wide").loggerId(1).start(2014, 3, 5, 7, 30, 0).intervalCode(7).typeCode(1);
+  flat.name("Flat").loggerId(2).start(2014, 3, 5, 7, 30, 0).intervalCode(7).typeCode(1);
+  std::vector<std::int16_t> swing, level(198, 1584);  // sixteenths of a degree: 99.0
+  for (int i = 0; i < 200; ++i) swing.push_back(static_cast<std::int16_t>(i % 2 ? 1600 : 0));
+  level.push_back(1600);  // 100.0 at the top of the panel, then 98.0
+  level.push_back(1568);
+  wide.samples(swing);
+  flat.samples(level);
+  auto run = std::make_shared<const kestrix::ConversionRun>(kestrix::testing::runOf({wide, flat}));
+  kestrix::chart::ChartPlot plot(std::make_shared<const kestrix::chart::ChartData>(run));
+  plot.resize(600, 160);
+  plot.show();
+  plot.setHighlighted(1);
+  plot.replot();
+
+  const QCPGraph* rings = plot.graph(2);  // in time order: the max, then the min
+  ASSERT_EQ(rings->dataCount(), 2);
+  std::vector<QPointF> marks;  // the min's, then the max's, as the labels come
+  for (int i : {1, 0})
+    marks.push_back(rings->coordsToPixels(rings->data()->at(i)->key, rings->data()->at(i)->value));
+  std::vector<QRectF> labels;
+  std::vector<QLineF> leaders;
+  for (int i = 0; i < plot.itemCount(); ++i) {
+    auto* label = qobject_cast<QCPItemText*>(plot.item(i));
+    if (label && label->text().startsWith("m"))
+      labels.emplace_back(label->topLeft->pixelPosition(), label->bottomRight->pixelPosition());
+    auto* leader = qobject_cast<QCPItemLine*>(plot.item(i));
+    if (leader && leader->visible())
+      leaders.emplace_back(leader->start->pixelPosition(), leader->end->pixelPosition());
+  }
+  ASSERT_EQ(labels.size(), 2u);
+  EXPECT_FALSE(labels[0].intersects(labels[1]));
+  for (std::size_t i = 0; i < 2; ++i) {
+    const QRectF& box = labels[i];
+    const double dx = std::max({box.left() - marks[i].x(), 0.0, marks[i].x() - box.right()});
+    const double dy = std::max({box.top() - marks[i].y(), 0.0, marks[i].y() - box.bottom()});
+    const bool tied = std::any_of(leaders.begin(), leaders.end(), [&](const QLineF& line) {
+      return QLineF(line.p1(), marks[i]).length() < 1 &&
+             box.adjusted(-1, -1, 1, 1).contains(line.p2());
+    });
+    EXPECT_TRUE(std::hypot(dx, dy) <= 20 || tied)
+        << "label " << i << " stands " << std::hypot(dx, dy) << " px from its ring";
   }
 }

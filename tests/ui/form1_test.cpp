@@ -9,9 +9,11 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QDir>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 
@@ -19,7 +21,9 @@
 #include "clipboard.hpp"
 #include "folders.hpp"
 #include "logger_file_builder.hpp"
+#include "modal_dialogs.hpp"
 #include "qt_application.hpp"
+#include "startup.hpp"
 #include "temp_folder.hpp"
 #include "text.hpp"
 
@@ -33,6 +37,8 @@ using kestrix::testing::application;
 using kestrix::testing::LoggerFileBuilder;
 using kestrix::testing::readFile;
 using kestrix::testing::TempFolder;
+using kestrix::testing::typeFileName;
+using kestrix::testing::whenShown;
 using kestrix::testing::writeFile;
 using kestrix::ui::Form1;
 
@@ -90,7 +96,7 @@ class Window : public ::testing::Test {
   }
 
   std::unique_ptr<Form1> makeForm(const fs::path& start) {
-    auto form = std::make_unique<Form1>(Form1::Options{start, out.path(), {}});
+    auto form = std::make_unique<Form1>(Form1::Options{start, out.path(), {}, folderCheck});
     form->setMessageHandler([this](const QString& text) { messages << text; });
     QObject::connect(form->statusBox, &QLineEdit::textChanged,
                      [this](const QString& text) { statuses << text; });
@@ -106,6 +112,7 @@ class Window : public ::testing::Test {
 
   TempFolder data;
   TempFolder out;
+  kestrix::ui::FolderCheck folderCheck;  // empty: the user's rights
   QStringList statuses;
   QStringList messages;
 };
@@ -337,6 +344,64 @@ TEST_F(Window, WithoutAProgramFolderToWriteTheTableGoesBesideTheLoggerFiles) {
   EXPECT_TRUE(messages.empty());
   EXPECT_TRUE(readFile(form->path() / "uc1.txt").starts_with("Fichier\t"));
   EXPECT_FALSE(fs::exists(out / "missing"));
+}
+
+// Where neither the program's folder nor the logger files' folder takes a
+// file, MAKE asks for one, from the home folder; the answer serves from then on.
+TEST_F(Window, WithNoFolderToWriteMakeAsksWhereTheTableGoes) {
+  folderCheck = [this](const fs::path& dir) {
+    return dir != data.path() && kestrix::ui::canWriteInto(dir);
+  };
+  TempFolder elsewhere;
+  auto form = makeForm();
+  form->setOutputDirectory(out / "missing");
+  EXPECT_TRUE(form->makeButton->toolTip().contains("MAKE asks where the table goes"))
+      << form->makeButton->toolTip().toStdString();
+  form->selectFiles({"UC1.PDB"});
+
+  // Cancelled: nothing converted, and the next MAKE asks again.
+  whenShown<QFileDialog>([](QFileDialog* dialog) { dialog->reject(); });
+  form->make();
+  EXPECT_EQ(form->statusBox->text(), "No file chosen for the table: nothing converted");
+  EXPECT_FALSE(fs::exists(data / "uc1.txt"));
+
+  // A name in a folder that cannot be written is refused, and the dialog comes back.
+  QString suggested, refusal;
+  whenShown<QFileDialog>([&](QFileDialog* dialog) {
+    suggested = dialog->selectedFiles().value(0);
+    whenShown<QMessageBox>([&](QMessageBox* box) {
+      refusal = box->text();
+      box->accept();
+      whenShown<QFileDialog>([&](QFileDialog* again) {
+        typeFileName(again, QString::fromStdString((elsewhere / "mine").string()));
+      });
+    });
+    typeFileName(dialog, QString::fromStdString((data / "mine.txt").string()));
+  });
+  form->make();
+  EXPECT_EQ(suggested, QDir::home().filePath("uc1.txt"));
+  EXPECT_EQ(refusal.toStdString(),
+            (data / "mine.txt").string() + ": cannot create a file in " + data.path().string());
+  EXPECT_EQ(form->statusBox->text().toStdString(),
+            "Done... written to " + (elsewhere / "mine.txt").string());
+  EXPECT_TRUE(readFile(elsewhere / "mine.txt").starts_with("Fichier\tRoom 1\r\n"));
+  EXPECT_EQ(form->makeButton->toolTip().toStdString(),
+            "Writes the table to " + (elsewhere / "mine.txt").string());
+
+  // The choice holds: the next MAKE asks nothing.
+  bool asked = false;
+  QTimer::singleShot(50, [&] {
+    if (QWidget* dialog = QApplication::activeModalWidget()) {
+      asked = true;
+      dialog->close();
+    }
+  });
+  form->selectFiles({"uc2.pdb"});
+  form->make();
+  QTest::qWait(100);
+  EXPECT_FALSE(asked);
+  EXPECT_TRUE(readFile(elsewhere / "mine.txt").starts_with("Fichier\tCellar\t"));
+  EXPECT_TRUE(messages.empty()) << messages.join("\n").toStdString();
 }
 
 TEST_F(Window, NoSecondRunStartsWhileOneIsInProgress) {
