@@ -293,6 +293,13 @@ std::string limitsText(const std::vector<LimitRule>& rules) {
 }
 
 void writeLimitsFile(const fs::path& path, const std::vector<LimitRule>& rules) {
+  // A file that would not read back is never written.
+  for (std::size_t i = 0; i < rules.size(); ++i) {
+    if (const auto problem = ruleProblem(rules[i])) {
+      throw ConversionError(ErrorKind::CannotWrite, path.string(),
+                            "not written: rule " + std::to_string(i + 1) + ": " + problem->message);
+    }
+  }
   const std::string text = limitsText(rules);
   const fs::path folder = path.parent_path();
   std::error_code ec;

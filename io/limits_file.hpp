@@ -63,7 +63,8 @@ std::string limitsText(const std::vector<LimitRule>& rules);
 
 // Writes the rules to `path`: into a temporary file beside it, renamed over it
 // once complete; the folder is made when missing. Throws ConversionError
-// (CannotWrite) naming `path`.
+// (CannotWrite) naming `path`, also for a rule that fails ruleProblem (the
+// earlier file then stays).
 void writeLimitsFile(const std::filesystem::path& path, const std::vector<LimitRule>& rules);
 
 // The user's limits file: $XDG_CONFIG_HOME/kestrix/limits.toml, or

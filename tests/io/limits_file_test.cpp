@@ -132,6 +132,17 @@ TEST(LimitsFile, WrittenRulesReadBackTheSame) {
             std::string::npos)
       << readFile(path);
 
+  // A rule that would not read back: the earlier file stays.
+  std::vector<LimitRule> bad = rules;
+  bad[1].low = 1;
+  try {
+    kestrix::writeLimitsFile(path, bad);
+    ADD_FAILURE() << "a bad rule was written";
+  } catch (const kestrix::ConversionError& e) {
+    EXPECT_EQ(e.detail(), "not written: rule 2: low (1) is above high (0.30000000000000004)");
+  }
+  EXPECT_EQ(kestrix::readLimitsFile(path), rules);
+
   // A folder that cannot be made: the message names the file.
   writeFile(dir / "plain", "a file, not a folder");
   try {
