@@ -239,15 +239,19 @@ void writeExcursions(std::span<const ChannelCheck> checks, const TableValues& va
   const ConversionRun& run = values.run();
   std::string text =
       "Title\tLogger\tLabel\tUnit\tSide\tStart\tEnd\tDuration\tPeak\tPeak at\tAlarm\tNote\r\n";
-  std::string channel;
+  // Per column, what every line of each side starts with; per line, what
+  // the alarm and the note add.
+  std::string starts[2];
   for (std::size_t c = 0; c < checks.size(); ++c) {
     const ColumnInfo& column = values.column(c);
-    channel.clear();
-    out.channel(column, channel);
+    for (const Side side : {Side::Below, Side::Above}) {
+      std::string& start = starts[static_cast<int>(side)];
+      start.clear();
+      out.channel(column, start);
+      ((start += '\t') += sideText(side)) += '\t';
+    }
     for (const Excursion& e : checks[c].excursions) {
-      text += channel;
-      (text += '\t') += sideText(e.side);
-      text += '\t';
+      text += starts[static_cast<int>(e.side)];
       out.date(run.rowDate(e.firstRow), text);
       text += '\t';
       out.date(run.rowDate(e.endRow()), text);
@@ -257,8 +261,8 @@ void writeExcursions(std::span<const ChannelCheck> checks, const TableValues& va
       out.number(e.peakTenths, column.decimals, text);
       text += '\t';
       out.date(run.rowDate(e.peakRow), text);
-      (text += '\t') += e.alarm ? "yes" : "no";
-      (text += '\t') += noteText(e.note);
+      text += e.alarm ? "\tyes\t" : "\tno\t";
+      text += noteText(e.note);
       text += "\r\n";
       if (text.size() >= kFlushBytes) {
         sink.write(text);

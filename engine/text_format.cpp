@@ -69,15 +69,22 @@ void appendShortestDecimal(double value, std::string_view decimalMark, std::stri
 }
 
 void appendDuration(std::int64_t seconds, std::string& out) {
+  // Written at once: the sign, the hours, ":mm:ss".
+  char text[32];
+  char* at = text;
+  std::uint64_t magnitude = static_cast<std::uint64_t>(seconds);
   if (seconds < 0) {
-    out.push_back('-');
-    seconds = -seconds;
+    *at++ = '-';
+    magnitude = 0 - magnitude;
   }
-  out += std::to_string(seconds / 3600);
-  out.push_back(':');
-  append2(static_cast<int>(seconds / 60 % 60), out);
-  out.push_back(':');
-  append2(static_cast<int>(seconds % 60), out);
+  at = std::to_chars(at, text + sizeof text, magnitude / 3600).ptr;
+  const auto minutes = static_cast<int>(magnitude / 60 % 60);
+  const auto rest = static_cast<int>(magnitude % 60);
+  for (const char c :
+       {':', static_cast<char>('0' + minutes / 10), static_cast<char>('0' + minutes % 10), ':',
+        static_cast<char>('0' + rest / 10), static_cast<char>('0' + rest % 10)})
+    *at++ = c;
+  out.append(text, at);
 }
 
 TextFormatter::TextFormatter(const TextFormat& format)
@@ -129,7 +136,7 @@ void TextFormatter::date(std::int64_t seconds, std::string& out) const {
     two(second % 60);
     out.append(time, at);
   }
-  out += afterTime_;
+  if (!afterTime_.empty()) out += afterTime_;
 }
 
 void TextFormatter::day(std::int64_t seconds, std::string& out) const {
