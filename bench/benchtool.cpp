@@ -17,6 +17,18 @@
 //   kestrix-benchtool summary FILE...       summarizes every column of FILE...; prints the best
 //                                           processor milliseconds of taking the cells as
 //                                           values, of the summary, and the column count
+//   kestrix-benchtool cpu CMD ARG...        runs CMD; prints its processor milliseconds (user
+//                                           and system, all its threads)
+//   kestrix-benchtool limits-for PATH COUNT FILE...
+//                                           writes the limits file PATH: a rule on every
+//                                           channel of FILE..., low and high placed so that
+//                                           the run has about COUNT excursions; prints how many
+//   kestrix-benchtool excursions LIMITS FILE...
+//                                           checks every column of FILE... against LIMITS;
+//                                           prints the best processor milliseconds of taking
+//                                           the cells as values, of the check, of reading the
+//                                           cells alone (as the check does), of the list's
+//                                           text, and the number of excursions
 //   kestrix-benchtool xlsx-floor PATH ROWS COLUMNS
 //                                           libxlsxwriter's own loop: ROWS rows of COLUMNS
 //                                           number cells (table-like values) into the new
@@ -48,7 +60,9 @@
 #include "clipboard_tee.hpp"
 #include "convert_files.hpp"
 #include "error.hpp"
+#include "excursions.hpp"
 #include "input_files.hpp"
+#include "limits_file.hpp"
 #include "mapped_file.hpp"
 #include "regional.hpp"
 #include "run.hpp"
@@ -124,6 +138,34 @@ int measure(char** command) {
     return 1;
   }
   std::printf("%.2f %ld\n", wall, usage.ru_maxrss);
+  return 0;
+}
+
+int cpu(char** command) {
+  const pid_t child = fork();
+  if (child < 0) {
+    std::perror("fork");
+    return 1;
+  }
+  if (child == 0) {
+    execvp(command[0], command);
+    std::perror(command[0]);
+    _exit(127);
+  }
+  int status = 0;
+  rusage usage{};
+  if (wait4(child, &status, 0, &usage) != child) {
+    std::perror("wait4");
+    return 1;
+  }
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    std::fprintf(stderr, "kestrix-benchtool: %s failed\n", command[0]);
+    return 1;
+  }
+  const auto ms = [](const timeval& t) {
+    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_usec) / 1e3;
+  };
+  std::printf("%.2f\n", ms(usage.ru_utime) + ms(usage.ru_stime));
   return 0;
 }
 
@@ -256,6 +298,157 @@ int summary(int count, char** names) {
   return 0;
 }
 
+// Excursions of a column above (or below) each possible limit, counted at
+// once: a run above starts at row i for every boundary A (a cell is above
+// when its tenths are at least A) with previous < A <= value.
+struct CrossingCounts {
+  std::int64_t min = 0;
+  std::vector<std::int64_t> above;  // by A - min: excursions above
+  std::vector<std::int64_t> below;  // by B - min (below: tenths at most B)
+};
+
+CrossingCounts crossingsOf(const std::vector<kestrix::CellValue>& cells) {
+  std::int64_t min = INT64_MAX, max = INT64_MIN;
+  for (const kestrix::CellValue& cell : cells) {
+    if (cell.kind != kestrix::CellKind::Number) continue;
+    min = std::min(min, cell.tenths);
+    max = std::max(max, cell.tenths);
+  }
+  CrossingCounts counts;
+  if (min > max) return counts;
+  counts.min = min;
+  const auto size = static_cast<std::size_t>(max - min + 2);
+  std::vector<std::int64_t> aboveStarts(size + 1), belowStarts(size + 1);
+  for (std::size_t i = 0; i < cells.size(); ++i) {
+    if (cells[i].kind != kestrix::CellKind::Number) continue;
+    const std::int64_t v = cells[i].tenths - min;
+    const bool after = i > 0 && cells[i - 1].kind == kestrix::CellKind::Number;
+    const std::int64_t previous = after ? cells[i - 1].tenths - min : -1;
+    if (!after || previous < v) {  // above for A in previous + 1 .. v
+      ++aboveStarts[static_cast<std::size_t>(after ? previous + 1 : 0)];
+      --aboveStarts[static_cast<std::size_t>(v + 1)];
+    }
+    if (!after || previous > v) {  // below for B in v .. previous - 1
+      ++belowStarts[static_cast<std::size_t>(v)];
+      --belowStarts[static_cast<std::size_t>(after ? previous : static_cast<std::int64_t>(size))];
+    }
+  }
+  std::int64_t a = 0, b = 0;
+  for (std::size_t k = 0; k < size; ++k) {
+    counts.above.push_back(a += aboveStarts[k]);
+    counts.below.push_back(b += belowStarts[k]);
+  }
+  return counts;
+}
+
+// The limits of a column nearest to `perSide` excursions on each side: high
+// in the upper half of the values' range, low in the lower half.
+struct Placement {
+  std::int64_t aboveFrom = 0;  // relative to CrossingCounts::min
+  std::int64_t belowTo = 0;
+  std::int64_t excursions = 0;
+};
+
+Placement place(const CrossingCounts& counts, std::int64_t perSide) {
+  const auto size = static_cast<std::int64_t>(counts.above.size());
+  const std::int64_t middle = size / 2;
+  const auto above = [&](std::int64_t k) { return counts.above[static_cast<std::size_t>(k)]; };
+  const auto below = [&](std::int64_t k) { return counts.below[static_cast<std::size_t>(k)]; };
+  Placement p{middle + 1, middle - 1, 0};
+  for (std::int64_t k = middle + 1; k < size; ++k) {
+    if (std::abs(above(k) - perSide) < std::abs(above(p.aboveFrom) - perSide)) p.aboveFrom = k;
+  }
+  for (std::int64_t k = 0; k < middle; ++k) {
+    if (std::abs(below(k) - perSide) < std::abs(below(p.belowTo) - perSide)) p.belowTo = k;
+  }
+  p.excursions = above(p.aboveFrom) + below(p.belowTo);
+  return p;
+}
+
+int limitsFor(const char* path, long count, int files, char** names) {
+  const kestrix::ConversionRun run = readRun(files, names);
+  const kestrix::TableValues values(run);
+  std::vector<std::size_t> columns;
+  std::vector<CrossingCounts> counts;
+  std::vector<kestrix::CellValue> cells(static_cast<std::size_t>(values.rowCount()));
+  for (std::size_t c = 0; c < values.columnCount(); ++c) {
+    values.cells(c, 1, values.rowCount(), cells.data());
+    CrossingCounts column = crossingsOf(cells);
+    if (column.above.size() < 4) continue;  // too few values to place both limits
+    columns.push_back(c);
+    counts.push_back(std::move(column));
+  }
+  // The share of each side, the same for every channel, that brings the
+  // whole run nearest to `count` (channels that cannot reach it give less).
+  const auto total = [&](std::int64_t perSide) {
+    std::int64_t sum = 0;
+    for (const CrossingCounts& column : counts) sum += place(column, perSide).excursions;
+    return sum;
+  };
+  std::int64_t low = 1, high = count;
+  while (low < high) {
+    const std::int64_t mid = (low + high) / 2;
+    if (total(mid) < count) {
+      low = mid + 1;
+    } else {
+      high = mid;
+    }
+  }
+  std::vector<kestrix::LimitRule> rules;
+  for (std::size_t i = 0; i < columns.size(); ++i) {
+    const Placement p = place(counts[i], low);
+    const kestrix::ColumnInfo& info = values.column(columns[i]);
+    kestrix::LimitRule rule;
+    rule.logger = kestrix::parseLoggerIdentity(info.loggerId);
+    rule.channel = info.channel + 1;
+    rule.low = static_cast<double>(counts[i].min + p.belowTo + 1) / 10.0;
+    rule.high = static_cast<double>(counts[i].min + p.aboveFrom - 1) / 10.0;
+    rule.delaySeconds = 600;
+    rules.push_back(rule);
+  }
+  kestrix::writeLimitsFile(path, rules);
+  std::size_t excursions = 0;
+  for (const kestrix::ChannelCheck& check :
+       kestrix::checkLimits(values, rules, {1, values.rowCount()}))
+    excursions += check.excursions.size();
+  std::printf("%zu\n", excursions);
+  return 0;
+}
+
+int excursions(const char* limitsPath, int count, char** names) {
+  const kestrix::ConversionRun run = readRun(count, names);
+  const std::vector<kestrix::LimitRule> rules = kestrix::readLimitsFile(limitsPath);
+  double bestValues = 1e300, bestCells = 1e300, bestCheck = 1e300, bestText = 1e300;
+  std::size_t found = 0;
+  std::vector<kestrix::CellValue> block(1024);
+  for (int i = 0; i < 7; ++i) {
+    const double start = threadMilliseconds();
+    const kestrix::TableValues values(run);
+    const double reading = threadMilliseconds();
+    // The cells alone, read as the check reads them.
+    for (std::size_t c = 0; c < values.columnCount(); ++c) {
+      for (std::int64_t first = 1; first <= values.rowCount(); first += 1024) {
+        values.cells(c, first, std::min<std::int64_t>(1024, values.rowCount() - first + 1),
+                     block.data());
+      }
+    }
+    bestCells = std::min(bestCells, threadMilliseconds() - reading);
+    const double checking = threadMilliseconds();
+    const std::vector<kestrix::ChannelCheck> checks =
+        kestrix::checkLimits(values, rules, {1, values.rowCount()});
+    const double writing = threadMilliseconds();
+    NullSink sink;
+    kestrix::writeExcursions(checks, values, sink, kestrix::TextFormat{});
+    bestValues = std::min(bestValues, reading - start);
+    bestCheck = std::min(bestCheck, writing - checking);
+    bestText = std::min(bestText, threadMilliseconds() - writing);
+    found = 0;
+    for (const kestrix::ChannelCheck& check : checks) found += check.excursions.size();
+  }
+  std::printf("%.1f %.1f %.1f %.1f %zu\n", bestValues, bestCheck, bestCells, bestText, found);
+  return 0;
+}
+
 // The least any workbook of that many cells costs with the library: one
 // number format, every cell a number, rows in order.
 int xlsxFloor(const char* path, long rows, int columns) {
@@ -300,6 +493,9 @@ int usage() {
                "       kestrix-benchtool phases TABLE FILE...\n"
                "       kestrix-benchtool clipboard FILE...\n"
                "       kestrix-benchtool summary FILE...\n"
+               "       kestrix-benchtool cpu CMD [ARG...]\n"
+               "       kestrix-benchtool limits-for PATH COUNT FILE...\n"
+               "       kestrix-benchtool excursions LIMITS FILE...\n"
                "       kestrix-benchtool xlsx-floor PATH ROWS COLUMNS\n");
   return 2;
 }
@@ -318,10 +514,18 @@ int main(int argc, char** argv) {
     if (what == "phases" && argc >= 4) return phases(argv[2], argc - 3, argv + 3);
     if (what == "clipboard") return clipboard(argc - 2, argv + 2);
     if (what == "summary") return summary(argc - 2, argv + 2);
+    if (what == "cpu") return cpu(argv + 2);
+    if (what == "limits-for" && argc >= 5) {
+      return limitsFor(argv[2], std::strtol(argv[3], nullptr, 10), argc - 4, argv + 4);
+    }
+    if (what == "excursions" && argc >= 4) return excursions(argv[2], argc - 3, argv + 3);
     if (what == "xlsx-floor" && argc == 5) {
       return xlsxFloor(argv[2], std::strtol(argv[3], nullptr, 10), std::atoi(argv[4]));
     }
   } catch (const kestrix::ConversionError& e) {
+    std::fprintf(stderr, "kestrix-benchtool: %s\n", e.what());
+    return 1;
+  } catch (const kestrix::LimitsFileError& e) {
     std::fprintf(stderr, "kestrix-benchtool: %s\n", e.what());
     return 1;
   }

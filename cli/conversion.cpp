@@ -8,6 +8,9 @@
 
 #include "cell_values.hpp"
 #include "convert_files.hpp"
+#include "error.hpp"
+#include "excursions.hpp"
+#include "limits_file.hpp"
 #include "output_target.hpp"
 #include "run_warnings.hpp"
 #include "sinks.hpp"
@@ -34,6 +37,26 @@ std::vector<fs::path> fileTargets(const Options& o, const std::vector<TextOutput
   return targets;
 }
 
+// Two outputs never share a file, and none replaces the limits file read.
+void refuseSharedTargets(const std::vector<fs::path>& targets, const Options& o) {
+  const auto same = [](const fs::path& a, const fs::path& b) {
+    std::error_code ec;
+    return a.lexically_normal() == b.lexically_normal() || fs::equivalent(a, b, ec);
+  };
+  for (std::size_t i = 0; i < targets.size(); ++i) {
+    if (o.limits && same(targets[i], *o.limits)) {
+      throw ConversionError(ErrorKind::RefusedTarget, targets[i].string(),
+                            "is the limits file given; it is not overwritten by an output");
+    }
+    for (std::size_t j = 0; j < i; ++j) {
+      if (same(targets[i], targets[j])) {
+        throw ConversionError(ErrorKind::RefusedTarget, targets[i].string(),
+                              "is named for two outputs; each output takes a file of its own");
+      }
+    }
+  }
+}
+
 void printWarnings(const RunWarnings& warnings) {
   for (const auto* lines : {&warnings.intervals, &warnings.inconsistentFiles}) {
     for (const std::string& line : *lines) {
@@ -50,9 +73,14 @@ int convertAndWrite(const Options& o, bool& progressShown) {
   request.displayNames = o.files;
   request.options.regional = regionalFromLocale();
   const std::vector<TextOutput> texts = textOutputs(o);
+  // The limits are read first: a bad file stops everything (LimitsFileError).
+  if (o.limits) request.limitRules = readLimitsFile(*o.limits);
   // Every target is checked before anything is written: none may take the
-  // place of logger data, nor be a file this user may not write.
-  for (const fs::path& target : fileTargets(o, texts)) refuseUnsafeTarget(target, request.paths);
+  // place of logger data or of the limits, nor be a file this user may not
+  // write, nor take two outputs.
+  const std::vector<fs::path> targets = fileTargets(o, texts);
+  for (const fs::path& target : targets) refuseUnsafeTarget(target, request.paths);
+  refuseSharedTargets(targets, o);
 
   StreamSink standardOutput(stdout, "standard output");
   if (o.output) {
@@ -83,7 +111,12 @@ int convertAndWrite(const Options& o, bool& progressShown) {
 
   if (!texts.empty()) {
     const TableValues values(run, o.includeOverflowed);
-    const OutputContext context{run, values, RowRange{1, values.rowCount()}};
+    OutputContext context{run, values, RowRange{1, values.rowCount()}};
+    std::vector<ChannelCheck> checks;
+    if (request.limitRules) {
+      checks = checkLimits(values, *request.limitRules, context.rows);
+      context.limits = &checks;
+    }
     for (const TextOutput& text : texts) {
       TextFormat format;
       format.regional = request.options.regional;

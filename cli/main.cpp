@@ -4,6 +4,7 @@
 
 #include "conversion.hpp"
 #include "error.hpp"
+#include "limits_file.hpp"
 #include "mapped_file.hpp"
 #include "options.hpp"
 #ifdef KESTRIX_FULL_PROGRAM
@@ -43,6 +44,10 @@ int main(int argc, char** argv) {
   bool progressShown = false;
   try {
     return kestrix::cli::convertAndWrite(line.options, progressShown);
+  } catch (const kestrix::LimitsFileError& e) {
+    // The limits file belongs to the command line: nothing was written.
+    std::fprintf(stderr, "%s: %s\n", programName, e.what());
+    return 2;
   } catch (const kestrix::ConversionError& e) {
     std::fprintf(stderr, "%s%s: %s\n", progressShown ? "\n" : "", programName, e.what());
     // An output refused for the logger data it would replace is a usage error.

@@ -11,8 +11,9 @@ namespace kestrix::cli {
 // options out otherwise.
 const char* const helpText =
     "Usage: kestrix-convert [-o PATH] [--format tsv|xlsx] [--encoding windows-1252|utf-8]\n"
-    "                       [--include-overflowed] [--summary PATH] [--report FILE] [-q]\n"
-    "                       [--strict] FILE...\n"
+    "                       [--include-overflowed] [--summary PATH] [--report FILE]\n"
+    "                       [--limits FILE [--excursions PATH]] [-q] [--strict]\n"
+    "                       FILE...\n"
     "Convert logger data files (UC*.PDB) into one merged tab-separated table.\n"
     "\n"
     "The files are laid on one time axis in the order given (1 to 101 files).\n"
@@ -31,6 +32,14 @@ const char* const helpText =
     "                       output); the table is then written only with -o\n"
     "      --report=FILE    write a PDF report (chart and summary) to FILE; the table\n"
     "                       is then written only with -o\n"
+    "      --limits=FILE    check each channel against the [[limit]] rules of the\n"
+    "                       TOML file FILE: the summary gains the limits, the time\n"
+    "                       below and above, the excursions, the alarms and the\n"
+    "                       result; a workbook gains the sheets Summary and\n"
+    "                       Excursions\n"
+    "      --excursions=PATH\n"
+    "                       write the excursion list to PATH ('-': standard output);\n"
+    "                       needs --limits; the table is then written only with -o\n"
     "  -q, --quiet          print no status or progress on standard error; warnings\n"
     "                       about the files are still printed\n"
     "      --strict         exit with status 1 when there was a warning (the outputs\n"
@@ -98,6 +107,9 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
   app.add_flag("--include-overflowed", o.includeOverflowed)->disable_flag_override();
   app.add_option_function<std::string>("--summary", [&o](const std::string& v) { o.summary = v; });
   app.add_option_function<std::string>("--report", [&o](const std::string& v) { o.report = v; });
+  app.add_option_function<std::string>("--limits", [&o](const std::string& v) { o.limits = v; });
+  app.add_option_function<std::string>("--excursions",
+                                       [&o](const std::string& v) { o.excursions = v; });
   app.add_flag("-q,--quiet", o.quiet)->disable_flag_override();
   app.add_flag("--strict", o.strict)->disable_flag_override();
   app.add_option("files", o.files)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
@@ -135,6 +147,14 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
     throw UsageError{"a workbook is written to a file only: give it with -o PATH"};
   }
   if (o.report && o.report->empty()) throw UsageError{"the report path is empty"};
+  if (o.limits && o.limits->empty()) throw UsageError{"the limits file's path is empty"};
+  if (o.excursions && o.excursions->empty()) throw UsageError{"the excursions path is empty"};
+  if (o.excursions && !o.limits) {
+    throw UsageError{"--excursions needs --limits FILE (the limits an excursion leaves)"};
+  }
+  if (o.summary == "-" && o.excursions == "-") {
+    throw UsageError{"--summary and --excursions cannot both go to standard output"};
+  }
 #if !defined(KESTRIX_REPORT) && !defined(KESTRIX_REPORT_BY_FULL_PROGRAM)
   if (o.report) {
     throw UsageError{

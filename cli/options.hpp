@@ -18,8 +18,10 @@ struct Options {
   OutputFormat format = OutputFormat::Table;
   // --encoding; none: the default for where the text goes (textEncodingFor).
   std::optional<Encoding> encoding;
-  std::optional<std::string> summary;  // "-": standard output
-  std::optional<std::string> report;   // the PDF report
+  std::optional<std::string> summary;     // "-": standard output
+  std::optional<std::string> report;      // the PDF report
+  std::optional<std::string> limits;      // the limits file applied to the outputs
+  std::optional<std::string> excursions;  // the excursion list; "-": standard output
   bool includeOverflowed = false;
   bool quiet = false;   // no status and no progress; warnings still shown
   bool strict = false;  // a warning makes the exit status 1

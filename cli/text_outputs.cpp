@@ -33,8 +33,15 @@ std::vector<TextOutput> textOutputs(const Options& options) {
   if (options.summary) {
     outputs.push_back(
         {*options.summary, [](const OutputContext& context, Sink& sink, const TextFormat& format) {
-           writeSummary(summarize(context.values, context.rows), context.run, sink, format);
+           writeSummary(summarize(context.values, context.rows), context.run, sink, format,
+                        context.limits);
          }});
+  }
+  if (options.excursions) {
+    outputs.push_back({*options.excursions,
+                       [](const OutputContext& context, Sink& sink, const TextFormat& format) {
+                         writeExcursions(*context.limits, context.values, sink, format);
+                       }});
   }
   return outputs;
 }

@@ -1,7 +1,8 @@
 // The text outputs that kestrix-convert writes from a run besides the table:
-// the summary. A new one is a path in Options and an entry in textOutputs().
-// Every one is made from the same OutputContext: the run's cells, the rows
-// the outputs cover, and how texts are written.
+// the summary and the excursion list. A new one is a path in Options and an
+// entry in textOutputs(). Every one is made from the same OutputContext: the
+// run's cells, the rows the outputs cover, the limits checked over them, and
+// how texts are written.
 #pragma once
 
 #include <functional>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "cell_values.hpp"
+#include "excursions.hpp"
 #include "options.hpp"
 #include "row_range.hpp"
 #include "run.hpp"
@@ -27,6 +29,8 @@ struct OutputContext {
   const ConversionRun& run;
   const TableValues& values;  // the table's cells, as every output reads them
   RowRange rows;              // the table rows the outputs cover
+  // With --limits: each column checked against its rule over `rows`.
+  const std::vector<ChannelCheck>* limits = nullptr;
 };
 
 struct TextOutput {

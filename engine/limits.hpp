@@ -23,6 +23,9 @@ inline constexpr std::size_t maxFileBytes = std::size_t{64} << 20;
 // Offsets on the time axis must fit in 32 bits.
 inline constexpr std::int64_t maxStepOffset = INT32_MAX;
 
+// Largest limits file read: a rule takes a few lines, so thousands fit in far less.
+inline constexpr std::size_t maxLimitsFileBytes = std::size_t{1} << 20;
+
 }  // namespace limits
 
 // The limits one run is held to.

@@ -240,14 +240,17 @@ std::optional<std::int64_t> meanKineticHundredths(const ColumnSummary& s) {
 }
 
 void writeSummary(const std::vector<ColumnSummary>& summary, const ConversionRun& run, Sink& sink,
-                  const TextFormat& format) {
+                  const TextFormat& format, const std::vector<ChannelCheck>* limits) {
   const TextFormatter out(format);
   const auto date = [&](std::int64_t row, std::string& text) { out.date(run.rowDate(row), text); };
   const std::string_view mark = out.decimalMark();
   std::string text =
       "Title\tLogger\tLabel\tUnit\tFirst\tLast\tValues\tOverflow\tMissing\tMin\tMin at\tMax\tMax "
-      "at\tMean\tMKT\r\n";
-  for (const ColumnSummary& s : summary) {
+      "at\tMean\tMKT";
+  if (limits) text += limitColumnNames;
+  text += "\r\n";
+  for (std::size_t c = 0; c < summary.size(); ++c) {
+    const ColumnSummary& s = summary[c];
     out.channel(s.info, text);
     const bool any = s.values > 0;
     text += '\t';
@@ -269,6 +272,7 @@ void writeSummary(const std::vector<ColumnSummary>& summary, const ConversionRun
     if (any) appendHundredths(meanHundredths(s), mark, text);
     text += '\t';
     if (const auto mkt = meanKineticHundredths(s)) appendHundredths(*mkt, mark, text);
+    if (limits) appendLimitColumns((*limits)[c], out, text);
     text += "\r\n";
   }
   sink.write(text);

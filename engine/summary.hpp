@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cell_values.hpp"
+#include "excursions.hpp"
 #include "regional.hpp"
 #include "row_range.hpp"
 #include "run.hpp"
@@ -72,9 +73,11 @@ std::optional<std::int64_t> meanKineticHundredths(const ColumnSummary& summary);
 
 // The summary as TAB-separated text lines ending in CR LF, a line of column
 // names first: numbers with the regional decimal mark, row dates as the table
-// writes them, in the table's encoding (the regional texts are UTF-8).
+// writes them, in the table's encoding (the regional texts are UTF-8). With
+// `limits` (one check per column, over the same rows) each line ends in the
+// seven limit columns (appendLimitColumns).
 void writeSummary(const std::vector<ColumnSummary>& summary, const ConversionRun& run, Sink& sink,
-                  const TextFormat& format);
+                  const TextFormat& format, const std::vector<ChannelCheck>* limits = nullptr);
 void writeSummary(const std::vector<ColumnSummary>& summary, const ConversionRun& run, Sink& sink,
                   const Regional& regional, Encoding encoding);
 

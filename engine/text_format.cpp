@@ -1,6 +1,9 @@
 #include "text_format.hpp"
 
+#include <algorithm>
+#include <charconv>
 #include <cstdlib>
+#include <limits>
 
 #include "cell_values.hpp"
 #include "dates.hpp"
@@ -10,6 +13,9 @@
 namespace kestrix {
 
 namespace {
+
+// A time separator of more bytes than this (none a locale has) is written piecewise.
+constexpr std::size_t kLongestSeparator = 8;
 
 void append2(int v, std::string& out) {
   out.push_back(static_cast<char>('0' + v / 10 % 10));
@@ -49,27 +55,88 @@ void appendIsoDate(std::int64_t seconds, char between, std::optional<int> utcOff
   append2(std::abs(offset) % 60, out);
 }
 
+void appendShortestDecimal(double value, std::string_view decimalMark, std::string& out) {
+  if (value == 0) value = 0;  // no "-0"
+  char digits[400];           // a double's fixed form takes at most 309 digits and a sign
+  const auto end =
+      std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed).ptr;
+  const std::string_view text(digits, static_cast<std::size_t>(end - digits));
+  const std::size_t point = text.find('.');
+  out += text.substr(0, point);
+  if (point == std::string_view::npos) return;
+  out += decimalMark;
+  out += text.substr(point + 1);
+}
+
 void appendDuration(std::int64_t seconds, std::string& out) {
+  // Written at once: the sign, the hours, ":mm:ss".
+  char text[32];
+  char* at = text;
+  std::uint64_t magnitude = static_cast<std::uint64_t>(seconds);
   if (seconds < 0) {
-    out.push_back('-');
-    seconds = -seconds;
+    *at++ = '-';
+    magnitude = 0 - magnitude;
   }
-  out += std::to_string(seconds / 3600);
-  out.push_back(':');
-  append2(static_cast<int>(seconds / 60 % 60), out);
-  out.push_back(':');
-  append2(static_cast<int>(seconds % 60), out);
+  at = std::to_chars(at, text + sizeof text, magnitude / 3600).ptr;
+  const auto minutes = static_cast<int>(magnitude / 60 % 60);
+  const auto rest = static_cast<int>(magnitude % 60);
+  for (const char c :
+       {':', static_cast<char>('0' + minutes / 10), static_cast<char>('0' + minutes % 10), ':',
+        static_cast<char>('0' + rest / 10), static_cast<char>('0' + rest % 10)})
+    *at++ = c;
+  out.append(text, at);
 }
 
 TextFormatter::TextFormatter(const TextFormat& format)
-    : format_(format), encoded_(encodedFor(format.regional, format.encoding)) {}
+    : format_(format), encoded_(encodedFor(format.regional, format.encoding)) {
+  if (format_.dates == DateStyle::Iso) {
+    // The offset as appendIsoDate writes it, after a time.
+    appendIsoDate(0, ' ', format_.utcOffsetMinutes, afterTime_);
+    afterTime_.erase(0, std::string_view("2000-01-01 00:00:00").size());
+  }
+}
 
 void TextFormatter::date(std::int64_t seconds, std::string& out) const {
-  if (format_.dates == DateStyle::Iso) {
-    appendIsoDate(seconds, ' ', format_.utcOffsetMinutes, out);
-  } else {
-    appendRowDate(seconds, encoded_, out);
+  // Dates of one day share their first part: it is made once per day, as
+  // the table writer makes its row dates.
+  constexpr std::int64_t kDay = 86400;
+  const std::int64_t day = seconds >= 0 ? seconds / kDay : -((-seconds + kDay - 1) / kDay);
+  if (day != cachedDay_) {
+    cachedDay_ = day;
+    dayText_.clear();
+    if (format_.dates == DateStyle::Iso) {
+      appendIsoDate(day * kDay, ' ', {}, dayText_);
+    } else {
+      appendRowDate(day * kDay, encoded_, dayText_);
+    }
+    dayText_.erase(dayText_.find(' ') + 1);
   }
+  const auto second = static_cast<int>(seconds - day * kDay);
+  const std::string_view between =
+      format_.dates == DateStyle::Iso ? std::string_view(":") : encoded_.timeSeparator;
+  out += dayText_;
+  if (between.size() > kLongestSeparator) {
+    append2(second / 3600, out);
+    out += between;
+    append2(second / 60 % 60, out);
+    out += between;
+    append2(second % 60, out);
+  } else {
+    // The time written at once: "hh", the separator, "mm", the separator, "ss".
+    char time[6 + 2 * kLongestSeparator];
+    char* at = time;
+    const auto two = [&at](int v) {
+      *at++ = static_cast<char>('0' + v / 10);
+      *at++ = static_cast<char>('0' + v % 10);
+    };
+    two(second / 3600);
+    at = std::copy(between.begin(), between.end(), at);
+    two(second / 60 % 60);
+    at = std::copy(between.begin(), between.end(), at);
+    two(second % 60);
+    out.append(time, at);
+  }
+  if (!afterTime_.empty()) out += afterTime_;
 }
 
 void TextFormatter::day(std::int64_t seconds, std::string& out) const {
@@ -102,6 +169,10 @@ void TextFormatter::channel(const ColumnInfo& column, std::string& out) const {
 
 void TextFormatter::number(std::int64_t tenths, int decimals, std::string& out) const {
   appendNumberText(tenths, decimals, encoded_.decimalMark, out);
+}
+
+void TextFormatter::decimal(double value, std::string& out) const {
+  appendShortestDecimal(value, encoded_.decimalMark, out);
 }
 
 }  // namespace kestrix

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -37,8 +38,13 @@ void appendIsoDate(std::int64_t seconds, char between, std::optional<int> utcOff
 // ("0:30:00", "27:30:00"): a form every spreadsheet reads as a duration.
 void appendDuration(std::int64_t seconds, std::string& out);
 
+// Appends the shortest decimal that reads back as `value` (a finite number),
+// without exponent: "2", "8", "25.5", "-0.125"; zero has no sign.
+void appendShortestDecimal(double value, std::string_view decimalMark, std::string& out);
+
 // One text output's writer of dates, numbers and header texts, each already
-// in the output's encoding.
+// in the output's encoding. It remembers the last day it wrote: one
+// formatter serves one thread.
 class TextFormatter {
  public:
   explicit TextFormatter(const TextFormat& format);
@@ -58,10 +64,16 @@ class TextFormatter {
   void channel(const ColumnInfo& column, std::string& out) const;
   // A cell's number: tenths / 10 with `decimals` digits (0 or 1).
   void number(std::int64_t tenths, int decimals, std::string& out) const;
+  // A number given by the user (a limit) with no more digits than it needs.
+  void decimal(double value, std::string& out) const;
 
  private:
   TextFormat format_;
   Regional encoded_;  // the marks and separators in the output's encoding
+  // The text before the time of day of the last day written, and that day.
+  mutable std::int64_t cachedDay_ = std::numeric_limits<std::int64_t>::min();
+  mutable std::string dayText_;
+  std::string afterTime_;  // the UTC offset of ISO dates
 };
 
 }  // namespace kestrix

@@ -2,6 +2,9 @@
 //
 //   kestrix-examples DIR           four realistic files UC001.PDB to UC004.PDB
 //   kestrix-examples --large DIR   the benchmark workload: 101 full 131072-slot memories
+//   kestrix-examples --large-noisy DIR
+//                                  the same, each sample off by -1, 0 or +1 raw step: values
+//                                  that dither around any limit, for the excursion benchmark
 //
 // Every value is computed from the time of day and a fixed pseudo-random
 // sequence, so the files are the same byte for byte on every run.
@@ -200,12 +203,19 @@ bool writeDemo(const fs::path& dir) {
 constexpr int kLargeFiles = 101;
 constexpr std::int64_t kLargeSlots = 131072;  // memory code 4
 
-LoggerFileBuilder largeFile(int index, sys_seconds start) {
+// -1, 0 or +1, the same for the same sample on every run.
+int dither(int index, std::int64_t serial) {
+  const auto mixed =
+      static_cast<std::uint32_t>(serial) * 2654435761u ^ static_cast<std::uint32_t>(index) * 40503u;
+  return static_cast<int>((mixed >> 13) % 3) - 1;
+}
+
+LoggerFileBuilder largeFile(int index, sys_seconds start, bool noisy) {
   static constexpr std::uint8_t kTypes[] = {1, 3, 4, 5, 6, 8};
   const std::uint8_t type = kTypes[index % 6];
   const bool twoChannels = type == 3 || type == 6;
   const double phase = 0.37 * index;
-  const auto value = [&](std::int64_t serial) -> std::int16_t {
+  const auto smooth = [&](std::int64_t serial) -> std::int16_t {
     const std::int64_t instant = twoChannels ? serial / 2 : serial;
     const bool second = twoChannels && serial % 2 == 1;
     const double minutes = static_cast<double>(instant);
@@ -227,6 +237,11 @@ LoggerFileBuilder largeFile(int index, sys_seconds start) {
         return clamp16(30.0 + 29.0 * day);
     }
   };
+  const auto value = [&](std::int64_t serial) -> std::int16_t {
+    const std::int16_t raw = smooth(serial);
+    // Every type's samples lie well inside the 16 bits: a step either way stays inside.
+    return noisy ? static_cast<std::int16_t>(raw + dither(index, serial)) : raw;
+  };
   char name[32];
   std::snprintf(name, sizeof name, "Bench %03d", index + 1);
   LoggerFileBuilder b;
@@ -240,21 +255,22 @@ LoggerFileBuilder largeFile(int index, sys_seconds start) {
   return b;
 }
 
-bool writeLarge(const fs::path& dir) {
+bool writeLarge(const fs::path& dir, bool noisy) {
   const sys_seconds first = at(2026, 12, 2, 9, 0);
   for (int i = 0; i < kLargeFiles; ++i) {
     char file[16];
     std::snprintf(file, sizeof file, "UC%03d.PDB", i + 1);
-    if (!write(largeFile(i, first + minutes{3 * i}), dir / file)) return false;
+    if (!write(largeFile(i, first + minutes{3 * i}, noisy), dir / file)) return false;
   }
   return true;
 }
 
 constexpr const char* usageText =
     "usage: kestrix-examples DIR\n"
-    "       kestrix-examples --large DIR\n"
+    "       kestrix-examples --large|--large-noisy DIR\n"
     "Writes the demo logger files UC001.PDB to UC004.PDB into DIR, or with --large\n"
-    "the benchmark workload of 101 full logger memories.\n";
+    "the benchmark workload of 101 full logger memories (--large-noisy: each sample\n"
+    "off by up to one raw step, for the excursion benchmark).\n";
 
 int usage(std::FILE* out, int status) {
   std::fputs(usageText, out);
@@ -265,20 +281,22 @@ int usage(std::FILE* out, int status) {
 
 int main(int argc, char** argv) {
   bool large = false;
+  bool noisy = false;
   fs::path dir;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
     if (arg == "--help" || arg == "-h") return usage(stdout, 0);
     // Any other option is a mistake, not a folder to create (write ./-name for one).
-    if (arg.starts_with('-') && arg != "--large") {
+    if (arg.starts_with('-') && arg != "--large" && arg != "--large-noisy") {
       std::fprintf(stderr, "kestrix-examples: unknown option '%s'\n", argv[i]);
       return usage(stderr, 2);
     }
   }
-  if (argc == 2 && std::string_view(argv[1]) != "--large") {
+  if (argc == 2 && !std::string_view(argv[1]).starts_with("--large")) {
     dir = argv[1];
-  } else if (argc == 3 && std::string_view(argv[1]) == "--large") {
+  } else if (argc == 3 && std::string_view(argv[1]).starts_with("--large")) {
     large = true;
+    noisy = std::string_view(argv[1]) == "--large-noisy";
     dir = argv[2];
   } else {
     return usage(stderr, 2);
@@ -290,5 +308,5 @@ int main(int argc, char** argv) {
                  ec.message().c_str());
     return 1;
   }
-  return (large ? writeLarge(dir) : writeDemo(dir)) ? 0 : 1;
+  return (large ? writeLarge(dir, noisy) : writeDemo(dir)) ? 0 : 1;
 }

@@ -43,6 +43,7 @@ ConversionResult convertFiles(const ConversionRequest& request) {
     WorkbookOptions workbook;
     workbook.progress = request.options.progress;
     workbook.includeOverflowed = request.options.includeOverflowed;
+    workbook.limits = request.limitRules;
     std::optional<GuardedTemporary> temporary;
     workbook.temporaryReady = [&temporary](const fs::path& p) { temporary.emplace(p); };
     result.status = writeWorkbook(run, request.target, workbook);

@@ -7,10 +7,12 @@
 #include <filesystem>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "input_files.hpp"
+#include "limit_rules.hpp"
 #include "sink.hpp"
 #include "table.hpp"
 
@@ -44,6 +46,9 @@ struct ConversionRequest {
   Limits limits;  // on the files and the run
   TableOptions options;
   OutputFormat format = OutputFormat::Table;
+  // A workbook checks the channels against these and gains the sheets
+  // "Summary" and "Excursions" (WorkbookOptions::limits).
+  std::optional<std::vector<LimitRule>> limitRules;
 };
 
 // What a run turned out to be, for the caller's messages.

@@ -14,6 +14,7 @@
 
 #include "cell_values.hpp"
 #include "error.hpp"
+#include "limit_sheets.hpp"
 #include "sinks.hpp"
 #include "table.hpp"
 #include "text.hpp"
@@ -41,8 +42,9 @@ struct FreeWorkbook {
   void operator()(lxw_workbook* workbook) const noexcept { lxw_workbook_free(workbook); }
 };
 
-// Writes the rows of the table in order, sheet after sheet.
-class WorkbookBuilder {
+// Writes the rows of the table in order, sheet after sheet, then the limit
+// sheets when asked for.
+class WorkbookBuilder final : public SheetHost {
  public:
   WorkbookBuilder(const ConversionRun& run, const ReplacementFile& file,
                   const WorkbookOptions& options)
@@ -81,7 +83,7 @@ class WorkbookBuilder {
   WorkbookBuilder& operator=(const WorkbookBuilder&) = delete;
   // A workbook never packed: lxw_workbook_free leaves the sheets' temporary
   // files open, so they are closed here.
-  ~WorkbookBuilder() {
+  ~WorkbookBuilder() override {
     if (!workbook_) return;
     for (lxw_worksheet* sheet : sheets_) {
       if (sheet->optimize_tmpfile) std::fclose(sheet->optimize_tmpfile);
@@ -113,6 +115,7 @@ class WorkbookBuilder {
         options_.progress(percent);
       }
     }
+    if (options_.limits) writeLimitSheets(*this, values_, *options_.limits, RowRange{1, rows});
     close();
     if (options_.progress) options_.progress(100);
     return closingStatus(run_.inconsistentFlag);
@@ -127,8 +130,21 @@ class WorkbookBuilder {
     return rows * (columns * 48 + 40) > (std::int64_t{3} << 30);
   }
 
-  void check(lxw_error error) const {
+  void check(lxw_error error) override {
     if (error != LXW_NO_ERROR) fail(file_.target(), lxw_strerror(error));
+  }
+
+  lxw_worksheet* addSheet(const std::string& name) override {
+    lxw_worksheet* sheet = workbook_add_worksheet(workbook_.get(), name.c_str());
+    if (!sheet) fail(file_.target(), "cannot create temporary files in " + temporaryFolder_);
+    sheets_.push_back(sheet);
+    return sheet;
+  }
+
+  lxw_format* addFormat() override {
+    lxw_format* format = workbook_add_format(workbook_.get());
+    if (!format) fail(file_.target(), "out of memory");
+    return format;
   }
 
   void text(lxw_row_t row, lxw_col_t column, const std::string& value, lxw_format* format) {
@@ -136,12 +152,7 @@ class WorkbookBuilder {
   }
 
   void startSheet() {
-    const std::string name = sheetName(sheets_.size());
-    sheet_ = workbook_add_worksheet(workbook_.get(), name.c_str());
-    if (!sheet_) {
-      fail(file_.target(), "cannot create temporary files in " + temporaryFolder_);
-    }
-    sheets_.push_back(sheet_);
+    sheet_ = addSheet(sheetName(sheets_.size()));
     worksheet_freeze_panes(sheet_, static_cast<lxw_row_t>(kHeaderRows), 1);
     // Wide enough for "dd/mm/yyyy hh:mm:ss".
     check(worksheet_set_column(sheet_, 0, 0, 20, nullptr));

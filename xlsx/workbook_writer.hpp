@@ -4,8 +4,11 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
+#include "limit_rules.hpp"
 #include "run.hpp"
 
 namespace kestrix {
@@ -17,6 +20,9 @@ struct WorkbookOptions {
   std::function<void(const std::filesystem::path&)> temporaryReady;
   // Cells that only the safety margin marks "overflow" show their values.
   bool includeOverflowed = false;
+  // With rules, every column is checked against the one that applies to it,
+  // and the sheets "Summary" and "Excursions" follow the table's.
+  std::optional<std::vector<LimitRule>> limits;
 };
 
 // Name of sheet `index` (0-based): "uc1", then "uc1 (2)", "uc1 (3)", ...

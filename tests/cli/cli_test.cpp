@@ -335,3 +335,67 @@ TEST_F(Cli, SummaryAloneOrBesideTheTableAndTheMarginCellsOnRequest) {
             "kestrix-convert: UC001.PDB: is one of the logger files given; it is not "
             "overwritten\n");
 }
+
+TEST_F(Cli, LimitsAddToTheSummaryAndListTheExcursions) {
+  write("UC001.PDB", temperature({80, 160, 160, 80}));  // 5 10 10 5 degrees
+  std::ofstream(dir_ / "limits.toml")
+      << "[[limit]]\nunit = \"\u00B0C\"\nlow = 2\nhigh = 8.5\ndelay = \"90s\"\n";
+  std::ofstream(dir_ / "wide.toml") << "[[limit]]\nunit = \"\u00B0C\"\nhigh = 30\n";
+  ProgramResult r = run({"--limits", "limits.toml", "--summary", "-", "UC001.PDB"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("\tMean\tMKT\tLow\tHigh\tTime below\tTime above\tExcursions\tAlarms\t"
+                       "Result\r\n"),
+            std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("\t2\t8.5\t0:00:00\t0:02:00\t1\t1\tfail\r\n"), std::string::npos) << r.out;
+
+  const std::string header =
+      "Title\tLogger\tLabel\tUnit\tSide\tStart\tEnd\tDuration\tPeak\tPeak at\tAlarm\tNote\r\n";
+  const std::string line =
+      "Room 1\t00001A2B\tUlmacorder Temp\t\260C\tabove\t05/03/14 07:31:00\t05/03/14 07:33:00\t"
+      "0:02:00\t10.0\t05/03/14 07:31:00\tyes\t\r\n";
+  r = run({"--limits=limits.toml", "--excursions", "-", "UC001.PDB"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, header + line);  // no table without -o
+  r = run({"-q", "--limits", "limits.toml", "--excursions", "-", "--encoding", "utf-8", "-o",
+           "t.txt", "UC001.PDB"});
+  EXPECT_EQ(r.out, header + "Room 1\t00001A2B\tUlmacorder Temp\t\u00B0C" +
+                       line.substr(line.find("\tabove")));
+  EXPECT_TRUE(readFile(dir_ / "t.txt").starts_with("Fichier\t"));
+  r = run({"-q", "--limits", "wide.toml", "--excursions", "e.txt", "UC001.PDB"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(readFile(dir_ / "e.txt"), header);  // none: the column names alone
+  // Without limits the summary keeps its columns.
+  r = run({"--summary", "-", "UC001.PDB"});
+  EXPECT_EQ(r.out.find("Low"), std::string::npos);
+}
+
+TEST_F(Cli, LimitsFileErrorsStopBeforeAnythingIsWritten) {
+  write("UC001.PDB", temperature({80, 160}));
+  std::ofstream(dir_ / "bad.toml") << "[[limit]]\nunit = \"\u00B0C\"\nhihg = 8\n";
+  std::ofstream(dir_ / "limits.toml") << "[[limit]]\nunit = \"\u00B0C\"\nhigh = 8\n";
+  const std::pair<std::vector<std::string>, std::string> wrong[] = {
+      {{"--excursions", "-", "UC001.PDB"},
+       "--excursions needs --limits FILE (the limits an excursion leaves)\n"
+       "Try 'kestrix-convert --help' for more information."},
+      {{"--limits", "bad.toml", "-o", "t.txt", "--excursions", "e.txt", "UC001.PDB"},
+       "bad.toml:3:1: unknown key \"hihg\" in a [[limit]] rule"},
+      {{"--limits", "none.toml", "-o", "t.txt", "UC001.PDB"},
+       "none.toml: cannot open: No such file or directory"},
+      {{"--limits", "limits.toml", "--excursions", "limits.toml", "UC001.PDB"},
+       "limits.toml: is the limits file given; it is not overwritten by an output"},
+      {{"--limits", "limits.toml", "--excursions", "s.txt", "--summary", "./s.txt", "UC001.PDB"},
+       "s.txt: is named for two outputs; each output takes a file of its own"},
+      {{"--limits", "limits.toml", "--excursions", "UC001.PDB", "UC001.PDB"},
+       "UC001.PDB: is one of the logger files given; it is not overwritten"},
+  };
+  for (const auto& [args, message] : wrong) {
+    const ProgramResult r = run(args);
+    EXPECT_EQ(r.status, 2) << ::testing::PrintToString(args);
+    EXPECT_EQ(r.err, "kestrix-convert: " + message + "\n");
+    EXPECT_EQ(r.out, "");
+  }
+  EXPECT_FALSE(fs::exists(dir_ / "t.txt"));
+  EXPECT_FALSE(fs::exists(dir_ / "e.txt"));
+  EXPECT_FALSE(fs::exists(dir_ / "s.txt"));
+}

@@ -77,5 +77,21 @@ TEST(TextFormat, RegionalAndIsoFormsOfDatesDaysAndChannelNames) {
   EXPECT_EQ(out, "2026-12-07 08:05:00+01:00|2026-12-07|K\u00FChlraum\t00A41C07\tTemp\t\u00B0C");
 }
 
+TEST(TextFormat, DatesOfOneFormatterAcrossDaysAsTheTableWritesThem) {
+  // One formatter keeps the last day's text: dates back and forth across
+  // midnight, and before 2000, read as the table's row dates.
+  Regional regional;
+  regional.timeSeparator = "h";
+  const TextFormatter formatter(TextFormat{regional, Encoding::Utf8, {}, {}});
+  const std::int64_t midnight = at(2026, 12, 8, 0, 0, 0);
+  for (const std::int64_t t : {midnight - 1, midnight, midnight + 86399, midnight - 1,
+                               at(1999, 12, 31, 23, 59, 59), std::int64_t{-86400}, midnight}) {
+    std::string fast, table;
+    formatter.date(t, fast);
+    appendRowDate(t, regional, table);
+    EXPECT_EQ(fast, table) << t;
+  }
+}
+
 }  // namespace
 }  // namespace kestrix

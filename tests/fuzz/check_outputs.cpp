@@ -11,6 +11,7 @@
 
 #include "cell_values.hpp"
 #include "error.hpp"
+#include "excursions.hpp"
 #include "fuzz_check.hpp"
 #include "minmax_pyramid.hpp"
 #include "regional.hpp"
@@ -161,10 +162,118 @@ void checkPyramids(const TableValues& values, const std::vector<std::vector<Cell
   }
 }
 
-void checkWorkbook(const ConversionRun& run) {
+// Limits taken from the input's bytes, for every unit: low and high on a
+// cell's tenths or halfway between two, either of them left out at times, a
+// delay and a total of a few rows.
+std::vector<LimitRule> limitsFrom(std::string_view input, int interval) {
+  std::uint64_t hash = 1469598103934665603u;
+  for (const char c : input) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211u;
+  const auto bits = [&hash](int n) {
+    const auto value = static_cast<std::int64_t>(hash & ((std::uint64_t{1} << n) - 1));
+    hash >>= n;
+    return value;
+  };
+  std::int64_t a = bits(12) - 1000, b = bits(12) - 1000;
+  if (a > b) std::swap(a, b);
+  const double half = bits(1) != 0 ? 0.05 : 0.0;
+  LimitRule rule;
+  if (bits(3) != 0) rule.low = static_cast<double>(a) / 10.0 + half;
+  if (bits(3) != 0 || !rule.low) rule.high = static_cast<double>(b) / 10.0 + half;
+  rule.delaySeconds = bits(2) * interval;
+  if (bits(1) != 0) rule.totalSeconds = bits(3) * interval;
+  std::vector<LimitRule> rules;
+  for (const std::string_view unit : tableUnits()) {
+    rule.unit = std::string(unit);
+    rules.push_back(rule);
+  }
+  return rules;
+}
+
+// The excursions of each column over `rows` against a plain scan of its
+// cells, and the texts made of them.
+void checkExcursions(const TableValues& values, const std::vector<std::vector<CellValue>>& columns,
+                     const std::vector<LimitRule>& rules, RowRange rows) {
+  const std::vector<ChannelCheck> checks = checkLimits(values, rules, rows);
+  const LimitRule& rule = rules.front();
+  const int interval = values.run().interval;
+  std::size_t total = 0;
+  for (std::size_t c = 0; c < columns.size(); ++c) {
+    const std::vector<CellValue>& cells = columns[c];
+    const auto cell = [&](std::int64_t row) { return cells[static_cast<std::size_t>(row - 1)]; };
+    const auto sideOf = [&](std::int64_t row) -> int {  // 1 above, -1 below, 0 neither
+      const CellValue v = cell(row);
+      if (v.kind != CellKind::Number) return 0;
+      const double value = static_cast<double>(v.tenths) / 10.0;
+      if (rule.high && value > *rule.high) return 1;
+      if (rule.low && value < *rule.low) return -1;
+      return 0;
+    };
+    std::vector<Excursion> expected;
+    for (std::int64_t row = rows.first; row <= rows.last;) {
+      const int side = sideOf(row);
+      if (side == 0) {
+        ++row;
+        continue;
+      }
+      Excursion e;
+      e.side = side > 0 ? Side::Above : Side::Below;
+      e.firstRow = e.peakRow = row;
+      e.peakTenths = static_cast<std::int32_t>(cell(row).tenths);
+      std::int64_t end = row;
+      for (; end <= rows.last && sideOf(end) == side; ++end) {
+        const auto t = static_cast<std::int32_t>(cell(end).tenths);
+        if (side > 0 ? t > e.peakTenths : t < e.peakTenths) {
+          e.peakTenths = t;
+          e.peakRow = end;
+        }
+      }
+      e.rows = static_cast<std::int32_t>(end - row);
+      bool valueAfter = false;
+      for (std::int64_t later = end; later <= rows.last && !valueAfter; ++later)
+        valueAfter = cell(later).kind == CellKind::Number;
+      if (!valueAfter) {
+        e.note = ExcursionNote::Open;
+      } else if (cell(end).kind != CellKind::Number) {
+        e.note = ExcursionNote::Gap;
+      }
+      e.alarm = e.rows * std::int64_t{interval} > rule.delaySeconds;
+      expected.push_back(e);
+      row = end;
+    }
+    check(checks[c].rule.has_value(), "excursions: a column without its rule");
+    check(checks[c].excursions == expected, "excursions differ from a plain scan:",
+          "column " + std::to_string(c + 1) + " rows " + std::to_string(rows.first) + " to " +
+              std::to_string(rows.last));
+    total += expected.size();
+  }
+  for (const Encoding encoding : {Encoding::Windows1252, Encoding::Utf8}) {
+    StringSink sink;
+    TextFormat format;
+    format.encoding = encoding;
+    writeExcursions(checks, values, sink, format);
+    std::size_t lines = 0;
+    for (std::size_t at = 0; at < sink.data.size(); ++lines) {
+      const std::size_t end = sink.data.find("\r\n", at);
+      check(end != std::string::npos, "excursions: a line without CR LF");
+      const std::string_view line = std::string_view(sink.data).substr(at, end - at);
+      check(fields(line).size() == 12, "excursions: a line of another width", std::string(line));
+      at = end + 2;
+    }
+    check(lines == total + 1, "excursions: line count");
+    StringSink summary;
+    writeSummary(summarize(values, rows), values.run(), summary, format, &checks);
+    const std::string_view first =
+        std::string_view(summary.data).substr(0, summary.data.find("\r\n"));
+    check(fields(first).size() == 22, "summary with limits: column count");
+  }
+}
+
+void checkWorkbook(const ConversionRun& run, const std::vector<LimitRule>& limits) {
   const std::filesystem::path target = std::filesystem::temp_directory_path() /
                                        ("kestrix-fuzz-" + std::to_string(::getpid()) + ".xlsx");
-  const std::string status = writeWorkbook(run, target);
+  WorkbookOptions options;
+  options.limits = limits;
+  const std::string status = writeWorkbook(run, target, options);
   check(status == closingStatus(run.inconsistentFlag), "workbook: closing status");
   char magic[2] = {};
   std::ifstream(target, std::ios::binary).read(magic, 2);
@@ -174,12 +283,17 @@ void checkWorkbook(const ConversionRun& run) {
 
 }  // namespace
 
-void checkOutputs(const ConversionRun& run, std::string_view table, bool workbook) {
+void checkOutputs(const ConversionRun& run, std::string_view table, bool workbook,
+                  std::string_view input) {
   const TableValues values(run);
   const std::vector<std::vector<CellValue>> columns = checkValues(values, table);
   checkSummary(values, columns);
+  const std::vector<LimitRule> limits = limitsFrom(input, run.interval);
+  const std::int64_t n = values.rowCount();
+  checkExcursions(values, columns, limits, RowRange{1, n});
+  checkExcursions(values, columns, limits, RowRange{1 + n / 3, n - n / 4});  // a stretch
   checkPyramids(values, columns);
-  if (workbook) checkWorkbook(run);
+  if (workbook) checkWorkbook(run, limits);
 }
 
 }  // namespace kestrix::fuzz

@@ -1,6 +1,6 @@
 // The outputs made from a run besides the table: its cells as values, the
-// summary, the chart's pyramids and the workbook, each checked against the
-// table's text or a plain scan.
+// summary, the excursions, the chart's pyramids and the workbook, each
+// checked against the table's text or a plain scan.
 #pragma once
 
 #include <string_view>
@@ -11,6 +11,8 @@ namespace kestrix::fuzz {
 
 // `table` is the run's whole table as written with the default regional
 // settings in Windows-1252. `workbook`: also write the run as a workbook.
-void checkOutputs(const ConversionRun& run, std::string_view table, bool workbook);
+// The limits the excursions are checked against come from `input`'s bytes.
+void checkOutputs(const ConversionRun& run, std::string_view table, bool workbook,
+                  std::string_view input);
 
 }  // namespace kestrix::fuzz

@@ -1,5 +1,6 @@
 // Fuzz entry over the whole engine: bytes -> logger file(s) -> run -> table in
-// memory, and from the run its values, summary, chart pyramids and workbook.
+// memory, and from the run its values, summary, excursions (limits taken from
+// the input's bytes), chart pyramids and workbook.
 //
 // The input is one logger file, or several joined by the 8 bytes "KSTXNEXT"
 // (at most four files), so that runs where the time axis combines files are
@@ -111,7 +112,8 @@ void checkRow(std::string_view row, int channels, const std::string& where) {
         "line break inside a row", where);
 }
 
-void writeWholeTable(const kestrix::ConversionRun& run, int channels, bool utf8) {
+void writeWholeTable(const kestrix::ConversionRun& run, int channels, std::string_view input) {
+  const bool utf8 = input.size() % 2 == 1;
   kestrix::TableOptions options;
   options.encoding = utf8 ? kestrix::Encoding::Utf8 : kestrix::Encoding::Windows1252;
   std::vector<int> progress;
@@ -155,7 +157,7 @@ void writeWholeTable(const kestrix::ConversionRun& run, int channels, bool utf8)
   }
   check(rows == 0 || (!progress.empty() && progress.back() == 100), "progress does not end at 100");
 
-  kestrix::fuzz::checkOutputs(run, table, rows <= kMaxWorkbookRows);
+  kestrix::fuzz::checkOutputs(run, table, rows <= kMaxWorkbookRows, input);
 }
 
 void convert(std::string_view input) {
@@ -188,7 +190,7 @@ void convert(std::string_view input) {
     check(plan.file == j && plan.offset >= 0, "column plan");
     channels += run.files[j].channelCount;
   }
-  writeWholeTable(run, channels, input.size() % 2 == 1);
+  writeWholeTable(run, channels, input);
 }
 
 }  // namespace

@@ -11,7 +11,9 @@ One line per sheet, then one per cell, fields separated by TABs:
     sheet NAME MAX_ROW FREEZE WIDTH_A      (FREEZE and WIDTH_A: "-" when not read)
     cell REF KIND VALUE NUMBER_FORMAT BOLD
 KIND is n (number: VALUE with 17 significant digits), d (date and time:
-VALUE as YYYY-MM-DD HH:MM:SS, to the nearest second) or s (text, UTF-8).
+VALUE as YYYY-MM-DD HH:MM:SS, to the nearest second), t (a duration, as a
+number in a format such as [h]:mm:ss: VALUE in seconds, to the nearest one) or
+s (text, UTF-8).
 """
 import datetime
 import io
@@ -26,6 +28,8 @@ def value_text(cell):
         # The serial's fraction read back lands within a millisecond of the second.
         v = (v + datetime.timedelta(microseconds=500000)).replace(microsecond=0)
         return "d", v.strftime("%Y-%m-%d %H:%M:%S")
+    if isinstance(v, datetime.timedelta):
+        return "t", "%d" % round(v.total_seconds())
     if isinstance(v, (int, float)) and not isinstance(v, bool):
         return "n", "%.17g" % v
     return "s", str(v)

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "dates.hpp"
+#include "limit_rules.hpp"
 #include "run.hpp"
 #include "table.hpp"
 #include "text.hpp"
@@ -246,6 +247,68 @@ TEST_F(Workbook, LongTableContinuesOnFurtherSheets) {
     expectRow(sheets[1], 4 + r - kPerSheet, run, table, r);
   }
   EXPECT_EQ(sheets[1].cells.at("C8").value, "2");  // the late file's first sample
+}
+
+TEST_F(Workbook, LimitsAddTheSummaryAndExcursionSheets) {
+  LoggerFileBuilder cold, power;
+  cold.name("K\xFChlraum").loggerId(0xA1).samples({96, 160, 16, 144, 16, 16});  // 6 10 1 9 1 1
+  power.name("Meter").typeCode(4).samples(ramp(6, 100, 25));
+  const kestrix::ConversionRun run = runOf({cold, power});
+  kestrix::WorkbookOptions options;
+  kestrix::LimitRule rule;
+  rule.unit = "\u00B0C";
+  rule.low = 2;
+  rule.high = 8.5;
+  rule.delaySeconds = 60;
+  options.limits = std::vector{rule};
+  kestrix::writeWorkbook(run, dir_ / "book.xlsx", options);
+
+  const std::vector<Sheet> sheets = readWorkbook(dir_ / "book.xlsx", dir_.path());
+  ASSERT_EQ(sheets.size(), 3u);
+  EXPECT_EQ(sheets[0].name, "uc1");
+  const Sheet& summary = sheets[1];
+  const Sheet& excursions = sheets[2];
+  EXPECT_EQ(summary.name, "Summary");
+  EXPECT_EQ(excursions.name, "Excursions");
+  EXPECT_EQ(summary.maxRow, 3);  // the column names and a line per channel
+  EXPECT_EQ(excursions.maxRow, 5);
+  const auto at = [](const Sheet& sheet, const std::string& ref) {
+    const auto it = sheet.cells.find(ref);
+    return it == sheet.cells.end() ? std::string("none")
+                                   : it->second.kind + " " + it->second.value + " " +
+                                         it->second.format + (it->second.bold ? " bold" : "");
+  };
+  EXPECT_EQ(at(summary, "A1"), "s Title General bold");
+  EXPECT_EQ(at(summary, "V1"), "s Result General bold");
+  EXPECT_EQ(at(summary, "A2"), "s K\u00FChlraum General");
+  EXPECT_EQ(at(summary, "E2"), "d 2014-03-05 07:30:00 dd/mm/yyyy hh:mm:ss");
+  EXPECT_EQ(at(summary, "J2"), "n 1 0.0");
+  EXPECT_EQ(at(summary, "N2"), "n 4.6699999999999999 0.00");
+  EXPECT_EQ(at(summary, "P2"), "n 2 General");
+  EXPECT_EQ(at(summary, "Q2"), "n 8.5 General");
+  EXPECT_EQ(at(summary, "R2"), "t 180 [h]:mm:ss");
+  EXPECT_EQ(at(summary, "S2"), "t 120 [h]:mm:ss");
+  EXPECT_EQ(at(summary, "T2"), "n 4 General");
+  EXPECT_EQ(at(summary, "U2"), "n 1 General");  // only the last lasts longer than a minute
+  EXPECT_EQ(at(summary, "V2"), "s fail General");
+  EXPECT_EQ(at(summary, "O3"), "none");  // no MKT, and no rule for watts
+  EXPECT_EQ(at(summary, "P3"), "none");
+  EXPECT_EQ(at(summary, "V3"), "none");
+
+  // Above on row 2 alone, below on row 3, above on row 4, below from row 5 to the end.
+  EXPECT_EQ(at(excursions, "E1"), "s Side General bold");
+  EXPECT_EQ(at(excursions, "D2"), "s \u00B0C General");
+  EXPECT_EQ(at(excursions, "E2"), "s above General");
+  EXPECT_EQ(at(excursions, "F2"), "d 2014-03-05 07:31:00 dd/mm/yyyy hh:mm:ss");
+  EXPECT_EQ(at(excursions, "G2"), "d 2014-03-05 07:32:00 dd/mm/yyyy hh:mm:ss");
+  EXPECT_EQ(at(excursions, "H2"), "t 60 [h]:mm:ss");
+  EXPECT_EQ(at(excursions, "I2"), "n 10 0.0");
+  EXPECT_EQ(at(excursions, "J2"), "d 2014-03-05 07:31:00 dd/mm/yyyy hh:mm:ss");
+  EXPECT_EQ(at(excursions, "K2"), "s no General");
+  EXPECT_EQ(at(excursions, "L2"), "none");
+  EXPECT_EQ(at(excursions, "H5"), "t 120 [h]:mm:ss");
+  EXPECT_EQ(at(excursions, "K5"), "s yes General");
+  EXPECT_EQ(at(excursions, "L5"), "s open General");
 }
 
 TEST(WorkbookDates, SerialsOfTheSpreadsheetCalendar) {

@@ -1,0 +1,178 @@
+#include "limit_sheets.hpp"
+
+#include <cstdint>
+#include <vector>
+
+#include "excursions.hpp"
+#include "summary.hpp"
+#include "text.hpp"
+#include "workbook_writer.hpp"
+
+namespace kestrix {
+
+namespace {
+
+constexpr double kSecondsPerDay = 86400.0;
+
+// Writes the cells of one sheet row by row, as constant-memory mode needs.
+class SheetWriter {
+ public:
+  SheetWriter(SheetHost& host, const TableValues& values) : host_(host), run_(values.run()) {
+    bold_ = host.addFormat();
+    date_ = host.addFormat();
+    duration_ = host.addFormat();
+    oneDecimal_ = host.addFormat();
+    whole_ = host.addFormat();
+    hundredths_ = host.addFormat();
+    format_set_bold(bold_);
+    format_set_num_format(date_, "dd/mm/yyyy hh:mm:ss");
+    format_set_num_format(duration_, "[h]:mm:ss");
+    format_set_num_format(oneDecimal_, "0.0");
+    format_set_num_format(whole_, "0");
+    format_set_num_format(hundredths_, "0.00");
+  }
+
+  // A new sheet: its header line in bold, frozen, and the columns' widths.
+  void start(const std::string& name, const std::vector<std::string>& header,
+             const std::vector<double>& widths) {
+    sheet_ = host_.addSheet(name);
+    worksheet_freeze_panes(sheet_, 1, 0);
+    for (std::size_t c = 0; c < widths.size(); ++c) {
+      const auto column = static_cast<lxw_col_t>(c);
+      host_.check(worksheet_set_column(sheet_, column, column, widths[c], nullptr));
+    }
+    row_ = 0;
+    for (std::size_t c = 0; c < header.size(); ++c) text(c, header[c], bold_);
+    row_ = 1;
+  }
+
+  void next() { ++row_; }
+  lxw_row_t row() const noexcept { return row_; }
+
+  void text(std::size_t c, const std::string& value, lxw_format* format = nullptr) {
+    if (value.empty()) return;
+    host_.check(
+        worksheet_write_string(sheet_, row_, static_cast<lxw_col_t>(c), value.c_str(), format));
+  }
+  void number(std::size_t c, double value, lxw_format* format = nullptr) {
+    host_.check(worksheet_write_number(sheet_, row_, static_cast<lxw_col_t>(c), value, format));
+  }
+  void date(std::size_t c, std::int64_t row) {
+    number(c, spreadsheetSerial(run_.rowDate(row)), date_);
+  }
+  void duration(std::size_t c, std::int64_t seconds) {
+    number(c, static_cast<double>(seconds) / kSecondsPerDay, duration_);
+  }
+  // A cell's value, with the table's digits.
+  void cellNumber(std::size_t c, std::int64_t tenths, int decimals) {
+    number(c, static_cast<double>(tenths) / 10.0, decimals > 0 ? oneDecimal_ : whole_);
+  }
+  void hundredths(std::size_t c, std::int64_t value) {
+    number(c, static_cast<double>(value) / 100.0, hundredths_);
+  }
+  // The four fields that name a channel, from column `c` on.
+  void channel(std::size_t c, const ColumnInfo& info) {
+    text(c, windows1252ToUtf8(info.title));
+    text(c + 1, info.loggerId);
+    text(c + 2, windows1252ToUtf8(info.label));
+    text(c + 3, windows1252ToUtf8(info.unit));
+  }
+
+ private:
+  SheetHost& host_;
+  const ConversionRun& run_;
+  lxw_worksheet* sheet_ = nullptr;
+  lxw_row_t row_ = 0;
+  lxw_format* bold_ = nullptr;
+  lxw_format* date_ = nullptr;
+  lxw_format* duration_ = nullptr;
+  lxw_format* oneDecimal_ = nullptr;
+  lxw_format* whole_ = nullptr;
+  lxw_format* hundredths_ = nullptr;
+};
+
+constexpr double kTextWidth = 16;
+constexpr double kDateWidth = 20;
+
+void writeSummarySheet(SheetWriter& sheet, const TableValues& values,
+                       const std::vector<ChannelCheck>& checks, RowRange rows) {
+  sheet.start("Summary", {"Title",      "Logger",     "Label",   "Unit",  "First",  "Last",
+                          "Values",     "Overflow",   "Missing", "Min",   "Min at", "Max",
+                          "Max at",     "Mean",       "MKT",     "Low",   "High",   "Time below",
+                          "Time above", "Excursions", "Alarms",  "Result"},
+              {kTextWidth, 10, kTextWidth, 8, kDateWidth, kDateWidth, 9,  9,  9, 9, kDateWidth, 9,
+               kDateWidth, 9,  9,          9, 9,          11,         11, 11, 9, 9});
+  const std::vector<ColumnSummary> summary = summarize(values, rows);
+  for (std::size_t c = 0; c < summary.size(); ++c, sheet.next()) {
+    const ColumnSummary& s = summary[c];
+    sheet.channel(0, s.info);
+    if (s.values > 0) {
+      sheet.date(4, s.firstRow);
+      sheet.date(5, s.lastRow);
+    }
+    sheet.number(6, static_cast<double>(s.values));
+    sheet.number(7, static_cast<double>(s.overflow));
+    sheet.number(8, static_cast<double>(s.missing));
+    if (s.values > 0) {
+      sheet.cellNumber(9, s.minTenths, s.info.decimals);
+      sheet.date(10, s.minRow);
+      sheet.cellNumber(11, s.maxTenths, s.info.decimals);
+      sheet.date(12, s.maxRow);
+      sheet.hundredths(13, meanHundredths(s));
+    }
+    if (const auto mkt = meanKineticHundredths(s)) sheet.hundredths(14, *mkt);
+    const ChannelCheck& check = checks[c];
+    if (!check.rule) continue;
+    if (check.rule->low) sheet.number(15, *check.rule->low);
+    if (check.rule->high) sheet.number(16, *check.rule->high);
+    sheet.duration(17, check.secondsBelow);
+    sheet.duration(18, check.secondsAbove);
+    sheet.number(19, static_cast<double>(check.excursions.size()));
+    sheet.number(20, static_cast<double>(check.alarms));
+    sheet.text(21, std::string(verdictText(check.verdict)));
+  }
+}
+
+void writeExcursionSheets(SheetWriter& sheet, const TableValues& values,
+                          const std::vector<ChannelCheck>& checks) {
+  const std::vector<std::string> header = {"Title", "Logger",  "Label", "Unit",
+                                           "Side",  "Start",   "End",   "Duration",
+                                           "Peak",  "Peak at", "Alarm", "Note"};
+  const std::vector<double> widths = {kTextWidth, 10, kTextWidth, 8,          7, kDateWidth,
+                                      kDateWidth, 10, 9,          kDateWidth, 6, 6};
+  const int interval = values.run().interval;
+  std::size_t sheets = 0;
+  sheet.start(excursionSheetName(sheets++), header, widths);
+  for (std::size_t c = 0; c < checks.size(); ++c) {
+    const ColumnInfo& info = values.column(c);
+    for (const Excursion& e : checks[c].excursions) {
+      if (sheet.row() >= spreadsheetRows) sheet.start(excursionSheetName(sheets++), header, widths);
+      sheet.channel(0, info);
+      sheet.text(4, std::string(sideText(e.side)));
+      sheet.date(5, e.firstRow);
+      sheet.date(6, e.endRow());
+      sheet.duration(7, e.seconds(interval));
+      sheet.cellNumber(8, e.peakTenths, info.decimals);
+      sheet.date(9, e.peakRow);
+      sheet.text(10, e.alarm ? "yes" : "no");
+      sheet.text(11, std::string(noteText(e.note)));
+      sheet.next();
+    }
+  }
+}
+
+}  // namespace
+
+std::string excursionSheetName(std::size_t index) {
+  return index == 0 ? "Excursions" : "Excursions (" + std::to_string(index + 1) + ")";
+}
+
+void writeLimitSheets(SheetHost& host, const TableValues& values, std::span<const LimitRule> rules,
+                      RowRange rows) {
+  const std::vector<ChannelCheck> checks = checkLimits(values, rules, rows);
+  SheetWriter sheet(host, values);
+  writeSummarySheet(sheet, values, checks, rows);
+  writeExcursionSheets(sheet, values, checks);
+}
+
+}  // namespace kestrix
