@@ -13,6 +13,8 @@ struct RowRange {
   bool empty() const noexcept { return first > last; }
   std::int64_t count() const noexcept { return last >= first ? last - first + 1 : 0; }
   bool contains(std::int64_t row) const noexcept { return row >= first && row <= last; }
+
+  friend bool operator==(const RowRange&, const RowRange&) = default;
 };
 
 }  // namespace kestrix
