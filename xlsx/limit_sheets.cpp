@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "excursions.hpp"
+#include "sheet_writer.hpp"
 #include "summary.hpp"
 #include "text.hpp"
 #include "workbook_writer.hpp"
@@ -12,87 +13,8 @@ namespace kestrix {
 
 namespace {
 
-constexpr double kSecondsPerDay = 86400.0;
-
-// Writes the cells of one sheet row by row, as constant-memory mode needs.
-class SheetWriter {
- public:
-  SheetWriter(SheetHost& host, const TableValues& values) : host_(host), run_(values.run()) {
-    bold_ = host.addFormat();
-    date_ = host.addFormat();
-    duration_ = host.addFormat();
-    oneDecimal_ = host.addFormat();
-    whole_ = host.addFormat();
-    hundredths_ = host.addFormat();
-    format_set_bold(bold_);
-    format_set_num_format(date_, "dd/mm/yyyy hh:mm:ss");
-    format_set_num_format(duration_, "[h]:mm:ss");
-    format_set_num_format(oneDecimal_, "0.0");
-    format_set_num_format(whole_, "0");
-    format_set_num_format(hundredths_, "0.00");
-  }
-
-  // A new sheet: its header line in bold, frozen, and the columns' widths.
-  void start(const std::string& name, const std::vector<std::string>& header,
-             const std::vector<double>& widths) {
-    sheet_ = host_.addSheet(name);
-    worksheet_freeze_panes(sheet_, 1, 0);
-    for (std::size_t c = 0; c < widths.size(); ++c) {
-      const auto column = static_cast<lxw_col_t>(c);
-      host_.check(worksheet_set_column(sheet_, column, column, widths[c], nullptr));
-    }
-    row_ = 0;
-    for (std::size_t c = 0; c < header.size(); ++c) text(c, header[c], bold_);
-    row_ = 1;
-  }
-
-  void next() { ++row_; }
-  lxw_row_t row() const noexcept { return row_; }
-
-  void text(std::size_t c, const std::string& value, lxw_format* format = nullptr) {
-    if (value.empty()) return;
-    host_.check(
-        worksheet_write_string(sheet_, row_, static_cast<lxw_col_t>(c), value.c_str(), format));
-  }
-  void number(std::size_t c, double value, lxw_format* format = nullptr) {
-    host_.check(worksheet_write_number(sheet_, row_, static_cast<lxw_col_t>(c), value, format));
-  }
-  void date(std::size_t c, std::int64_t row) {
-    number(c, spreadsheetSerial(run_.rowDate(row)), date_);
-  }
-  void duration(std::size_t c, std::int64_t seconds) {
-    number(c, static_cast<double>(seconds) / kSecondsPerDay, duration_);
-  }
-  // A cell's value, with the table's digits.
-  void cellNumber(std::size_t c, std::int64_t tenths, int decimals) {
-    number(c, static_cast<double>(tenths) / 10.0, decimals > 0 ? oneDecimal_ : whole_);
-  }
-  void hundredths(std::size_t c, std::int64_t value) {
-    number(c, static_cast<double>(value) / 100.0, hundredths_);
-  }
-  // The four fields that name a channel, from column `c` on.
-  void channel(std::size_t c, const ColumnInfo& info) {
-    text(c, windows1252ToUtf8(info.title));
-    text(c + 1, info.loggerId);
-    text(c + 2, windows1252ToUtf8(info.label));
-    text(c + 3, windows1252ToUtf8(info.unit));
-  }
-
- private:
-  SheetHost& host_;
-  const ConversionRun& run_;
-  lxw_worksheet* sheet_ = nullptr;
-  lxw_row_t row_ = 0;
-  lxw_format* bold_ = nullptr;
-  lxw_format* date_ = nullptr;
-  lxw_format* duration_ = nullptr;
-  lxw_format* oneDecimal_ = nullptr;
-  lxw_format* whole_ = nullptr;
-  lxw_format* hundredths_ = nullptr;
-};
-
-constexpr double kTextWidth = 16;
-constexpr double kDateWidth = 20;
+constexpr double kTextWidth = SheetWriter::textWidth;
+constexpr double kDateWidth = SheetWriter::dateWidth;
 
 void writeSummarySheet(SheetWriter& sheet, const TableValues& values,
                        const std::vector<ChannelCheck>& checks, RowRange rows) {

@@ -3,28 +3,15 @@
 // numbers, dates and durations as cells.
 #pragma once
 
-#include <xlsxwriter.h>
-
 #include <span>
 #include <string>
 
 #include "cell_values.hpp"
 #include "limit_rules.hpp"
 #include "row_range.hpp"
+#include "sheet_writer.hpp"
 
 namespace kestrix {
-
-// What the sheets need of the workbook being written.
-class SheetHost {
- public:
-  virtual ~SheetHost() = default;
-  // A new sheet at the end, kept for packing; fails (throws) when none can be made.
-  virtual lxw_worksheet* addSheet(const std::string& name) = 0;
-  // A new cell format; fails when none can be made.
-  virtual lxw_format* addFormat() = 0;
-  // Fails on any error of the library.
-  virtual void check(lxw_error error) = 0;
-};
 
 // Name of the excursion sheet `index` (0-based): "Excursions", then
 // "Excursions (2)", ...: a list longer than a sheet goes on in the next.

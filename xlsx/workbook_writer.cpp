@@ -15,6 +15,7 @@
 #include "cell_values.hpp"
 #include "error.hpp"
 #include "limit_sheets.hpp"
+#include "period_sheet.hpp"
 #include "sinks.hpp"
 #include "table.hpp"
 #include "text.hpp"
@@ -116,6 +117,10 @@ class WorkbookBuilder final : public SheetHost {
       }
     }
     if (options_.limits) writeLimitSheets(*this, values_, *options_.limits, RowRange{1, rows});
+    if (options_.periods) {
+      writePeriodSheets(*this, values_, *options_.periods,
+                        options_.limits ? &*options_.limits : nullptr, RowRange{1, rows});
+    }
     close();
     if (options_.progress) options_.progress(100);
     return closingStatus(run_.inconsistentFlag);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "limit_rules.hpp"
+#include "periods.hpp"
 #include "run.hpp"
 
 namespace kestrix {
@@ -23,6 +24,9 @@ struct WorkbookOptions {
   // With rules, every column is checked against the one that applies to it,
   // and the sheets "Summary" and "Excursions" follow the table's.
   std::optional<std::vector<LimitRule>> limits;
+  // With a period, the sheet "Periods" follows them (with the time outside
+  // the limits when there are rules).
+  std::optional<PeriodKind> periods;
 };
 
 // Name of sheet `index` (0-based): "uc1", then "uc1 (2)", "uc1 (3)", ...

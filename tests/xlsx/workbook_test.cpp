@@ -311,6 +311,47 @@ TEST_F(Workbook, LimitsAddTheSummaryAndExcursionSheets) {
   EXPECT_EQ(at(excursions, "L5"), "s open General");
 }
 
+// The period table as a sheet of its own: days as date cells, totals as
+// numbers with their decimals, the time outside the limits as durations.
+TEST_F(Workbook, PeriodAddsThePeriodSheet) {
+  LoggerFileBuilder cold, power;
+  cold.intervalCode(9).samples({96, 160, 16});  // 6 10 1 degrees, an hour each
+  power.name("Meter").intervalCode(9).typeCode(4).samples(ramp(3, 100, 25));
+  const kestrix::ConversionRun run = runOf({cold, power});
+  kestrix::WorkbookOptions options;
+  kestrix::LimitRule rule;
+  rule.unit = "\u00B0C";
+  rule.high = 8.5;
+  options.limits = std::vector{rule};
+  options.periods = kestrix::PeriodKind::Week;
+  kestrix::writeWorkbook(run, dir_ / "book.xlsx", options);
+
+  const std::vector<Sheet> sheets = readWorkbook(dir_ / "book.xlsx", dir_.path());
+  ASSERT_EQ(sheets.size(), 4u);
+  const Sheet& periods = sheets[3];
+  EXPECT_EQ(periods.name, "Periods");
+  EXPECT_EQ(periods.maxRow, 3);
+  const auto at = [&periods](const std::string& ref) {
+    const auto it = periods.cells.find(ref);
+    return it == periods.cells.end()
+               ? std::string("none")
+               : it->second.kind + " " + it->second.value + " " + it->second.format;
+  };
+  EXPECT_EQ(at("Q1"), "s Time above General");
+  EXPECT_EQ(at("E2"), "d 2014-03-03 00:00:00 dd/mm/yyyy");  // Monday of the week
+  EXPECT_EQ(at("F2"), "n 3 General");
+  EXPECT_EQ(at("H2"), "n 1 0.0");
+  EXPECT_EQ(at("I2"), "d 2014-03-05 09:30:00 dd/mm/yyyy hh:mm:ss");
+  EXPECT_EQ(at("L2"), "n 5.6699999999999999 0.00");
+  // "-", then 14.2 and 17.1 W for an hour each: 0.0313 kWh.
+  EXPECT_EQ(at("N3"), "n 0.031 0.000");
+  EXPECT_EQ(at("N2"), "none");  // no total of degrees
+  EXPECT_EQ(at("P2"), "t 0 [h]:mm:ss");
+  EXPECT_EQ(at("Q2"), "t 3600 [h]:mm:ss");
+  EXPECT_EQ(at("O3"), "s kWh General");
+  EXPECT_EQ(at("P3"), "none");  // no rule for watts
+}
+
 TEST(WorkbookDates, SerialsOfTheSpreadsheetCalendar) {
   EXPECT_EQ(kestrix::spreadsheetSerial(0), 36526.0);  // 1 January 2000
   EXPECT_EQ(kestrix::spreadsheetSerial(-86400), 36525.0);
