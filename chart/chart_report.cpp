@@ -8,7 +8,9 @@
 #include <algorithm>
 
 #include "chart_plot.hpp"
+#include "period_report.hpp"
 #include "replacement_device.hpp"
+#include "report_painter.hpp"
 
 namespace kestrix::chart {
 
@@ -20,48 +22,11 @@ QString kestrixVersionText() {
 
 namespace {
 
-constexpr int dpi = 150;
+constexpr int dpi = reportDpi;
 
 QString text(const std::string& utf8) {
   return QString::fromStdString(utf8);
 }
-
-class ReportPainter {
- public:
-  ReportPainter(QPdfWriter& writer, QCPPainter& painter, const QString& footer)
-      : writer_(writer), painter_(painter), footer_(footer) {
-    page_ = painter.viewport();
-    page_.adjust(0, 0, 0, -lineHeight(8) * 2);  // room for the footer
-  }
-  QRect page() const { return page_; }
-  int lineHeight(double points) const { return static_cast<int>(points * dpi / 72.0 * 1.45); }
-  void footer() {
-    painter_.setFont(font(8));
-    painter_.setPen(Qt::darkGray);
-    const QRect r = painter_.viewport();
-    painter_.drawText(QRect(r.left(), r.bottom() - lineHeight(8), r.width(), lineHeight(8)),
-                      Qt::AlignLeft | Qt::AlignVCenter,
-                      footer_ + QStringLiteral(" \u2014 page %1").arg(++pages_));
-    painter_.setPen(Qt::black);
-  }
-  void newPage() {
-    footer();
-    writer_.newPage();
-  }
-  QFont font(double points, bool bold = false) const {
-    QFont f(QStringLiteral("DejaVu Sans"));
-    f.setPointSizeF(points);
-    f.setBold(bold);
-    return f;
-  }
-
- private:
-  QPdfWriter& writer_;
-  QCPPainter& painter_;
-  QString footer_;
-  QRect page_;
-  int pages_ = 0;
-};
 
 // The summary table's type size and column widths: each column as wide as
 // its widest text; where they do not fit the page, the channel names give way
@@ -223,6 +188,10 @@ void writeChartReport(std::shared_ptr<const ChartData> data, const fs::path& tar
         if (r > 0) drawRow(0);
       }
       drawRow(r);
+    }
+    if (view.periods) {
+      drawPeriodPages(report, painter, data, *view.periods, drawn, wholeRun, view.visible,
+                      [&plot](std::size_t c) { return plot.colour(c); });
     }
     report.footer();
     if (!painter.end()) file.fail("the PDF writer did not finish");

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "chart_data.hpp"
+#include "periods.hpp"
 
 namespace kestrix::chart {
 
@@ -20,6 +21,9 @@ struct ReportView {
   // summary state the rows it then draws.
   std::optional<RowRange> rows;
   std::vector<bool> visible;  // per channel; empty: all
+  // With a period: the period table over the same rows, and its bars, on
+  // pages of their own after the summary.
+  std::optional<PeriodKind> periods;
 };
 
 // Writes the report to a temporary file beside `target` and renames it over
