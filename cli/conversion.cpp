@@ -89,6 +89,7 @@ int convertAndWrite(const Options& o, bool& progressShown) {
     request.output = &standardOutput;
   }
   request.format = o.format;
+  request.periods = o.period;
   // Other outputs alone: no table unless -o asks for one too.
   if ((!texts.empty() || o.report) && !o.output) request.format = OutputFormat::None;
   request.options.encoding = textEncodingFor(o, !o.output);  // "-o -" names a file
@@ -125,7 +126,9 @@ int convertAndWrite(const Options& o, bool& progressShown) {
     }
   }
 #ifdef KESTRIX_REPORT
-  if (o.report) chart::writeReportWithoutDisplay(run, *o.report, o.includeOverflowed);
+  if (o.report) {
+    chart::writeReportWithoutDisplay(run, *o.report, o.includeOverflowed, std::nullopt, o.period);
+  }
 #endif
   if (!o.quiet) std::fprintf(stderr, "%s\n", result.status.c_str());
   return o.strict && !warnings.empty() ? 1 : 0;

@@ -12,7 +12,9 @@ namespace kestrix::cli {
 const char* const helpText =
     "Usage: kestrix-convert [-o PATH] [--format tsv|xlsx] [--encoding windows-1252|utf-8]\n"
     "                       [--include-overflowed] [--summary PATH] [--report FILE]\n"
-    "                       [--limits FILE [--excursions PATH]] [-q] [--strict]\n"
+    "                       [--limits FILE [--excursions PATH]]\n"
+    "                       [--periods PATH] [--period day|week|month|all]\n"
+    "                       [-q] [--strict]\n"
     "                       FILE...\n"
     "Convert logger data files (UC*.PDB) into one merged tab-separated table.\n"
     "\n"
@@ -40,6 +42,14 @@ const char* const helpText =
     "      --excursions=PATH\n"
     "                       write the excursion list to PATH ('-': standard output);\n"
     "                       needs --limits; the table is then written only with -o\n"
+    "      --periods=PATH   write each channel's figures per period (day by default)\n"
+    "                       to PATH ('-': standard output): values, extremes, mean,\n"
+    "                       MKT, the total of Watts (kWh), Pulses and Seconds (h),\n"
+    "                       the time outside the limits; the table is then written\n"
+    "                       only with -o\n"
+    "      --period=PERIOD  day, week (ISO, from Monday), month or all (the whole\n"
+    "                       run): the period of --periods; a workbook gains the\n"
+    "                       sheet Periods, a report the period table\n"
     "  -q, --quiet          print no status or progress on standard error; warnings\n"
     "                       about the files are still printed\n"
     "      --strict         exit with status 1 when there was a warning (the outputs\n"
@@ -57,6 +67,11 @@ Encoding parseEncoding(const std::string& name) {
   if (name == "windows-1252" || name == "cp1252") return Encoding::Windows1252;
   if (name == "utf-8" || name == "utf8") return Encoding::Utf8;
   throw UsageError{"unknown encoding '" + name + "' (windows-1252 or utf-8)"};
+}
+
+PeriodKind parsePeriod(const std::string& name) {
+  if (const auto kind = parsePeriodKind(name)) return *kind;
+  throw UsageError{"unknown period '" + name + "' (day, week, month or all)"};
 }
 
 OutputFormat parseFormat(const std::string& name) {
@@ -110,6 +125,9 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
   app.add_option_function<std::string>("--limits", [&o](const std::string& v) { o.limits = v; });
   app.add_option_function<std::string>("--excursions",
                                        [&o](const std::string& v) { o.excursions = v; });
+  app.add_option_function<std::string>("--periods", [&o](const std::string& v) { o.periods = v; });
+  app.add_option_function<std::string>("--period",
+                                       [&o](const std::string& v) { o.period = parsePeriod(v); });
   app.add_flag("-q,--quiet", o.quiet)->disable_flag_override();
   app.add_flag("--strict", o.strict)->disable_flag_override();
   app.add_option("files", o.files)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
@@ -152,8 +170,19 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
   if (o.excursions && !o.limits) {
     throw UsageError{"--excursions needs --limits FILE (the limits an excursion leaves)"};
   }
-  if (o.summary == "-" && o.excursions == "-") {
-    throw UsageError{"--summary and --excursions cannot both go to standard output"};
+  if (o.periods && o.periods->empty()) throw UsageError{"the periods path is empty"};
+  if (o.period && !o.periods && !o.report && o.format != OutputFormat::Workbook) {
+    throw UsageError{"--period chooses the period of --periods, a workbook or a report"};
+  }
+  std::vector<std::string> toStandardOutput;
+  for (const auto& [name, path] : {std::pair{"--summary", &o.summary},
+                                   {"--excursions", &o.excursions},
+                                   {"--periods", &o.periods}}) {
+    if (*path == "-") toStandardOutput.emplace_back(name);
+  }
+  if (toStandardOutput.size() > 1) {
+    throw UsageError{toStandardOutput[0] + " and " + toStandardOutput[1] +
+                     " cannot both go to standard output"};
   }
 #if !defined(KESTRIX_REPORT) && !defined(KESTRIX_REPORT_BY_FULL_PROGRAM)
   if (o.report) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "convert_files.hpp"
+#include "periods.hpp"
 #include "table.hpp"
 
 namespace kestrix::cli {
@@ -22,6 +23,10 @@ struct Options {
   std::optional<std::string> report;      // the PDF report
   std::optional<std::string> limits;      // the limits file applied to the outputs
   std::optional<std::string> excursions;  // the excursion list; "-": standard output
+  std::optional<std::string> periods;     // the period table; "-": standard output
+  // --period: the period of the period table, the workbook's Periods sheet
+  // and the report's period pages; none: no sheet and no pages (the table: days).
+  std::optional<PeriodKind> period;
   bool includeOverflowed = false;
   bool quiet = false;   // no status and no progress; warnings still shown
   bool strict = false;  // a warning makes the exit status 1

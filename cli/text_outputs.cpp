@@ -8,6 +8,7 @@
 
 #include "cell_values.hpp"
 #include "mapped_file.hpp"
+#include "periods.hpp"
 #include "sinks.hpp"
 #include "summary.hpp"
 
@@ -42,6 +43,14 @@ std::vector<TextOutput> textOutputs(const Options& options) {
                        [](const OutputContext& context, Sink& sink, const TextFormat& format) {
                          writeExcursions(*context.limits, context.values, sink, format);
                        }});
+  }
+  if (options.periods) {
+    outputs.push_back(
+        {*options.periods, [kind = options.period.value_or(PeriodKind::Day)](
+                               const OutputContext& context, Sink& sink, const TextFormat& format) {
+           writePeriods(makePeriodTable(context.values, context.rows, kind, context.limits),
+                        context.values, sink, format);
+         }});
   }
   return outputs;
 }

@@ -1,8 +1,8 @@
 // The text outputs that kestrix-convert writes from a run besides the table:
-// the summary and the excursion list. A new one is a path in Options and an
-// entry in textOutputs(). Every one is made from the same OutputContext: the
-// run's cells, the rows the outputs cover, the limits checked over them, and
-// how texts are written.
+// the summary, the excursion list and the period table. A new one is a path
+// in Options and an entry in textOutputs(). Every one is made from the same
+// OutputContext: the run's cells, the rows the outputs cover, the limits
+// checked over them, and how texts are written.
 #pragma once
 
 #include <functional>

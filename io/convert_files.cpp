@@ -44,6 +44,7 @@ ConversionResult convertFiles(const ConversionRequest& request) {
     workbook.progress = request.options.progress;
     workbook.includeOverflowed = request.options.includeOverflowed;
     workbook.limits = request.limitRules;
+    workbook.periods = request.periods;
     std::optional<GuardedTemporary> temporary;
     workbook.temporaryReady = [&temporary](const fs::path& p) { temporary.emplace(p); };
     result.status = writeWorkbook(run, request.target, workbook);

@@ -13,6 +13,7 @@
 
 #include "input_files.hpp"
 #include "limit_rules.hpp"
+#include "periods.hpp"
 #include "sink.hpp"
 #include "table.hpp"
 
@@ -49,6 +50,8 @@ struct ConversionRequest {
   // A workbook checks the channels against these and gains the sheets
   // "Summary" and "Excursions" (WorkbookOptions::limits).
   std::optional<std::vector<LimitRule>> limitRules;
+  // A workbook gains the sheet "Periods" of these periods (WorkbookOptions::periods).
+  std::optional<PeriodKind> periods;
 };
 
 // What a run turned out to be, for the caller's messages.

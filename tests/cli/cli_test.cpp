@@ -399,3 +399,55 @@ TEST_F(Cli, LimitsFileErrorsStopBeforeAnythingIsWritten) {
   EXPECT_FALSE(fs::exists(dir_ / "e.txt"));
   EXPECT_FALSE(fs::exists(dir_ / "s.txt"));
 }
+
+TEST_F(Cli, PeriodsAloneOrBesideTheTableWithTheTimeOutsideTheLimits) {
+  write("UC001.PDB", temperature({80, 160, 160, 80}));  // 5 10 10 5 degrees from 05/03/14 07:30
+  std::ofstream(dir_ / "limits.toml") << "[[limit]]\nunit = \"\u00B0C\"\nlow = 2\nhigh = 8.5\n";
+  const std::string header =
+      "Title\tLogger\tLabel\tUnit\tPeriod\tRows\tValues\tMin\tMin at\tMax\tMax at\tMean\tMKT\t"
+      "Total\tTotal unit\tTime below\tTime above\r\n";
+  const std::string channel = "Room 1\t00001A2B\tUlmacorder Temp\t\260C\t";
+  const std::string figures =
+      "\t4\t4\t5.0\t05/03/14 07:30:00\t10.0\t05/03/14 07:31:00\t7.50\t7.87\t\t\t";
+  ProgramResult r = run({"--periods", "-", "UC001.PDB"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, header + channel + "05/03/14" + figures + "\t\r\n");  // no table without -o
+  // A Wednesday's ISO week starts on the Monday before it.
+  r = run({"-q", "--period=week", "--limits", "limits.toml", "--periods", "p.txt", "-o", "t.txt",
+           "UC001.PDB"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(readFile(dir_ / "p.txt"), header + channel + "03/03/14" +
+                                          figures.substr(0, figures.size() - 1) +
+                                          "\t0:00:00\t0:02:00\r\n");
+  EXPECT_TRUE(readFile(dir_ / "t.txt").starts_with("Fichier\t"));
+#ifdef KESTRIX_REPORT
+  // The report's period pages: the week's line under its heading.
+  r = run({"-q", "--period", "week", "--report", "weeks.pdf", "UC001.PDB"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  if (!std::string(KESTRIX_PDFTOTEXT).empty()) {
+    kestrix::testing::ProgramRun pdfToText;
+    pdfToText.args = {"-layout", (dir_ / "weeks.pdf").string(), "-"};
+    pdfToText.folder = dir_.path();
+    const std::string text =
+        kestrix::testing::runProgram(KESTRIX_PDFTOTEXT, pdfToText, dir_.path()).out;
+    EXPECT_NE(text.find("Period table: ISO weeks, over the whole run"), std::string::npos) << text;
+    EXPECT_NE(text.find("03/03/2014"), std::string::npos) << text;
+  }
+#endif
+
+  const std::pair<std::vector<std::string>, std::string> wrong[] = {
+      {{"--periods", "-", "--period", "year", "UC001.PDB"},
+       "unknown period 'year' (day, week, month or all)"},
+      {{"--period", "day", "-o", "t2.txt", "UC001.PDB"},
+       "--period chooses the period of --periods, a workbook or a report"},
+      {{"--summary", "-", "--periods", "-", "UC001.PDB"},
+       "--summary and --periods cannot both go to standard output"},
+  };
+  for (const auto& [args, message] : wrong) {
+    r = run(args);
+    EXPECT_EQ(r.status, 2) << ::testing::PrintToString(args);
+    EXPECT_EQ(r.err, "kestrix-convert: " + message +
+                         "\nTry 'kestrix-convert --help' for more information.\n");
+  }
+  EXPECT_FALSE(fs::exists(dir_ / "t2.txt"));
+}

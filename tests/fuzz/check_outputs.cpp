@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cell_values.hpp"
+#include "check_periods.hpp"
 #include "error.hpp"
 #include "excursions.hpp"
 #include "fuzz_check.hpp"
@@ -268,11 +269,13 @@ void checkExcursions(const TableValues& values, const std::vector<std::vector<Ce
   }
 }
 
-void checkWorkbook(const ConversionRun& run, const std::vector<LimitRule>& limits) {
+void checkWorkbook(const ConversionRun& run, const std::vector<LimitRule>& limits,
+                   PeriodKind periods) {
   const std::filesystem::path target = std::filesystem::temp_directory_path() /
                                        ("kestrix-fuzz-" + std::to_string(::getpid()) + ".xlsx");
   WorkbookOptions options;
   options.limits = limits;
+  options.periods = periods;
   const std::string status = writeWorkbook(run, target, options);
   check(status == closingStatus(run.inconsistentFlag), "workbook: closing status");
   char magic[2] = {};
@@ -292,8 +295,11 @@ void checkOutputs(const ConversionRun& run, std::string_view table, bool workboo
   const std::int64_t n = values.rowCount();
   checkExcursions(values, columns, limits, RowRange{1, n});
   checkExcursions(values, columns, limits, RowRange{1 + n / 3, n - n / 4});  // a stretch
+  checkPeriods(values, columns, limits, RowRange{1, n});
+  checkPeriods(values, columns, limits, RowRange{1 + n / 3, n - n / 4});
   checkPyramids(values, columns);
-  if (workbook) checkWorkbook(run, limits);
+  // The workbook's period sheet of a kind the input picks.
+  if (workbook) checkWorkbook(run, limits, static_cast<PeriodKind>(input.size() % 4));
 }
 
 }  // namespace kestrix::fuzz

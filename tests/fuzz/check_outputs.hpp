@@ -1,6 +1,6 @@
 // The outputs made from a run besides the table: its cells as values, the
-// summary, the excursions, the chart's pyramids and the workbook, each
-// checked against the table's text or a plain scan.
+// summary, the excursions, the period tables, the chart's pyramids and the
+// workbook, each checked against the table's text or a plain scan.
 #pragma once
 
 #include <string_view>

@@ -1,6 +1,6 @@
 // Fuzz entry over the whole engine: bytes -> logger file(s) -> run -> table in
 // memory, and from the run its values, summary, excursions (limits taken from
-// the input's bytes), chart pyramids and workbook.
+// the input's bytes), period tables, chart pyramids and workbook.
 //
 // The input is one logger file, or several joined by the 8 bytes "KSTXNEXT"
 // (at most four files), so that runs where the time axis combines files are
