@@ -9,6 +9,7 @@
 #include <QPixmap>
 #include <QScrollBar>
 #include <QSplitter>
+#include <QTabWidget>
 #include <QToolBar>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -17,6 +18,7 @@
 #include "chart_picture.hpp"
 #include "chart_plot.hpp"
 #include "chart_report.hpp"
+#include "period_view.hpp"
 #include "replacement_device.hpp"
 #include "save_dialog.hpp"
 #include "summary_table.hpp"
@@ -72,6 +74,13 @@ ChartWindow::ChartWindow(std::shared_ptr<const ChartData> chartData, QWidget* pa
   legend_->setToolTip(QStringLiteral("Click or press Enter to hide or show a channel"));
   summary_ = new SummaryTable(
       *data_, [this](std::size_t c) { return plot_->colour(c); }, this);
+  periods_ = new PeriodView(
+      data_, [this](std::size_t c) { return plot_->colour(c); }, this);
+  periods_->onShowPeriod = [this](RowRange rows) { plot_->showRows(rows); };
+  views_ = new QTabWidget(this);
+  views_->addTab(summary_, QStringLiteral("Summary"));
+  views_->addTab(periods_, QStringLiteral("Periods"));
+  views_->setDocumentMode(true);
   readOut_ = new QLabel(this);
   readOut_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   auto* help = new QLabel(
@@ -101,7 +110,7 @@ ChartWindow::ChartWindow(std::shared_ptr<const ChartData> chartData, QWidget* pa
   // The table gets the height it asks for, eight lines; the chart the rest.
   auto* split = new QSplitter(Qt::Vertical);
   split->addWidget(chartBox);
-  split->addWidget(summary_);
+  split->addWidget(views_);
   split->setStretchFactor(0, 1);
   split->setStretchFactor(1, 0);
   split->setChildrenCollapsible(false);
@@ -127,6 +136,12 @@ ChartWindow::ChartWindow(std::shared_ptr<const ChartData> chartData, QWidget* pa
                     [this](const fs::path& p) { xlsxExport_(data_->values(), p); });
   });
   connect(reset, &QAction::triggered, plot_, [this] { plot_->resetView(); });
+  // The periods' table and bars want more room than the summary's eight lines.
+  connect(views_, &QTabWidget::currentChanged, this, [this, split](int tab) {
+    const int total = split->sizes().value(0) + split->sizes().value(1);
+    if (views_->widget(tab) == periods_ && split->sizes().value(1) < total / 2)
+      split->setSizes({total - total / 2, total / 2});
+  });
   connect(legend_, &QListWidget::itemClicked, this, &ChartWindow::legendClicked);
   connect(legend_, &QListWidget::itemActivated, this, &ChartWindow::legendClicked);
   connect(summary_, &QTableWidget::itemSelectionChanged, this, [this, period] {
@@ -174,6 +189,7 @@ void ChartWindow::setXlsxExport(XlsxExport hook) {
 
 void ChartWindow::setChannelVisible(std::size_t channel, bool visible) {
   plot_->setChannelVisible(channel, visible);
+  periods_->setChannelVisible(channel, visible);
   QListWidgetItem* item = legend_->item(static_cast<int>(channel));
   QFont font = item->font();
   font.setStrikeOut(!visible);
@@ -203,6 +219,7 @@ void ChartWindow::exportReport(const fs::path& target) const {
   view.rows = plot_->rowsInView();
   for (std::size_t c = 0; c < data_->channels().size(); ++c)
     view.visible.push_back(plot_->channelVisible(c));
+  if (periods_->inReport()) view.periods = periods_->kind();
   chart::writeChartReport(data_, target, view);
 }
 

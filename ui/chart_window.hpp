@@ -13,6 +13,7 @@ class QAction;
 class QLabel;
 class QListWidget;
 class QListWidgetItem;
+class QTabWidget;
 
 namespace kestrix::chart {
 class ChartPlot;
@@ -20,6 +21,7 @@ class ChartPlot;
 
 namespace kestrix::ui {
 
+class PeriodView;
 class SummaryTable;
 
 // Writes the run's table as a workbook to the path; throws on failure.
@@ -32,6 +34,9 @@ class ChartWindow : public QWidget {
   chart::ChartPlot* plot() const noexcept { return plot_; }
   QListWidget* legend() const noexcept { return legend_; }
   SummaryTable* summaryTable() const noexcept { return summary_; }
+  // The "Summary" and "Periods" tabs under the chart, and the second one.
+  QTabWidget* views() const noexcept { return views_; }
+  PeriodView* periodView() const noexcept { return periods_; }
   QLabel* readOutLabel() const noexcept { return readOut_; }
   QAction* xlsxAction() const noexcept { return xlsxAction_; }
 
@@ -63,6 +68,8 @@ class ChartWindow : public QWidget {
   chart::ChartPlot* plot_;
   QListWidget* legend_;
   SummaryTable* summary_;
+  PeriodView* periods_;
+  QTabWidget* views_;
   QLabel* readOut_;
   QAction* xlsxAction_;
   XlsxExport xlsxExport_;

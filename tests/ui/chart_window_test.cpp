@@ -12,6 +12,8 @@
 #include "temp_folder.hpp"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QImage>
 #include <QLabel>
@@ -20,6 +22,8 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTabWidget>
+#include <QTableView>
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
@@ -32,6 +36,8 @@
 #include "conversion.hpp"
 #include "error.hpp"
 #include "modal_dialogs.hpp"
+#include "period_bars.hpp"
+#include "period_view.hpp"
 #include "qt_application.hpp"
 #include "run_program.hpp"
 #include "summary_table.hpp"
@@ -550,4 +556,43 @@ TEST(ChartMarks, LabelsStayNearTheirRingsOrGetALeaderLine) {
     EXPECT_TRUE(std::hypot(dx, dy) <= 20 || tied)
         << "label " << i << " stands " << std::hypot(dx, dy) << " px from its ring";
   }
+}
+
+// The Periods tab: a line per channel and day, bars per panel, a double-click
+// shows the line's period, and the report takes the table when asked.
+TEST_F(Chart, PeriodsViewShowsEachChannelsDaysAndTheirPeriodInTheChart) {
+  ChartWindow* chart = openChart();
+  ASSERT_NE(chart, nullptr);
+  kestrix::ui::PeriodView* periods = chart->periodView();
+  EXPECT_EQ(periods->table(), nullptr);  // worked out when first shown
+  chart->views()->setCurrentWidget(periods);
+  ASSERT_NE(periods->table(), nullptr);
+  QTableView* lines = periods->lines();
+  ASSERT_EQ(lines->model()->rowCount(), 3);  // one day, three channels
+  EXPECT_EQ(lines->model()->index(2, 2).data().toString(), "05/03/2014");
+  EXPECT_EQ(lines->model()->index(2, 4).data().toString(), "2");  // values
+  EXPECT_EQ(periods->bars()->barCount(), 3);
+
+  kestrix::chart::ChartPlot* plot = chart->plot();
+  plot->showRows({2, 3});
+  QApplication::processEvents();  // the tab laid out
+  const QModelIndex line = lines->model()->index(1, 0);
+  ASSERT_TRUE(lines->viewport()->rect().contains(lines->visualRect(line).center()));
+  // A real double-click: press and release, then the double-click event.
+  QTest::mouseClick(lines->viewport(), Qt::LeftButton, {}, lines->visualRect(line).center());
+  QTest::mouseDClick(lines->viewport(), Qt::LeftButton, {}, lines->visualRect(line).center());
+  EXPECT_EQ(plot->rowsInView(), (kestrix::RowRange{1, 7}));
+
+  periods->choice()->setCurrentIndex(3);  // the whole run
+  EXPECT_EQ(periods->kind(), kestrix::PeriodKind::All);
+  EXPECT_EQ(lines->model()->index(0, 2).data().toString(), "05/03/2014");
+  periods->reportBox()->setChecked(true);
+  chart->exportReport(out / "periods.pdf");
+  kestrix::testing::ProgramRun pdfToText;
+  pdfToText.args = {"-layout", (out / "periods.pdf").string(), "-"};
+  const kestrix::testing::ProgramResult text =
+      kestrix::testing::runProgram(KESTRIX_PDFTOTEXT, pdfToText, out.path());
+  ASSERT_EQ(text.status, 0) << text.err;
+  EXPECT_NE(text.out.find("Period table: Whole run, over the whole run"), std::string::npos)
+      << text.out;
 }
