@@ -71,12 +71,16 @@ Form1::Form1(Options options)
                   std::move(options.regional), std::move(options.folderCheck)) {
   // The chart window's "Table as XLSX…": the workbook of the cells it shows.
   // Its progress shows in the status box, as a run's does.
-  xlsxExport_ = [this](const TableValues& table, const fs::path& target) {
+  xlsxExport_ = [this](const TableValues& table, const fs::path& target,
+                       std::optional<PeriodKind> periods) {
     try {
-      controller_.writeWorkbook(table, target, [this](int percent) {
-        statusBox->setText(QStringLiteral("Workbook: %1%").arg(percent));
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-      });
+      controller_.writeWorkbook(
+          table, target,
+          [this](int percent) {
+            statusBox->setText(QStringLiteral("Workbook: %1%").arg(percent));
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+          },
+          periods);
     } catch (...) {
       statusBox->setText(QStringLiteral("Workbook not written"));
       throw;

@@ -132,8 +132,11 @@ ChartWindow::ChartWindow(std::shared_ptr<const ChartData> chartData, QWidget* pa
   connect(xlsxAction_, &QAction::triggered, this, [this] {
     if (!xlsxExport_) return;
     chooseAndExport(QStringLiteral("Save the table as XLSX"), QStringLiteral("Workbook (*.xlsx)"),
-                    QStringLiteral("uc1.xlsx"),
-                    [this](const fs::path& p) { xlsxExport_(data_->values(), p); });
+                    QStringLiteral("uc1.xlsx"), [this](const fs::path& p) {
+                      xlsxExport_(
+                          data_->values(), p,
+                          periods_->inExports() ? std::optional(periods_->kind()) : std::nullopt);
+                    });
   });
   connect(reset, &QAction::triggered, plot_, [this] { plot_->resetView(); });
   // The periods' table and bars want more room than the summary's eight lines.
@@ -219,7 +222,7 @@ void ChartWindow::exportReport(const fs::path& target) const {
   view.rows = plot_->rowsInView();
   for (std::size_t c = 0; c < data_->channels().size(); ++c)
     view.visible.push_back(plot_->channelVisible(c));
-  if (periods_->inReport()) view.periods = periods_->kind();
+  if (periods_->inExports()) view.periods = periods_->kind();
   chart::writeChartReport(data_, target, view);
 }
 

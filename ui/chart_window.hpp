@@ -6,8 +6,10 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "chart_data.hpp"
+#include "periods.hpp"
 
 class QAction;
 class QLabel;
@@ -24,8 +26,10 @@ namespace kestrix::ui {
 class PeriodView;
 class SummaryTable;
 
-// Writes the run's table as a workbook to the path; throws on failure.
-using XlsxExport = std::function<void(const TableValues& table, const std::filesystem::path&)>;
+// Writes the run's table as a workbook to the path, with the sheet Periods
+// of `periods` when given; throws on failure.
+using XlsxExport = std::function<void(const TableValues& table, const std::filesystem::path&,
+                                      std::optional<PeriodKind> periods)>;
 
 class ChartWindow : public QWidget {
  public:

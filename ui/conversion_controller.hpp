@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "periods.hpp"
 #include "regional.hpp"
 #include "run.hpp"
 
@@ -76,9 +77,11 @@ class ConversionController {
                  const RunChoices& choices, const std::function<bool(int percent)>& progress);
 
   // Writes `table` as a workbook to `target`, telling `progress` each
-  // percentage. Throws ConversionError naming `target` on failure.
+  // percentage; with `periods`, the sheet Periods too. Throws
+  // ConversionError naming `target` on failure.
   void writeWorkbook(const TableValues& table, const std::filesystem::path& target,
-                     const std::function<void(int percent)>& progress) const;
+                     const std::function<void(int percent)>& progress,
+                     std::optional<PeriodKind> periods = std::nullopt) const;
 
  private:
   std::filesystem::path outputDir_;

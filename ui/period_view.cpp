@@ -91,9 +91,10 @@ PeriodView::PeriodView(std::shared_ptr<const chart::ChartData> chartData,
   for (const PeriodKind kind :
        {PeriodKind::Day, PeriodKind::Week, PeriodKind::Month, PeriodKind::All})
     choice_->addItem(QString::fromStdString(chart::periodChoiceText(kind)), static_cast<int>(kind));
-  report_ = new QCheckBox(QStringLiteral("In the PDF report"), this);
+  report_ = new QCheckBox(QStringLiteral("In the report and workbook"), this);
   report_->setToolTip(
-      QStringLiteral("The PDF report adds these periods' table and bars after the summary"));
+      QStringLiteral("The PDF report adds these periods' table and bars after the summary; "
+                     "\"Table as XLSX\u2026\" adds the sheet Periods"));
   auto* hint = new QLabel(QStringLiteral("double-click a line: that period in the chart"), this);
   hint->setStyleSheet(QStringLiteral("color: gray"));
   auto* top = new QHBoxLayout;
@@ -146,7 +147,7 @@ void PeriodView::setKind(PeriodKind kind) {
   if (isVisible()) rebuild();
 }
 
-bool PeriodView::inReport() const {
+bool PeriodView::inExports() const {
   return report_->isChecked();
 }
 

@@ -37,8 +37,8 @@ class PeriodView : public QWidget {
   void setKind(PeriodKind kind);
   // The table shown; none before the view was first shown.
   const std::shared_ptr<const PeriodTable>& table() const noexcept { return table_; }
-  // Whether the user asked for the period table in the PDF report.
-  bool inReport() const;
+  // Whether the user asked for the period table in the PDF report and the workbook.
+  bool inExports() const;
 
   void setChannelVisible(std::size_t channel, bool visible);
 
