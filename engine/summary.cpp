@@ -115,12 +115,12 @@ ColumnSummary ColumnSummarizer::summarize(const TableValues& values, std::size_t
     const std::int64_t n = std::min(kChunk, rows.last - first + 1);
     values.cells(c, first, n, cells_.data());
     const CellValue* chunk = cells_.data();
-    // The usual chunk, all numbers after the first one: a plain loop
-    // (whose figures are dropped for any other chunk).
-    bool allNumbers = numbers > 0;
+    // The usual chunk, all numbers: a plain loop (whose figures are dropped
+    // for any other chunk). A period's first chunk is one too.
+    bool allNumbers = true;
     std::int64_t chunkSum = 0;
-    std::int64_t chunkMin = min;
-    std::int64_t chunkMax = max;
+    std::int64_t chunkMin = numbers > 0 ? min : chunk[0].tenths;
+    std::int64_t chunkMax = numbers > 0 ? max : chunk[0].tenths;
     for (std::int64_t k = 0; k < n; ++k) {
       const std::int64_t t = chunk[k].tenths;
       allNumbers &= chunk[k].kind == CellKind::Number;
@@ -129,6 +129,12 @@ ColumnSummary ColumnSummarizer::summarize(const TableValues& values, std::size_t
       chunkMax = std::max(chunkMax, t);
     }
     if (allNumbers) {
+      if (numbers == 0) {  // the first values: the chunk's first cell starts the figures
+        s.firstRow = first;
+        if (firstFilled == 0) firstFilled = first;
+        min = max = chunk[0].tenths;
+        s.minRow = s.maxRow = first;
+      }
       if (chunkMin < min) {
         std::int64_t k = 0;
         while (chunk[k].tenths != chunkMin) ++k;
