@@ -148,7 +148,8 @@ TEST(Periods, LinesWorkedOutByHand) {
             "A\t00000041\tUlmacorder Temp\t\u00B0C\t2014-12-01\t2\t2\t20,0\t2014-12-31 22:00:00\t"
             "21,0\t2014-12-31 23:00:00\t20,50\t20,51\t\t\t\t");
   // A run without rows has the column names alone.
-  const TableValues none(runOf({file('C', 1, kHourly, {})}));
+  const ConversionRun empty = runOf({file('C', 1, kHourly, {})});
+  const TableValues none(empty);  // the values keep the run
   EXPECT_EQ(periodLines(none, PeriodKind::Day).size(), 1u);
 }
 
