@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 #include <string_view>
 
+#include "date_options.hpp"
 #include "limits.hpp"
 
 namespace kestrix::cli {
@@ -62,7 +63,8 @@ Encoding parseEncoding(const std::string& name) {
 OutputFormat parseFormat(const std::string& name) {
   if (name == "tsv") return OutputFormat::Table;
   if (name == "xlsx") return OutputFormat::Workbook;
-  throw UsageError{"unknown format '" + name + "' (tsv or xlsx)"};
+  if (name == "csv") return OutputFormat::Csv;
+  throw UsageError{"unknown format '" + name + "' (tsv, xlsx or csv)"};
 }
 
 // CLI11's complaint in the program's words. It only ever objects to a value:
@@ -112,6 +114,14 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
                                        [&o](const std::string& v) { o.excursions = v; });
   app.add_flag("-q,--quiet", o.quiet)->disable_flag_override();
   app.add_flag("--strict", o.strict)->disable_flag_override();
+  app.add_option_function<std::string>("--dates",
+                                       [&o](const std::string& v) { o.dates = parseDateStyle(v); });
+  app.add_option_function<std::string>(
+      "--utc-offset", [&o](const std::string& v) { o.utcOffsetMinutes = parseUtcOffset(v); });
+  app.add_option_function<std::string>(
+      "--from", [&o](const std::string& v) { o.window.from = parseWindowEnd("--from", v); });
+  app.add_option_function<std::string>(
+      "--to", [&o](const std::string& v) { o.window.to = parseWindowEnd("--to", v); });
   app.add_option("files", o.files)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
 
   // CLI11 would read "--summary=" as "--summary" followed by its value: the next word.
@@ -152,6 +162,7 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
   if (o.excursions && !o.limits) {
     throw UsageError{"--excursions needs --limits FILE (the limits an excursion leaves)"};
   }
+  checkDateOptions(o);
   if (o.summary == "-" && o.excursions == "-") {
     throw UsageError{"--summary and --excursions cannot both go to standard output"};
   }

@@ -347,7 +347,7 @@ TEST_F(WorkbookCli, NeedsAnOutputFile) {
             "kestrix-convert: a workbook is written to a file only: give it with -o PATH\n"
             "Try 'kestrix-convert --help' for more information.\n");
   EXPECT_EQ(run({"--format=ods", "-o", "b", "UC001.PDB"}).err,
-            "kestrix-convert: unknown format 'ods' (tsv or xlsx)\n"
+            "kestrix-convert: unknown format 'ods' (tsv, xlsx or csv)\n"
             "Try 'kestrix-convert --help' for more information.\n");
 }
 
