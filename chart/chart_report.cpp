@@ -136,7 +136,9 @@ void writeChartReport(std::shared_ptr<const ChartData> data, const fs::path& tar
       plot.showRows(*view.rows);
     else
       plot.resetView();
-    const RowRange drawn = plot.rowsInView();
+    // A time window that holds no row: no chart, a period of no rows.
+    const bool noRows = view.rows && view.rows->empty();
+    const RowRange drawn = noRows ? *view.rows : plot.rowsInView();
     const bool wholeRun = drawn.first <= 1 && drawn.last >= data->rowCount();
 
     // Title, files and period.
@@ -172,7 +174,7 @@ void writeChartReport(std::shared_ptr<const ChartData> data, const fs::path& tar
     painter.save();
     painter.translate(page.left(), y);
     painter.scale(1 / screen, 1 / screen);
-    plot.toPainter(&painter, plot.width(), plot.height());
+    if (!noRows) plot.toPainter(&painter, plot.width(), plot.height());
     painter.restore();
     y += chartHeight + rowHeight / 2;
 

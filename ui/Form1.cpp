@@ -71,9 +71,9 @@ Form1::Form1(Options options)
                   std::move(options.regional), std::move(options.folderCheck)) {
   // The chart window's "Table as XLSX…": the workbook of the cells it shows.
   // Its progress shows in the status box, as a run's does.
-  xlsxExport_ = [this](const TableValues& table, const fs::path& target) {
+  xlsxExport_ = [this](const TableValues& table, const fs::path& target, RowRange rows) {
     try {
-      controller_.writeWorkbook(table, target, [this](int percent) {
+      controller_.writeWorkbook(table, target, rows, [this](int percent) {
         statusBox->setText(QStringLiteral("Workbook: %1%").arg(percent));
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
       });

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "chart_data.hpp"
 
@@ -22,8 +23,10 @@ namespace kestrix::ui {
 
 class SummaryTable;
 
-// Writes the run's table as a workbook to the path; throws on failure.
-using XlsxExport = std::function<void(const TableValues& table, const std::filesystem::path&)>;
+// Writes the run's table, its rows `rows` alone, as a workbook to the path;
+// throws on failure.
+using XlsxExport =
+    std::function<void(const TableValues& table, const std::filesystem::path&, RowRange rows)>;
 
 class ChartWindow : public QWidget {
  public:
@@ -34,6 +37,7 @@ class ChartWindow : public QWidget {
   SummaryTable* summaryTable() const noexcept { return summary_; }
   QLabel* readOutLabel() const noexcept { return readOut_; }
   QAction* xlsxAction() const noexcept { return xlsxAction_; }
+  QAction* csvAction() const noexcept { return csvAction_; }
 
   // Without a hook the "Table as XLSX…" entry is disabled.
   void setXlsxExport(XlsxExport hook);
@@ -47,17 +51,24 @@ class ChartWindow : public QWidget {
   // The exports, each to a temporary file renamed over `target`; throw
   // ConversionError (CannotWrite) naming the file and the reason on failure.
   // The picture is the chart as shown with a legend under it; the report
-  // covers the rows in view.
+  // covers the rows in view or the whole run, the CSV table (csv_table.hpp,
+  // ISO dates without an offset) every row or those in view.
   void exportPng(const std::filesystem::path& target) const;
-  void exportReport(const std::filesystem::path& target) const;
+  void exportReport(const std::filesystem::path& target, bool onlyRangeInView = true) const;
+  void exportCsv(const std::filesystem::path& target, bool onlyRangeInView = false) const;
 
  private:
   void buildLegend();
   void legendClicked(QListWidgetItem* item);
   // Asks for a file name (askForSaveFile), suggesting `suggestedName` in the
-  // save folder, and writes it with `write`.
+  // save folder, and writes it with `write`. With `onlyRangeInView` the
+  // dialog offers "Only the range in view", ticked or not at first, and
+  // `write` is told the user's choice.
+  using Export = std::function<void(const std::filesystem::path&, bool onlyRangeInView)>;
   void chooseAndExport(const QString& caption, const QString& filter, const QString& suggestedName,
-                       const std::function<void(const std::filesystem::path&)>& write);
+                       const Export& write, std::optional<bool> onlyRangeInView = std::nullopt);
+  // The rows an export covers.
+  RowRange exportRows(bool onlyRangeInView) const;
 
   std::shared_ptr<const chart::ChartData> data_;
   chart::ChartPlot* plot_;
@@ -65,6 +76,7 @@ class ChartWindow : public QWidget {
   SummaryTable* summary_;
   QLabel* readOut_;
   QAction* xlsxAction_;
+  QAction* csvAction_;
   XlsxExport xlsxExport_;
   std::filesystem::path saveFolder_;
 };

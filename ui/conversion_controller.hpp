@@ -75,9 +75,9 @@ class ConversionController {
   RunOutcome run(const std::filesystem::path& filesDir, std::vector<std::string> names,
                  const RunChoices& choices, const std::function<bool(int percent)>& progress);
 
-  // Writes `table` as a workbook to `target`, telling `progress` each
-  // percentage. Throws ConversionError naming `target` on failure.
-  void writeWorkbook(const TableValues& table, const std::filesystem::path& target,
+  // Writes `table` (its rows `rows`) as a workbook to `target`, telling
+  // `progress` each percentage. Throws ConversionError naming `target` on failure.
+  void writeWorkbook(const TableValues& table, const std::filesystem::path& target, RowRange rows,
                      const std::function<void(int percent)>& progress) const;
 
  private:

@@ -291,8 +291,9 @@ TEST_F(Chart, ExportsThePictureAndTheReport) {
   }
   EXPECT_EQ(readFile(out / "chart.png"), picture);
   bool called = false;
-  chart->setXlsxExport(
-      [&](const kestrix::TableValues& t, const fs::path&) { called = t.columnCount() == 3; });
+  chart->setXlsxExport([&](const kestrix::TableValues& t, const fs::path&, kestrix::RowRange) {
+    called = t.columnCount() == 3;
+  });
   EXPECT_TRUE(chart->xlsxAction()->isEnabled());
   (void)called;
 }
