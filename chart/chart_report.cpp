@@ -138,7 +138,11 @@ void writeChartReport(std::shared_ptr<const ChartData> data, const fs::path& tar
       plot.resetView();
     // A time window that holds no row: no chart, a period of no rows.
     const bool noRows = view.rows && view.rows->empty();
-    const RowRange drawn = noRows ? *view.rows : plot.rowsInView();
+    RowRange drawn = plot.rowsInView();
+    if (view.rows) {
+      drawn.first = std::max<std::int64_t>(view.rows->first, 1);
+      drawn.last = std::min(view.rows->last, data->rowCount());
+    }
     const bool wholeRun = drawn.first <= 1 && drawn.last >= data->rowCount();
 
     // Title, files and period.

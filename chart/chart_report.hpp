@@ -15,9 +15,9 @@ namespace kestrix::chart {
 
 // What the report shows of the chart; by default every channel over the whole run.
 struct ReportView {
-  // The table rows it covers (1-based); none: the whole run. The chart shows
-  // at least the narrowest view of a few rows; the period line and the
-  // summary state the rows it then draws.
+  // The table rows it covers (1-based; a time window, or the rows in view);
+  // none: the whole run. The period line and the summary state these rows;
+  // the chart shows them, or the narrowest view of a few rows around them.
   std::optional<RowRange> rows;
   std::vector<bool> visible;  // per channel; empty: all
 };
