@@ -12,6 +12,7 @@
 #include "temp_folder.hpp"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QFileDialog>
 #include <QImage>
 #include <QLabel>
@@ -30,10 +31,13 @@
 #include "chart_plot.hpp"
 #include "chart_window.hpp"
 #include "conversion.hpp"
+#include "csv_table.hpp"
 #include "error.hpp"
 #include "modal_dialogs.hpp"
 #include "qt_application.hpp"
 #include "run_program.hpp"
+#include "save_dialog.hpp"
+#include "sinks.hpp"
 #include "summary_table.hpp"
 
 namespace fs = std::filesystem;
@@ -436,6 +440,48 @@ TEST_F(Chart, SaveDialogsSuggestANameAskBeforeReplacingAndKeepLoggerFiles) {
       [&](QFileDialog* dialog) { typeFileName(dialog, QStringLiteral("picture")); });
   png->trigger();
   EXPECT_TRUE(readFile(data / "picture.png").starts_with("\x89PNG"));
+}
+
+// "Table as CSV…" writes the whole run, or with "Only the range in view"
+// ticked the rows in view; the report's dialog has it ticked at first.
+TEST_F(Chart, TableAsCsvCoversTheRunOrOnlyTheRangeInView) {
+  ChartWindow* chart = openChart();
+  ASSERT_NE(chart, nullptr);
+  ASSERT_EQ(chart->csvAction()->text(), QStringLiteral("Table as CSV\u2026"));
+  chart->plot()->showRows(kestrix::RowRange{2, 6});
+  ASSERT_EQ(chart->plot()->rowsInView().first, 2);
+  ASSERT_EQ(chart->plot()->rowsInView().last, 6);
+  const auto save = [&](QAction* action, const QString& name, bool inView) {
+    bool offered = false;
+    whenShown<QFileDialog>([&, name, inView](QFileDialog* dialog) {
+      auto* box = dialog->findChild<QCheckBox*>(QLatin1String(kestrix::ui::saveChoiceName));
+      if (box) {
+        offered = box->text() == QStringLiteral("Only the range in view") &&
+                  box->isChecked() == (action != chart->csvAction());
+        box->setChecked(inView);
+      }
+      typeFileName(dialog, name);
+    });
+    action->trigger();
+    return offered;
+  };
+  EXPECT_TRUE(save(chart->csvAction(), QStringLiteral("whole"), false));
+  EXPECT_TRUE(save(chart->csvAction(), QStringLiteral("part"), true));
+
+  kestrix::StringSink expected;
+  kestrix::writeCsv(chart->plot()->data().run(), expected, {});
+  const std::string whole = readFile(data / "whole.csv");
+  EXPECT_EQ(whole, expected.data);
+  std::vector<std::string> lines = kestrix::testing::crlfLines(whole);
+  ASSERT_EQ(lines.size(), 1u + 7u);
+  lines.erase(lines.begin() + 7);
+  lines.erase(lines.begin() + 1);
+  EXPECT_EQ(kestrix::testing::crlfLines(readFile(data / "part.csv")), lines);
+  EXPECT_EQ(lines[1].substr(0, 20), "2014-03-05T07:31:00,");
+
+  EXPECT_TRUE(
+      save(toolbarAction(chart, QStringLiteral("PDF report\u2026")), QStringLiteral("r"), true));
+  EXPECT_TRUE(readFile(data / "r.pdf").starts_with("%PDF"));
 }
 
 }  // namespace
