@@ -123,7 +123,9 @@ int convertAndWrite(const Options& o, bool& progressShown) {
 
   const ConversionResult result = convertFiles(request);
   const ConversionRun& run = *result.run;
-  if (request.format == OutputFormat::Table && !o.output) standardOutput.flush();
+  // A text table on standard output: its last bytes may still wait in the stream.
+  if ((request.format == OutputFormat::Table || request.format == OutputFormat::Csv) && !o.output)
+    standardOutput.flush();
   if (progressShown) std::fputs("\r", stderr);
   progressShown = false;
   // The warnings concern the files: they are shown whatever happens next.
