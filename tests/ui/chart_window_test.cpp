@@ -457,7 +457,7 @@ TEST_F(Chart, TableAsCsvCoversTheRunOrOnlyTheRangeInView) {
       auto* box = dialog->findChild<QCheckBox*>(QLatin1String(kestrix::ui::saveChoiceName));
       if (box) {
         offered = box->text() == QStringLiteral("Only the range in view") &&
-                  box->isChecked() == (action != chart->csvAction());
+                  box->isChecked() == action->text().startsWith(QStringLiteral("PDF"));
         box->setChecked(inView);
       }
       typeFileName(dialog, name);
@@ -482,6 +482,15 @@ TEST_F(Chart, TableAsCsvCoversTheRunOrOnlyTheRangeInView) {
   EXPECT_TRUE(
       save(toolbarAction(chart, QStringLiteral("PDF report\u2026")), QStringLiteral("r"), true));
   EXPECT_TRUE(readFile(data / "r.pdf").starts_with("%PDF"));
+
+  // The workbook's hook is told the rows to write.
+  std::vector<std::pair<std::int64_t, std::int64_t>> asked;
+  chart->setXlsxExport([&](const kestrix::TableValues&, const fs::path&, kestrix::RowRange rows) {
+    asked.emplace_back(rows.first, rows.last);
+  });
+  EXPECT_TRUE(save(chart->xlsxAction(), QStringLiteral("all"), false));
+  EXPECT_TRUE(save(chart->xlsxAction(), QStringLiteral("seen"), true));
+  EXPECT_EQ(asked, (std::vector<std::pair<std::int64_t, std::int64_t>>{{1, 7}, {2, 6}}));
 }
 
 }  // namespace
