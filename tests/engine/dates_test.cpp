@@ -65,6 +65,9 @@ TEST(RowDateText, IsoDatesCarryTheOffsetAsGiven) {
   EXPECT_EQ(iso('T', 0), "2026-12-31T23:59:59Z|2027-01-01T00:00:00Z");
   EXPECT_EQ(iso(' ', 330), "2026-12-31 23:59:59+05:30|2027-01-01 00:00:00+05:30");
   EXPECT_EQ(iso('T', -180), "2026-12-31T23:59:59-03:00|2027-01-01T00:00:00-03:00");
+  std::string monthEnd;
+  appendIsoDate(secondsOf(2028, 2, 29, 23, 59, 59) + 1, ' ', std::nullopt, monthEnd);
+  EXPECT_EQ(monthEnd, "2028-03-01 00:00:00");
 }
 
 }  // namespace
