@@ -116,9 +116,17 @@ TEST_F(DatesCli, IsoDatesWithTheOffsetOnTheTableAndTheSummary) {
 // script would.
 TEST_F(DatesCli, PythonReadsTheCsvFieldForFieldAsTheTable) {
   writeThreeLoggers();
-  ASSERT_EQ(convert({"-q", "-o", "t.txt", "UC001.PDB", "UC002.PDB", "UC003.PDB"}).status, 0);
-  ProgramResult r = convert({"--format", "csv", "-o", "t.csv", "--utc-offset", "+05:30",
-                             "UC001.PDB", "UC002.PDB", "UC003.PDB"});
+  LoggerFileBuilder wrapped;  // a memory written over: its first rows read "overflow"
+  wrapped.name("Ring").loggerId(0xD0).intervalCode(8).start(2026, 12, 31, 23, 50, 0);
+  wrapped.memoryCode(0).wrappedMemory(65536, 66000, [](std::int64_t n) { return n % 700; });
+  write("UC004.PDB", wrapped);
+  const std::vector<std::string> files{"UC001.PDB", "UC002.PDB", "UC003.PDB", "UC004.PDB"};
+  std::vector<std::string> args{"-q", "-o", "t.txt"};
+  args.insert(args.end(), files.begin(), files.end());
+  ASSERT_EQ(convert(args).status, 0);
+  args = {"--format", "csv", "-o", "t.csv", "--utc-offset", "+05:30"};
+  args.insert(args.end(), files.begin(), files.end());
+  ProgramResult r = convert(args);
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.err, "Done...\n");
   const std::string check = R"py(
@@ -132,6 +140,7 @@ header = [line.split("\t") for line in table[:4]]
 names = [f"{header[0][c]} {header[2][c]} ({header[3][c]})" for c in range(1, len(header[0]))]
 assert rows[0] == ["time"] + names, rows[0]
 assert len(rows) == len(table) - 3, (len(rows), len(table))
+emptied = set()
 for row, line in zip(rows[1:], table[4:]):
     cells = line.split("\t")
     assert len(row) == len(cells), (row, cells)
@@ -139,11 +148,13 @@ for row, line in zip(rows[1:], table[4:]):
     assert row[0] == f"20{d[6:8]}-{d[3:5]}-{d[0:2]}T{d[9:]}+05:30", (row[0], d)
     for field, cell in zip(row[1:], cells[1:]):
         assert field == ("" if cell in ("", "-", "overflow") else cell), (field, cell)
-print(len(rows) - 1, rows[0][2])
+        emptied |= {cell} if field == "" else set()
+assert emptied == {"", "-", "overflow"}, emptied
+print(rows[0][2])
 )py";
   r = run("/usr/bin/python3", {"-c", check});
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, "6 Hall, \"north\" Wattmeter (Watts)\n");
+  EXPECT_EQ(r.out, "Hall, \"north\" Wattmeter (Watts)\n");
 }
 
 TEST_F(DatesCli, EveryOutputCoversTheWindowAndAnEmptyOneIsTold) {
