@@ -58,6 +58,8 @@ ChartWindow::ChartWindow(std::shared_ptr<const ChartData> chartData, QWidget* pa
   xlsxAction_->setShortcut(QKeySequence(QStringLiteral("Ctrl+E")));
   xlsxAction_->setEnabled(false);
   tools->addSeparator();
+  QAction* limits = tools->addAction(QStringLiteral("Limits\u2026"));
+  tools->addSeparator();
   QAction* reset = tools->addAction(QStringLiteral("Whole run"));
   QAction* period = tools->addAction(QStringLiteral("Channel's period"));
   period->setToolTip(
@@ -104,6 +106,7 @@ ChartWindow::ChartWindow(std::shared_ptr<const ChartData> chartData, QWidget* pa
   split->addWidget(summary_);
   split->setStretchFactor(0, 1);
   split->setStretchFactor(1, 0);
+  buildLimitParts(limits, split);
   split->setChildrenCollapsible(false);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(4, 0, 4, 4);
@@ -123,8 +126,9 @@ ChartWindow::ChartWindow(std::shared_ptr<const ChartData> chartData, QWidget* pa
   connect(xlsxAction_, &QAction::triggered, this, [this] {
     if (!xlsxExport_) return;
     chooseAndExport(QStringLiteral("Save the table as XLSX"), QStringLiteral("Workbook (*.xlsx)"),
-                    QStringLiteral("uc1.xlsx"),
-                    [this](const fs::path& p) { xlsxExport_(data_->values(), p); });
+                    QStringLiteral("uc1.xlsx"), [this](const fs::path& p) {
+                      xlsxExport_(data_->values(), p, limits_ ? &limits_->rules() : nullptr);
+                    });
   });
   connect(reset, &QAction::triggered, plot_, [this] { plot_->resetView(); });
   connect(legend_, &QListWidget::itemClicked, this, &ChartWindow::legendClicked);

@@ -8,8 +8,8 @@
 #include "cell_values.hpp"
 #include "clipboard.hpp"
 #include "convert_files.hpp"
-#include "run_warnings.hpp"
 #include "path_text.hpp"
+#include "run_warnings.hpp"
 #include "startup.hpp"
 #include "text.hpp"
 #include "workbook_writer.hpp"
@@ -105,8 +105,10 @@ RunOutcome ConversionController::run(const fs::path& filesDir, std::vector<std::
 }
 
 void ConversionController::writeWorkbook(const TableValues& table, const fs::path& target,
+                                         const std::vector<LimitRule>* rules,
                                          const std::function<void(int percent)>& progress) const {
   WorkbookOptions workbook;
+  if (rules) workbook.limits = *rules;
   workbook.includeOverflowed = table.includesOverflowed();
   workbook.progress = progress;
   kestrix::writeWorkbook(table.run(), target, workbook);

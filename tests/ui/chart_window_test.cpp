@@ -292,7 +292,9 @@ TEST_F(Chart, ExportsThePictureAndTheReport) {
   EXPECT_EQ(readFile(out / "chart.png"), picture);
   bool called = false;
   chart->setXlsxExport(
-      [&](const kestrix::TableValues& t, const fs::path&) { called = t.columnCount() == 3; });
+      [&](const kestrix::TableValues& t, const fs::path&, const std::vector<kestrix::LimitRule>*) {
+        called = t.columnCount() == 3;
+      });
   EXPECT_TRUE(chart->xlsxAction()->isEnabled());
   (void)called;
 }
