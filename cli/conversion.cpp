@@ -74,7 +74,12 @@ int convertAndWrite(const Options& o, bool& progressShown) {
   request.options.regional = regionalFromLocale();
   const std::vector<TextOutput> texts = textOutputs(o);
   // The limits are read first: a bad file stops everything (LimitsFileError).
-  if (o.limits) request.limitRules = readLimitsFile(*o.limits);
+  // Its text is kept for the report's record of it.
+  std::string limitsFileText;
+  if (o.limits) {
+    limitsFileText = readLimitsText(*o.limits);
+    request.limitRules = parseLimits(limitsFileText, *o.limits);
+  }
   // Every target is checked before anything is written: none may take the
   // place of logger data or of the limits, nor be a file this user may not
   // write, nor take two outputs.
@@ -125,7 +130,12 @@ int convertAndWrite(const Options& o, bool& progressShown) {
     }
   }
 #ifdef KESTRIX_REPORT
-  if (o.report) chart::writeReportWithoutDisplay(run, *o.report, o.includeOverflowed);
+  if (o.report) {
+    std::optional<chart::ReportLimits> limits;
+    if (o.limits) limits = chart::ReportLimits{*request.limitRules, *o.limits, limitsFileText};
+    chart::writeReportWithoutDisplay(run, *o.report, o.includeOverflowed, std::nullopt,
+                                     limits ? &*limits : nullptr);
+  }
 #endif
   if (!o.quiet) std::fprintf(stderr, "%s\n", result.status.c_str());
   return o.strict && !warnings.empty() ? 1 : 0;

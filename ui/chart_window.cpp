@@ -207,6 +207,10 @@ void ChartWindow::exportReport(const fs::path& target) const {
   view.rows = plot_->rowsInView();
   for (std::size_t c = 0; c < data_->channels().size(); ++c)
     view.visible.push_back(plot_->channelVisible(c));
+  if (limits_) {
+    view.limitRules = limits_->rules();
+    view.limitsSource = limits_->source();
+  }
   chart::writeChartReport(data_, target, view);
 }
 
