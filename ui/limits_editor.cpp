@@ -247,6 +247,8 @@ std::optional<LimitRule> LimitsEditor::lineRule(int row, QString* problem, int* 
   if (!why.isEmpty()) return fail(DelayColumn, why);
   rule.totalSeconds = parseDurationCell(cell(TotalColumn), &why);
   if (!why.isEmpty()) return fail(TotalColumn, why);
+  if (!rule.low && !rule.high)
+    return fail(LowColumn, QStringLiteral("a delay or a total needs a low or a high limit"));
   if (const std::optional<RuleProblem> p = ruleProblem(rule)) {
     const int col = p->key == "high"    ? HighColumn
                     : p->key == "delay" ? DelayColumn
