@@ -78,6 +78,7 @@ LimitsEditor::LimitsEditor(const chart::ChartData& chartData, std::vector<LimitR
                                      QStringLiteral("Low"), QStringLiteral("High"),
                                      QStringLiteral("Delay"), QStringLiteral("Total")});
   table_->verticalHeader()->setVisible(false);
+  table_->horizontalHeader()->setStretchLastSection(true);
   table_->setSelectionMode(QAbstractItemView::SingleSelection);
 
   for (const std::string& unit : chartData.units()) lines_.push_back({unit, std::nullopt, 0, unit});
