@@ -292,7 +292,6 @@ void ChartPlot::updatePoints() {
       overflowItems_.push_back(shade);
     }
   }
-  if (limitMarks_) limitMarks_->follow();
   for (std::size_t p = 0; p < panels_.size(); ++p) {
     const RowSummary& s = extent[p];
     emptyNotes_[p]->setVisible(!valueInView[p]);

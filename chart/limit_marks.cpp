@@ -81,6 +81,58 @@ class LimitMarks::Shading : public QCPLayerable {
   std::vector<std::uint8_t> level_;
 };
 
+// The limits of one panel's channels shown, as dashed lines over its graphs.
+// On a screen the dashes are drawn as short plain segments, which costs a
+// fraction of a dashed pen's stroke; a PDF or SVG gets a dashed pen.
+class LimitMarks::Lines : public QCPLayerable {
+ public:
+  Lines(ChartPlot& plot, QCPAxisRect* panel, std::vector<Line> lines)
+      : QCPLayerable(&plot, QStringLiteral("main")),
+        plot_(plot),
+        panel_(panel),
+        lines_(std::move(lines)) {}
+
+ protected:
+  void applyDefaultAntialiasingHint(QCPPainter* painter) const override {
+    painter->setAntialiasing(false);
+  }
+  QRect clipRect() const override { return panel_->rect(); }
+
+  void draw(QCPPainter* painter) override {
+    const QRect area = panel_->rect();
+    if (area.width() <= 0) return;
+    const QCPAxis* value = panel_->axis(QCPAxis::atLeft);
+    const bool vector = painter->modes().testFlag(QCPPainter::pmVectorized);
+    for (const Line& line : lines_) {
+      if (!plot_.channelVisible(line.channel)) continue;
+      const double y = value->coordToPixel(line.value);
+      if (y < area.top() - 1 || y > area.bottom() + 1) continue;
+      if (vector) {
+        painter->setPen(QPen(plot_.colour(line.channel), 1.2, Qt::DashLine));
+        painter->drawLine(QLineF(area.left(), y, area.right() + 1, y));
+        continue;
+      }
+      // Two pixels high, so that the dashes stand out from a one-pixel graph.
+      segments_.clear();
+      for (int x = area.left(); x <= area.right(); x += dash + gap) {
+        const int end = std::min(x + dash - 1, area.right());
+        segments_.emplace_back(QPoint(x, static_cast<int>(y)), QPoint(end, static_cast<int>(y)));
+        segments_.emplace_back(QPoint(x, static_cast<int>(y) + 1),
+                               QPoint(end, static_cast<int>(y) + 1));
+      }
+      painter->setPen(QPen(plot_.colour(line.channel), 0));
+      painter->drawLines(segments_.data(), static_cast<int>(segments_.size()));
+    }
+  }
+
+ private:
+  static constexpr int dash = 7, gap = 4;
+  ChartPlot& plot_;
+  QCPAxisRect* panel_;
+  std::vector<Line> lines_;
+  std::vector<QLine> segments_;
+};
+
 QColor LimitMarks::alarmColour() {
   return {230, 30, 30, 48};
 }
@@ -94,37 +146,22 @@ LimitMarks::LimitMarks(ChartPlot& plot, std::shared_ptr<const ChartLimits> limit
   const std::vector<ChannelCheck>& checks = limits_->checks();
   for (std::size_t c = 0; c < checks.size() && c < plot.data().channels().size(); ++c) {
     if (!checks[c].rule) continue;
-    QCPAxisRect* panel = plot.panelOf(c);
-    for (const std::optional<double>& limit : {checks[c].rule->low, checks[c].rule->high}) {
-      if (!limit) continue;
-      auto* line = new QCPItemStraightLine(&plot);
-      line->setClipAxisRect(panel);
-      for (QCPItemPosition* p : {line->point1, line->point2}) {
-        p->setAxes(panel->axis(QCPAxis::atBottom), panel->axis(QCPAxis::atLeft));
-        p->setAxisRect(panel);
-      }
-      // Two points of the run: the line is horizontal at any zoom.
-      const ChartData& data = plot.data();
-      line->point1->setCoords(data.keyOfRow(0), *limit);
-      line->point2->setCoords(
-          data.keyOfRow(static_cast<double>(std::max<std::int64_t>(data.rowCount(), 1))), *limit);
-      line->setPen(QPen(plot.colour(c), 1.2, Qt::DashLine));
-      line->setSelectable(false);
-      lines_.push_back({c, line, *limit});
-    }
+    for (const std::optional<double>& limit : {checks[c].rule->low, checks[c].rule->high})
+      if (limit) lines_.push_back({c, *limit});
   }
-  for (int p = 0; p < plot.axisRectCount(); ++p)
-    shadings_.push_back(new Shading(plot, plot.axisRect(p), *limits_));
-  follow();
+  for (int p = 0; p < plot.axisRectCount(); ++p) {
+    QCPAxisRect* panel = plot.axisRect(p);
+    shadings_.push_back(new Shading(plot, panel, *limits_));
+    std::vector<Line> mine;
+    for (const Line& line : lines_)
+      if (plot.panelOf(line.channel) == panel) mine.push_back(line);
+    if (!mine.empty()) drawnLines_.push_back(new Lines(plot, panel, std::move(mine)));
+  }
 }
 
 LimitMarks::~LimitMarks() {
-  for (const Line& line : lines_) plot_.removeItem(line.item);
+  for (Lines* lines : drawnLines_) delete lines;
   for (Shading* shading : shadings_) delete shading;
-}
-
-void LimitMarks::follow() {
-  for (const Line& line : lines_) line.item->setVisible(plot_.channelVisible(line.channel));
 }
 
 void LimitMarks::widen(const QCPAxisRect* panel, double& low, double& high) const {

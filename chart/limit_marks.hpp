@@ -25,8 +25,6 @@ class LimitMarks {
 
   const std::shared_ptr<const ChartLimits>& limits() const noexcept { return limits_; }
 
-  // Shows the lines of the channels shown, hides the others'.
-  void follow();
   // Widens [low, high] to the limits of the channels of `panel` shown.
   void widen(const QCPAxisRect* panel, double& low, double& high) const;
 
@@ -35,16 +33,17 @@ class LimitMarks {
 
  private:
   class Shading;
+  class Lines;
   struct Line {
     std::size_t channel;
-    QCPItemStraightLine* item;
     double value;
   };
 
   ChartPlot& plot_;
   std::shared_ptr<const ChartLimits> limits_;
   std::vector<Line> lines_;
-  std::vector<Shading*> shadings_;  // one per panel, owned by the plot
+  std::vector<Shading*> shadings_;  // one per panel
+  std::vector<Lines*> drawnLines_;  // one per panel with limits
 };
 
 }  // namespace kestrix::chart
