@@ -97,17 +97,14 @@ void ChartWindow::loadUserLimits() {
 
 void ChartWindow::editLimits() {
   const fs::path path = userLimitsPath();
+  // The file as it is now: another program may have changed it since.
   std::vector<LimitRule> rules;
-  if (limits_) {
-    rules = limits_->rules();
-  } else {
-    try {
-      rules = readLimitsFileIfPresent(path);
-    } catch (const std::exception& e) {
-      // A bad file is not edited over unknowingly: the editor starts empty.
-      tell(QString::fromUtf8(e.what()) +
-           QStringLiteral("\n\nThe editor starts empty; OK replaces the file."));
-    }
+  try {
+    rules = readLimitsFileIfPresent(path);
+  } catch (const std::exception& e) {
+    // A bad file is not edited over unknowingly: the editor starts empty.
+    tell(QString::fromUtf8(e.what()) +
+         QStringLiteral("\n\nThe editor starts empty; OK replaces the file."));
   }
   LimitsEditor editor(*data_, std::move(rules), path, this);
   editor.tell = messageHandler_;
