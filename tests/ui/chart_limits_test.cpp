@@ -199,6 +199,27 @@ TEST_F(ChartLimits, EditorFillsFromTheFileRefusesBadCellsAndWritesBack) {
   EXPECT_EQ(kestrix::readLimitsFile(out / "saved.toml"), kestrix::readLimitsFile(other));
 }
 
+// "Limits…" opens the editor on the user's file; OK writes it and applies it.
+TEST_F(ChartLimits, LimitsEntryEditsTheUserFileAndAppliesIt) {
+  kestrix::testing::whenShown<QDialog>(
+      [](QDialog* dialog) {
+        auto* editor = dynamic_cast<LimitsEditor*>(dialog);
+        const int humidity = editor->unitLine("%RH");
+        editor->table()->item(humidity, LimitsEditor::HighColumn)->setText("15.7");
+        editor->accept();
+      },
+      [](QDialog* dialog) { return dynamic_cast<LimitsEditor*>(dialog) != nullptr; });
+  chart->limitsAction()->trigger();
+  ASSERT_NE(chart->limits(), nullptr);
+  LimitRule humidity;
+  humidity.unit = "%RH";
+  humidity.high = 15.7;
+  EXPECT_EQ(kestrix::readLimitsFile(kestrix::userLimitsPath()), std::vector{humidity});
+  EXPECT_EQ(summaryCell(2, "Result"), "fail");  // 15.9 at 07:36
+  EXPECT_EQ(chart->excursionList()->lineCount(), 1);
+  EXPECT_TRUE(chart->excursionList()->isVisibleTo(chart));
+}
+
 TEST_F(ChartLimits, ReportGivesVerdictsExcursionsAndTheFilesWithTheirHashes) {
   const fs::path limitsPath = writeUserLimits();
   chart->loadUserLimits();
