@@ -107,7 +107,8 @@ int main(int argc, char** argv) {
   std::printf("rows %lld channels %zu\n", static_cast<long long>(data->rowCount()),
               data->channels().size());
   std::printf("values and pyramids %.1f ms\n", dataMs);
-  if (rules) std::printf("limits %.1f ms (%zu excursions, checked and marked)\n", limitsMs, excursions);
+  if (rules)
+    std::printf("limits %.1f ms (%zu excursions, checked and marked)\n", limitsMs, excursions);
   std::printf("ready %.1f ms\n", readyMs);
   std::printf("redraw median %.1f ms worst %.1f ms (points: median %.1f ms)\n",
               redraws[redraws.size() / 2], redraws.back(), updates[updates.size() / 2]);
