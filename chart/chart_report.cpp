@@ -9,6 +9,7 @@
 
 #include "chart_plot.hpp"
 #include "replacement_device.hpp"
+#include "report_sections.hpp"
 
 namespace kestrix::chart {
 
@@ -52,6 +53,9 @@ class ReportPainter {
     QFont f(QStringLiteral("DejaVu Sans"));
     f.setPointSizeF(points);
     f.setBold(bold);
+    // No "fi" or "ff" joined into one glyph: a hash, a file name or a word
+    // copied from the PDF (or searched for) reads as it was written.
+    f.setStyleStrategy(QFont::PreferNoShaping);
     return f;
   }
 
@@ -144,6 +148,12 @@ void writeChartReport(std::shared_ptr<const ChartData> data, const fs::path& tar
       drawn.last = std::min(view.rows->last, data->rowCount());
     }
     const bool wholeRun = drawn.first <= 1 && drawn.last >= data->rowCount();
+    std::shared_ptr<const ChartLimits> limits;
+    if (view.limitRules) {
+      limits = std::make_shared<const ChartLimits>(*data, *view.limitRules, view.limitsSource,
+                                                   wholeRun ? data->allRows() : drawn);
+      plot.setLimits(limits);
+    }
 
     // Title, files and period.
     painter.setFont(report.font(15, true));
@@ -230,6 +240,19 @@ void writeChartReport(std::shared_ptr<const ChartData> data, const fs::path& tar
       }
       drawRow(r);
     }
+    ReportPage rest{painter,
+                    page,
+                    y,
+                    [&report] { report.newPage(); },
+                    [&report](double points, bool bold) { return report.font(points, bold); },
+                    [&report](double points) { return report.lineHeight(points); }};
+    if (limits) {
+      drawLimitSections(
+          rest, *data, *limits,
+          wholeRun ? QStringLiteral("over the whole run") : QStringLiteral("over the period drawn"),
+          [&plot](std::size_t c) { return plot.colour(c); });
+    }
+    drawFileRecord(rest, *data, view.limitsSource);
     report.footer();
     if (!painter.end()) file.fail("the PDF writer did not finish");
   }

@@ -1,6 +1,7 @@
 // The chart report: one A4 landscape PDF with the run's files, the period it
 // covers, the chart of that period, the summary over the same rows, the date
-// it was made and the program's version.
+// it was made and the program's version; with limits, their verdicts and the
+// excursion list; last, each file's size and SHA-256.
 #pragma once
 
 #include <QString>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "chart_data.hpp"
+#include "chart_limits.hpp"
 
 namespace kestrix::chart {
 
@@ -20,6 +22,11 @@ struct ReportView {
   // the chart shows them, or the narrowest view of a few rows around them.
   std::optional<RowRange> rows;
   std::vector<bool> visible;  // per channel; empty: all
+  // The limits the rows drawn are checked against (lines and shading on the
+  // chart, a verdict per channel, the excursion list); none: no limits.
+  std::optional<std::vector<LimitRule>> limitRules;
+  // The limits file they came from, named with its SHA-256 in the file list.
+  std::optional<LimitsSource> limitsSource;
 };
 
 // Writes the report to a temporary file beside `target` and renames it over

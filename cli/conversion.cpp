@@ -92,7 +92,12 @@ int convertAndWrite(const Options& o, bool& progressShown) {
   request.options.regional = regionalFromLocale();
   const std::vector<TextOutput> texts = textOutputs(o);
   // The limits are read first: a bad file stops everything (LimitsFileError).
-  if (o.limits) request.limitRules = readLimitsFile(*o.limits);
+  // Its text is kept for the report's record of it.
+  std::string limitsFileText;
+  if (o.limits) {
+    limitsFileText = readLimitsText(*o.limits);
+    request.limitRules = parseLimits(limitsFileText, *o.limits);
+  }
   // Every target is checked before anything is written: none may take the
   // place of logger data or of the limits, nor be a file this user may not
   // write, nor take two outputs.
@@ -156,9 +161,12 @@ int convertAndWrite(const Options& o, bool& progressShown) {
   }
 #ifdef KESTRIX_REPORT
   if (o.report) {
+    std::optional<chart::ReportLimits> limits;
+    if (o.limits) limits = chart::ReportLimits{*request.limitRules, *o.limits, limitsFileText};
     chart::writeReportWithoutDisplay(
         run, *o.report, o.includeOverflowed,
-        o.window.limits() ? std::optional<RowRange>(result.rows) : std::nullopt);
+        o.window.limits() ? std::optional<RowRange>(result.rows) : std::nullopt,
+        limits ? &*limits : nullptr);
   }
 #endif
   if (!o.quiet) std::fprintf(stderr, "%s\n", result.status.c_str());

@@ -61,6 +61,8 @@ ChartWindow::ChartWindow(std::shared_ptr<const ChartData> chartData, QWidget* pa
   xlsxAction_->setEnabled(false);
   csvAction_ = tools->addAction(QStringLiteral("Table as CSV\u2026"));
   tools->addSeparator();
+  QAction* limits = tools->addAction(QStringLiteral("Limits\u2026"));
+  tools->addSeparator();
   QAction* reset = tools->addAction(QStringLiteral("Whole run"));
   QAction* period = tools->addAction(QStringLiteral("Channel's period"));
   period->setToolTip(
@@ -107,6 +109,7 @@ ChartWindow::ChartWindow(std::shared_ptr<const ChartData> chartData, QWidget* pa
   split->addWidget(summary_);
   split->setStretchFactor(0, 1);
   split->setStretchFactor(1, 0);
+  buildLimitParts(limits, split);
   split->setChildrenCollapsible(false);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(4, 0, 4, 4);
@@ -133,7 +136,8 @@ ChartWindow::ChartWindow(std::shared_ptr<const ChartData> chartData, QWidget* pa
         QStringLiteral("Save the table as XLSX"), QStringLiteral("Workbook (*.xlsx)"),
         QStringLiteral("uc1.xlsx"),
         [this](const fs::path& p, bool inView) {
-          xlsxExport_(data_->values(), p, exportRows(inView));
+          xlsxExport_(data_->values(), p, exportRows(inView),
+                      limits_ ? &limits_->rules() : nullptr);
         },
         false);
   });
@@ -220,6 +224,10 @@ void ChartWindow::exportReport(const fs::path& target, bool onlyRangeInView) con
   if (onlyRangeInView) view.rows = plot_->rowsInView();
   for (std::size_t c = 0; c < data_->channels().size(); ++c)
     view.visible.push_back(plot_->channelVisible(c));
+  if (limits_) {
+    view.limitRules = limits_->rules();
+    view.limitsSource = limits_->source();
+  }
   chart::writeChartReport(data_, target, view);
 }
 

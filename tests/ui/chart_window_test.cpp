@@ -295,9 +295,9 @@ TEST_F(Chart, ExportsThePictureAndTheReport) {
   }
   EXPECT_EQ(readFile(out / "chart.png"), picture);
   bool called = false;
-  chart->setXlsxExport([&](const kestrix::TableValues& t, const fs::path&, kestrix::RowRange) {
-    called = t.columnCount() == 3;
-  });
+  chart->setXlsxExport(
+      [&](const kestrix::TableValues& t, const fs::path&, kestrix::RowRange,
+          const std::vector<kestrix::LimitRule>*) { called = t.columnCount() == 3; });
   EXPECT_TRUE(chart->xlsxAction()->isEnabled());
   (void)called;
 }
@@ -485,9 +485,9 @@ TEST_F(Chart, TableAsCsvCoversTheRunOrOnlyTheRangeInView) {
 
   // The workbook's hook is told the rows to write.
   std::vector<std::pair<std::int64_t, std::int64_t>> asked;
-  chart->setXlsxExport([&](const kestrix::TableValues&, const fs::path&, kestrix::RowRange rows) {
-    asked.emplace_back(rows.first, rows.last);
-  });
+  chart->setXlsxExport(
+      [&](const kestrix::TableValues&, const fs::path&, kestrix::RowRange rows,
+          const std::vector<kestrix::LimitRule>*) { asked.emplace_back(rows.first, rows.last); });
   EXPECT_TRUE(save(chart->xlsxAction(), QStringLiteral("all"), false));
   EXPECT_TRUE(save(chart->xlsxAction(), QStringLiteral("seen"), true));
   EXPECT_EQ(asked, (std::vector<std::pair<std::int64_t, std::int64_t>>{{1, 7}, {2, 6}}));
