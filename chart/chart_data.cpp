@@ -10,7 +10,6 @@
 
 namespace kestrix::chart {
 
-
 namespace {
 
 // 1 January 2000 in seconds since 1970.

@@ -62,10 +62,10 @@ TableLayout layOut(const std::vector<std::vector<QString>>& rows, const ReportPa
 
 }  // namespace
 
-void drawPeriodPages(ReportPainter& report, QCPPainter& painter,
-                     const std::shared_ptr<const ChartData>& data, PeriodKind kind, RowRange rows,
-                     bool wholeRun, const std::vector<bool>& visible,
-                     const std::function<QColor(std::size_t)>& colour) {
+int drawPeriodPages(ReportPainter& report, QCPPainter& painter,
+                    const std::shared_ptr<const ChartData>& data, PeriodKind kind, RowRange rows,
+                    bool wholeRun, const std::vector<bool>& visible,
+                    const std::function<QColor(std::size_t)>& colour) {
   const std::shared_ptr<const PeriodTable> table = periodTableOf(*data, kind, rows);
   report.newPage();
   const QRect page = report.page();
@@ -135,6 +135,7 @@ void drawPeriodPages(ReportPainter& report, QCPPainter& painter,
     }
     drawLine(r);
   }
+  return y;
 }
 
 }  // namespace kestrix::chart

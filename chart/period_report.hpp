@@ -16,10 +16,11 @@ namespace kestrix::chart {
 // Starts a new page headed by the period and the rows covered, draws the
 // bars of the period table of `rows` (of the channels `visible`, all when
 // empty, in their `colour`) and then its lines, continued on further pages
-// under the column names. The caller ends the last page.
-void drawPeriodPages(ReportPainter& report, QCPPainter& painter,
-                     const std::shared_ptr<const ChartData>& data, PeriodKind kind, RowRange rows,
-                     bool wholeRun, const std::vector<bool>& visible,
-                     const std::function<QColor(std::size_t)>& colour);
+// under the column names. Returns the line reached on the last page, which
+// the caller ends.
+int drawPeriodPages(ReportPainter& report, QCPPainter& painter,
+                    const std::shared_ptr<const ChartData>& data, PeriodKind kind, RowRange rows,
+                    bool wholeRun, const std::vector<bool>& visible,
+                    const std::function<QColor(std::size_t)>& colour);
 
 }  // namespace kestrix::chart

@@ -39,6 +39,9 @@ class ReportPainter {
     QFont f(QStringLiteral("DejaVu Sans"));
     f.setPointSizeF(points);
     f.setBold(bold);
+    // No "fi" or "ff" joined into one glyph: a hash, a file name or a word
+    // copied from the PDF (or searched for) reads as it was written.
+    f.setStyleStrategy(QFont::PreferNoShaping);
     return f;
   }
 

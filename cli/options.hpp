@@ -9,6 +9,7 @@
 #include "convert_files.hpp"
 #include "periods.hpp"
 #include "table.hpp"
+#include "time_window.hpp"
 
 namespace kestrix::cli {
 
@@ -28,8 +29,11 @@ struct Options {
   // and the report's period pages; none: no sheet and no pages (the table: days).
   std::optional<PeriodKind> period;
   bool includeOverflowed = false;
-  bool quiet = false;   // no status and no progress; warnings still shown
-  bool strict = false;  // a warning makes the exit status 1
+  bool quiet = false;                     // no status and no progress; warnings still shown
+  bool strict = false;                    // a warning makes the exit status 1
+  DateStyle dates = DateStyle::Regional;  // --dates, for the table and the text outputs
+  std::optional<int> utcOffsetMinutes;    // --utc-offset, after ISO dates
+  TimeWindow window;                      // --from, --to: the rows every output covers
   std::vector<std::string> files;
 };
 

@@ -216,16 +216,18 @@ CellValue TableValues::cell(std::size_t c, std::int64_t row) const {
   return valueAt(columns_[c], row);
 }
 
-void TableValues::cells(std::size_t c, std::int64_t first, std::int64_t n, CellValue* out) const {
+template <class Out, class FromEntry, class FromValue>
+void TableValues::readCells(std::size_t c, std::int64_t first, std::int64_t n, Out* out,
+                            FromEntry fromEntry, FromValue fromValue) const {
   const Column& column = columns_[c];
   const std::int64_t last = first + n - 1;
   // The rows of the plan's samples in bulk; the others read "overflow" or nothing.
   const RowRange overflow = column.stretches->overflow;
   const std::int64_t valuesFrom = std::max(first, column.stretches->samples.first);
   const std::int64_t valuesTo = std::min(last, column.stretches->samples.last);
-  auto fixed = [&overflow](std::int64_t r) {
-    return overflow.contains(r) ? CellValue{CellKind::Overflow, 0} : CellValue{};
-  };
+  const Out blank = fromValue(CellValue{});
+  const Out overflowed = fromValue(CellValue{CellKind::Overflow, 0});
+  auto fixed = [&](std::int64_t r) { return overflow.contains(r) ? overflowed : blank; };
   std::int64_t r = first;
   for (; r <= last && r < valuesFrom; ++r) *out++ = fixed(r);
   constexpr std::int64_t kChunk = 1024;
@@ -242,25 +244,43 @@ void TableValues::cells(std::size_t c, std::int64_t first, std::int64_t n, CellV
       if (all) {
         const std::int16_t* s = raw.data() + column.info.channel;
         for (std::int64_t k = 0; k < count; ++k, s += 2)
-          out[k] = valueOf(values[static_cast<std::uint16_t>(*s + rawOffset)]);
+          out[k] = fromEntry(values[static_cast<std::uint16_t>(*s + rawOffset)]);
       }
     } else {
       all = column.samples->decode(p - 1 - base, count, raw.data());
       if (all) {
         const std::int16_t* s = raw.data();
         for (std::int64_t k = 0; k < count; ++k, ++s)
-          out[k] = valueOf(values[static_cast<std::uint16_t>(*s + rawOffset)]);
+          out[k] = fromEntry(values[static_cast<std::uint16_t>(*s + rawOffset)]);
       }
     }
     if (!all) {
-      for (std::int64_t k = 0; k < count; ++k) out[k] = valueAt(column, r + k);
+      for (std::int64_t k = 0; k < count; ++k) out[k] = fromValue(valueAt(column, r + k));
     }
     out += count;
     r += count;
   }
   for (; r <= last; ++r) *out++ = fixed(r);
   // The first row has texts of its own.
-  if (first == 1 && n > 0) out[-n] = cell(c, 1);
+  if (first == 1 && n > 0) out[-n] = fromValue(cell(c, 1));
+}
+
+void TableValues::cells(std::size_t c, std::int64_t first, std::int64_t n, CellValue* out) const {
+  readCells(
+      c, first, n, out, [](std::int32_t entry) { return valueOf(entry); },
+      [](const CellValue& v) { return v; });
+}
+
+void TableValues::cellCodes(std::size_t c, std::int64_t first, std::int64_t n,
+                            std::int32_t* out) const {
+  static_assert(kBias == cellCodeBias && kNotNumber == cellCodeNoNumber);
+  // An entry is the code, but for one never computed (a text, as valueOf reads it).
+  readCells(
+      c, first, n, out, [](std::int32_t entry) { return std::max(entry, kNotNumber); },
+      [](const CellValue& v) {
+        return v.kind == CellKind::Number ? static_cast<std::int32_t>(v.tenths + kBias)
+                                          : kNotNumber;
+      });
 }
 
 }  // namespace kestrix

@@ -7,11 +7,13 @@
 
 namespace kestrix {
 
-RowWriter::RowWriter(const ConversionRun& run, const Regional& regional, bool includeOverflowed)
+RowWriter::RowWriter(const ConversionRun& run, const RowForm& form, bool includeOverflowed)
     : run_(run),
-      regional_(regional),
-      cells_(regional.decimalMark),
-      date_(run.earliestStart, run.interval, regional) {
+      dateForm_(form.dates),
+      cells_(form.decimalMark(), form.separator),
+      blank_(slotOf("", form.separator)),
+      overflow_(form.numbersOnly ? blank_ : slotOf("overflow", form.separator)),
+      date_(run.earliestStart, run.interval, form.dates) {
   for (const ColumnPlan& column : run.columns) {
     const FilePlan& plan = column.file();
     const LoggerFile& f = run.files[plan.file];
@@ -31,7 +33,7 @@ RowWriter::RowWriter(const ConversionRun& run, const Regional& regional, bool in
 }
 
 void RowWriter::seek(std::int64_t first) {
-  date_ = RowDateText(run_.rowDate(first - 1), run_.interval, regional_);
+  date_ = RowDateText(run_.rowDate(first - 1), run_.interval, dateForm_);
 }
 
 void RowWriter::gather(const Column& c, std::int64_t first, std::int64_t count) {
@@ -43,7 +45,7 @@ void RowWriter::gather(const Column& c, std::int64_t first, std::int64_t count) 
   const std::int64_t valuesFrom = std::max(first, c.stretches->samples.first);
   const std::int64_t valuesTo = std::min(last, c.stretches->samples.last);
   auto fixed = [&](std::int64_t r) {
-    const Slot* slot = overflow.contains(r) ? &kOverflow : &kBlank;
+    const Slot* slot = overflow.contains(r) ? &overflow_ : &blank_;
     out[0] = slot;
     if (c.two) out[1] = slot;
     out += stride;
@@ -103,8 +105,8 @@ void RowWriter::value(const Column& c, std::int64_t p, const Slot** out) {
   const auto sample1 = c.samples->at(c.two ? 2 * p - 1 : p);
   const auto sample2 = c.two ? c.samples->at(2 * p) : sample1;
   if (!sample1 || !sample2) {
-    out[0] = &kBlank;
-    if (c.two) out[1] = &kBlank;
+    out[0] = &blank_;
+    if (c.two) out[1] = &blank_;
     return;
   }
   const std::int16_t s1 = *sample1;
@@ -123,8 +125,9 @@ void RowWriter::value(const Column& c, std::int64_t p, const Slot** out) {
       return;
     }
   }
-  std::string text = "\t";
+  std::string text(1, cells_.separator());
   appendCellText(c.plan->formula, s1, s2, false, cells_.decimalMark(), text);
+  if (cells_.separator() != '\t') std::replace(text.begin(), text.end(), '\t', cells_.separator());
   out[0] = longSlot(std::move(text));
   if (c.two) out[1] = longSlot({});  // the whole cell is in the first
 }

@@ -44,6 +44,9 @@ class SampleColumn {
   // Every stored position in order, base() + 1 onward.
   std::vector<std::optional<std::int16_t>> stored() const;
 
+  // The whole file the samples were read from, kept alive by the column.
+  std::span<const std::uint8_t> fileBytes() const noexcept { return bytes_; }
+
  private:
   friend SampleColumn readSamples(ByteCursor&, const Container&, std::int32_t, std::int32_t, int,
                                   bool&, std::shared_ptr<const void>);

@@ -16,6 +16,7 @@
 #include "periods.hpp"
 #include "sink.hpp"
 #include "table.hpp"
+#include "time_window.hpp"
 
 class CStringBuilder;
 
@@ -24,6 +25,7 @@ namespace kestrix {
 enum class OutputFormat {
   Table,     // the tab-separated text table
   Workbook,  // an XLSX workbook; needs `target`
+  Csv,       // the table as CSV (csv_table.hpp)
   None,      // nothing written: the run only (for a summary or a report)
 };
 
@@ -52,6 +54,8 @@ struct ConversionRequest {
   std::optional<std::vector<LimitRule>> limitRules;
   // A workbook gains the sheet "Periods" of these periods (WorkbookOptions::periods).
   std::optional<PeriodKind> periods;
+  // Only the rows dated inside it are written (options.rows is set from it).
+  TimeWindow window;
 };
 
 // What a run turned out to be, for the caller's messages.
@@ -62,6 +66,9 @@ struct ConversionResult {
   // The run itself: its files' intervals and consistency for the messages,
   // and what is made of it after the table (summary, chart).
   std::shared_ptr<const ConversionRun> run;
+  // The rows the request's time window holds (every row without one): what
+  // the table held, and what every other output of the run covers.
+  RowRange rows;
 };
 
 // Converts the files of `request` into one table or workbook. Throws ConversionError

@@ -71,11 +71,11 @@ Form1::Form1(Options options)
                   std::move(options.regional), std::move(options.folderCheck)) {
   // The chart window's "Table as XLSX…": the workbook of the cells it shows.
   // Its progress shows in the status box, as a run's does.
-  xlsxExport_ = [this](const TableValues& table, const fs::path& target,
-                       std::optional<PeriodKind> periods) {
+  xlsxExport_ = [this](const TableValues& table, const fs::path& target, RowRange rows,
+                       const std::vector<LimitRule>* rules, std::optional<PeriodKind> periods) {
     try {
       controller_.writeWorkbook(
-          table, target,
+          table, target, rows, rules,
           [this](int percent) {
             statusBox->setText(QStringLiteral("Workbook: %1%").arg(percent));
             QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
@@ -291,6 +291,8 @@ void Form1::openChart() {
     chart_->setAttribute(Qt::WA_DeleteOnClose);
     chart_->setXlsxExport(xlsxExport_);
     chart_->setSaveFolder(lastRunFolder_);
+    chart_->setMessageHandler(messageHandler_);
+    chart_->loadUserLimits();
   }
   chart_->show();
   chart_->raise();

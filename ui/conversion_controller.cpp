@@ -105,11 +105,14 @@ RunOutcome ConversionController::run(const fs::path& filesDir, std::vector<std::
 }
 
 void ConversionController::writeWorkbook(const TableValues& table, const fs::path& target,
+                                         RowRange rows, const std::vector<LimitRule>* rules,
                                          const std::function<void(int percent)>& progress,
                                          std::optional<PeriodKind> periods) const {
   WorkbookOptions workbook;
+  if (rules) workbook.limits = *rules;
   workbook.periods = periods;
   workbook.includeOverflowed = table.includesOverflowed();
+  workbook.rows = rows;
   workbook.progress = progress;
   kestrix::writeWorkbook(table.run(), target, workbook);
 }

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "limit_rules.hpp"
 #include "periods.hpp"
 #include "regional.hpp"
 #include "run.hpp"
@@ -76,10 +77,12 @@ class ConversionController {
   RunOutcome run(const std::filesystem::path& filesDir, std::vector<std::string> names,
                  const RunChoices& choices, const std::function<bool(int percent)>& progress);
 
-  // Writes `table` as a workbook to `target`, telling `progress` each
-  // percentage; with `periods`, the sheet Periods too. Throws
-  // ConversionError naming `target` on failure.
-  void writeWorkbook(const TableValues& table, const std::filesystem::path& target,
+  // Writes `table` (its rows `rows`) as a workbook to `target`, with the
+  // sheets of the limits when there are `rules` and the sheet Periods with
+  // `periods`, telling `progress` each percentage. Throws ConversionError
+  // naming `target` on failure.
+  void writeWorkbook(const TableValues& table, const std::filesystem::path& target, RowRange rows,
+                     const std::vector<LimitRule>* rules,
                      const std::function<void(int percent)>& progress,
                      std::optional<PeriodKind> periods = std::nullopt) const;
 

@@ -10,6 +10,7 @@
 
 #include "limit_rules.hpp"
 #include "periods.hpp"
+#include "row_range.hpp"
 #include "run.hpp"
 
 namespace kestrix {
@@ -24,6 +25,9 @@ struct WorkbookOptions {
   // With rules, every column is checked against the one that applies to it,
   // and the sheets "Summary" and "Excursions" follow the table's.
   std::optional<std::vector<LimitRule>> limits;
+  // Only these table rows (1-based; a time window), the limit sheets worked
+  // out over them too. None: every row.
+  std::optional<RowRange> rows;
   // With a period, the sheet "Periods" follows them (with the time outside
   // the limits when there are rules).
   std::optional<PeriodKind> periods;
