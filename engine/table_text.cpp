@@ -62,18 +62,18 @@ std::string TableText::headerLines() const {
 }
 
 void TableText::appendCell(std::size_t j, std::int64_t r, std::string& out) const {
-  const FilePlan& plan = run_.columns[j].file();
-  const bool two = plan.twoChannels;
-  switch (plan.shows(r, includeOverflowed_)) {
-    case RowShows::Nothing:
-      if (two) out += '\t';
-      return;
-    case RowShows::Overflow:
-      out += two ? "overflow\toverflow" : "overflow";
-      return;
-    case RowShows::Samples:
-      break;
+  const ColumnPlan& column = run_.columns[j];
+  const bool two = column.twoChannels();
+  const ColumnPiece* piece = column.pieceAt(r, includeOverflowed_);
+  if (!piece) {
+    if (two) out += '\t';
+    return;
   }
+  if (piece->shows == RowShows::Overflow) {
+    out += two ? "overflow\toverflow" : "overflow";
+    return;
+  }
+  const FilePlan& plan = column.files[piece->file];
   const SampleColumn& samples = run_.files[plan.file].samples;
   const std::int64_t p = plan.position(r);
   const auto s1 = two ? samples.at(2 * p - 1) : samples.at(p);
