@@ -10,6 +10,7 @@
 #include "convert_files.hpp"
 #include "error.hpp"
 #include "excursions.hpp"
+#include "join_list.hpp"
 #include "limits_file.hpp"
 #include "output_target.hpp"
 #include "run_warnings.hpp"
@@ -93,6 +94,7 @@ int convertAndWrite(const Options& o, bool& progressShown) {
   if ((!texts.empty() || o.report) && !o.output) request.format = OutputFormat::None;
   request.options.encoding = textEncodingFor(o, !o.output);  // "-o -" names a file
   request.options.includeOverflowed = o.includeOverflowed;
+  request.joinDownloads = o.join;
   if (!o.quiet && isatty(STDERR_FILENO) == 1) {
     request.options.progress = [&progressShown](int percent) {
       std::fprintf(stderr, "\r%d%%", percent);
@@ -108,6 +110,11 @@ int convertAndWrite(const Options& o, bool& progressShown) {
   // The warnings concern the files: they are shown whatever happens next.
   const RunWarnings warnings = runWarnings(run);
   printWarnings(warnings);
+  if (!o.quiet) {
+    for (const auto& lines : {joinedColumnLines(run, o.includeOverflowed), keptApartLines(run)}) {
+      for (const std::string& line : lines) std::fprintf(stderr, "%s\n", line.c_str());
+    }
+  }
 
   if (!texts.empty()) {
     const TableValues values(run, o.includeOverflowed);

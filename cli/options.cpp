@@ -12,11 +12,13 @@ namespace kestrix::cli {
 const char* const helpText =
     "Usage: kestrix-convert [-o PATH] [--format tsv|xlsx] [--encoding windows-1252|utf-8]\n"
     "                       [--include-overflowed] [--summary PATH] [--report FILE]\n"
-    "                       [--limits FILE [--excursions PATH]] [-q] [--strict]\n"
+    "                       [--limits FILE [--excursions PATH]]\n"
+    "                       [--join [--joins PATH]] [--gaps PATH] [-q] [--strict]\n"
     "                       FILE...\n"
     "Convert logger data files (UC*.PDB) into one merged tab-separated table.\n"
     "\n"
-    "The files are laid on one time axis in the order given (1 to 101 files).\n"
+    "The files are laid on one time axis in the order given (1 to 101 files; with\n"
+    "--join up to 10000 files making up to 101 columns).\n"
     "\n"
     "  -o, --output=PATH    write the table to PATH (replaced only when complete)\n"
     "                       instead of standard output\n"
@@ -40,6 +42,16 @@ const char* const helpText =
     "      --excursions=PATH\n"
     "                       write the excursion list to PATH ('-': standard output);\n"
     "                       needs --limits; the table is then written only with -o\n"
+    "      --join           join the downloads of each logger into one column: files\n"
+    "                       of one logger, type, calibration and interval whose\n"
+    "                       starts lie on one sampling grid; where downloads\n"
+    "                       overlap, the newest one's value\n"
+    "      --joins=PATH     write one line per column of a joined run to PATH ('-':\n"
+    "                       standard output): its downloads, overlaps and conflicts;\n"
+    "                       needs --join; the table is then written only with -o\n"
+    "      --gaps=PATH      write one line per gap (rows without a value between a\n"
+    "                       channel's first and last value) to PATH ('-': standard\n"
+    "                       output); the table is then written only with -o\n"
     "  -q, --quiet          print no status or progress on standard error; warnings\n"
     "                       about the files are still printed\n"
     "      --strict         exit with status 1 when there was a warning (the outputs\n"
@@ -110,6 +122,9 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
   app.add_option_function<std::string>("--limits", [&o](const std::string& v) { o.limits = v; });
   app.add_option_function<std::string>("--excursions",
                                        [&o](const std::string& v) { o.excursions = v; });
+  app.add_flag("--join", o.join)->disable_flag_override();
+  app.add_option_function<std::string>("--joins", [&o](const std::string& v) { o.joins = v; });
+  app.add_option_function<std::string>("--gaps", [&o](const std::string& v) { o.gaps = v; });
   app.add_flag("-q,--quiet", o.quiet)->disable_flag_override();
   app.add_flag("--strict", o.strict)->disable_flag_override();
   app.add_option("files", o.files)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
@@ -155,6 +170,19 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
   if (o.summary == "-" && o.excursions == "-") {
     throw UsageError{"--summary and --excursions cannot both go to standard output"};
   }
+  if (o.joins && o.joins->empty()) throw UsageError{"the joins path is empty"};
+  if (o.joins && !o.join) throw UsageError{"--joins needs --join (the columns it lists)"};
+  if (o.gaps && o.gaps->empty()) throw UsageError{"the gaps path is empty"};
+  {
+    int toStandardOutput = 0;
+    for (const auto* path : {&o.summary, &o.excursions, &o.joins, &o.gaps})
+      toStandardOutput += *path == "-" ? 1 : 0;
+    if (toStandardOutput > 1) {
+      throw UsageError{
+          "only one of --summary, --excursions, --joins and --gaps can go to "
+          "standard output"};
+    }
+  }
 #if !defined(KESTRIX_REPORT) && !defined(KESTRIX_REPORT_BY_FULL_PROGRAM)
   if (o.report) {
     throw UsageError{
@@ -162,9 +190,10 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
   }
 #endif
   if (o.files.empty()) throw UsageError{"no logger file given"};
-  if (o.files.size() > static_cast<std::size_t>(limits::maxFiles)) {
+  const int maxFiles = o.join ? limits::maxJoinedFiles : limits::maxFiles;
+  if (o.files.size() > static_cast<std::size_t>(maxFiles)) {
     throw UsageError{std::to_string(o.files.size()) + " files given; one table takes at most " +
-                     std::to_string(limits::maxFiles)};
+                     std::to_string(maxFiles) + (o.join ? " when joining downloads" : "")};
   }
   return line;
 }

@@ -23,8 +23,11 @@ struct Options {
   std::optional<std::string> limits;      // the limits file applied to the outputs
   std::optional<std::string> excursions;  // the excursion list; "-": standard output
   bool includeOverflowed = false;
-  bool quiet = false;   // no status and no progress; warnings still shown
-  bool strict = false;  // a warning makes the exit status 1
+  bool join = false;                 // --join: the downloads of each logger in one column
+  std::optional<std::string> joins;  // the list of joined columns; "-": standard output
+  std::optional<std::string> gaps;   // the gap list; "-": standard output
+  bool quiet = false;                // no status and no progress; warnings still shown
+  bool strict = false;               // a warning makes the exit status 1
   std::vector<std::string> files;
 };
 

@@ -7,6 +7,8 @@
 #include <cstdio>
 
 #include "cell_values.hpp"
+#include "gaps.hpp"
+#include "join_list.hpp"
 #include "mapped_file.hpp"
 #include "sinks.hpp"
 #include "summary.hpp"
@@ -42,6 +44,19 @@ std::vector<TextOutput> textOutputs(const Options& options) {
                        [](const OutputContext& context, Sink& sink, const TextFormat& format) {
                          writeExcursions(*context.limits, context.values, sink, format);
                        }});
+  }
+  if (options.joins) {
+    outputs.push_back(
+        {*options.joins, [includeOverflowed = options.includeOverflowed](
+                             const OutputContext& context, Sink& sink, const TextFormat& format) {
+           writeJoins(context.run, includeOverflowed, sink, format);
+         }});
+  }
+  if (options.gaps) {
+    outputs.push_back(
+        {*options.gaps, [](const OutputContext& context, Sink& sink, const TextFormat& format) {
+           writeGaps(findGaps(context.values, context.rows), context.values, sink, format);
+         }});
   }
   return outputs;
 }

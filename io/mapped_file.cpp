@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <span>
 #include <string>
@@ -30,7 +31,11 @@ struct MappedFileSlot {
   std::size_t size = 0;
   char name[256] = {};
 };
-MappedFileSlot mappedFiles[limits::maxFiles];
+// One a file of the largest run: a joined one (a run reads its files two at a
+// time, but keeps every one mapped until it ends).
+MappedFileSlot mappedFiles[std::max(limits::maxFiles, limits::maxJoinedFiles)];
+
+std::atomic<std::size_t> nextSlot{0};  // where the search for a free slot starts
 
 // What the fault handler prints and removes.
 const char* guardedProgram = "kestrix";
@@ -52,7 +57,13 @@ class FileMapping {
  public:
   FileMapping(void* address, std::size_t size, std::string_view name)
       : address_(address), size_(size) {
-    for (MappedFileSlot& slot : mappedFiles) {
+    // From where the last file found one: with thousands of files mapped,
+    // scanning the claimed slots from the first each time would add up.
+    constexpr std::size_t slots = std::size(mappedFiles);
+    const std::size_t from = nextSlot.load() % slots;
+    for (std::size_t i = 0; i < slots; ++i) {
+      const std::size_t at = (from + i) % slots;
+      MappedFileSlot& slot = mappedFiles[at];
       bool free = false;
       if (!slot.claimed.compare_exchange_strong(free, true)) continue;
       slot.begin = static_cast<const std::uint8_t*>(address);
@@ -62,6 +73,7 @@ class FileMapping {
       slot.name[n] = '\0';
       slot.ready.store(true);
       slot_ = &slot;
+      nextSlot.store(at + 1);
       break;
     }
   }
