@@ -7,7 +7,9 @@
 
 #include "cell_values.hpp"
 #include "error.hpp"
+#include "gaps.hpp"
 #include "run.hpp"
+#include "sinks.hpp"
 #include "table.hpp"
 
 using kestrix::ConversionError;
@@ -234,4 +236,48 @@ TEST(JoinedDownloads, TheLimitsOnFilesAndColumns) {
                  "table takes at most 2");
   }
   EXPECT_EQ(joined({download(0, {1}), download(1, {1}), other}, tight).columns.size(), 2u);
+}
+
+TEST(JoinedDownloads, GapsOfEachKind) {
+  // Logger 0x77: two minutes blank. 0x78 and 0x79: relaunched at 10:10 and
+  // downloaded after the memory went round, its first 12 rows read "overflow"
+  // (10 samples lost, two minutes of margin).
+  auto relaunched = [](std::uint32_t logger) {
+    LoggerFileBuilder b = download(10, {});
+    b.loggerId(logger).wrappedMemory(65536, 65546, [](std::int64_t) { return 3; });
+    return b;
+  };
+  LoggerFileBuilder beforeOverflow = download(0, std::vector<std::int16_t>(10, 2));
+  beforeOverflow.loggerId(0x78);
+  LoggerFileBuilder beforeBlanks = download(0, std::vector<std::int16_t>(5, 2));
+  beforeBlanks.loggerId(0x79);
+  const ConversionRun run = joined({download(0, {1, 2}), download(4, {5}), beforeOverflow,
+                                    relaunched(0x78), beforeBlanks, relaunched(0x79)});
+  const kestrix::TableValues values(run);
+  const std::vector<kestrix::Gap> gaps = kestrix::findGaps(values, {1, values.rowCount()});
+  ASSERT_EQ(gaps.size(), 3u);
+  EXPECT_EQ(gaps[0].rows.first, 3);
+  EXPECT_EQ(gaps[0].rows.last, 4);
+  EXPECT_EQ(gaps[1].column, 1u);
+  EXPECT_EQ(gaps[1].rows.first, 11);
+  EXPECT_EQ(gaps[1].rows.last, 22);
+  EXPECT_EQ(gaps[2].rows.first, 6);
+  EXPECT_EQ(gaps[2].rows.last, 22);
+
+  kestrix::StringSink sink;
+  kestrix::TextFormat format;
+  format.dates = kestrix::DateStyle::Iso;
+  kestrix::writeGaps(gaps, values, sink, format);
+  const auto lines = crlfLines(sink.data);
+  ASSERT_EQ(lines.size(), 4u);
+  EXPECT_EQ(lines[0], "Title\tLogger\tLabel\tUnit\tStart\tEnd\tDuration\tCells");
+  EXPECT_EQ(lines[1].substr(lines[1].find("\t2026")),
+            "\t2026-01-05 10:02:00\t2026-01-05 10:04:00\t0:02:00\tblank");
+  EXPECT_TRUE(lines[2].ends_with("\t0:12:00\toverflow"));
+  EXPECT_TRUE(lines[3].ends_with("\t0:17:00\tmixed"));
+
+  // Inside a stretch of rows: from its first value to its last.
+  const auto inside = kestrix::findGaps(values, {8, 30});
+  ASSERT_EQ(inside.size(), 1u);  // the third column has its first value there on row 23
+  EXPECT_EQ(inside[0].rows.first, 11);
 }
