@@ -228,7 +228,7 @@ TEST_F(Cli, RegionalSettingsComeFromTheLocale) {
 TEST_F(Cli, InputFileCutShortDuringTheRunStopsItCleanly) {
   // The program waits to open a pipe that nobody reads yet, its input files
   // already in memory; the file is cut short, then the pipe opened.
-  std::vector<std::int16_t> samples(5000, 400);
+  std::vector<std::int16_t> samples(40000, 400);  // 80 KB: mapped (a smaller file is read)
   const fs::path input = write("UC001.PDB", temperature(samples));
   const fs::path pipe = dir_ / "table.fifo";
   ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
