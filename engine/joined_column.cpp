@@ -55,32 +55,37 @@ class RawRows {
 
 // Counts the rows first .. last where some file of `others` holds other raw
 // samples than `newest`.
-void countConflicts(const RawRows& newest, const std::vector<const RawRows*>& others,
-                    std::int64_t first, std::int64_t last, int samplesPerRow, JoinCounts& counts) {
-  constexpr std::int64_t kChunk = 1024;
-  std::array<std::int16_t, 2 * kChunk> mine{};
-  std::array<std::int16_t, 2 * kChunk> theirs{};
-  std::array<bool, kChunk> differs{};
-  for (std::int64_t r = first; r <= last; r += kChunk) {
-    const std::int64_t n = std::min(kChunk, last - r + 1);
-    newest.read(r, n, mine.data());
-    std::fill(differs.begin(), differs.begin() + n, false);
-    const auto samples = static_cast<std::size_t>(n * samplesPerRow);
-    for (const RawRows* other : others) {
-      other->read(r, n, theirs.data());
-      // Downloads mostly agree: a chunk at a time first.
-      if (std::memcmp(mine.data(), theirs.data(), samples * sizeof mine[0]) == 0) continue;
-      for (std::size_t k = 0; k < samples; ++k) {
-        if (mine[k] != theirs[k]) differs[k / static_cast<std::size_t>(samplesPerRow)] = true;
+class ConflictCounter {
+ public:
+  void count(const RawRows& newest, const std::vector<const RawRows*>& others, std::int64_t first,
+             std::int64_t last, int samplesPerRow, JoinCounts& counts) {
+    for (std::int64_t r = first; r <= last; r += kChunk) {
+      const std::int64_t n = std::min(kChunk, last - r + 1);
+      newest.read(r, n, mine_.data());
+      std::fill(differs_.begin(), differs_.begin() + n, false);
+      const auto samples = static_cast<std::size_t>(n * samplesPerRow);
+      for (const RawRows* other : others) {
+        other->read(r, n, theirs_.data());
+        // Downloads mostly agree: a chunk at a time first.
+        if (std::memcmp(mine_.data(), theirs_.data(), samples * sizeof mine_[0]) == 0) continue;
+        for (std::size_t k = 0; k < samples; ++k) {
+          if (mine_[k] != theirs_[k]) differs_[k / static_cast<std::size_t>(samplesPerRow)] = true;
+        }
+      }
+      for (std::int64_t k = 0; k < n; ++k) {
+        if (!differs_[static_cast<std::size_t>(k)]) continue;
+        ++counts.conflicting;
+        if (counts.firstConflict == 0) counts.firstConflict = r + k;
       }
     }
-    for (std::int64_t k = 0; k < n; ++k) {
-      if (!differs[static_cast<std::size_t>(k)]) continue;
-      ++counts.conflicting;
-      if (counts.firstConflict == 0) counts.firstConflict = r + k;
-    }
   }
-}
+
+ private:
+  static constexpr std::int64_t kChunk = 1024;
+  std::array<std::int16_t, 2 * kChunk> mine_;
+  std::array<std::int16_t, 2 * kChunk> theirs_;
+  std::array<bool, kChunk> differs_;
+};
 
 // Appends a piece, merged with the one before when it goes on showing the same.
 void appendPiece(std::vector<ColumnPiece>& pieces, const ColumnPiece& piece) {
@@ -126,6 +131,7 @@ ColumnPlan joinColumn(std::vector<FilePlan> plans, const std::vector<LoggerFile>
     raw.emplace_back(plan, samples);
   }
   const int samplesPerRow = count > 0 && all.front().twoChannels ? 2 : 1;
+  ConflictCounter conflicts;
 
   for (const bool includeOverflowed : {false, true}) {
     // Where a file starts or stops having a value (by rank) or reading
@@ -179,7 +185,7 @@ ColumnPlan joinColumn(std::vector<FilePlan> plans, const std::vector<LoggerFile>
           for (const std::uint32_t rank : withValue) {
             if (byAge[rank] != newest) others.push_back(&raw[byAge[rank]]);
           }
-          countConflicts(raw[newest], others, rows.first, rows.last, samplesPerRow, counts);
+          conflicts.count(raw[newest], others, rows.first, rows.last, samplesPerRow, counts);
         }
       } else if (readingOverflow > 0) {
         appendPiece(pieces, {rows, RowShows::Overflow, 0});
