@@ -281,3 +281,17 @@ TEST(JoinedDownloads, GapsOfEachKind) {
   ASSERT_EQ(inside.size(), 1u);  // the third column has its first value there on row 23
   EXPECT_EQ(inside[0].rows.first, 11);
 }
+
+TEST(JoinedDownloads, FilesOfDistinctLoggersGiveTheTableOfPlainColumns) {
+  LoggerFileBuilder wrapped = download(2, {});
+  wrapped.loggerId(0x78).wrappedMemory(65536, 65600, [](std::int64_t n) { return n % 50; });
+  LoggerFileBuilder pairs = download(1, {8, 16, 24, 32});
+  pairs.loggerId(0x79).typeCode(6);
+  const std::vector<LoggerFileBuilder> builders{download(0, {1, 2, 3}), wrapped, pairs};
+  for (const bool includeOverflowed : {false, true}) {
+    kestrix::TableOptions options;
+    options.includeOverflowed = includeOverflowed;
+    EXPECT_EQ(kestrix::testing::convertToText(joined(builders), options).text,
+              kestrix::testing::convertToText(kestrix::makeRun(readAll(builders)), options).text);
+  }
+}
