@@ -37,7 +37,7 @@ QString intervalsMessage(const ConversionRun& run) {
 // Names each file kept apart from its logger's other downloads, and why.
 QString keptApartMessage(const ConversionRun& run) {
   QStringList lines;
-  for (const std::string& line : keptApartLines(run)) lines << QString::fromStdString(line);
+  for (const std::string& line : keptApartLines(run)) lines << QFile::decodeName(line.c_str());
   if (lines.isEmpty()) return {};
   lines.prepend(QStringLiteral("Some downloads of one logger were not joined with the others:"));
   return lines.join(QLatin1Char('\n'));
