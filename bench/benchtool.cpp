@@ -447,7 +447,7 @@ int excursions(const char* limitsPath, int count, char** names) {
   const std::vector<kestrix::LimitRule> rules = kestrix::readLimitsFile(limitsPath);
   double bestValues = 1e300, bestCells = 1e300, bestCheck = 1e300, bestText = 1e300;
   std::size_t found = 0;
-  std::vector<kestrix::CellValue> block(1024);
+  std::vector<std::int32_t> block(1024);
   for (int i = 0; i < 7; ++i) {
     const double start = threadMilliseconds();
     const kestrix::TableValues values(run);
@@ -455,8 +455,8 @@ int excursions(const char* limitsPath, int count, char** names) {
     // The cells alone, read as the check reads them.
     for (std::size_t c = 0; c < values.columnCount(); ++c) {
       for (std::int64_t first = 1; first <= values.rowCount(); first += 1024) {
-        values.cells(c, first, std::min<std::int64_t>(1024, values.rowCount() - first + 1),
-                     block.data());
+        values.cellCodes(c, first, std::min<std::int64_t>(1024, values.rowCount() - first + 1),
+                         block.data());
       }
     }
     bestCells = std::min(bestCells, threadMilliseconds() - reading);

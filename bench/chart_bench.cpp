@@ -1,8 +1,11 @@
-// kestrix-chartbench FILE...: the chart of a run on the offscreen platform.
-// Prints, one per line: the milliseconds until the chart is ready (values read,
-// pyramids built, first frame of 1600x900 drawn), the median and worst redraw
-// after a zoom or pan step, the memory the chart added (MiB of resident set)
-// and the milliseconds of the PDF report.
+// kestrix-chartbench [--limits FILE] FILE...: the chart of a run on the
+// offscreen platform. Prints, one per line: the milliseconds until the chart
+// is ready (values read, pyramids built, first frame of 1600x900 drawn), the
+// median and worst redraw after a zoom or pan step, the memory the chart
+// added (MiB of resident set) and the milliseconds of the PDF report. With
+// --limits, the rules of FILE are checked, drawn and shaded first (and the
+// time that took printed); the report stays without them, as a measure of
+// the chart's.
 #include <QApplication>
 #include <algorithm>
 #include <chrono>
@@ -16,6 +19,7 @@
 #include "chart_data.hpp"
 #include "chart_plot.hpp"
 #include "chart_report.hpp"
+#include "limits_file.hpp"
 
 namespace {
 
@@ -38,14 +42,20 @@ long residentKib() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: kestrix-chartbench FILE...\n");
+  std::optional<std::vector<kestrix::LimitRule>> rules;
+  int first = 1;
+  if (argc > 2 && std::string(argv[1]) == "--limits") {
+    rules = kestrix::readLimitsFile(argv[2]);
+    first = 3;
+  }
+  if (argc <= first) {
+    std::fprintf(stderr, "usage: kestrix-chartbench [--limits FILE] FILE...\n");
     return 2;
   }
   qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
-  const auto run =
-      std::make_shared<const kestrix::ConversionRun>(kestrix::bench::readRun(argc - 1, argv + 1));
+  const auto run = std::make_shared<const kestrix::ConversionRun>(
+      kestrix::bench::readRun(argc - first, argv + first));
   // The files' bytes in memory before the chart starts, as after a run.
   volatile long touch = 0;
   for (const auto& f : run->files)
@@ -57,6 +67,15 @@ int main(int argc, char** argv) {
   auto data = std::make_shared<const kestrix::chart::ChartData>(run);
   const double dataMs = millisecondsSince(start);
   kestrix::chart::ChartPlot plot(data);
+  double limitsMs = 0;
+  std::size_t excursions = 0;
+  if (rules) {
+    const auto t = Clock::now();
+    auto limits = std::make_shared<const kestrix::chart::ChartLimits>(*data, *rules);
+    excursions = limits->excursionCount();
+    plot.setLimits(std::move(limits));
+    limitsMs = millisecondsSince(t);
+  }
   plot.resize(1600, 900);
   plot.show();
   plot.replot();
@@ -88,6 +107,8 @@ int main(int argc, char** argv) {
   std::printf("rows %lld channels %zu\n", static_cast<long long>(data->rowCount()),
               data->channels().size());
   std::printf("values and pyramids %.1f ms\n", dataMs);
+  if (rules)
+    std::printf("limits %.1f ms (%zu excursions, checked and marked)\n", limitsMs, excursions);
   std::printf("ready %.1f ms\n", readyMs);
   std::printf("redraw median %.1f ms worst %.1f ms (points: median %.1f ms)\n",
               redraws[redraws.size() / 2], redraws.back(), updates[updates.size() / 2]);

@@ -8,7 +8,6 @@
 
 namespace kestrix::chart {
 
-
 namespace {
 
 // At most this many shaded overflow stretches in view; closer ones are joined.
@@ -126,6 +125,13 @@ void ChartPlot::setHighlighted(std::optional<std::size_t> channel) {
   highlighted_ = channel;
   if (highlighted_) graphs_[*highlighted_]->setPen(QPen(colour(*highlighted_), 2.6));
   refreshMarks();
+  replot(rpQueuedReplot);
+}
+
+void ChartPlot::setLimits(std::shared_ptr<const ChartLimits> limits) {
+  limitMarks_.reset();
+  if (limits) limitMarks_ = std::make_unique<LimitMarks>(*this, std::move(limits));
+  updatePoints();
   replot(rpQueuedReplot);
 }
 
@@ -291,8 +297,10 @@ void ChartPlot::updatePoints() {
     emptyNotes_[p]->setVisible(!valueInView[p]);
     valueAxis(panels_[p])->setTickLabels(valueInView[p]);
     if (!s.hasValue()) continue;  // the scale it had: nothing is drawn on it
-    const double pad = s.max > s.min ? (s.max - s.min) * 0.06 : 1;
-    valueAxis(panels_[p])->setRange(s.min - pad, s.max + pad);
+    double low = s.min, high = s.max;
+    if (limitMarks_) limitMarks_->widen(panels_[p], low, high);  // the limits in view too
+    const double pad = high > low ? (high - low) * 0.06 : 1;
+    valueAxis(panels_[p])->setRange(low - pad, high + pad);
   }
   lastUpdateMs_ = static_cast<double>(timer.nsecsElapsed()) / 1e6;
 }

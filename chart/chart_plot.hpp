@@ -11,6 +11,7 @@
 
 #include "chart_data.hpp"
 #include "extreme_marks.hpp"
+#include "limit_marks.hpp"
 
 namespace kestrix::chart {
 
@@ -25,6 +26,16 @@ class ChartPlot : public QCustomPlot {
   void setChannelVisible(std::size_t channel, bool visible);
   // Draws the channel bolder and marks its lowest and highest value; none: no highlight.
   void setHighlighted(std::optional<std::size_t> channel);
+  // Draws the limits and shades the excursions of `limits` (of this chart's
+  // data); none: no limits.
+  void setLimits(std::shared_ptr<const ChartLimits> limits);
+  std::shared_ptr<const ChartLimits> limits() const {
+    return limitMarks_ ? limitMarks_->limits() : nullptr;
+  }
+  // The panel that draws `channel`.
+  QCPAxisRect* panelOf(std::size_t channel) const {
+    return panels_[static_cast<std::size_t>(panelOf_[channel])];
+  }
 
   // The time range in view, as keys (seconds since 1970, UTC).
   QCPRange timeRange() const;
@@ -94,6 +105,7 @@ class ChartPlot : public QCustomPlot {
   std::optional<QPointF> mouseAt_;             // over the plot, while it is
   std::vector<QCPAbstractItem*> overflowItems_;
   ExtremeMarks marks_;
+  std::unique_ptr<LimitMarks> limitMarks_;
   std::optional<std::size_t> highlighted_;
   bool syncing_ = false;
   double lastUpdateMs_ = 0;

@@ -9,6 +9,7 @@
 
 #include "chart_plot.hpp"
 #include "replacement_device.hpp"
+#include "report_sections.hpp"
 
 namespace kestrix::chart {
 
@@ -52,6 +53,9 @@ class ReportPainter {
     QFont f(QStringLiteral("DejaVu Sans"));
     f.setPointSizeF(points);
     f.setBold(bold);
+    // No "fi" or "ff" joined into one glyph: a hash, a file name or a word
+    // copied from the PDF (or searched for) reads as it was written.
+    f.setStyleStrategy(QFont::PreferNoShaping);
     return f;
   }
 
@@ -136,8 +140,20 @@ void writeChartReport(std::shared_ptr<const ChartData> data, const fs::path& tar
       plot.showRows(*view.rows);
     else
       plot.resetView();
-    const RowRange drawn = plot.rowsInView();
+    // A time window that holds no row: no chart, a period of no rows.
+    const bool noRows = view.rows && view.rows->empty();
+    RowRange drawn = plot.rowsInView();
+    if (view.rows) {
+      drawn.first = std::max<std::int64_t>(view.rows->first, 1);
+      drawn.last = std::min(view.rows->last, data->rowCount());
+    }
     const bool wholeRun = drawn.first <= 1 && drawn.last >= data->rowCount();
+    std::shared_ptr<const ChartLimits> limits;
+    if (view.limitRules) {
+      limits = std::make_shared<const ChartLimits>(*data, *view.limitRules, view.limitsSource,
+                                                   wholeRun ? data->allRows() : drawn);
+      plot.setLimits(limits);
+    }
 
     // Title, files and period.
     painter.setFont(report.font(15, true));
@@ -172,7 +188,7 @@ void writeChartReport(std::shared_ptr<const ChartData> data, const fs::path& tar
     painter.save();
     painter.translate(page.left(), y);
     painter.scale(1 / screen, 1 / screen);
-    plot.toPainter(&painter, plot.width(), plot.height());
+    if (!noRows) plot.toPainter(&painter, plot.width(), plot.height());
     painter.restore();
     y += chartHeight + rowHeight / 2;
 
@@ -224,6 +240,19 @@ void writeChartReport(std::shared_ptr<const ChartData> data, const fs::path& tar
       }
       drawRow(r);
     }
+    ReportPage rest{painter,
+                    page,
+                    y,
+                    [&report] { report.newPage(); },
+                    [&report](double points, bool bold) { return report.font(points, bold); },
+                    [&report](double points) { return report.lineHeight(points); }};
+    if (limits) {
+      drawLimitSections(
+          rest, *data, *limits,
+          wholeRun ? QStringLiteral("over the whole run") : QStringLiteral("over the period drawn"),
+          [&plot](std::size_t c) { return plot.colour(c); });
+    }
+    drawFileRecord(rest, *data, view.limitsSource);
     report.footer();
     if (!painter.end()) file.fail("the PDF writer did not finish");
   }

@@ -9,7 +9,8 @@
 namespace kestrix::chart {
 
 void writeReportWithoutDisplay(const ConversionRun& run, const std::filesystem::path& target,
-                               bool includeOverflowed, std::optional<RowRange> rows) {
+                               bool includeOverflowed, std::optional<RowRange> rows,
+                               const ReportLimits* limits) {
   // Qt's own notes (a missing runtime folder, a painter refused) are not the
   // program's messages; a failure reaches the caller once, as ConversionError.
   const QtMessageHandler previous =
@@ -33,6 +34,10 @@ void writeReportWithoutDisplay(const ConversionRun& run, const std::filesystem::
   const std::shared_ptr<const ConversionRun> lent(&run, [](const ConversionRun*) {});
   ReportView view;
   view.rows = rows;
+  if (limits) {
+    view.limitRules = limits->rules;
+    view.limitsSource = LimitsSource{limits->path, limits->fileText};
+  }
   writeChartReport(std::make_shared<const ChartData>(lent, includeOverflowed), target, view);
 }
 

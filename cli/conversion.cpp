@@ -58,6 +58,24 @@ void refuseSharedTargets(const std::vector<fs::path>& targets, const Options& o)
   }
 }
 
+// What an empty time window tells: the window asked for and the table's own
+// dates, both as --from and --to take them.
+std::string emptyWindowWarning(const ConversionRun& run, const TimeWindow& window) {
+  const auto iso = [](std::int64_t seconds) {
+    std::string text;
+    appendIsoDate(seconds, ' ', std::nullopt, text);
+    return text;
+  };
+  std::string text = "no row of the table is dated";
+  if (window.from) text += " from " + iso(*window.from);
+  if (window.to) text += " up to " + iso(*window.to);
+  if (run.totalRows > 0) {
+    text += " (its rows run from " + iso(run.rowDate(1)) + " to " +
+            iso(run.rowDate(run.totalRows)) + ")";
+  }
+  return text + ": the outputs hold no row";
+}
+
 void printWarnings(const RunWarnings& warnings) {
   for (const auto* lines : {&warnings.intervals, &warnings.inconsistentFiles}) {
     for (const std::string& line : *lines) {
@@ -75,7 +93,12 @@ int convertAndWrite(const Options& o, bool& progressShown) {
   request.options.regional = regionalFromLocale();
   const std::vector<TextOutput> texts = textOutputs(o);
   // The limits are read first: a bad file stops everything (LimitsFileError).
-  if (o.limits) request.limitRules = readLimitsFile(*o.limits);
+  // Its text is kept for the report's record of it.
+  std::string limitsFileText;
+  if (o.limits) {
+    limitsFileText = readLimitsText(*o.limits);
+    request.limitRules = parseLimits(limitsFileText, *o.limits);
+  }
   // Every target is checked before anything is written: none may take the
   // place of logger data or of the limits, nor be a file this user may not
   // write, nor take two outputs.
@@ -95,6 +118,9 @@ int convertAndWrite(const Options& o, bool& progressShown) {
   request.options.encoding = textEncodingFor(o, !o.output);  // "-o -" names a file
   request.options.includeOverflowed = o.includeOverflowed;
   request.joinDownloads = o.join;
+  request.options.dates = o.dates;
+  request.options.utcOffsetMinutes = o.utcOffsetMinutes;
+  request.window = o.window;
   if (!o.quiet && isatty(STDERR_FILENO) == 1) {
     request.options.progress = [&progressShown](int percent) {
       std::fprintf(stderr, "\r%d%%", percent);
@@ -104,7 +130,9 @@ int convertAndWrite(const Options& o, bool& progressShown) {
 
   const ConversionResult result = convertFiles(request);
   const ConversionRun& run = *result.run;
-  if (request.format == OutputFormat::Table && !o.output) standardOutput.flush();
+  // A text table on standard output: its last bytes may still wait in the stream.
+  if ((request.format == OutputFormat::Table || request.format == OutputFormat::Csv) && !o.output)
+    standardOutput.flush();
   if (progressShown) std::fputs("\r", stderr);
   progressShown = false;
   // The warnings concern the files: they are shown whatever happens next.
@@ -115,10 +143,15 @@ int convertAndWrite(const Options& o, bool& progressShown) {
       for (const std::string& line : lines) std::fprintf(stderr, "%s\n", line.c_str());
     }
   }
+  const bool emptyWindow = o.window.limits() && result.rows.empty();
+  if (emptyWindow) {
+    std::fprintf(stderr, "%s: warning: %s\n", programName,
+                 emptyWindowWarning(run, o.window).c_str());
+  }
 
   if (!texts.empty()) {
     const TableValues values(run, o.includeOverflowed);
-    OutputContext context{run, values, RowRange{1, values.rowCount()}};
+    OutputContext context{run, values, result.rows};
     std::vector<ChannelCheck> checks;
     if (request.limitRules) {
       checks = checkLimits(values, *request.limitRules, context.rows);
@@ -128,14 +161,23 @@ int convertAndWrite(const Options& o, bool& progressShown) {
       TextFormat format;
       format.regional = request.options.regional;
       format.encoding = textEncodingFor(o, text.path == standardOutputPath);
+      format.dates = o.dates;
+      if (o.dates == DateStyle::Iso) format.utcOffsetMinutes = o.utcOffsetMinutes;
       writeTextOutput(text, context, format);
     }
   }
 #ifdef KESTRIX_REPORT
-  if (o.report) chart::writeReportWithoutDisplay(run, *o.report, o.includeOverflowed);
+  if (o.report) {
+    std::optional<chart::ReportLimits> limits;
+    if (o.limits) limits = chart::ReportLimits{*request.limitRules, *o.limits, limitsFileText};
+    chart::writeReportWithoutDisplay(
+        run, *o.report, o.includeOverflowed,
+        o.window.limits() ? std::optional<RowRange>(result.rows) : std::nullopt,
+        limits ? &*limits : nullptr);
+  }
 #endif
   if (!o.quiet) std::fprintf(stderr, "%s\n", result.status.c_str());
-  return o.strict && !warnings.empty() ? 1 : 0;
+  return o.strict && (!warnings.empty() || emptyWindow) ? 1 : 0;
 }
 
 }  // namespace kestrix::cli

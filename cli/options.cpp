@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 #include <string_view>
 
+#include "date_options.hpp"
 #include "limits.hpp"
 
 namespace kestrix::cli {
@@ -10,7 +11,9 @@ namespace kestrix::cli {
 // Kept by hand: the manual page documents it, and CLI11's formatter lays
 // options out otherwise.
 const char* const helpText =
-    "Usage: kestrix-convert [-o PATH] [--format tsv|xlsx] [--encoding windows-1252|utf-8]\n"
+    "Usage: kestrix-convert [-o PATH] [--format tsv|xlsx|csv]\n"
+    "                       [--encoding windows-1252|utf-8] [--dates regional|iso]\n"
+    "                       [--utc-offset +HH:MM] [--from DATE] [--to DATE]\n"
     "                       [--include-overflowed] [--summary PATH] [--report FILE]\n"
     "                       [--limits FILE [--excursions PATH]]\n"
     "                       [--join [--joins PATH]] [--gaps PATH] [-q] [--strict]\n"
@@ -23,10 +26,23 @@ const char* const helpText =
     "  -o, --output=PATH    write the table to PATH (replaced only when complete)\n"
     "                       instead of standard output\n"
     "      --format=FORMAT  tsv (default): the table as text; xlsx: a workbook,\n"
-    "                       dates and numbers as values (needs -o)\n"
+    "                       dates and numbers as values (needs -o); csv: the table\n"
+    "                       for scripts (RFC 4180, UTF-8, a header row, ISO dates\n"
+    "                       with a T, a dot decimal, no-number cells empty)\n"
     "      --encoding=NAME  windows-1252 (default; also cp1252) or utf-8 (also utf8),\n"
     "                       for the tsv table and the summary; without it, text\n"
     "                       to a terminal is in the locale's character set\n"
+    "      --dates=STYLE    regional (default): dd/mm/yy hh:mm:ss in the locale's\n"
+    "                       separators; iso: YYYY-MM-DD HH:MM:SS, in the table and\n"
+    "                       every text output\n"
+    "      --utc-offset=+HH:MM\n"
+    "                       the loggers' clock's offset from UTC (-14:00 to +14:00),\n"
+    "                       appended to every ISO date ('Z' for +00:00); needs\n"
+    "                       --dates iso or --format csv\n"
+    "      --from=DATE      keep the rows dated from DATE (included) ...\n"
+    "      --to=DATE        ... up to DATE (excluded); every output covers those\n"
+    "                       rows alone. DATE: YYYY-MM-DD, YYYY-MM-DD HH:MM or\n"
+    "                       YYYY-MM-DD HH:MM:SS (a T may stand for the space)\n"
     "      --include-overflowed\n"
     "                       show the samples the logger still held that the safety\n"
     "                       margin marks \"overflow\"\n"
@@ -74,7 +90,8 @@ Encoding parseEncoding(const std::string& name) {
 OutputFormat parseFormat(const std::string& name) {
   if (name == "tsv") return OutputFormat::Table;
   if (name == "xlsx") return OutputFormat::Workbook;
-  throw UsageError{"unknown format '" + name + "' (tsv or xlsx)"};
+  if (name == "csv") return OutputFormat::Csv;
+  throw UsageError{"unknown format '" + name + "' (tsv, xlsx or csv)"};
 }
 
 // CLI11's complaint in the program's words. It only ever objects to a value:
@@ -127,6 +144,14 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
   app.add_option_function<std::string>("--gaps", [&o](const std::string& v) { o.gaps = v; });
   app.add_flag("-q,--quiet", o.quiet)->disable_flag_override();
   app.add_flag("--strict", o.strict)->disable_flag_override();
+  app.add_option_function<std::string>("--dates",
+                                       [&o](const std::string& v) { o.dates = parseDateStyle(v); });
+  app.add_option_function<std::string>(
+      "--utc-offset", [&o](const std::string& v) { o.utcOffsetMinutes = parseUtcOffset(v); });
+  app.add_option_function<std::string>(
+      "--from", [&o](const std::string& v) { o.window.from = parseWindowEnd("--from", v); });
+  app.add_option_function<std::string>(
+      "--to", [&o](const std::string& v) { o.window.to = parseWindowEnd("--to", v); });
   app.add_option("files", o.files)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
 
   // CLI11 would read "--summary=" as "--summary" followed by its value: the next word.
@@ -167,6 +192,7 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
   if (o.excursions && !o.limits) {
     throw UsageError{"--excursions needs --limits FILE (the limits an excursion leaves)"};
   }
+  checkDateOptions(o);
   if (o.summary == "-" && o.excursions == "-") {
     throw UsageError{"--summary and --excursions cannot both go to standard output"};
   }

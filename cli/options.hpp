@@ -8,6 +8,7 @@
 
 #include "convert_files.hpp"
 #include "table.hpp"
+#include "time_window.hpp"
 
 namespace kestrix::cli {
 
@@ -23,11 +24,14 @@ struct Options {
   std::optional<std::string> limits;      // the limits file applied to the outputs
   std::optional<std::string> excursions;  // the excursion list; "-": standard output
   bool includeOverflowed = false;
-  bool join = false;                 // --join: the downloads of each logger in one column
-  std::optional<std::string> joins;  // the list of joined columns; "-": standard output
-  std::optional<std::string> gaps;   // the gap list; "-": standard output
-  bool quiet = false;                // no status and no progress; warnings still shown
-  bool strict = false;               // a warning makes the exit status 1
+  bool join = false;                      // --join: the downloads of each logger in one column
+  std::optional<std::string> joins;       // the list of joined columns; "-": standard output
+  std::optional<std::string> gaps;        // the gap list; "-": standard output
+  bool quiet = false;                     // no status and no progress; warnings still shown
+  bool strict = false;                    // a warning makes the exit status 1
+  DateStyle dates = DateStyle::Regional;  // --dates, for the table and the text outputs
+  std::optional<int> utcOffsetMinutes;    // --utc-offset, after ISO dates
+  TimeWindow window;                      // --from, --to: the rows every output covers
   std::vector<std::string> files;
 };
 

@@ -49,7 +49,7 @@ std::vector<TextOutput> textOutputs(const Options& options) {
     outputs.push_back(
         {*options.joins, [includeOverflowed = options.includeOverflowed](
                              const OutputContext& context, Sink& sink, const TextFormat& format) {
-           writeJoins(context.run, includeOverflowed, sink, format);
+           writeJoins(context.run, includeOverflowed, context.rows, sink, format);
          }});
   }
   if (options.gaps) {

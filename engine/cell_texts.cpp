@@ -9,23 +9,29 @@ namespace {
 // computed cell by cell.
 constexpr std::size_t kMaxTables = 32;
 
-void put(Slot& slot, std::string_view field) noexcept {
+void put(Slot& slot, std::string_view field, char separator) noexcept {
   if (field.empty() || 1 + field.size() > kSlotText) {
     slot[kSlotText] = static_cast<char>(kTooLong);
     return;
   }
-  slot = slotOf(field);
+  slot = slotOf(field, separator);
 }
 
 }  // namespace
 
-CellTexts::CellTexts(std::string decimalMark)
+CellTexts::CellTexts(std::string decimalMark, char separator)
     : decimalMark_(std::move(decimalMark)),
-      // A two-field text could not be split at a decimal mark holding a TAB.
-      tables_(decimalMark_.find('\t') == std::string::npos ? kMaxTables : 0) {}
+      separator_(separator),
+      // A two-field text could not be split at a decimal mark holding a TAB,
+      // nor a field told from the next by a mark holding the separator.
+      tables_(decimalMark_.find('\t') == std::string::npos &&
+                      decimalMark_.find(separator) == std::string::npos
+                  ? kMaxTables
+                  : 0) {}
 
 void CellTexts::fill(const CellParams& reduced, const Tables& tables, std::int16_t v) {
-  tables_.fill(reduced, tables, v, decimalMark_, put);
+  tables_.fill(reduced, tables, v, decimalMark_,
+               [this](Slot& slot, std::string_view field) { put(slot, field, separator_); });
 }
 
 }  // namespace kestrix

@@ -90,10 +90,9 @@ class FormulaTables {
   std::string text_;
 };
 
-// A field as it goes into a row: its TAB, then its text. A slot holds a field
-// of up to kSlotText bytes and, in its last byte, the field's size; it is
-// copied as one block of kSlotBytes, the bytes past the field landing where
-// what follows overwrites them.
+// A field as it goes into a row: its separator (a TAB, or a CSV's comma), then its text. A slot
+// holds a field of up to kSlotText bytes and, in its last byte, the field's size; it is copied as
+// one block of kSlotBytes, the bytes past the field landing where what follows overwrites them.
 inline constexpr std::size_t kSlotBytes = 16;
 inline constexpr std::size_t kSlotText = kSlotBytes - 1;
 using Slot = std::array<char, kSlotBytes>;
@@ -110,14 +109,12 @@ constexpr std::uint8_t sizeOf(const Slot& slot) noexcept {
 constexpr bool ready(const Slot& slot) noexcept {
   return static_cast<std::uint8_t>(sizeOf(slot) - 1) < kSlotText;
 }
-constexpr Slot slotOf(std::string_view field) noexcept {
-  Slot slot{'\t'};
+constexpr Slot slotOf(std::string_view field, char separator = '\t') noexcept {
+  Slot slot{separator};
   for (std::size_t i = 0; i < field.size(); ++i) slot[1 + i] = field[i];
   slot[kSlotText] = static_cast<char>(1 + field.size());
   return slot;
 }
-inline constexpr Slot kBlank = slotOf("");
-inline constexpr Slot kOverflow = slotOf("overflow");
 
 // The field tables of every reduced formula of a run: by channel, a slot per
 // raw value (as unsigned).
@@ -125,9 +122,11 @@ class CellTexts {
  public:
   using Tables = FormulaTables<Slot>::Tables;
 
-  explicit CellTexts(std::string decimalMark);
+  // Fields are numbers with `decimalMark`, each after `separator`.
+  explicit CellTexts(std::string decimalMark, char separator = '\t');
 
   const std::string& decimalMark() const noexcept { return decimalMark_; }
+  char separator() const noexcept { return separator_; }
 
   // The tables of `reduced`, or none when they cannot be had: a decimal mark
   // holding a TAB (a two-field text could not be split) or no table left.
@@ -138,6 +137,7 @@ class CellTexts {
 
  private:
   std::string decimalMark_;
+  char separator_;
   FormulaTables<Slot> tables_;
 };
 

@@ -215,8 +215,10 @@ CellValue TableValues::cell(std::size_t c, std::int64_t row) const {
   return valueAt(columns_[c], row);
 }
 
+template <class Out, class FromEntry, class FromValue>
 void TableValues::sampleCells(const Column& c, const FilePlan& file, std::int64_t first,
-                              std::int64_t n, CellValue* out) const {
+                              std::int64_t n, Out* out, FromEntry fromEntry,
+                              FromValue fromValue) const {
   constexpr std::int64_t kChunk = 1024;
   std::array<std::int16_t, 2 * kChunk> raw{};
   const SampleColumn& samples = run_.files[file.file].samples;
@@ -232,31 +234,35 @@ void TableValues::sampleCells(const Column& c, const FilePlan& file, std::int64_
       if (all) {
         const std::int16_t* s = raw.data() + c.info.channel;
         for (std::int64_t k = 0; k < count; ++k, s += 2)
-          out[k] = valueOf(values[static_cast<std::uint16_t>(*s + rawOffset)]);
+          out[k] = fromEntry(values[static_cast<std::uint16_t>(*s + rawOffset)]);
       }
     } else {
       all = samples.decode(p - 1 - base, count, raw.data());
       if (all) {
         const std::int16_t* s = raw.data();
         for (std::int64_t k = 0; k < count; ++k, ++s)
-          out[k] = valueOf(values[static_cast<std::uint16_t>(*s + rawOffset)]);
+          out[k] = fromEntry(values[static_cast<std::uint16_t>(*s + rawOffset)]);
       }
     }
     if (!all) {
-      for (std::int64_t k = 0; k < count; ++k) out[k] = valueAt(c, r + k);
+      for (std::int64_t k = 0; k < count; ++k) out[k] = fromValue(valueAt(c, r + k));
     }
     out += count;
     r += count;
   }
 }
 
-void TableValues::cells(std::size_t c, std::int64_t first, std::int64_t n, CellValue* out) const {
+template <class Out, class FromEntry, class FromValue>
+void TableValues::readCells(std::size_t c, std::int64_t first, std::int64_t n, Out* out,
+                            FromEntry fromEntry, FromValue fromValue) const {
   const Column& column = columns_[c];
   const std::int64_t last = first + n - 1;
-  CellValue* const begin = out;
+  Out* const begin = out;
   // The pieces of samples in bulk; the others read "overflow", and the rows
   // outside every piece nothing.
-  auto fixed = [&out](CellValue cell, std::int64_t rows) {
+  const Out blank = fromValue(CellValue{});
+  const Out overflowed = fromValue(CellValue{CellKind::Overflow, 0});
+  auto fixed = [&out](Out cell, std::int64_t rows) {
     for (; rows > 0; --rows) *out++ = cell;
   };
   const std::vector<ColumnPiece>& pieces = *column.pieces;
@@ -266,18 +272,37 @@ void TableValues::cells(std::size_t c, std::int64_t first, std::int64_t n, CellV
     const ColumnPiece& piece = pieces[at];
     const std::int64_t from = std::max(r, piece.rows.first);
     const std::int64_t to = std::min(last, piece.rows.last);
-    fixed({}, from - r);
+    fixed(blank, from - r);
     if (piece.shows == RowShows::Samples) {
-      sampleCells(column, column.plan->files[piece.file], from, to - from + 1, out);
+      sampleCells(column, column.plan->files[piece.file], from, to - from + 1, out, fromEntry,
+                  fromValue);
       out += to - from + 1;
     } else {
-      fixed({CellKind::Overflow, 0}, to - from + 1);
+      fixed(overflowed, to - from + 1);
     }
     r = to + 1;
   }
-  fixed({}, last - r + 1);
+  fixed(blank, last - r + 1);
   // The first row has texts of its own.
-  if (first == 1 && n > 0) *begin = cell(c, 1);
+  if (first == 1 && n > 0) *begin = fromValue(cell(c, 1));
+}
+
+void TableValues::cells(std::size_t c, std::int64_t first, std::int64_t n, CellValue* out) const {
+  readCells(
+      c, first, n, out, [](std::int32_t entry) { return valueOf(entry); },
+      [](const CellValue& v) { return v; });
+}
+
+void TableValues::cellCodes(std::size_t c, std::int64_t first, std::int64_t n,
+                            std::int32_t* out) const {
+  static_assert(kBias == cellCodeBias && kNotNumber == cellCodeNoNumber);
+  // An entry is the code, but for one never computed (a text, as valueOf reads it).
+  readCells(
+      c, first, n, out, [](std::int32_t entry) { return std::max(entry, kNotNumber); },
+      [](const CellValue& v) {
+        return v.kind == CellKind::Number ? static_cast<std::int32_t>(v.tenths + kBias)
+                                          : kNotNumber;
+      });
 }
 
 }  // namespace kestrix

@@ -48,6 +48,12 @@ void appendNumberText(std::int64_t tenths, int decimals, std::string_view decima
 void appendCellValueText(const CellValue& cell, int decimals, std::string_view decimalMark,
                          std::string& out);
 
+// A cell as a compact code, for scans over many cells: cellCodeBias plus
+// its tenths for a Number, cellCodeNoNumber for a cell without one (blank,
+// "overflow" or a text). Number codes are at least cellCodeNoNumber + 2.
+inline constexpr std::int32_t cellCodeNoNumber = 1;
+inline constexpr std::int32_t cellCodeBias = std::int32_t{1} << 30;
+
 // The cells of a run as values, column by column. The run must outlive it.
 // Every Number's text (appendNumberText with the column's decimals) is
 // exactly the cell text the table writer writes; a double equal to that text
@@ -75,6 +81,8 @@ class TableValues {
   CellValue cell(std::size_t c, std::int64_t row) const;
   // Cells of column c for rows first .. first + n - 1 (inside the table) into out.
   void cells(std::size_t c, std::int64_t first, std::int64_t n, CellValue* out) const;
+  // The same cells as codes (cellCodeBias), four bytes each.
+  void cellCodes(std::size_t c, std::int64_t first, std::int64_t n, std::int32_t* out) const;
 
  private:
   bool includeOverflowed_ = false;
@@ -93,10 +101,16 @@ class TableValues {
 
   // The cell of column c in row r, the careful way.
   CellValue valueAt(const Column& c, std::int64_t r) const;
-  // Cells of column c for rows first .. first + n - 1, inside a piece showing
-  // the samples of `file`, into out.
+  // Cells of column c for rows first .. first + n - 1, each what `fromEntry`
+  // makes of the value table's entry where the row shows a sample, or
+  // `fromValue` of the row's CellValue where it does not.
+  template <class Out, class FromEntry, class FromValue>
+  void readCells(std::size_t c, std::int64_t first, std::int64_t n, Out* out, FromEntry fromEntry,
+                 FromValue fromValue) const;
+  // The same for rows inside a piece showing the samples of `file`.
+  template <class Out, class FromEntry, class FromValue>
   void sampleCells(const Column& c, const FilePlan& file, std::int64_t first, std::int64_t n,
-                   CellValue* out) const;
+                   Out* out, FromEntry fromEntry, FromValue fromValue) const;
 
   const ConversionRun& run_;
   std::int64_t rows_ = 0;

@@ -68,6 +68,13 @@ struct JoinCounts {
   std::int64_t firstConflict = 0;   // the first conflicting row; 0: none
 };
 
+// Rows where two or more of a joined column's files have a value: `files`
+// (indexes in ColumnPlan::files) are those files, the one shown first.
+struct ColumnOverlap {
+  RowRange rows;
+  std::vector<std::uint32_t> files;
+};
+
 // A column of the run: one logger's channel (two adjacent table columns for a
 // two-channel logger), with the plans of the files it shows. A plain column
 // shows one file. A column joined from repeated downloads of one logger lists
@@ -81,6 +88,8 @@ struct ColumnPlan {
   std::vector<ColumnPiece> piecesWithoutMargin;  // the same with includeOverflowed
   JoinCounts countsWithMargin;                   // joined columns only
   JoinCounts countsWithoutMargin;
+  std::vector<ColumnOverlap> overlapsWithMargin;  // joined columns only, in row order
+  std::vector<ColumnOverlap> overlapsWithoutMargin;
 
   // The file that names the column: its only one, or the newest download.
   const FilePlan& file() const noexcept { return files[newest]; }
@@ -90,6 +99,9 @@ struct ColumnPlan {
   }
   const JoinCounts& counts(bool includeOverflowed) const noexcept {
     return includeOverflowed ? countsWithoutMargin : countsWithMargin;
+  }
+  const std::vector<ColumnOverlap>& overlaps(bool includeOverflowed) const noexcept {
+    return includeOverflowed ? overlapsWithoutMargin : overlapsWithMargin;
   }
   // The piece holding row r, or nullptr when the row shows nothing.
   const ColumnPiece* pieceAt(std::int64_t row, bool includeOverflowed) const noexcept;

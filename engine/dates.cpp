@@ -1,5 +1,7 @@
 #include "dates.hpp"
 
+#include <cstdlib>
+
 namespace kestrix {
 
 namespace {
@@ -81,20 +83,61 @@ void appendRowDate(std::int64_t seconds, const Regional& regional, std::string& 
   append2(t.second, out);
 }
 
-RowDateText::RowDateText(std::int64_t first, int step, const Regional& regional)
-    : seconds_(first), step_(step), regional_(regional) {
+void appendIsoDate(std::int64_t seconds, char between, std::optional<int> utcOffsetMinutes,
+                   std::string& out) {
+  const CivilTime t = fromSeconds(seconds);
+  append2(t.year / 100, out);
+  append2(t.year % 100, out);
+  out.push_back('-');
+  append2(t.month, out);
+  out.push_back('-');
+  append2(t.day, out);
+  out.push_back(between);
+  append2(t.hour, out);
+  out.push_back(':');
+  append2(t.minute, out);
+  out.push_back(':');
+  append2(t.second, out);
+  if (!utcOffsetMinutes) return;
+  const int offset = *utcOffsetMinutes;
+  if (offset == 0) {
+    out.push_back('Z');
+    return;
+  }
+  out.push_back(offset < 0 ? '-' : '+');
+  append2(std::abs(offset) / 60, out);
+  out.push_back(':');
+  append2(std::abs(offset) % 60, out);
+}
+
+void appendDate(std::int64_t seconds, const DateForm& form, std::string& out) {
+  if (form.style == DateStyle::Iso) {
+    appendIsoDate(seconds, form.between, form.utcOffsetMinutes, out);
+  } else {
+    appendRowDate(seconds, form.regional, out);
+  }
+}
+
+RowDateText::RowDateText(std::int64_t first, int step, const DateForm& form)
+    : seconds_(first), step_(step), form_(form) {
   setDay();
 }
 
 void RowDateText::setDay() {
   text_.clear();
-  appendRowDate(seconds_, regional_, text_);
+  appendDate(seconds_, form_, text_);
   const std::int64_t rest = seconds_ % 86400;
   secondOfDay_ = static_cast<int>(rest < 0 ? rest + 86400 : rest);
-  const std::size_t timeSize = 6 + 2 * regional_.timeSeparator.size();
+  if (form_.style == DateStyle::Iso) {
+    timeAt_ = std::string_view("YYYY-MM-DD ").size();  // the offset follows the seconds
+    minuteAt_ = timeAt_ + 3;
+    secondAt_ = minuteAt_ + 3;
+    return;
+  }
+  const std::size_t timeSize = 6 + 2 * form_.regional.timeSeparator.size();
   timeAt_ = text_.size() - timeSize;
-  minuteAt_ = timeAt_ + 2 + regional_.timeSeparator.size();
-  secondAt_ = minuteAt_ + 2 + regional_.timeSeparator.size();
+  minuteAt_ = timeAt_ + 2 + form_.regional.timeSeparator.size();
+  secondAt_ = minuteAt_ + 2 + form_.regional.timeSeparator.size();
 }
 
 void RowDateText::next() {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -23,15 +24,44 @@ bool isValidCivilTime(const CivilTime& t) noexcept;
 std::int64_t toSeconds(const CivilTime& t) noexcept;  // t must be valid
 CivilTime fromSeconds(std::int64_t seconds) noexcept;
 
+enum class DateStyle {
+  Regional,  // dd/mm/yy hh:mm:ss with the locale's separators, as the table writes row dates
+  Iso,       // YYYY-MM-DD HH:MM:SS whatever the locale
+};
+
+// How a date and time is written: the regional form or ISO 8601.
+struct DateForm {
+  Regional regional;  // the separators of the regional form (its decimal mark is not used)
+  DateStyle style = DateStyle::Regional;
+  char between = ' ';  // ISO: between the day and the time, ' ' or 'T'
+  // ISO only: the offset of the loggers' clock from UTC in minutes, appended
+  // to each date ("+01:00", "Z" for none).
+  std::optional<int> utcOffsetMinutes;
+};
+
+// The regional form with `regional`'s separators.
+inline DateForm regionalDates(const Regional& regional) {
+  DateForm form;
+  form.regional = regional;
+  return form;
+}
+
 // Appends "dd/mm/yy hh:mm:ss" with the regional separators.
 void appendRowDate(std::int64_t seconds, const Regional& regional, std::string& out);
+// Appends "YYYY-MM-DD", `between`, "HH:MM:SS" and the offset, if any.
+void appendIsoDate(std::int64_t seconds, char between, std::optional<int> utcOffsetMinutes,
+                   std::string& out);
+// Appends the date in `form`.
+void appendDate(std::int64_t seconds, const DateForm& form, std::string& out);
 
-// The appendRowDate text of dates a fixed step apart, one after the other:
-// the time of day is updated in place, the date part redone once a day.
+// The appendDate text of dates a fixed step apart, one after the other: the
+// time of day is updated in place, the rest redone once a day.
 class RowDateText {
  public:
   // Starts at `first`; each next() adds `step` seconds (step >= 1).
-  RowDateText(std::int64_t first, int step, const Regional& regional);
+  RowDateText(std::int64_t first, int step, const Regional& regional)
+      : RowDateText(first, step, regionalDates(regional)) {}
+  RowDateText(std::int64_t first, int step, const DateForm& form);
 
   std::string_view text() const noexcept { return text_; }
   void next();
@@ -42,7 +72,7 @@ class RowDateText {
   std::int64_t seconds_;
   int step_;
   int secondOfDay_ = 0;
-  Regional regional_;
+  DateForm form_;
   std::string text_;
   std::size_t timeAt_ = 0;  // where "hh" starts
   std::size_t minuteAt_ = 0;

@@ -105,87 +105,129 @@ void ExcursionScanner::enter(State now, std::int64_t row, std::int64_t tenths) {
   state_ = now;
 }
 
-void ExcursionScanner::peakAmong(const CellValue* from, const CellValue* to, const CellValue* cells,
-                                 std::int64_t firstRow) {
+// How the scan reads a cell: whether it holds a number, and its number on a
+// scale that keeps the order of the tenths (the tenths themselves, or the
+// tenths plus a bias). A cell without a number reads as `noNumber` on it.
+struct ExcursionScanner::ValueCells {
+  using Cell = CellValue;
+  static constexpr std::int64_t bias = 0;
+  static constexpr std::int64_t noNumberLow = 0, noNumberHigh = 0;
+  static bool number(const Cell& c) { return c.kind == CellKind::Number; }
+  static std::int64_t value(const Cell& c) { return c.tenths; }
+};
+
+struct ExcursionScanner::CodeCells {
+  using Cell = std::int32_t;
+  static constexpr std::int64_t bias = cellCodeBias;
+  static constexpr std::int64_t noNumberLow = 0, noNumberHigh = cellCodeNoNumber;
+  static bool number(Cell c) { return c > cellCodeNoNumber; }
+  static std::int64_t value(Cell c) { return c; }
+};
+
+template <class Cells>
+void ExcursionScanner::peakAmong(const typename Cells::Cell* from, const typename Cells::Cell* to,
+                                 const typename Cells::Cell* cells, std::int64_t firstRow) {
   // The first cell beyond the peak so far, if any, in the current excursion's direction.
-  const CellValue* peak = nullptr;
-  std::int64_t best = current_.peakTenths;
+  const typename Cells::Cell* peak = nullptr;
+  std::int64_t best = current_.peakTenths + Cells::bias;
   if (current_.side == Side::Above) {
-    for (const CellValue* p = from; p < to; ++p) {
-      if (p->tenths > best) {
-        best = p->tenths;
+    for (auto* p = from; p < to; ++p) {
+      if (Cells::value(*p) > best) {
+        best = Cells::value(*p);
         peak = p;
       }
     }
   } else {
-    for (const CellValue* p = from; p < to; ++p) {
-      if (p->tenths < best) {
-        best = p->tenths;
+    for (auto* p = from; p < to; ++p) {
+      if (Cells::value(*p) < best) {
+        best = Cells::value(*p);
         peak = p;
       }
     }
   }
   if (peak) {
-    current_.peakTenths = static_cast<std::int32_t>(best);
+    current_.peakTenths = static_cast<std::int32_t>(best - Cells::bias);
     current_.peakRow = firstRow + (peak - cells);
   }
 }
 
-void ExcursionScanner::add(const CellValue* cells, std::int64_t n, std::int64_t firstRow) {
-  const std::int64_t above = aboveFrom_;
-  const std::int64_t below = belowTo_;
-  const CellValue* const end = cells + n;
-  const CellValue* at = cells;
+namespace {
+
+// A limit in tenths on a scale `bias` above: the limits that no cell reaches stay so.
+std::int64_t onScale(std::int64_t limit, std::int64_t bias) {
+  return limit == kNever || limit == kAlways ? limit : limit + bias;
+}
+
+}  // namespace
+
+template <class Cells>
+void ExcursionScanner::scan(const typename Cells::Cell* cells, std::int64_t n,
+                            std::int64_t firstRow) {
+  using Cell = typename Cells::Cell;
+  const std::int64_t above = onScale(aboveFrom_, Cells::bias);
+  const std::int64_t below = onScale(belowTo_, Cells::bias);
+  const Cell* const end = cells + n;
+  const Cell* at = cells;
   // One tight loop per state, each running to the cell that changes it. A
-  // cell that holds no number has tenths 0: where 0 cannot stay in the
-  // state, its kind need not be looked at.
-  const auto run = [&at, end](bool checkKind, auto stays) {
-    if (checkKind) {
-      while (at < end && at->kind == CellKind::Number && stays(at->tenths)) ++at;
+  // cell that holds no number reads as noNumberLow or noNumberHigh: where
+  // neither can stay in the state, whether a cell holds a number need not be
+  // looked at.
+  const auto run = [&at, end](auto stays) {
+    if (stays(Cells::noNumberLow) || stays(Cells::noNumberHigh)) {
+      while (at < end && Cells::number(*at) && stays(Cells::value(*at))) ++at;
     } else {
-      while (at < end && stays(at->tenths)) ++at;
+      while (at < end && stays(Cells::value(*at))) ++at;
     }
   };
-  // below < t < above in one unsigned comparison.
+  // below < v < above in one unsigned comparison.
   const auto from = static_cast<std::uint64_t>(below) + 1;
   const auto width = static_cast<std::uint64_t>(above) - from;
-  const auto inside = [from, width](std::int64_t t) {
-    return static_cast<std::uint64_t>(t) - from < width;
+  const auto inside = [from, width](std::int64_t v) {
+    return static_cast<std::uint64_t>(v) - from < width;
   };
   while (at < end) {
     switch (state_) {
       case State::Inside:
-        run(inside(0), inside);
+        run(inside);
         break;
       case State::Above: {
-        const CellValue* before = at;
-        run(0 >= above, [above](std::int64_t t) { return t >= above; });
-        peakAmong(before, at, cells, firstRow);
+        const Cell* before = at;
+        run([above](std::int64_t v) { return v >= above; });
+        peakAmong<Cells>(before, at, cells, firstRow);
         break;
       }
       case State::Below: {
-        const CellValue* before = at;
-        run(0 <= below, [below](std::int64_t t) { return t <= below; });
-        peakAmong(before, at, cells, firstRow);
+        const Cell* before = at;
+        run([below](std::int64_t v) { return v <= below; });
+        peakAmong<Cells>(before, at, cells, firstRow);
         break;
       }
       case State::NoValue:
-        while (at < end && at->kind != CellKind::Number) ++at;
+        while (at < end && !Cells::number(*at)) ++at;
         break;
     }
     if (at == end) break;
     State now = State::Inside;
-    if (at->kind != CellKind::Number) {
+    const std::int64_t v = Cells::value(*at);
+    if (!Cells::number(*at)) {
       now = State::NoValue;
-    } else if (at->tenths >= above) {
+    } else if (v >= above) {
       now = State::Above;
-    } else if (at->tenths <= below) {
+    } else if (v <= below) {
       now = State::Below;
     }
-    enter(now, firstRow + (at - cells), at->tenths);
+    enter(now, firstRow + (at - cells), v - Cells::bias);
     ++at;
   }
   nextRow_ = firstRow + n;
+}
+
+void ExcursionScanner::add(const CellValue* cells, std::int64_t n, std::int64_t firstRow) {
+  scan<ValueCells>(cells, n, firstRow);
+}
+
+void ExcursionScanner::addCodes(const std::int32_t* codes, std::int64_t n, std::int64_t firstRow) {
+  scan<CodeCells>(codes, n, firstRow);
 }
 
 ChannelCheck ExcursionScanner::finish() {
@@ -208,15 +250,15 @@ ChannelCheck ExcursionScanner::finish() {
   return check;
 }
 
-LimitChecker::LimitChecker() : cells_(kChunk) {}
+LimitChecker::LimitChecker() : codes_(kChunk) {}
 
 ChannelCheck LimitChecker::check(const TableValues& values, std::size_t c, const LimitRule& rule,
                                  RowRange rows) {
   ExcursionScanner scanner(rule, values.run().interval);
   for (std::int64_t first = rows.first; first <= rows.last; first += kChunk) {
     const std::int64_t n = std::min(kChunk, rows.last - first + 1);
-    values.cells(c, first, n, cells_.data());
-    scanner.add(cells_.data(), n, first);
+    values.cellCodes(c, first, n, codes_.data());
+    scanner.addCodes(codes_.data(), n, first);
   }
   return scanner.finish();
 }

@@ -77,6 +77,8 @@ class ExcursionScanner {
   // Cells of rows firstRow .. firstRow + n - 1, following the last ones given,
   // as TableValues gives them: a cell that holds no number has tenths 0.
   void add(const CellValue* cells, std::int64_t n, std::int64_t firstRow);
+  // The same, the cells as codes (TableValues::cellCodes).
+  void addCodes(const std::int32_t* codes, std::int64_t n, std::int64_t firstRow);
   // The check of the cells given: a run still outside at the end is open.
   ChannelCheck finish();
 
@@ -88,10 +90,15 @@ class ExcursionScanner {
  private:
   enum class State : std::uint8_t { Inside, Below, Above, NoValue };
   void close(std::int64_t endRow, ExcursionNote note);
+  struct ValueCells;
+  struct CodeCells;
+  template <class Cells>
+  void scan(const typename Cells::Cell* cells, std::int64_t n, std::int64_t firstRow);
   // Takes the peak of the current excursion from the cells [from, to) of a
   // block starting at `cells`, row `firstRow`.
-  void peakAmong(const CellValue* from, const CellValue* to, const CellValue* cells,
-                 std::int64_t firstRow);
+  template <class Cells>
+  void peakAmong(const typename Cells::Cell* from, const typename Cells::Cell* to,
+                 const typename Cells::Cell* cells, std::int64_t firstRow);
   // Moves to state `now` at `row`, whose cell holds `tenths`.
   void enter(State now, std::int64_t row, std::int64_t tenths);
 
@@ -118,7 +125,7 @@ class LimitChecker {
 
  private:
   static constexpr std::int64_t kChunk = 1024;
-  std::vector<CellValue> cells_;
+  std::vector<std::int32_t> codes_;
 };
 
 // Every column of `values` over `rows`, each against the rule that applies to

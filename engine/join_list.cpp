@@ -1,5 +1,6 @@
 #include "join_list.hpp"
 
+#include "joined_column.hpp"
 #include "table.hpp"
 #include "text.hpp"
 
@@ -45,7 +46,7 @@ std::vector<std::string> keptApartLines(const ConversionRun& run) {
   return lines;
 }
 
-void writeJoins(const ConversionRun& run, bool includeOverflowed, Sink& sink,
+void writeJoins(const ConversionRun& run, bool includeOverflowed, RowRange rows, Sink& sink,
                 const TextFormat& format) {
   const TextFormatter out(format);
   std::string text =
@@ -53,7 +54,7 @@ void writeJoins(const ConversionRun& run, bool includeOverflowed, Sink& sink,
       "conflict\r\n";
   for (const ColumnPlan& column : run.columns) {
     const LoggerFile& named = run.files[column.file().file];
-    const JoinCounts& counts = column.counts(includeOverflowed);
+    const JoinCounts counts = joinCountsIn(column, run.files, includeOverflowed, rows);
     out.text(named.containerName, text);
     ((text += '\t') += identityText(named.loggerId)) += '\t';
     text += std::to_string(column.files.size());

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "row_range.hpp"
 #include "run.hpp"
 #include "sink.hpp"
 #include "text_format.hpp"
@@ -25,9 +26,9 @@ std::vector<std::string> keptApartLines(const ConversionRun& run);
 // per column in table order (title, logger, downloads, the files' names joined
 // by ", ", rows with values, overlapping, conflicting, the date of the first
 // conflict or nothing), each ending in CR LF, as `format` writes texts and
-// dates. The names are UTF-8: a Windows-1252 list takes them in that code
-// page where they have a place there.
-void writeJoins(const ConversionRun& run, bool includeOverflowed, Sink& sink,
+// dates. The counts cover `rows` alone (the rows the outputs cover). The names are UTF-8: a
+// Windows-1252 list takes them in that code page where they have a place there.
+void writeJoins(const ConversionRun& run, bool includeOverflowed, RowRange rows, Sink& sink,
                 const TextFormat& format);
 
 }  // namespace kestrix

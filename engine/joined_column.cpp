@@ -182,10 +182,15 @@ ColumnPlan joinColumn(std::vector<FilePlan> plans, const std::vector<LoggerFile>
         if (withValue.size() > 1) {
           counts.overlapping += rows.count();
           others.clear();
+          ColumnOverlap overlap{rows, {newest}};
           for (const std::uint32_t rank : withValue) {
-            if (byAge[rank] != newest) others.push_back(&raw[byAge[rank]]);
+            if (byAge[rank] == newest) continue;
+            others.push_back(&raw[byAge[rank]]);
+            overlap.files.push_back(byAge[rank]);
           }
           conflicts.count(raw[newest], others, rows.first, rows.last, samplesPerRow, counts);
+          (includeOverflowed ? column.overlapsWithoutMargin : column.overlapsWithMargin)
+              .push_back(std::move(overlap));
         }
       } else if (readingOverflow > 0) {
         appendPiece(pieces, {rows, RowShows::Overflow, 0});
@@ -193,6 +198,41 @@ ColumnPlan joinColumn(std::vector<FilePlan> plans, const std::vector<LoggerFile>
     }
   }
   return column;
+}
+
+JoinCounts joinCountsIn(const ColumnPlan& column, const std::vector<LoggerFile>& files,
+                        bool includeOverflowed, RowRange rows) {
+  const std::vector<ColumnPiece>& pieces = column.pieces(includeOverflowed);
+  if (pieces.empty() ||
+      (rows.first <= pieces.front().rows.first && rows.last >= pieces.back().rows.last))
+    return column.counts(includeOverflowed);
+  JoinCounts counts;
+  auto inside = [&rows](RowRange r) {
+    return RowRange{std::max(r.first, rows.first), std::min(r.last, rows.last)};
+  };
+  for (const ColumnPiece& piece : pieces) {
+    const RowRange shown = inside(piece.rows);
+    if (piece.shows == RowShows::Samples && !shown.empty()) counts.rowsWithValues += shown.count();
+  }
+  const int samplesPerRow = column.twoChannels() ? 2 : 1;
+  ConflictCounter conflicts;
+  std::vector<RawRows> raw;
+  std::vector<const RawRows*> others;
+  for (const ColumnOverlap& overlap : column.overlaps(includeOverflowed)) {
+    const RowRange shared = inside(overlap.rows);
+    if (shared.empty()) continue;
+    counts.overlapping += shared.count();
+    raw.clear();
+    raw.reserve(overlap.files.size());
+    for (const std::uint32_t k : overlap.files) {
+      const FilePlan& plan = column.files[k];
+      raw.emplace_back(plan, files[plan.file].samples);
+    }
+    others.clear();
+    for (std::size_t k = 1; k < raw.size(); ++k) others.push_back(&raw[k]);
+    conflicts.count(raw.front(), others, shared.first, shared.last, samplesPerRow, counts);
+  }
+  return counts;
 }
 
 }  // namespace kestrix

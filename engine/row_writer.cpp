@@ -7,12 +7,14 @@
 
 namespace kestrix {
 
-RowWriter::RowWriter(const ConversionRun& run, const Regional& regional, bool includeOverflowed)
+RowWriter::RowWriter(const ConversionRun& run, const RowForm& form, bool includeOverflowed)
     : run_(run),
-      regional_(regional),
+      dateForm_(form.dates),
       includeOverflowed_(includeOverflowed),
-      cells_(regional.decimalMark),
-      date_(run.earliestStart, run.interval, regional) {
+      cells_(form.decimalMark(), form.separator),
+      blank_(slotOf("", form.separator)),
+      overflow_(form.numbersOnly ? blank_ : slotOf("overflow", form.separator)),
+      date_(run.earliestStart, run.interval, form.dates) {
   for (const ColumnPlan& column : run.columns) {
     const FilePlan& plan = column.file();
     Column c;
@@ -29,7 +31,7 @@ RowWriter::RowWriter(const ConversionRun& run, const Regional& regional, bool in
 }
 
 void RowWriter::seek(std::int64_t first) {
-  date_ = RowDateText(run_.rowDate(first - 1), run_.interval, regional_);
+  date_ = RowDateText(run_.rowDate(first - 1), run_.interval, dateForm_);
 }
 
 void RowWriter::gather(const Column& c, std::int64_t first, std::int64_t count) {
@@ -50,16 +52,16 @@ void RowWriter::gather(const Column& c, std::int64_t first, std::int64_t count) 
     const ColumnPiece& piece = pieces[at];
     const std::int64_t from = std::max(r, piece.rows.first);
     const std::int64_t to = std::min(last, piece.rows.last);
-    fixed(&kBlank, from - r);
+    fixed(&blank_, from - r);
     if (piece.shows == RowShows::Samples) {
       sampleFields(c, c.plan->files[piece.file], from, to - from + 1, out);
       out += stride * static_cast<std::size_t>(to - from + 1);
     } else {
-      fixed(piece.shows == RowShows::Overflow ? &kOverflow : &kBlank, to - from + 1);
+      fixed(piece.shows == RowShows::Overflow ? &overflow_ : &blank_, to - from + 1);
     }
     r = to + 1;
   }
-  fixed(&kBlank, last - r + 1);
+  fixed(&blank_, last - r + 1);
 }
 
 void RowWriter::sampleFields(const Column& c, const FilePlan& file, std::int64_t first,
@@ -114,8 +116,8 @@ void RowWriter::value(const Column& c, const FilePlan& file, std::int64_t p, con
   const auto sample1 = samples.at(c.two ? 2 * p - 1 : p);
   const auto sample2 = c.two ? samples.at(2 * p) : sample1;
   if (!sample1 || !sample2) {
-    out[0] = &kBlank;
-    if (c.two) out[1] = &kBlank;
+    out[0] = &blank_;
+    if (c.two) out[1] = &blank_;
     return;
   }
   const std::int16_t s1 = *sample1;
@@ -134,8 +136,9 @@ void RowWriter::value(const Column& c, const FilePlan& file, std::int64_t p, con
       return;
     }
   }
-  std::string text = "\t";
+  std::string text(1, cells_.separator());
   appendCellText(file.formula, s1, s2, false, cells_.decimalMark(), text);
+  if (cells_.separator() != '\t') std::replace(text.begin(), text.end(), '\t', cells_.separator());
   out[0] = longSlot(std::move(text));
   if (c.two) out[1] = longSlot({});  // the whole cell is in the first
 }

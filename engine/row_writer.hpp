@@ -1,5 +1,6 @@
 // The row writer: rows 2 onward built a block at a time from the cell-text
-// cache's slots, byte for byte the rows of TableText.
+// cache's slots, byte for byte the rows of TableText (in the table's form or
+// the CSV's).
 #pragma once
 
 #include <array>
@@ -26,7 +27,12 @@ class RowWriter {
  public:
   static constexpr std::int64_t blockRows = 256;
 
-  RowWriter(const ConversionRun& run, const Regional& regional, bool includeOverflowed = false);
+  RowWriter(const ConversionRun& run, const Regional& regional, bool includeOverflowed = false)
+      : RowWriter(run, regionalRows(regional), includeOverflowed) {}
+  RowWriter(const ConversionRun& run, const RowForm& form, bool includeOverflowed = false);
+  // The blank and overflow slots are its own: it stays where it was made.
+  RowWriter(const RowWriter&) = delete;
+  RowWriter& operator=(const RowWriter&) = delete;
 
   // The next row written is row `first` instead of the one after the last.
   void seek(std::int64_t first);
@@ -117,9 +123,11 @@ class RowWriter {
   }
 
   const ConversionRun& run_;
-  Regional regional_;
+  DateForm dateForm_;
   bool includeOverflowed_ = false;
   CellTexts cells_;
+  Slot blank_;        // an empty field
+  Slot overflow_;     // "overflow", or an empty field where only numbers are written
   RowDateText date_;  // the date of the row last written
   std::vector<Column> columns_;
   std::size_t fields_ = 0;                         // in a row, after the date
@@ -129,5 +137,12 @@ class RowWriter {
   std::vector<std::string> longTexts_;             // ... and their texts
   std::size_t longBytes_ = 0;
 };
+
+// Writes the rows of options.rows (every row by default) of the table in
+// `form` to `sink`, each ending in CR LF: row 1 as TableText builds it, the
+// others by row writers, on two threads where it pays (see writeTable).
+// options.progress is told each whole percentage of those rows written.
+void writeTableRows(const ConversionRun& run, const RowForm& form, const TableOptions& options,
+                    Sink& sink);
 
 }  // namespace kestrix

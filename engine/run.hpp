@@ -30,6 +30,10 @@ struct LoggerFile {
   int interval = 0;              // this file's own interval in seconds
   bool inconsistent = false;     // needed records it lacks, or bytes past its end
   SampleColumn samples;          // raw positions, channels interleaved
+
+  // The file's bytes as converted (what a record of the run hashes), kept
+  // alive by `samples` as long as any copy of the file.
+  std::span<const std::uint8_t> bytes() const noexcept { return samples.fileBytes(); }
 };
 
 // Reads one logger file: container, recording header, samples. Throws

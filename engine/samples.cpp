@@ -107,6 +107,9 @@ SampleColumn readSamples(ByteCursor& in, const Container& container, std::int32_
                          std::int32_t memorySize, int channelCount, bool& inconsistentFlag,
                          std::shared_ptr<const void> owner) {
   SampleColumn column;
+  // The whole file stays with the column, samples or not: what was converted.
+  column.bytes_ = in.bytes();
+  column.owner_ = std::move(owner);
   const std::int64_t total = std::int64_t{channelCount} * memorySize;     // T
   const std::int64_t count = std::min<std::int64_t>(sampleCount, total);  // L
   if (count <= 0 || total <= 0) return column;
@@ -120,8 +123,6 @@ SampleColumn readSamples(ByteCursor& in, const Container& container, std::int32_
   column.base_ = std::max<std::int64_t>(0, std::int64_t{sampleCount} - total);
   column.count_ = count;
   column.rotation_ = q == 0 ? 0 : r;
-  column.bytes_ = in.bytes();
-  column.owner_ = std::move(owner);
 
   // Where each block of slots lies: the start of its record, or where the
   // previous block ended when the file has no such record.

@@ -49,6 +49,9 @@ class SampleColumn {
   // the file), as stretches first .. last in order: none for a whole file.
   std::vector<std::pair<std::int64_t, std::int64_t>> absentPositions() const;
 
+  // The whole file the samples were read from, kept alive by the column.
+  std::span<const std::uint8_t> fileBytes() const noexcept { return bytes_; }
+
  private:
   friend SampleColumn readSamples(ByteCursor&, const Container&, std::int32_t, std::int32_t, int,
                                   bool&, std::shared_ptr<const void>);

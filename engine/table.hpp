@@ -5,11 +5,14 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "channels.hpp"
+#include "dates.hpp"
 #include "regional.hpp"
+#include "row_range.hpp"
 #include "run.hpp"
 #include "sink.hpp"
 #include "text_format.hpp"
@@ -39,7 +42,33 @@ struct TableOptions {
   // memory still held) show their values; samples it no longer held still
   // read "overflow".
   bool includeOverflowed = false;
+  // The row dates: regional (dd/mm/yy hh:mm:ss) or ISO 8601 (YYYY-MM-DD
+  // hh:mm:ss), the UTC offset appended to ISO dates only.
+  DateStyle dates = DateStyle::Regional;
+  std::optional<int> utcOffsetMinutes;
+  // The rows written (1-based, both included; clipped to the table): a time
+  // window. None: every row. The header is written all the same.
+  std::optional<RowRange> rows;
 };
+
+// How a table's rows are written: the tab-separated table's form, or the
+// CSV's (csvTableForm).
+struct RowForm {
+  // The dates; their `regional` also gives the numbers' decimal mark. The
+  // marks and separators are already in the output's encoding.
+  DateForm dates;
+  char separator = '\t';     // before each cell
+  bool numbersOnly = false;  // "overflow" and "-" cells are written empty
+
+  const std::string& decimalMark() const noexcept { return dates.regional.decimalMark; }
+};
+
+// The table's own form: regional dates and `regional`'s decimal mark, TAB-separated.
+inline RowForm regionalRows(const Regional& regional) {
+  RowForm form;
+  form.dates = regionalDates(regional);
+  return form;
+}
 
 // A logger's identity as the table writes it: eight hexadecimal digits.
 std::string identityText(std::int32_t id);
@@ -55,24 +84,32 @@ std::string closingStatus(bool inconsistentFlag);
 // The cells of a run as text, row by row: what the table writer writes.
 class TableText {
  public:
-  TableText(const ConversionRun& run, const Regional& regional, bool includeOverflowed = false);
+  TableText(const ConversionRun& run, const Regional& regional, bool includeOverflowed = false)
+      : TableText(run, regionalRows(regional), includeOverflowed) {}
+  TableText(const ConversionRun& run, const RowForm& form, bool includeOverflowed = false);
 
   // The four header lines, each followed by CR LF, in Windows-1252.
   std::string headerLines() const;
-  // Row r (1-based) without its line end: the date, then TAB and each column's cell.
+  // Row r (1-based) without its line end: the date, then the separator and
+  // each column's cell.
   void appendRow(std::int64_t r, std::string& out) const;
-  // The cell of column j (run.columns) in row r: one field, or two joined by a TAB.
+  // The cell of column j (run.columns) in row r: one field, or two joined by
+  // the separator.
   std::string cellText(std::size_t j, std::int64_t r) const;
 
  private:
   void appendCell(std::size_t j, std::int64_t r, std::string& out) const;
 
   const ConversionRun& run_;
-  Regional regional_;
+  RowForm form_;
   bool includeOverflowed_ = false;
 };
 
-// Writes the whole table to `sink` and returns the closing status.
+// The table's form of `options`: its dates and decimal mark, in its encoding.
+RowForm tableForm(const TableOptions& options);
+
+// Writes the table to `sink`, its four header lines and then its rows (those
+// of options.rows), and returns the closing status.
 std::string writeTable(const ConversionRun& run, Sink& sink, const TableOptions& options);
 
 }  // namespace kestrix

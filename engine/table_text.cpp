@@ -33,8 +33,16 @@ std::string closingStatus(bool inconsistentFlag) {
   return inconsistentFlag ? "Done... inconsistent file(s)" : "Done...";
 }
 
-TableText::TableText(const ConversionRun& run, const Regional& regional, bool includeOverflowed)
-    : run_(run), regional_(regional), includeOverflowed_(includeOverflowed) {}
+RowForm tableForm(const TableOptions& options) {
+  RowForm form;
+  form.dates.regional = encodedFor(options.regional, options.encoding);
+  form.dates.style = options.dates;
+  if (options.dates == DateStyle::Iso) form.dates.utcOffsetMinutes = options.utcOffsetMinutes;
+  return form;
+}
+
+TableText::TableText(const ConversionRun& run, const RowForm& form, bool includeOverflowed)
+    : run_(run), form_(form), includeOverflowed_(includeOverflowed) {}
 
 std::string TableText::headerLines() const {
   auto fileOf = [this](const ColumnPlan& column) -> const LoggerFile& {
@@ -64,13 +72,16 @@ std::string TableText::headerLines() const {
 void TableText::appendCell(std::size_t j, std::int64_t r, std::string& out) const {
   const ColumnPlan& column = run_.columns[j];
   const bool two = column.twoChannels();
+  const char separator = form_.separator;
   const ColumnPiece* piece = column.pieceAt(r, includeOverflowed_);
   if (!piece) {
-    if (two) out += '\t';
+    if (two) out += separator;
     return;
   }
   if (piece->shows == RowShows::Overflow) {
-    out += two ? "overflow\toverflow" : "overflow";
+    if (!form_.numbersOnly) out += "overflow";
+    if (two) out += separator;
+    if (two && !form_.numbersOnly) out += "overflow";
     return;
   }
   const FilePlan& plan = column.files[piece->file];
@@ -79,16 +90,31 @@ void TableText::appendCell(std::size_t j, std::int64_t r, std::string& out) cons
   const auto s1 = two ? samples.at(2 * p - 1) : samples.at(p);
   const auto s2 = two ? samples.at(2 * p) : s1;
   if (!s1 || !s2) {  // never read from the file
-    if (two) out += '\t';
+    if (two) out += separator;
     return;
   }
-  appendCellText(plan.formula, *s1, *s2, r == 1, regional_.decimalMark, out);
+  if (separator == '\t' && !form_.numbersOnly) {
+    appendCellText(plan.formula, *s1, *s2, r == 1, form_.decimalMark(), out);
+    return;
+  }
+  // Field by field: each separated by `separator`, a first-row "-" empty
+  // where only numbers are written.
+  std::string text;
+  appendCellText(plan.formula, *s1, *s2, r == 1, form_.decimalMark(), text);
+  const std::size_t tab = text.find('\t');
+  const auto put = [&](std::string_view field) {
+    if (!(form_.numbersOnly && field == "-")) out += field;
+  };
+  put(std::string_view(text).substr(0, tab));
+  if (tab == std::string::npos) return;
+  out += separator;
+  put(std::string_view(text).substr(tab + 1));
 }
 
 void TableText::appendRow(std::int64_t r, std::string& out) const {
-  appendRowDate(run_.rowDate(r), regional_, out);
+  appendDate(run_.rowDate(r), form_.dates, out);
   for (std::size_t j = 0; j < run_.columns.size(); ++j) {
-    out += '\t';
+    out += form_.separator;
     appendCell(j, r, out);
   }
 }

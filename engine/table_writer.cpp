@@ -1,6 +1,6 @@
 // The table writer: the header, row 1 as TableText builds it, then rows 2
 // onward by row writers in segments, on two threads where it pays, written in
-// order with the progress reported.
+// order with the progress reported; the rows of a time window alone when asked.
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -53,43 +53,47 @@ class SegmentBuffer {
   std::size_t capacity_ = 0;
 };
 
-// Rows 2 onward in segments of segmentRows rows, each formatted by whichever
-// of two threads is free (unless `oneThread`), each thread with a RowWriter
-// (and so field tables) of its own. The calling thread writes the segments in
-// order, with row 1 (`first`) ahead of them, and reports progress.
+// Rows `from` to `last` (from >= 2) in segments of segmentRows rows, each
+// formatted by whichever of two threads is free (unless `oneThread`), each
+// thread with a RowWriter (and so field tables) of its own. The calling thread
+// writes the segments in order, with `ahead` (row 1, when it is written)
+// before them, and reports each row written.
 template <class Progress>
-void writeRows(const ConversionRun& run, const Regional& regional, bool includeOverflowed,
-               std::string_view first, Sink& sink, bool oneThread, Progress&& progress) {
+void writeSegments(const ConversionRun& run, const RowForm& form, bool includeOverflowed,
+                   std::int64_t from, std::int64_t last, std::string_view ahead, Sink& sink,
+                   bool oneThread, Progress&& progress) {
   // Segments formatted but not written yet, at most; segment s uses buffer
   // s % inFlight, free again once segment s - inFlight is written.
   constexpr std::size_t inFlight = 4;
-  const std::int64_t segments = (run.totalRows - 1 + segmentRows - 1) / segmentRows;
+  const std::int64_t segments = last >= from ? (last - from + segmentRows) / segmentRows : 0;
   std::array<SegmentBuffer, inFlight> buffers;
   std::array<std::optional<RowWriter>, 2> writers;  // one a thread, made on its first segment
 
-  auto firstRow = [](std::size_t segment) {
-    return 2 + static_cast<std::int64_t>(segment) * segmentRows;
+  auto firstRow = [from](std::size_t segment) {
+    return from + static_cast<std::int64_t>(segment) * segmentRows;
   };
   auto lastRow = [&](std::size_t segment) {
-    return std::min(run.totalRows, firstRow(segment) + segmentRows - 1);
+    return std::min(last, firstRow(segment) + segmentRows - 1);
   };
   auto format = [&](std::size_t segment, int worker) {
     std::optional<RowWriter>& rows = writers[static_cast<std::size_t>(worker)];
-    if (!rows) rows.emplace(run, regional, includeOverflowed);
+    if (!rows) rows.emplace(run, form, includeOverflowed);
     SegmentBuffer& out = buffers[segment % inFlight];
     out.clear();
-    const std::int64_t last = lastRow(segment);
+    const std::int64_t end = lastRow(segment);
     rows->seek(firstRow(segment));
-    for (std::int64_t r = firstRow(segment); r <= last; r += RowWriter::blockRows)
-      rows->write(r, std::min(RowWriter::blockRows, last - r + 1), out);
+    for (std::int64_t r = firstRow(segment); r <= end; r += RowWriter::blockRows)
+      rows->write(r, std::min(RowWriter::blockRows, end - r + 1), out);
   };
   auto write = [&](std::size_t segment) {
     sink.write(buffers[segment % inFlight].text());
     for (std::int64_t r = firstRow(segment); r <= lastRow(segment); ++r) progress(r);
   };
 
-  sink.write(first);
-  progress(1);
+  if (!ahead.empty()) {
+    sink.write(ahead);
+    progress(1);
+  }
   TwoThreads how;
   how.ahead = inFlight;
   how.oneThread = oneThread;
@@ -98,31 +102,41 @@ void writeRows(const ConversionRun& run, const Regional& regional, bool includeO
 
 }  // namespace
 
-std::string writeTable(const ConversionRun& run, Sink& sink, const TableOptions& options) {
-  const Regional regional = encodedFor(options.regional, options.encoding);
-  const TableText text(run, regional, options.includeOverflowed);
-
-  std::string header = text.headerLines();
-  if (options.encoding == Encoding::Utf8) header = windows1252ToUtf8(header);
-  sink.write(header);
-  if (run.totalRows < 1) return closingStatus(run.inconsistentFlag);
+void writeTableRows(const ConversionRun& run, const RowForm& form, const TableOptions& options,
+                    Sink& sink) {
+  RowRange rows{1, run.totalRows};
+  if (options.rows) {
+    rows.first = std::max(rows.first, options.rows->first);
+    rows.last = std::min(rows.last, options.rows->last);
+  }
+  if (rows.empty()) return;
 
   // Row 1 carries the first-row texts: it is built as TableText builds it.
   std::string first;
-  text.appendRow(1, first);
-  first += crlf;
+  if (rows.first == 1) {
+    TableText(run, form, options.includeOverflowed).appendRow(1, first);
+    first += crlf;
+  }
 
   int lastPercent = 0;
   auto progress = [&](std::int64_t r) {
-    // Rows written * 100 / total, to the nearest whole number.
-    const auto percent = static_cast<int>(divideRoundHalfEven(r * 100, run.totalRows));
+    // Rows written * 100 / rows to write, to the nearest whole number.
+    const auto percent =
+        static_cast<int>(divideRoundHalfEven((r - rows.first + 1) * 100, rows.count()));
     if (percent > lastPercent) {
       lastPercent = percent;
       if (options.progress) options.progress(percent);
     }
   };
+  writeSegments(run, form, options.includeOverflowed, std::max<std::int64_t>(rows.first, 2),
+                rows.last, first, sink, options.oneThread, progress);
+}
 
-  writeRows(run, regional, options.includeOverflowed, first, sink, options.oneThread, progress);
+std::string writeTable(const ConversionRun& run, Sink& sink, const TableOptions& options) {
+  std::string header = TableText(run, Regional{}).headerLines();
+  if (options.encoding == Encoding::Utf8) header = windows1252ToUtf8(header);
+  sink.write(header);
+  writeTableRows(run, tableForm(options), options, sink);
   return closingStatus(run.inconsistentFlag);
 }
 

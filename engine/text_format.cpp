@@ -33,28 +33,6 @@ void appendIsoDay(const CivilTime& t, std::string& out) {
 
 }  // namespace
 
-void appendIsoDate(std::int64_t seconds, char between, std::optional<int> utcOffsetMinutes,
-                   std::string& out) {
-  const CivilTime t = fromSeconds(seconds);
-  appendIsoDay(t, out);
-  out.push_back(between);
-  append2(t.hour, out);
-  out.push_back(':');
-  append2(t.minute, out);
-  out.push_back(':');
-  append2(t.second, out);
-  if (!utcOffsetMinutes) return;
-  const int offset = *utcOffsetMinutes;
-  if (offset == 0) {
-    out.push_back('Z');
-    return;
-  }
-  out.push_back(offset < 0 ? '-' : '+');
-  append2(std::abs(offset) / 60, out);
-  out.push_back(':');
-  append2(std::abs(offset) % 60, out);
-}
-
 void appendShortestDecimal(double value, std::string_view decimalMark, std::string& out) {
   if (value == 0) value = 0;  // no "-0"
   char digits[400];           // a double's fixed form takes at most 309 digits and a sign

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "dates.hpp"
 #include "regional.hpp"
 
 namespace kestrix {
@@ -15,11 +16,6 @@ namespace kestrix {
 struct ColumnInfo;
 
 enum class Encoding { Windows1252, Utf8 };
-
-enum class DateStyle {
-  Regional,  // dd/mm/yy hh:mm:ss with the locale's separators, as the table writes row dates
-  Iso,       // YYYY-MM-DD HH:MM:SS whatever the locale
-};
 
 struct TextFormat {
   Regional regional;  // the locale's decimal mark and separators, UTF-8
@@ -29,10 +25,6 @@ struct TextFormat {
   // appended to each date ("+01:00", "Z" for none).
   std::optional<int> utcOffsetMinutes;
 };
-
-// Appends "YYYY-MM-DD", `between`, "HH:MM:SS" and the offset, if any.
-void appendIsoDate(std::int64_t seconds, char between, std::optional<int> utcOffsetMinutes,
-                   std::string& out);
 
 // Appends a length of time as h:mm:ss, with as many hour digits as needed
 // ("0:30:00", "27:30:00"): a form every spreadsheet reads as a duration.

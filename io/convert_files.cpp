@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "clipboard_tee.hpp"
+#include "csv_table.hpp"
 #include "error.hpp"
 #include "input_files.hpp"
 #include "mapped_file.hpp"
@@ -22,7 +23,7 @@ namespace kestrix {
 
 ConversionResult convertFiles(const ConversionRequest& request) {
   const bool toTarget = request.format == OutputFormat::Workbook ||
-                        (request.format == OutputFormat::Table && !request.output);
+                        (request.format != OutputFormat::None && !request.output);
   if (toTarget) refuseUnsafeTarget(request.target, request.paths);
 
   auto shared = std::make_shared<ConversionRun>(makeRun(
@@ -33,6 +34,9 @@ ConversionResult convertFiles(const ConversionRequest& request) {
 
   ConversionResult result;
   result.run = shared;
+  result.rows = rowsInWindow(run, request.window);
+  TableOptions options = request.options;
+  if (request.window.limits()) options.rows = result.rows;
 
   if (request.format == OutputFormat::None) {
     result.status = closingStatus(run.inconsistentFlag);
@@ -44,6 +48,7 @@ ConversionResult convertFiles(const ConversionRequest& request) {
     workbook.progress = request.options.progress;
     workbook.includeOverflowed = request.options.includeOverflowed;
     workbook.limits = request.limitRules;
+    workbook.rows = options.rows;
     std::optional<GuardedTemporary> temporary;
     workbook.temporaryReady = [&temporary](const fs::path& p) { temporary.emplace(p); };
     result.status = writeWorkbook(run, request.target, workbook);
@@ -62,15 +67,20 @@ ConversionResult convertFiles(const ConversionRequest& request) {
     guard.emplace(file->temporaryPath());
     sink = &*file;
   }
+  if (request.format == OutputFormat::Csv) {
+    result.status = writeCsv(run, *sink, options);
+    if (file) file->commit();
+    return result;
+  }
   // The four header lines, then one line a row.
-  const auto tableLines = static_cast<std::uint64_t>(4 + std::max<std::int64_t>(run.totalRows, 0));
+  const auto tableLines = static_cast<std::uint64_t>(4 + result.rows.count());
   result.clipboardTooLarge =
       request.clipboardText != nullptr && tableLines > request.clipboardMaxLines;
   if (request.clipboardText && !result.clipboardTooLarge) {
     ClipboardTee tee(*sink, *request.clipboardText);
-    result.status = writeTable(run, tee, request.options);
+    result.status = writeTable(run, tee, options);
   } else {
-    result.status = writeTable(run, *sink, request.options);
+    result.status = writeTable(run, *sink, options);
   }
   if (file) file->commit();
   return result;

@@ -15,6 +15,7 @@
 #include "limit_rules.hpp"
 #include "sink.hpp"
 #include "table.hpp"
+#include "time_window.hpp"
 
 class CStringBuilder;
 
@@ -23,6 +24,7 @@ namespace kestrix {
 enum class OutputFormat {
   Table,     // the tab-separated text table
   Workbook,  // an XLSX workbook; needs `target`
+  Csv,       // the table as CSV (csv_table.hpp)
   None,      // nothing written: the run only (for a summary or a report)
 };
 
@@ -51,6 +53,8 @@ struct ConversionRequest {
   // A workbook checks the channels against these and gains the sheets
   // "Summary" and "Excursions" (WorkbookOptions::limits).
   std::optional<std::vector<LimitRule>> limitRules;
+  // Only the rows dated inside it are written (options.rows is set from it).
+  TimeWindow window;
 };
 
 // What a run turned out to be, for the caller's messages.
@@ -61,6 +65,9 @@ struct ConversionResult {
   // The run itself: its files' intervals and consistency for the messages,
   // and what is made of it after the table (summary, chart).
   std::shared_ptr<const ConversionRun> run;
+  // The rows the request's time window holds (every row without one): what
+  // the table held, and what every other output of the run covers.
+  RowRange rows;
 };
 
 // Converts the files of `request` into one table or workbook. Throws ConversionError

@@ -229,7 +229,7 @@ std::vector<LimitRule> parseLimits(std::string_view text, const std::string& fil
   return rules;
 }
 
-std::vector<LimitRule> readLimitsFile(const fs::path& path, const std::string& fileName) {
+std::string readLimitsText(const fs::path& path, const std::string& fileName) {
   const std::string name = fileName.empty() ? path.string() : fileName;
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (!file) throw LimitsFileError(name, 0, 0, "cannot open: " + systemMessage(errno));
@@ -249,7 +249,11 @@ std::vector<LimitRule> readLimitsFile(const fs::path& path, const std::string& f
   const int error = errno;
   std::fclose(file);
   if (failed) throw LimitsFileError(name, 0, 0, "cannot read: " + systemMessage(error));
-  return parseLimits(text, name);
+  return text;
+}
+
+std::vector<LimitRule> readLimitsFile(const fs::path& path, const std::string& fileName) {
+  return parseLimits(readLimitsText(path, fileName), fileName.empty() ? path.string() : fileName);
 }
 
 std::vector<LimitRule> readLimitsFileIfPresent(const fs::path& path) {

@@ -49,6 +49,11 @@ class LimitsFileError : public std::runtime_error {
 // that fails ruleProblem.
 std::vector<LimitRule> parseLimits(std::string_view text, const std::string& fileName);
 
+// The text of the limits file at `path`, at most limits::maxLimitsFileBytes;
+// messages name it as `fileName` (by default the path as given). Throws
+// LimitsFileError when it cannot be read.
+std::string readLimitsText(const std::filesystem::path& path, const std::string& fileName = {});
+
 // The rules of the file at `path`; messages name it as `fileName` (by default
 // the path as given). Throws LimitsFileError.
 std::vector<LimitRule> readLimitsFile(const std::filesystem::path& path,

@@ -71,9 +71,10 @@ Form1::Form1(Options options)
                   std::move(options.regional), std::move(options.folderCheck)) {
   // The chart window's "Table as XLSX…": the workbook of the cells it shows.
   // Its progress shows in the status box, as a run's does.
-  xlsxExport_ = [this](const TableValues& table, const fs::path& target) {
+  xlsxExport_ = [this](const TableValues& table, const fs::path& target, RowRange rows,
+                       const std::vector<LimitRule>* rules) {
     try {
-      controller_.writeWorkbook(table, target, [this](int percent) {
+      controller_.writeWorkbook(table, target, rows, rules, [this](int percent) {
         statusBox->setText(QStringLiteral("Workbook: %1%").arg(percent));
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
       });
@@ -303,6 +304,8 @@ void Form1::openChart() {
     chart_->setAttribute(Qt::WA_DeleteOnClose);
     chart_->setXlsxExport(xlsxExport_);
     chart_->setSaveFolder(lastRunFolder_);
+    chart_->setMessageHandler(messageHandler_);
+    chart_->loadUserLimits();
   }
   chart_->show();
   chart_->raise();

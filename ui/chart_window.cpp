@@ -17,8 +17,10 @@
 #include "chart_picture.hpp"
 #include "chart_plot.hpp"
 #include "chart_report.hpp"
+#include "csv_table.hpp"
 #include "replacement_device.hpp"
 #include "save_dialog.hpp"
+#include "sinks.hpp"
 #include "summary_table.hpp"
 
 namespace kestrix::ui {
@@ -57,6 +59,9 @@ ChartWindow::ChartWindow(std::shared_ptr<const ChartData> chartData, QWidget* pa
   xlsxAction_ = tools->addAction(QStringLiteral("Table as XLSX\u2026"));
   xlsxAction_->setShortcut(QKeySequence(QStringLiteral("Ctrl+E")));
   xlsxAction_->setEnabled(false);
+  csvAction_ = tools->addAction(QStringLiteral("Table as CSV\u2026"));
+  tools->addSeparator();
+  QAction* limits = tools->addAction(QStringLiteral("Limits\u2026"));
   tools->addSeparator();
   QAction* reset = tools->addAction(QStringLiteral("Whole run"));
   QAction* period = tools->addAction(QStringLiteral("Channel's period"));
@@ -64,7 +69,7 @@ ChartWindow::ChartWindow(std::shared_ptr<const ChartData> chartData, QWidget* pa
       QStringLiteral("Shows the selected channel from its first value to its last "
                      "(or double-click its summary line)"));
   period->setEnabled(false);
-  for (QAction* a : {png, pdf, xlsxAction_}) a->setShortcutContext(Qt::WindowShortcut);
+  for (QAction* a : {png, pdf, xlsxAction_, csvAction_}) a->setShortcutContext(Qt::WindowShortcut);
 
   plot_ = new ChartPlot(data_, this);
   plot_->setMinimumSize(400, 250);
@@ -104,6 +109,7 @@ ChartWindow::ChartWindow(std::shared_ptr<const ChartData> chartData, QWidget* pa
   split->addWidget(summary_);
   split->setStretchFactor(0, 1);
   split->setStretchFactor(1, 0);
+  buildLimitParts(limits, split);
   split->setChildrenCollapsible(false);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(4, 0, 4, 4);
@@ -114,17 +120,32 @@ ChartWindow::ChartWindow(std::shared_ptr<const ChartData> chartData, QWidget* pa
 
   connect(png, &QAction::triggered, this, [this] {
     chooseAndExport(QStringLiteral("Save the chart as PNG"), QStringLiteral("PNG image (*.png)"),
-                    QStringLiteral("chart.png"), [this](const fs::path& p) { exportPng(p); });
+                    QStringLiteral("chart.png"), [this](const fs::path& p, bool) { exportPng(p); });
   });
+  // The report covers what is drawn unless the user asks for the whole run;
+  // the tables are whole unless the user asks for the range in view.
   connect(pdf, &QAction::triggered, this, [this] {
-    chooseAndExport(QStringLiteral("Save the PDF report"), QStringLiteral("PDF (*.pdf)"),
-                    QStringLiteral("report.pdf"), [this](const fs::path& p) { exportReport(p); });
+    chooseAndExport(
+        QStringLiteral("Save the PDF report"), QStringLiteral("PDF (*.pdf)"),
+        QStringLiteral("report.pdf"),
+        [this](const fs::path& p, bool inView) { exportReport(p, inView); }, true);
   });
   connect(xlsxAction_, &QAction::triggered, this, [this] {
     if (!xlsxExport_) return;
-    chooseAndExport(QStringLiteral("Save the table as XLSX"), QStringLiteral("Workbook (*.xlsx)"),
-                    QStringLiteral("uc1.xlsx"),
-                    [this](const fs::path& p) { xlsxExport_(data_->values(), p); });
+    chooseAndExport(
+        QStringLiteral("Save the table as XLSX"), QStringLiteral("Workbook (*.xlsx)"),
+        QStringLiteral("uc1.xlsx"),
+        [this](const fs::path& p, bool inView) {
+          xlsxExport_(data_->values(), p, exportRows(inView),
+                      limits_ ? &limits_->rules() : nullptr);
+        },
+        false);
+  });
+  connect(csvAction_, &QAction::triggered, this, [this] {
+    chooseAndExport(
+        QStringLiteral("Save the table as CSV"), QStringLiteral("CSV (*.csv)"),
+        QStringLiteral("uc1.csv"), [this](const fs::path& p, bool inView) { exportCsv(p, inView); },
+        false);
   });
   connect(reset, &QAction::triggered, plot_, [this] { plot_->resetView(); });
   connect(legend_, &QListWidget::itemClicked, this, &ChartWindow::legendClicked);
@@ -198,24 +219,49 @@ void ChartWindow::exportPng(const fs::path& target) const {
   file.commit();
 }
 
-void ChartWindow::exportReport(const fs::path& target) const {
+void ChartWindow::exportReport(const fs::path& target, bool onlyRangeInView) const {
   ReportView view;
-  view.rows = plot_->rowsInView();
+  if (onlyRangeInView) view.rows = plot_->rowsInView();
   for (std::size_t c = 0; c < data_->channels().size(); ++c)
     view.visible.push_back(plot_->channelVisible(c));
+  if (limits_) {
+    view.limitRules = limits_->rules();
+    view.limitsSource = limits_->source();
+  }
   chart::writeChartReport(data_, target, view);
 }
 
+void ChartWindow::exportCsv(const fs::path& target, bool onlyRangeInView) const {
+  TableOptions options;
+  options.includeOverflowed = data_->values().includesOverflowed();
+  options.rows = exportRows(onlyRangeInView);
+  AtomicFileSink file(target);
+  writeCsv(data_->run(), file, options);
+  file.commit();
+}
+
+RowRange ChartWindow::exportRows(bool onlyRangeInView) const {
+  return onlyRangeInView ? plot_->rowsInView() : data_->allRows();
+}
+
 void ChartWindow::chooseAndExport(const QString& caption, const QString& filter,
-                                  const QString& suggestedName,
-                                  const std::function<void(const fs::path&)>& write) {
+                                  const QString& suggestedName, const Export& write,
+                                  std::optional<bool> onlyRangeInView) {
   const QString folder = saveFolder_.empty() ? QString() : QFile::decodeName(saveFolder_.c_str());
+  std::optional<SaveChoice> choice;
+  if (onlyRangeInView) {
+    choice = SaveChoice{
+        QStringLiteral("Only the range in view"),
+        QStringLiteral("Only the rows from ") + text(data_->periodText(plot_->rowsInView())),
+        *onlyRangeInView};
+  }
   const std::optional<fs::path> target =
       askForSaveFile(this, caption, filter,
-                     folder.isEmpty() ? suggestedName : QDir(folder).filePath(suggestedName));
+                     folder.isEmpty() ? suggestedName : QDir(folder).filePath(suggestedName), {},
+                     choice ? &*choice : nullptr);
   if (!target) return;
   try {
-    write(*target);
+    write(*target, choice && choice->checked);
   } catch (const std::exception& e) {
     QMessageBox::critical(this, windowTitle(), QString::fromUtf8(e.what()));
   }

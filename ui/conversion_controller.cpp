@@ -131,9 +131,12 @@ RunOutcome ConversionController::run(const fs::path& filesDir, std::vector<std::
 }
 
 void ConversionController::writeWorkbook(const TableValues& table, const fs::path& target,
+                                         RowRange rows, const std::vector<LimitRule>* rules,
                                          const std::function<void(int percent)>& progress) const {
   WorkbookOptions workbook;
+  if (rules) workbook.limits = *rules;
   workbook.includeOverflowed = table.includesOverflowed();
+  workbook.rows = rows;
   workbook.progress = progress;
   kestrix::writeWorkbook(table.run(), target, workbook);
 }

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "limit_rules.hpp"
 #include "regional.hpp"
 #include "run.hpp"
 
@@ -76,9 +77,11 @@ class ConversionController {
   RunOutcome run(const std::filesystem::path& filesDir, std::vector<std::string> names,
                  const RunChoices& choices, const std::function<bool(int percent)>& progress);
 
-  // Writes `table` as a workbook to `target`, telling `progress` each
+  // Writes `table` (its rows `rows`) as a workbook to `target`, with the
+  // sheets of the limits when there are `rules`, telling `progress` each
   // percentage. Throws ConversionError naming `target` on failure.
-  void writeWorkbook(const TableValues& table, const std::filesystem::path& target,
+  void writeWorkbook(const TableValues& table, const std::filesystem::path& target, RowRange rows,
+                     const std::vector<LimitRule>* rules,
                      const std::function<void(int percent)>& progress) const;
 
  private:

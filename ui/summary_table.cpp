@@ -104,6 +104,41 @@ void SummaryTable::setCursorTexts(const std::vector<QString>& texts) {
     item(static_cast<int>(c), cursorColumn())->setText(texts[c]);
 }
 
+void SummaryTable::setLimits(const chart::ChartLimits* limits) {
+  const std::vector<std::string>& headers = chart::limitHeaders();
+  const int first = cursorColumn() + 1;
+  setColumnCount(limits ? first + static_cast<int>(headers.size()) : first);
+  if (!limits) return;
+  // The pinned Channel column shows none of them.
+  for (int col = first; col < columnCount(); ++col) channels_->setColumnHidden(col, true);
+  for (std::size_t h = 0; h < headers.size(); ++h)
+    setHorizontalHeaderItem(first + static_cast<int>(h), new QTableWidgetItem(text(headers[h])));
+  for (int row = 0; row < rowCount(); ++row) {
+    const ChannelCheck& check = limits->checks()[static_cast<std::size_t>(row)];
+    const std::vector<std::string> cells = chart::limitCells(check);
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+      auto* item = new QTableWidgetItem(text(cells[i]));
+      item->setTextAlignment((i + 1 < cells.size() ? Qt::AlignRight : Qt::AlignLeft) |
+                             Qt::AlignVCenter);
+      if (check.verdict == Verdict::Fail && i + 1 == cells.size()) {
+        item->setForeground(QColor(200, 0, 0));
+        QFont bold = item->font();
+        bold.setBold(true);
+        item->setFont(bold);
+      }
+      setItem(row, first + static_cast<int>(i), item);
+    }
+  }
+  for (int col = first; col < columnCount(); ++col) resizeColumnToContents(col);
+}
+
+int SummaryTable::limitColumn(const std::string& name) const {
+  const std::vector<std::string>& headers = chart::limitHeaders();
+  const auto at = std::find(headers.begin(), headers.end(), name);
+  if (at == headers.end() || columnCount() <= cursorColumn() + 1) return -1;
+  return cursorColumn() + 1 + static_cast<int>(at - headers.begin());
+}
+
 QSize SummaryTable::sizeHint() const {
   const int lines = std::min(rowCount(), linesShown);
   const int height = horizontalHeader()->sizeHint().height() +

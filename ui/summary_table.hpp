@@ -8,7 +8,7 @@
 #include <functional>
 #include <vector>
 
-#include "chart_data.hpp"
+#include "chart_limits.hpp"
 
 class QTableView;
 
@@ -24,6 +24,12 @@ class SummaryTable : public QTableWidget {
   static int cursorColumn();
   // Shows `texts`, one per channel, in the cursor column.
   void setCursorTexts(const std::vector<QString>& texts);
+  // Shows the seven limit columns of `limits` after the cursor column, a
+  // `fail` in red; none: no limit columns.
+  void setLimits(const chart::ChartLimits* limits);
+  // The column of the limit column named `name` ("Low", ..., "Result"), or -1
+  // without limits.
+  int limitColumn(const std::string& name) const;
 
   // The Channel column laid over the table's left edge.
   QTableView* channelColumn() const noexcept { return channels_; }

@@ -93,39 +93,49 @@ class WorkbookBuilder final : public SheetHost {
   }
 
   std::string write() {
-    const std::int64_t rows = values_.rowCount();
-    if (rows <= 0) startSheet();
+    const RowRange rows = rowsWritten();
+    if (rows.empty()) startSheet();
     const std::size_t columns = values_.columnCount();
     std::vector<CellValue> block(columns * static_cast<std::size_t>(kBlockRows));
     int percent = 0;
-    for (std::int64_t first = 1; first <= rows; first += kBlockRows) {
-      const std::int64_t n = std::min(kBlockRows, rows - first + 1);
+    for (std::int64_t first = rows.first; first <= rows.last; first += kBlockRows) {
+      const std::int64_t n = std::min(kBlockRows, rows.last - first + 1);
       for (std::size_t c = 0; c < columns; ++c) {
         values_.cells(c, first, n, block.data() + c * static_cast<std::size_t>(kBlockRows));
       }
       for (std::int64_t i = 0; i < n; ++i) {
         const std::int64_t r = first + i;
-        const std::int64_t atInSheet = (r - 1) % kDataRowsPerSheet;
+        const std::int64_t atInSheet = (r - rows.first) % kDataRowsPerSheet;
         if (atInSheet == 0) startSheet();
         writeRow(static_cast<lxw_row_t>(kHeaderRows + atInSheet), r, block.data() + i);
       }
-      const auto done = static_cast<int>((first + n - 1) * kRowsPercent / rows);
+      const auto done = static_cast<int>((first + n - rows.first) * kRowsPercent / rows.count());
       if (done > percent && options_.progress) {
         percent = done;
         options_.progress(percent);
       }
     }
-    if (options_.limits) writeLimitSheets(*this, values_, *options_.limits, RowRange{1, rows});
+    if (options_.limits) writeLimitSheets(*this, values_, *options_.limits, rows);
     close();
     if (options_.progress) options_.progress(100);
     return closingStatus(run_.inconsistentFlag);
   }
 
  private:
+  // The table rows written: every row, or those of the time window.
+  RowRange rowsWritten() const {
+    RowRange rows{1, values_.rowCount()};
+    if (options_.rows) {
+      rows.first = std::max(rows.first, options_.rows->first);
+      rows.last = std::min(rows.last, options_.rows->last);
+    }
+    return rows;
+  }
+
   // The sheets' data can pass 4 GiB unpacked only with ZIP64 (about 48
   // bytes of XML per cell); smaller workbooks leave it out, as readers expect.
   bool needsZip64() const {
-    const std::int64_t rows = std::min(std::max<std::int64_t>(run_.totalRows, 0), spreadsheetRows);
+    const std::int64_t rows = std::min(rowsWritten().count(), spreadsheetRows);
     const auto columns = static_cast<std::int64_t>(values_.columnCount()) + 1;
     return rows * (columns * 48 + 40) > (std::int64_t{3} << 30);
   }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "limit_rules.hpp"
+#include "row_range.hpp"
 #include "run.hpp"
 
 namespace kestrix {
@@ -23,6 +24,9 @@ struct WorkbookOptions {
   // With rules, every column is checked against the one that applies to it,
   // and the sheets "Summary" and "Excursions" follow the table's.
   std::optional<std::vector<LimitRule>> limits;
+  // Only these table rows (1-based; a time window), the limit sheets worked
+  // out over them too. None: every row.
+  std::optional<RowRange> rows;
 };
 
 // Name of sheet `index` (0-based): "uc1", then "uc1 (2)", "uc1 (3)", ...

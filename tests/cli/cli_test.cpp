@@ -368,6 +368,23 @@ TEST_F(Cli, LimitsAddToTheSummaryAndListTheExcursions) {
   // Without limits the summary keeps its columns.
   r = run({"--summary", "-", "UC001.PDB"});
   EXPECT_EQ(r.out.find("Low"), std::string::npos);
+#ifdef KESTRIX_REPORT
+  // The report checks the same rules: verdict, excursion, and the limits file
+  // named with its SHA-256 beside the input's.
+  r = run({"-q", "--limits", "limits.toml", "--report", "limits.pdf", "UC001.PDB"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  if (!std::string(KESTRIX_PDFTOTEXT).empty()) {
+    kestrix::testing::ProgramRun pdfToText;
+    pdfToText.args = {"-layout", (dir_ / "limits.pdf").string(), "-"};
+    pdfToText.folder = dir_.path();
+    const ProgramResult text =
+        kestrix::testing::runProgram(KESTRIX_PDFTOTEXT, pdfToText, dir_.path());
+    for (const char* expected : {"low 2, high 8.5, delay 0:01:30",
+                                 "fail: 1 excursion, 1 alarm, 0:00:00 below, 0:02:00 above",
+                                 "05/03/2014 07:31:00", "Limits file: limits.toml", "UC001.PDB"})
+      EXPECT_NE(text.out.find(expected), std::string::npos) << expected << " in\n" << text.out;
+  }
+#endif
 }
 
 TEST_F(Cli, LimitsFileErrorsStopBeforeAnythingIsWritten) {

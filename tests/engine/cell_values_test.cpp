@@ -97,15 +97,20 @@ void expectTableCells(const ConversionRun& run, const TableValues& values) {
         ASSERT_EQ(textOf(one, info.decimals, mark), cell) << "column " << c << " row " << r;
         ASSERT_EQ(all[static_cast<std::size_t>(r - 1)], one) << "column " << c << " row " << r;
       }
-      // Windows starting anywhere give the same cells.
+      // Windows starting anywhere give the same cells, and the same as codes.
       for (const std::int64_t first :
            {std::int64_t{1}, std::int64_t{2}, std::int64_t{299}, values.rowCount() - 40}) {
         std::vector<CellValue> window(41);
+        std::vector<std::int32_t> codes(41);
         values.cells(c, first, 41, window.data());
+        values.cellCodes(c, first, 41, codes.data());
         for (std::int64_t k = 0; k < 41; ++k) {
-          ASSERT_EQ(window[static_cast<std::size_t>(k)],
-                    all[static_cast<std::size_t>(first - 1 + k)])
+          const CellValue& cell = all[static_cast<std::size_t>(first - 1 + k)];
+          ASSERT_EQ(window[static_cast<std::size_t>(k)], cell)
               << "column " << c << " window at " << first;
+          ASSERT_EQ(codes[static_cast<std::size_t>(k)],
+                    cell.kind == CellKind::Number ? cell.tenths + cellCodeBias : cellCodeNoNumber)
+              << "column " << c << " row " << first + k;
         }
       }
     }

@@ -51,7 +51,7 @@ std::vector<std::string> tableLines(const ConversionRun& run, bool includeOverfl
   options.includeOverflowed = includeOverflowed;
   const std::vector<std::string> lines =
       crlfLines(kestrix::testing::convertToText(run, options).text);
-  const kestrix::TableText rule(run, {}, includeOverflowed);
+  const kestrix::TableText rule(run, kestrix::Regional{}, includeOverflowed);
   const kestrix::TableValues values(run, includeOverflowed);
   for (std::int64_t r = 1; r <= run.totalRows; ++r) {
     std::string row;

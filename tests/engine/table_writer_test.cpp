@@ -7,7 +7,9 @@
 
 #include "cell_texts.hpp"
 #include "channels.hpp"
+#include "csv_table.hpp"
 #include "error.hpp"
+#include "row_writer.hpp"
 #include "run.hpp"
 #include "sinks.hpp"
 #include "table.hpp"
@@ -144,6 +146,32 @@ TEST(TableWriter, RowsMatchTableTextCellByCell) {
   utf8.encoding = Encoding::Utf8;
   utf8.regional.decimalMark = "\xC2\xB7";  // a middle dot: two bytes in UTF-8
   expectSameTable(convertToText(run, utf8).text, straightforward(run, utf8));
+}
+
+// ISO dates (with an offset) and the CSV's rows: the fast writer against
+// TableText in the same form, on both paths.
+TEST(TableWriter, IsoAndCsvRowsMatchTableTextCellByCell) {
+  const ConversionRun run = runOf(mixedFiles());
+  RowForm iso = regionalRows(Regional{});
+  iso.dates.style = DateStyle::Iso;
+  iso.dates.utcOffsetMinutes = -180;
+  for (const RowForm& form : {iso, csvTableForm(330), csvTableForm(std::nullopt)}) {
+    std::string expected;
+    const TableText text(run, form);
+    for (std::int64_t r = 1; r <= run.totalRows; ++r) {
+      text.appendRow(r, expected);
+      expected += "\r\n";
+    }
+    for (const bool oneThread : {false, true}) {
+      SCOPED_TRACE(std::string(1, form.separator) + (oneThread ? ", one thread" : ""));
+      TableOptions options;
+      options.oneThread = oneThread;
+      StringSink sink;
+      writeTableRows(run, form, options, sink);
+      expectSameTable(sink.data, expected);
+      if (HasFatalFailure()) return;
+    }
+  }
 }
 
 TEST(TableWriter, FormulasBeyondTheSharedTextsAreWrittenCellByCell) {

@@ -1,6 +1,7 @@
 // Fuzz entry over the whole engine: bytes -> logger file(s) -> run -> table in
 // memory, and from the run its values, summary, excursions (limits taken from
-// the input's bytes), chart pyramids and workbook.
+// the input's bytes), chart pyramids and workbook, its ISO dates, CSV and a
+// time window (taken from the input's bytes too).
 //
 // The input is one logger file, or several joined by the 8 bytes "KSTXNEXT"
 // (at most four files), so that runs where the time axis combines files are
@@ -25,6 +26,7 @@
 #include <string_view>
 #include <vector>
 
+#include "check_dates.hpp"
 #include "check_outputs.hpp"
 #include "error.hpp"
 #include "fuzz_check.hpp"
@@ -159,6 +161,7 @@ void writeWholeTable(const kestrix::ConversionRun& run, int channels, std::strin
   check(rows == 0 || (!progress.empty() && progress.back() == 100), "progress does not end at 100");
 
   kestrix::fuzz::checkOutputs(run, table, rows <= kMaxWorkbookRows, input);
+  kestrix::fuzz::checkDatesCsvAndWindow(run, table, options.encoding, input);
 }
 
 // What a row shows of one file alone, by its cell text.

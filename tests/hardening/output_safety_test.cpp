@@ -139,13 +139,21 @@ TEST_F(OutputSafety, FullDisk) {
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, kProgram + "/dev/full: write error: No space left on device\n");
 
-  // Standard output on a full disk.
-  r = run({"UC001.PDB"}, [] {
-    const int full = ::open("/dev/full", O_WRONLY);
-    if (full >= 0) ::dup2(full, 1);
-  });
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, kProgram + "standard output: write error: No space left on device\n");
+  // Standard output on a full disk, the table as text or as CSV, long or
+  // short enough to wait in the stream's buffer to the end.
+  LoggerFileBuilder small;
+  small.samples({400});
+  ASSERT_TRUE(small.writeTo((dir_ / "UC002.PDB").string()));
+  for (const std::string format : {"tsv", "csv"}) {
+    for (const char* input : {"UC001.PDB", "UC002.PDB"}) {
+      r = run({"--format", format, input}, [] {
+        const int full = ::open("/dev/full", O_WRONLY);
+        if (full >= 0) ::dup2(full, 1);
+      });
+      EXPECT_EQ(r.status, 1) << format << " " << input;
+      EXPECT_EQ(r.err, kProgram + "standard output: write error: No space left on device\n");
+    }
+  }
 }
 
 TEST_F(OutputSafety, EarlierTableSurvivesEveryFailedRun) {

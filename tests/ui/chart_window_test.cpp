@@ -12,6 +12,7 @@
 #include "temp_folder.hpp"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QFileDialog>
 #include <QImage>
 #include <QLabel>
@@ -30,10 +31,13 @@
 #include "chart_plot.hpp"
 #include "chart_window.hpp"
 #include "conversion.hpp"
+#include "csv_table.hpp"
 #include "error.hpp"
 #include "modal_dialogs.hpp"
 #include "qt_application.hpp"
 #include "run_program.hpp"
+#include "save_dialog.hpp"
+#include "sinks.hpp"
 #include "summary_table.hpp"
 
 namespace fs = std::filesystem;
@@ -292,7 +296,8 @@ TEST_F(Chart, ExportsThePictureAndTheReport) {
   EXPECT_EQ(readFile(out / "chart.png"), picture);
   bool called = false;
   chart->setXlsxExport(
-      [&](const kestrix::TableValues& t, const fs::path&) { called = t.columnCount() == 3; });
+      [&](const kestrix::TableValues& t, const fs::path&, kestrix::RowRange,
+          const std::vector<kestrix::LimitRule>*) { called = t.columnCount() == 3; });
   EXPECT_TRUE(chart->xlsxAction()->isEnabled());
   (void)called;
 }
@@ -435,6 +440,57 @@ TEST_F(Chart, SaveDialogsSuggestANameAskBeforeReplacingAndKeepLoggerFiles) {
       [&](QFileDialog* dialog) { typeFileName(dialog, QStringLiteral("picture")); });
   png->trigger();
   EXPECT_TRUE(readFile(data / "picture.png").starts_with("\x89PNG"));
+}
+
+// "Table as CSV…" writes the whole run, or with "Only the range in view"
+// ticked the rows in view; the report's dialog has it ticked at first.
+TEST_F(Chart, TableAsCsvCoversTheRunOrOnlyTheRangeInView) {
+  ChartWindow* chart = openChart();
+  ASSERT_NE(chart, nullptr);
+  ASSERT_EQ(chart->csvAction()->text(), QStringLiteral("Table as CSV\u2026"));
+  chart->plot()->showRows(kestrix::RowRange{2, 6});
+  ASSERT_EQ(chart->plot()->rowsInView().first, 2);
+  ASSERT_EQ(chart->plot()->rowsInView().last, 6);
+  const auto save = [&](QAction* action, const QString& name, bool inView) {
+    bool offered = false;
+    whenShown<QFileDialog>([&, name, inView](QFileDialog* dialog) {
+      auto* box = dialog->findChild<QCheckBox*>(QLatin1String(kestrix::ui::saveChoiceName));
+      if (box) {
+        offered = box->text() == QStringLiteral("Only the range in view") &&
+                  box->isChecked() == action->text().startsWith(QStringLiteral("PDF"));
+        box->setChecked(inView);
+      }
+      typeFileName(dialog, name);
+    });
+    action->trigger();
+    return offered;
+  };
+  EXPECT_TRUE(save(chart->csvAction(), QStringLiteral("whole"), false));
+  EXPECT_TRUE(save(chart->csvAction(), QStringLiteral("part"), true));
+
+  kestrix::StringSink expected;
+  kestrix::writeCsv(chart->plot()->data().run(), expected, {});
+  const std::string whole = readFile(data / "whole.csv");
+  EXPECT_EQ(whole, expected.data);
+  std::vector<std::string> lines = kestrix::testing::crlfLines(whole);
+  ASSERT_EQ(lines.size(), 1u + 7u);
+  lines.erase(lines.begin() + 7);
+  lines.erase(lines.begin() + 1);
+  EXPECT_EQ(kestrix::testing::crlfLines(readFile(data / "part.csv")), lines);
+  EXPECT_EQ(lines[1].substr(0, 20), "2014-03-05T07:31:00,");
+
+  EXPECT_TRUE(
+      save(toolbarAction(chart, QStringLiteral("PDF report\u2026")), QStringLiteral("r"), true));
+  EXPECT_TRUE(readFile(data / "r.pdf").starts_with("%PDF"));
+
+  // The workbook's hook is told the rows to write.
+  std::vector<std::pair<std::int64_t, std::int64_t>> asked;
+  chart->setXlsxExport(
+      [&](const kestrix::TableValues&, const fs::path&, kestrix::RowRange rows,
+          const std::vector<kestrix::LimitRule>*) { asked.emplace_back(rows.first, rows.last); });
+  EXPECT_TRUE(save(chart->xlsxAction(), QStringLiteral("all"), false));
+  EXPECT_TRUE(save(chart->xlsxAction(), QStringLiteral("seen"), true));
+  EXPECT_EQ(asked, (std::vector<std::pair<std::int64_t, std::int64_t>>{{1, 7}, {2, 6}}));
 }
 
 }  // namespace

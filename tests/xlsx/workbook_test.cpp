@@ -202,6 +202,15 @@ TEST_F(Workbook, HoldsTheTableCellForCell) {
   expectHeader(sheet, table);
   EXPECT_EQ(sheet.cells.at("B1").value, "K\u00FChlraum \u20AC 1");
   for (std::int64_t r = 1; r <= run.totalRows; ++r) expectRow(sheet, 4 + r, run, table, r);
+
+  // A time window: the same header, then its rows alone.
+  options.rows = kestrix::RowRange{3, 9};
+  kestrix::writeWorkbook(run, dir_ / "window.xlsx", options);
+  const std::vector<Sheet> window = readWorkbook(dir_ / "window.xlsx", dir_.path());
+  ASSERT_EQ(window.size(), 1u);
+  ASSERT_EQ(window[0].maxRow, 4 + 7);
+  expectHeader(window[0], table);
+  for (std::int64_t r = 3; r <= 9; ++r) expectRow(window[0], 2 + r, run, table, r);
 }
 
 TEST_F(Workbook, OverflowCellsAreText) {
@@ -347,7 +356,7 @@ TEST_F(WorkbookCli, NeedsAnOutputFile) {
             "kestrix-convert: a workbook is written to a file only: give it with -o PATH\n"
             "Try 'kestrix-convert --help' for more information.\n");
   EXPECT_EQ(run({"--format=ods", "-o", "b", "UC001.PDB"}).err,
-            "kestrix-convert: unknown format 'ods' (tsv or xlsx)\n"
+            "kestrix-convert: unknown format 'ods' (tsv, xlsx or csv)\n"
             "Try 'kestrix-convert --help' for more information.\n");
 }
 
