@@ -3,6 +3,10 @@
 //   kestrix-benchtool floor PATH BYTES      writes BYTES bytes, all held in memory, to the new
 //                                           file PATH; prints the milliseconds the writing took
 //   kestrix-benchtool floor-hot PATH BYTES  the same, every write from one 1 MiB buffer
+//   kestrix-benchtool floor-inputs PATH BYTES FILE...
+//                                           reads every FILE once, then writes as floor does;
+//                                           prints the milliseconds of both (the floor of a
+//                                           run of thousands of small files)
 //   kestrix-benchtool measure CMD ARG...    runs CMD; prints its wall milliseconds and peak
 //                                           resident memory in KiB
 //   kestrix-benchtool check TABLE FILE...   compares TABLE, written from FILE... by
@@ -112,6 +116,29 @@ int floor(const char* path, std::size_t size, bool hot) {
   }
   std::printf("%.2f\n", millisecondsSince(start));
   return 0;
+}
+
+// Reads each of `files` whole, then writes `size` bytes to `path` as floor does.
+int floorWithInputs(const char* path, std::size_t size, int count, char** files) {
+  const Clock::time_point start = Clock::now();
+  std::vector<char> buffer(std::size_t{1} << 20);
+  std::size_t read = 0;
+  for (int i = 0; i < count; ++i) {
+    const int fd = open(files[i], O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+      std::perror(files[i]);
+      return 1;
+    }
+    for (ssize_t n; (n = ::read(fd, buffer.data(), buffer.size())) > 0;)
+      read += static_cast<std::size_t>(n);
+    close(fd);
+  }
+  const double readMs = millisecondsSince(start);
+  std::fflush(stdout);
+  // floor prints its own milliseconds; the reading's go before them.
+  std::printf("%.2f ", readMs);
+  (void)read;
+  return floor(path, size, false);
 }
 
 int measure(char** command) {
@@ -488,6 +515,7 @@ int xlsxFloor(const char* path, long rows, int columns) {
 int usage() {
   std::fprintf(stderr,
                "usage: kestrix-benchtool floor|floor-hot PATH BYTES\n"
+               "       kestrix-benchtool floor-inputs PATH BYTES FILE...\n"
                "       kestrix-benchtool measure CMD [ARG...]\n"
                "       kestrix-benchtool check TABLE FILE...\n"
                "       kestrix-benchtool phases TABLE FILE...\n"
@@ -508,6 +536,9 @@ int main(int argc, char** argv) {
   try {
     if ((what == "floor" || what == "floor-hot") && argc == 4) {
       return floor(argv[2], std::strtoull(argv[3], nullptr, 10), what == "floor-hot");
+    }
+    if (what == "floor-inputs" && argc >= 5) {
+      return floorWithInputs(argv[2], std::strtoull(argv[3], nullptr, 10), argc - 4, argv + 4);
     }
     if (what == "measure") return measure(argv + 2);
     if (what == "check" && argc >= 4) return check(argv[2], argc - 3, argv + 3);

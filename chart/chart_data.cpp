@@ -129,6 +129,30 @@ std::string ChartData::fileList() const {
   return out;
 }
 
+std::string ChartData::joinedFrom(std::size_t channel) const {
+  const ColumnPlan& column = run_->columns[values_.column(channels_[channel].column).column];
+  if (column.files.size() < 2) return {};
+  // A tooltip shows no more than a screen holds: the first and last names
+  // of a long list, and how many stand between.
+  constexpr std::size_t kNamesPerLine = 6;
+  constexpr std::size_t kShownAtEachEnd = 30;
+  const std::size_t count = column.files.size();
+  const bool cut = count > 2 * kShownAtEachEnd;
+  std::string out = "Joined from " + std::to_string(count) + " files:";
+  std::size_t onLine = kNamesPerLine;
+  for (std::size_t k = 0; k < count; ++k) {
+    if (cut && k == kShownAtEachEnd) {
+      out += "\n\u2026 " + std::to_string(count - 2 * kShownAtEachEnd) + " more \u2026";
+      k = count - kShownAtEachEnd;
+      onLine = kNamesPerLine;
+    }
+    out += onLine == kNamesPerLine ? "\n" : ", ";
+    onLine = onLine == kNamesPerLine ? 1 : onLine + 1;
+    out += run_->files[column.files[k].file].displayName;
+  }
+  return out;
+}
+
 std::string ChartData::periodText(RowRange rows) const {
   rows.first = std::max<std::int64_t>(rows.first, 1);
   rows.last = std::min(rows.last, rowCount());

@@ -54,6 +54,9 @@ class ChartData {
   RowRange allRows() const noexcept { return {1, rowCount()}; }
   // The file names of the run, comma separated.
   std::string fileList() const;
+  // For a channel joined from two or more downloads: "Joined from 3 files:",
+  // then their names, comma separated, on lines of a few; else empty.
+  std::string joinedFrom(std::size_t channel) const;
   // "first date to last date" of the run, or of `rows`; "no rows" when empty.
   std::string periodText() const { return periodText(allRows()); }
   std::string periodText(RowRange rows) const;

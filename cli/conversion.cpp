@@ -10,6 +10,7 @@
 #include "convert_files.hpp"
 #include "error.hpp"
 #include "excursions.hpp"
+#include "join_list.hpp"
 #include "limits_file.hpp"
 #include "output_target.hpp"
 #include "run_warnings.hpp"
@@ -117,6 +118,7 @@ int convertAndWrite(const Options& o, bool& progressShown) {
   if ((!texts.empty() || o.report) && !o.output) request.format = OutputFormat::None;
   request.options.encoding = textEncodingFor(o, !o.output);  // "-o -" names a file
   request.options.includeOverflowed = o.includeOverflowed;
+  request.joinDownloads = o.join;
   request.options.dates = o.dates;
   request.options.utcOffsetMinutes = o.utcOffsetMinutes;
   request.window = o.window;
@@ -137,6 +139,11 @@ int convertAndWrite(const Options& o, bool& progressShown) {
   // The warnings concern the files: they are shown whatever happens next.
   const RunWarnings warnings = runWarnings(run);
   printWarnings(warnings);
+  if (!o.quiet) {
+    for (const auto& lines : {joinedColumnLines(run, o.includeOverflowed), keptApartLines(run)}) {
+      for (const std::string& line : lines) std::fprintf(stderr, "%s\n", line.c_str());
+    }
+  }
   const bool emptyWindow = o.window.limits() && result.rows.empty();
   if (emptyWindow) {
     std::fprintf(stderr, "%s: warning: %s\n", programName,

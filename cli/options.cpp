@@ -17,11 +17,12 @@ const char* const helpText =
     "                       [--include-overflowed] [--summary PATH] [--report FILE]\n"
     "                       [--limits FILE [--excursions PATH]]\n"
     "                       [--periods PATH] [--period day|week|month|all]\n"
-    "                       [-q] [--strict]\n"
+    "                       [--join [--joins PATH]] [--gaps PATH] [-q] [--strict]\n"
     "                       FILE...\n"
     "Convert logger data files (UC*.PDB) into one merged tab-separated table.\n"
     "\n"
-    "The files are laid on one time axis in the order given (1 to 101 files).\n"
+    "The files are laid on one time axis in the order given (1 to 101 files; with\n"
+    "--join up to 10000 files making up to 101 columns).\n"
     "\n"
     "  -o, --output=PATH    write the table to PATH (replaced only when complete)\n"
     "                       instead of standard output\n"
@@ -66,6 +67,16 @@ const char* const helpText =
     "      --period=PERIOD  day, week (ISO, from Monday), month or all (the whole\n"
     "                       run): the period of --periods; a workbook gains the\n"
     "                       sheet Periods, a report the period table\n"
+    "      --join           join the downloads of each logger into one column: files\n"
+    "                       of one logger, type, calibration and interval whose\n"
+    "                       starts lie on one sampling grid; where downloads\n"
+    "                       overlap, the newest one's value\n"
+    "      --joins=PATH     write one line per column of a joined run to PATH ('-':\n"
+    "                       standard output): its downloads, overlaps and conflicts;\n"
+    "                       needs --join; the table is then written only with -o\n"
+    "      --gaps=PATH      write one line per gap (rows without a value between a\n"
+    "                       channel's first and last value) to PATH ('-': standard\n"
+    "                       output); the table is then written only with -o\n"
     "  -q, --quiet          print no status or progress on standard error; warnings\n"
     "                       about the files are still printed\n"
     "      --strict         exit with status 1 when there was a warning (the outputs\n"
@@ -145,6 +156,9 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
   app.add_option_function<std::string>("--periods", [&o](const std::string& v) { o.periods = v; });
   app.add_option_function<std::string>("--period",
                                        [&o](const std::string& v) { o.period = parsePeriod(v); });
+  app.add_flag("--join", o.join)->disable_flag_override();
+  app.add_option_function<std::string>("--joins", [&o](const std::string& v) { o.joins = v; });
+  app.add_option_function<std::string>("--gaps", [&o](const std::string& v) { o.gaps = v; });
   app.add_flag("-q,--quiet", o.quiet)->disable_flag_override();
   app.add_flag("--strict", o.strict)->disable_flag_override();
   app.add_option_function<std::string>("--dates",
@@ -200,10 +214,15 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
   if (o.period && !o.periods && !o.report && o.format != OutputFormat::Workbook) {
     throw UsageError{"--period chooses the period of --periods, a workbook or a report"};
   }
+  if (o.joins && o.joins->empty()) throw UsageError{"the joins path is empty"};
+  if (o.joins && !o.join) throw UsageError{"--joins needs --join (the columns it lists)"};
+  if (o.gaps && o.gaps->empty()) throw UsageError{"the gaps path is empty"};
   std::vector<std::string> toStandardOutput;
   for (const auto& [name, path] : {std::pair{"--summary", &o.summary},
                                    {"--excursions", &o.excursions},
-                                   {"--periods", &o.periods}}) {
+                                   {"--periods", &o.periods},
+                                   {"--joins", &o.joins},
+                                   {"--gaps", &o.gaps}}) {
     if (*path == "-") toStandardOutput.emplace_back(name);
   }
   if (toStandardOutput.size() > 1) {
@@ -217,9 +236,10 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
   }
 #endif
   if (o.files.empty()) throw UsageError{"no logger file given"};
-  if (o.files.size() > static_cast<std::size_t>(limits::maxFiles)) {
+  const int maxFiles = o.join ? limits::maxJoinedFiles : limits::maxFiles;
+  if (o.files.size() > static_cast<std::size_t>(maxFiles)) {
     throw UsageError{std::to_string(o.files.size()) + " files given; one table takes at most " +
-                     std::to_string(limits::maxFiles)};
+                     std::to_string(maxFiles) + (o.join ? " when joining downloads" : "")};
   }
   return line;
 }

@@ -29,6 +29,9 @@ struct Options {
   // and the report's period pages; none: no sheet and no pages (the table: days).
   std::optional<PeriodKind> period;
   bool includeOverflowed = false;
+  bool join = false;                      // --join: the downloads of each logger in one column
+  std::optional<std::string> joins;       // the list of joined columns; "-": standard output
+  std::optional<std::string> gaps;        // the gap list; "-": standard output
   bool quiet = false;                     // no status and no progress; warnings still shown
   bool strict = false;                    // a warning makes the exit status 1
   DateStyle dates = DateStyle::Regional;  // --dates, for the table and the text outputs

@@ -7,6 +7,8 @@
 #include <cstdio>
 
 #include "cell_values.hpp"
+#include "gaps.hpp"
+#include "join_list.hpp"
 #include "mapped_file.hpp"
 #include "periods.hpp"
 #include "sinks.hpp"
@@ -50,6 +52,19 @@ std::vector<TextOutput> textOutputs(const Options& options) {
                                const OutputContext& context, Sink& sink, const TextFormat& format) {
            writePeriods(makePeriodTable(context.values, context.rows, kind, context.limits),
                         context.values, sink, format);
+         }});
+  }
+  if (options.joins) {
+    outputs.push_back(
+        {*options.joins, [includeOverflowed = options.includeOverflowed](
+                             const OutputContext& context, Sink& sink, const TextFormat& format) {
+           writeJoins(context.run, includeOverflowed, context.rows, sink, format);
+         }});
+  }
+  if (options.gaps) {
+    outputs.push_back(
+        {*options.gaps, [](const OutputContext& context, Sink& sink, const TextFormat& format) {
+           writeGaps(findGaps(context.values, context.rows), context.values, sink, format);
          }});
   }
   return outputs;

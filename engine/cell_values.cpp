@@ -144,25 +144,26 @@ TableValues::TableValues(const ConversionRun& run, bool includeOverflowed)
     const Formulas::Tables tables = formulas_->tablesFor(plan.reduced.params);
 
     Column c;
-    c.plan = &plan;
-    c.stretches = &plan.stretches(includeOverflowed);
-    c.samples = &f.samples;
+    c.plan = &column;
+    c.pieces = &column.pieces(includeOverflowed);
     c.two = plan.twoChannels;
     c.rawOffset = plan.reduced.rawOffset;
     c.firstRowKind = firstRowKindOf(f.typeCode);
 
     // Every raw value the cells show, computed once.
-    const RowRange shown = c.stretches->samples;
-    if (!shown.empty()) {
-      const std::int64_t base = f.samples.base();
-      const std::int64_t first = plan.position(shown.first);
-      const std::int64_t last = plan.position(shown.last);
+    for (const ColumnPiece& piece : *c.pieces) {
+      if (piece.shows != RowShows::Samples) continue;
+      const FilePlan& shown = column.files[piece.file];
+      const SampleColumn& samples = run.files[shown.file].samples;
+      const std::int64_t base = samples.base();
+      const std::int64_t first = shown.position(piece.rows.first);
+      const std::int64_t last = shown.position(piece.rows.last);
       const std::int64_t from = c.two ? 2 * first - 2 - base : first - 1 - base;
       const std::int64_t to = c.two ? 2 * last - 1 - base : last - 1 - base;
       // Chunks of an even size: in a two-channel file channel 0 is at even indexes.
       for (std::int64_t i = from; i <= to; i += kChunk) {
         const std::int64_t n = std::min(kChunk, to - i + 1);
-        f.samples.decode(i, n, raw.data());  // a sample not in the file reads 0: computed too
+        samples.decode(i, n, raw.data());  // a sample not in the file reads 0: computed too
         const std::size_t step = c.two ? 2 : 1;
         for (std::size_t channel = 0; channel < step; ++channel) {
           const std::int32_t* entries = tables[channel];
@@ -179,6 +180,7 @@ TableValues::TableValues(const ConversionRun& run, bool includeOverflowed)
     const std::string_view unit = channelUnits(f.typeCode);
     for (int channel = 0; channel < f.channelCount; ++channel) {
       c.info.file = plan.file;
+      c.info.column = static_cast<std::size_t>(&column - run.columns.data());
       c.info.channel = channel;
       c.info.title = f.containerName;
       c.info.loggerId = identityText(f.loggerId);
@@ -194,17 +196,14 @@ TableValues::TableValues(const ConversionRun& run, bool includeOverflowed)
 TableValues::~TableValues() = default;
 
 CellValue TableValues::valueAt(const Column& c, std::int64_t r) const {
-  switch (c.plan->shows(r, includeOverflowed_)) {
-    case RowShows::Nothing:
-      return {};
-    case RowShows::Overflow:
-      return {CellKind::Overflow, 0};
-    case RowShows::Samples:
-      break;
-  }
-  const std::int64_t p = c.plan->position(r);
-  const auto s1 = c.two ? c.samples->at(2 * p - 1) : c.samples->at(p);
-  const auto s2 = c.two ? c.samples->at(2 * p) : s1;
+  const ColumnPiece* piece = c.plan->pieceAt(r, includeOverflowed_);
+  if (!piece) return {};
+  if (piece->shows == RowShows::Overflow) return {CellKind::Overflow, 0};
+  const FilePlan& file = c.plan->files[piece->file];
+  const SampleColumn& samples = run_.files[file.file].samples;
+  const std::int64_t p = file.position(r);
+  const auto s1 = c.two ? samples.at(2 * p - 1) : samples.at(p);
+  const auto s2 = c.two ? samples.at(2 * p) : s1;
   if (!s1 || !s2) return {};  // never read from the file
   if (r == 1 && c.firstRowKind != CellKind::Blank) return {c.firstRowKind, 0};
   const std::int16_t s = c.info.channel == 0 ? *s1 : *s2;
@@ -217,37 +216,28 @@ CellValue TableValues::cell(std::size_t c, std::int64_t row) const {
 }
 
 template <class Out, class FromEntry, class FromValue>
-void TableValues::readCells(std::size_t c, std::int64_t first, std::int64_t n, Out* out,
-                            FromEntry fromEntry, FromValue fromValue) const {
-  const Column& column = columns_[c];
-  const std::int64_t last = first + n - 1;
-  // The rows of the plan's samples in bulk; the others read "overflow" or nothing.
-  const RowRange overflow = column.stretches->overflow;
-  const std::int64_t valuesFrom = std::max(first, column.stretches->samples.first);
-  const std::int64_t valuesTo = std::min(last, column.stretches->samples.last);
-  const Out blank = fromValue(CellValue{});
-  const Out overflowed = fromValue(CellValue{CellKind::Overflow, 0});
-  auto fixed = [&](std::int64_t r) { return overflow.contains(r) ? overflowed : blank; };
-  std::int64_t r = first;
-  for (; r <= last && r < valuesFrom; ++r) *out++ = fixed(r);
+void TableValues::sampleCells(const Column& c, const FilePlan& file, std::int64_t first,
+                              std::int64_t n, Out* out, FromEntry fromEntry,
+                              FromValue fromValue) const {
   constexpr std::int64_t kChunk = 1024;
   std::array<std::int16_t, 2 * kChunk> raw{};
-  const std::int64_t base = column.samples->base();
-  const std::int16_t rawOffset = column.rawOffset;
-  const std::int32_t* values = column.values;
-  while (r <= valuesTo) {
-    const std::int64_t count = std::min(kChunk, valuesTo - r + 1);
-    const std::int64_t p = column.plan->position(r);
+  const SampleColumn& samples = run_.files[file.file].samples;
+  const std::int64_t base = samples.base();
+  const std::int16_t rawOffset = c.rawOffset;
+  const std::int32_t* values = c.values;
+  for (std::int64_t r = first; r < first + n;) {
+    const std::int64_t count = std::min(kChunk, first + n - r);
+    const std::int64_t p = file.position(r);
     bool all = false;
-    if (column.two) {
-      all = column.samples->decode(2 * p - 2 - base, 2 * count, raw.data());
+    if (c.two) {
+      all = samples.decode(2 * p - 2 - base, 2 * count, raw.data());
       if (all) {
-        const std::int16_t* s = raw.data() + column.info.channel;
+        const std::int16_t* s = raw.data() + c.info.channel;
         for (std::int64_t k = 0; k < count; ++k, s += 2)
           out[k] = fromEntry(values[static_cast<std::uint16_t>(*s + rawOffset)]);
       }
     } else {
-      all = column.samples->decode(p - 1 - base, count, raw.data());
+      all = samples.decode(p - 1 - base, count, raw.data());
       if (all) {
         const std::int16_t* s = raw.data();
         for (std::int64_t k = 0; k < count; ++k, ++s)
@@ -255,14 +245,46 @@ void TableValues::readCells(std::size_t c, std::int64_t first, std::int64_t n, O
       }
     }
     if (!all) {
-      for (std::int64_t k = 0; k < count; ++k) out[k] = fromValue(valueAt(column, r + k));
+      for (std::int64_t k = 0; k < count; ++k) out[k] = fromValue(valueAt(c, r + k));
     }
     out += count;
     r += count;
   }
-  for (; r <= last; ++r) *out++ = fixed(r);
+}
+
+template <class Out, class FromEntry, class FromValue>
+void TableValues::readCells(std::size_t c, std::int64_t first, std::int64_t n, Out* out,
+                            FromEntry fromEntry, FromValue fromValue) const {
+  const Column& column = columns_[c];
+  const std::int64_t last = first + n - 1;
+  Out* const begin = out;
+  // The pieces of samples in bulk; the others read "overflow", and the rows
+  // outside every piece nothing.
+  const Out blank = fromValue(CellValue{});
+  const Out overflowed = fromValue(CellValue{CellKind::Overflow, 0});
+  auto fixed = [&out](Out cell, std::int64_t rows) {
+    for (; rows > 0; --rows) *out++ = cell;
+  };
+  const std::vector<ColumnPiece>& pieces = *column.pieces;
+  std::int64_t r = first;
+  for (std::size_t at = column.plan->firstPieceFrom(first, includeOverflowed_);
+       at < pieces.size() && pieces[at].rows.first <= last; ++at) {
+    const ColumnPiece& piece = pieces[at];
+    const std::int64_t from = std::max(r, piece.rows.first);
+    const std::int64_t to = std::min(last, piece.rows.last);
+    fixed(blank, from - r);
+    if (piece.shows == RowShows::Samples) {
+      sampleCells(column, column.plan->files[piece.file], from, to - from + 1, out, fromEntry,
+                  fromValue);
+      out += to - from + 1;
+    } else {
+      fixed(overflowed, to - from + 1);
+    }
+    r = to + 1;
+  }
+  fixed(blank, last - r + 1);
   // The first row has texts of its own.
-  if (first == 1 && n > 0) out[-n] = fromValue(cell(c, 1));
+  if (first == 1 && n > 0) *begin = fromValue(cell(c, 1));
 }
 
 void TableValues::cells(std::size_t c, std::int64_t first, std::int64_t n, CellValue* out) const {

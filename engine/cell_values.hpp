@@ -21,15 +21,17 @@ struct CellValue {
   friend bool operator==(const CellValue&, const CellValue&) = default;
 };
 
-// One table column after the date: a file's channel.
+// One table column after the date: a file's channel, or a channel joined
+// from downloads of one logger.
 struct ColumnInfo {
-  std::size_t file = 0;  // index in run.files
-  int channel = 0;       // 0 or 1
-  std::string title;     // header line 1: container name, Windows-1252 bytes
-  std::string loggerId;  // header line 2: 8 hex digits
-  std::string label;     // header line 3 (Windows-1252)
-  std::string unit;      // header line 4 (Windows-1252), e.g. "\260C"
-  int decimals = 1;      // 1 for the "0.0" format, 0 for "0"
+  std::size_t file = 0;    // index in run.files: the file that names the column
+  int channel = 0;         // 0 or 1
+  std::string title;       // header line 1: container name, Windows-1252 bytes
+  std::string loggerId;    // header line 2: 8 hex digits
+  std::string label;       // header line 3 (Windows-1252)
+  std::string unit;        // header line 4 (Windows-1252), e.g. "\260C"
+  int decimals = 1;        // 1 for the "0.0" format, 0 for "0"
+  std::size_t column = 0;  // index in run.columns: its plan, with every file it shows
 };
 
 // Appends units / 10^unitDigits with its first `shownDigits` digits (at most
@@ -84,14 +86,13 @@ class TableValues {
 
  private:
   bool includeOverflowed_ = false;
-  // A table column as the values read it: its file's plan and its channel's
-  // values by raw sample.
+  // A table column as the values read it: its plan and its channel's values
+  // by raw sample (the files of a joined column share their formula).
   struct Column {
     ColumnInfo info;
-    const FilePlan* plan = nullptr;
-    const FilePlan::Stretches* stretches = nullptr;  // the plan's, for includeOverflowed
-    const SampleColumn* samples = nullptr;
-    bool two = false;                         // a two-channel file: samples interleaved
+    const ColumnPlan* plan = nullptr;
+    const std::vector<ColumnPiece>* pieces = nullptr;  // the plan's, for includeOverflowed
+    bool two = false;                                  // a two-channel file: samples interleaved
     std::int16_t rawOffset = 0;               // added to each raw sample before the look-up
     const std::int32_t* values = nullptr;     // the channel's value of each raw value
     CellKind firstRowKind = CellKind::Blank;  // Number or Text: the first row's own cell
@@ -100,12 +101,16 @@ class TableValues {
 
   // The cell of column c in row r, the careful way.
   CellValue valueAt(const Column& c, std::int64_t r) const;
-  // Cells of column c for rows first .. first + n - 1, each the value
-  // table's entry `cell` makes of it, or `fixed` of the row's CellValue
-  // where the row shows no sample.
+  // Cells of column c for rows first .. first + n - 1, each what `fromEntry`
+  // makes of the value table's entry where the row shows a sample, or
+  // `fromValue` of the row's CellValue where it does not.
   template <class Out, class FromEntry, class FromValue>
   void readCells(std::size_t c, std::int64_t first, std::int64_t n, Out* out, FromEntry fromEntry,
                  FromValue fromValue) const;
+  // The same for rows inside a piece showing the samples of `file`.
+  template <class Out, class FromEntry, class FromValue>
+  void sampleCells(const Column& c, const FilePlan& file, std::int64_t first, std::int64_t n,
+                   Out* out, FromEntry fromEntry, FromValue fromValue) const;
 
   const ConversionRun& run_;
   std::int64_t rows_ = 0;

@@ -38,4 +38,31 @@ FilePlan planFile(const LoggerFile& file, std::size_t index, std::int64_t offset
   return plan;
 }
 
+std::size_t ColumnPlan::firstPieceFrom(std::int64_t row, bool includeOverflowed) const noexcept {
+  const std::vector<ColumnPiece>& all = pieces(includeOverflowed);
+  const auto at = std::partition_point(all.begin(), all.end(),
+                                       [row](const ColumnPiece& p) { return p.rows.last < row; });
+  return static_cast<std::size_t>(at - all.begin());
+}
+
+const ColumnPiece* ColumnPlan::pieceAt(std::int64_t row, bool includeOverflowed) const noexcept {
+  const std::vector<ColumnPiece>& all = pieces(includeOverflowed);
+  const std::size_t at = firstPieceFrom(row, includeOverflowed);
+  return at < all.size() && all[at].rows.contains(row) ? &all[at] : nullptr;
+}
+
+ColumnPlan plainColumn(FilePlan plan) {
+  ColumnPlan column;
+  for (const bool includeOverflowed : {false, true}) {
+    const FilePlan::Stretches& s = plan.stretches(includeOverflowed);
+    std::vector<ColumnPiece>& pieces =
+        includeOverflowed ? column.piecesWithoutMargin : column.piecesWithMargin;
+    // The overflow rows come before the samples' (overflowPositions).
+    if (!s.overflow.empty()) pieces.push_back({s.overflow, RowShows::Overflow, 0});
+    if (!s.samples.empty()) pieces.push_back({s.samples, RowShows::Samples, 0});
+  }
+  column.files.push_back(std::move(plan));
+  return column;
+}
+
 }  // namespace kestrix

@@ -52,17 +52,65 @@ struct FilePlan {
   std::int64_t position(std::int64_t row) const noexcept { return row - offset; }
 };
 
-// A column of the run: one logger's channel (two adjacent table columns for a
-// two-channel logger), with the plans of the files it shows. Today a column
-// shows exactly one file. A column joined from repeated downloads of one
-// logger lists every download, and its cell in a row merges what each file's
-// plan shows there.
-struct ColumnPlan {
-  std::vector<FilePlan> files;
-
-  // The file of a column that shows one.
-  const FilePlan& file() const noexcept { return files.front(); }
+// A stretch of a column's rows that shows one thing: "overflow", or the
+// samples of one of the column's files (rows outside every piece show nothing).
+struct ColumnPiece {
+  RowRange rows;
+  RowShows shows = RowShows::Nothing;  // Overflow or Samples
+  std::uint32_t file = 0;              // Samples: index in ColumnPlan::files
 };
+
+// What joining found in a column's rows, for one choice of the safety margin.
+struct JoinCounts {
+  std::int64_t rowsWithValues = 0;  // rows where some file has a value
+  std::int64_t overlapping = 0;     // rows where two or more files have a value
+  std::int64_t conflicting = 0;     // of those, rows where their raw samples differ
+  std::int64_t firstConflict = 0;   // the first conflicting row; 0: none
+};
+
+// Rows where two or more of a joined column's files have a value: `files`
+// (indexes in ColumnPlan::files) are those files, the one shown first.
+struct ColumnOverlap {
+  RowRange rows;
+  std::vector<std::uint32_t> files;
+};
+
+// A column of the run: one logger's channel (two adjacent table columns for a
+// two-channel logger), with the plans of the files it shows. A plain column
+// shows one file. A column joined from repeated downloads of one logger lists
+// every download; in each row it shows the newest file that has a value there,
+// else "overflow" when some file reads so, else nothing (joined_column.hpp).
+// Either way the column's cells come from its pieces.
+struct ColumnPlan {
+  std::vector<FilePlan> files;                   // in the order given
+  std::size_t newest = 0;                        // in `files`: the file that names the column
+  std::vector<ColumnPiece> piecesWithMargin;     // in row order, never meeting
+  std::vector<ColumnPiece> piecesWithoutMargin;  // the same with includeOverflowed
+  JoinCounts countsWithMargin;                   // joined columns only
+  JoinCounts countsWithoutMargin;
+  std::vector<ColumnOverlap> overlapsWithMargin;  // joined columns only, in row order
+  std::vector<ColumnOverlap> overlapsWithoutMargin;
+
+  // The file that names the column: its only one, or the newest download.
+  const FilePlan& file() const noexcept { return files[newest]; }
+  bool twoChannels() const noexcept { return files.front().twoChannels; }
+  const std::vector<ColumnPiece>& pieces(bool includeOverflowed) const noexcept {
+    return includeOverflowed ? piecesWithoutMargin : piecesWithMargin;
+  }
+  const JoinCounts& counts(bool includeOverflowed) const noexcept {
+    return includeOverflowed ? countsWithoutMargin : countsWithMargin;
+  }
+  const std::vector<ColumnOverlap>& overlaps(bool includeOverflowed) const noexcept {
+    return includeOverflowed ? overlapsWithoutMargin : overlapsWithMargin;
+  }
+  // The piece holding row r, or nullptr when the row shows nothing.
+  const ColumnPiece* pieceAt(std::int64_t row, bool includeOverflowed) const noexcept;
+  // The index in pieces(includeOverflowed) of the first piece ending at or after `row`.
+  std::size_t firstPieceFrom(std::int64_t row, bool includeOverflowed) const noexcept;
+};
+
+// The column that shows one file: its plan's stretches as pieces.
+ColumnPlan plainColumn(FilePlan plan);
 
 // How many of a file's first positions read "overflow" in a run stepping
 // every `runInterval` seconds: the samples the logger's memory no longer held

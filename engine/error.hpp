@@ -9,7 +9,8 @@ namespace kestrix {
 
 enum class ErrorKind {
   NoFiles,                   // a run over no file
-  TooManyFiles,              // more than limits::maxFiles
+  TooManyFiles,              // more than limits::maxFiles (maxJoinedFiles when joining)
+  TooManyColumns,            // joined downloads making more than limits::maxJoinedColumns columns
   CannotRead,                // the file cannot be opened or read
   FileTooLarge,              // larger than limits::maxFileBytes
   TruncatedContainerHeader,  // container header cut short by the end of the file

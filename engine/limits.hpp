@@ -13,6 +13,12 @@ namespace limits {
 // Files in one run (indices 0 to 100).
 inline constexpr int maxFiles = 101;
 
+// Files in one run that joins the downloads of each logger into one column,
+// and the columns (groups of downloads) such a run makes: a year of weekly
+// downloads of a hundred loggers.
+inline constexpr int maxJoinedFiles = 10'000;
+inline constexpr int maxJoinedColumns = 101;
+
 // Rows of one table. No logger records that long: a count beyond it is corrupt.
 inline constexpr std::int64_t maxRows = 16'777'216;
 
@@ -31,6 +37,8 @@ inline constexpr std::size_t maxLimitsFileBytes = std::size_t{1} << 20;
 // The limits one run is held to.
 struct Limits {
   int maxFiles = limits::maxFiles;
+  int maxJoinedFiles = limits::maxJoinedFiles;
+  int maxJoinedColumns = limits::maxJoinedColumns;
   std::int64_t maxRows = limits::maxRows;
   std::size_t maxFileBytes = limits::maxFileBytes;
   std::int64_t maxStepOffset = limits::maxStepOffset;

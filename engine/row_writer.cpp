@@ -10,20 +10,18 @@ namespace kestrix {
 RowWriter::RowWriter(const ConversionRun& run, const RowForm& form, bool includeOverflowed)
     : run_(run),
       dateForm_(form.dates),
+      includeOverflowed_(includeOverflowed),
       cells_(form.decimalMark(), form.separator),
       blank_(slotOf("", form.separator)),
       overflow_(form.numbersOnly ? blank_ : slotOf("overflow", form.separator)),
       date_(run.earliestStart, run.interval, form.dates) {
   for (const ColumnPlan& column : run.columns) {
     const FilePlan& plan = column.file();
-    const LoggerFile& f = run.files[plan.file];
     Column c;
-    c.plan = &plan;
-    c.stretches = &plan.stretches(includeOverflowed);
+    c.plan = &column;
+    c.pieces = &column.pieces(includeOverflowed);
     c.field = fields_;
     fields_ += plan.twoChannels ? 2 : 1;
-    c.samples = &f.samples;
-    c.base = f.samples.base();
     c.two = plan.twoChannels;
     c.rawOffset = plan.reduced.rawOffset;
     c.tables = cells_.tablesFor(plan.reduced.params);
@@ -40,33 +38,45 @@ void RowWriter::gather(const Column& c, std::int64_t first, std::int64_t count) 
   const Slot** out = pieces_.data() + c.field;
   const std::size_t stride = fields_;
   const std::int64_t last = first + count - 1;
-  // The rows of the plan's samples show values, the others a fixed text.
-  const RowRange overflow = c.stretches->overflow;
-  const std::int64_t valuesFrom = std::max(first, c.stretches->samples.first);
-  const std::int64_t valuesTo = std::min(last, c.stretches->samples.last);
-  auto fixed = [&](std::int64_t r) {
-    const Slot* slot = overflow.contains(r) ? &overflow_ : &blank_;
-    out[0] = slot;
-    if (c.two) out[1] = slot;
-    out += stride;
-  };
-  std::int64_t r = first;
-  for (; r <= last && r < valuesFrom; ++r) fixed(r);
-  if (valuesFrom <= valuesTo) {
-    const std::int64_t n = valuesTo - valuesFrom + 1;
-    const std::int64_t p = c.plan->position(valuesFrom);
-    const std::int64_t i = c.two ? 2 * p - 2 - c.base : p - 1 - c.base;
-    // The plain way first, straight from the file's bytes; where a sample
-    // is missing or a field was not ready, the careful way.
-    const bool done = c.tables[0] && c.samples->decode(i, c.two ? 2 * n : n, raw_.data()) &&
-                      (c.two ? values2(c, n, out) : values1(c, n, out));
-    if (!done) {
-      for (std::int64_t k = 0; k < n; ++k) value(c, p + k, out + k * stride);
+  // The rows of a piece of samples show values, the others a fixed text.
+  auto fixed = [&](const Slot* slot, std::int64_t rows) {
+    for (; rows > 0; --rows, out += stride) {
+      out[0] = slot;
+      if (c.two) out[1] = slot;
     }
-    out += stride * static_cast<std::size_t>(n);
-    r = valuesTo + 1;
+  };
+  const std::vector<ColumnPiece>& pieces = *c.pieces;
+  std::int64_t r = first;
+  for (std::size_t at = c.plan->firstPieceFrom(first, includeOverflowed_);
+       at < pieces.size() && pieces[at].rows.first <= last; ++at) {
+    const ColumnPiece& piece = pieces[at];
+    const std::int64_t from = std::max(r, piece.rows.first);
+    const std::int64_t to = std::min(last, piece.rows.last);
+    fixed(&blank_, from - r);
+    if (piece.shows == RowShows::Samples) {
+      sampleFields(c, c.plan->files[piece.file], from, to - from + 1, out);
+      out += stride * static_cast<std::size_t>(to - from + 1);
+    } else {
+      fixed(piece.shows == RowShows::Overflow ? &overflow_ : &blank_, to - from + 1);
+    }
+    r = to + 1;
   }
-  for (; r <= last; ++r) fixed(r);
+  fixed(&blank_, last - r + 1);
+}
+
+void RowWriter::sampleFields(const Column& c, const FilePlan& file, std::int64_t first,
+                             std::int64_t count, const Slot** out) {
+  const SampleColumn& samples = run_.files[file.file].samples;
+  const std::int64_t p = file.position(first);
+  const std::int64_t base = samples.base();
+  const std::int64_t i = c.two ? 2 * p - 2 - base : p - 1 - base;
+  // The plain way first, straight from the file's bytes; where a sample
+  // is missing or a field was not ready, the careful way.
+  const bool done = c.tables[0] && samples.decode(i, c.two ? 2 * count : count, raw_.data()) &&
+                    (c.two ? values2(c, count, out) : values1(c, count, out));
+  if (!done) {
+    for (std::int64_t k = 0; k < count; ++k) value(c, file, p + k, out + k * fields_);
+  }
 }
 
 bool RowWriter::values1(const Column& c, std::int64_t count, const Slot** out) const {
@@ -101,9 +111,10 @@ bool RowWriter::values2(const Column& c, std::int64_t count, const Slot** out) c
   return all;
 }
 
-void RowWriter::value(const Column& c, std::int64_t p, const Slot** out) {
-  const auto sample1 = c.samples->at(c.two ? 2 * p - 1 : p);
-  const auto sample2 = c.two ? c.samples->at(2 * p) : sample1;
+void RowWriter::value(const Column& c, const FilePlan& file, std::int64_t p, const Slot** out) {
+  const SampleColumn& samples = run_.files[file.file].samples;
+  const auto sample1 = samples.at(c.two ? 2 * p - 1 : p);
+  const auto sample2 = c.two ? samples.at(2 * p) : sample1;
   if (!sample1 || !sample2) {
     out[0] = &blank_;
     if (c.two) out[1] = &blank_;
@@ -115,7 +126,7 @@ void RowWriter::value(const Column& c, std::int64_t p, const Slot** out) {
     const auto v1 = static_cast<std::int16_t>(s1 + c.rawOffset);
     const auto v2 = static_cast<std::int16_t>(s2 + c.rawOffset);
     Slot& slot1 = c.tables[0][static_cast<std::uint16_t>(v1)];
-    const CellParams& reduced = c.plan->reduced.params;
+    const CellParams& reduced = file.reduced.params;
     if (sizeOf(slot1) == kNotYet) cells_.fill(reduced, c.tables, v1);
     Slot* slot2 = c.two ? &c.tables[1][static_cast<std::uint16_t>(v2)] : nullptr;
     if (slot2 && sizeOf(*slot2) == kNotYet) cells_.fill(reduced, c.tables, v2);
@@ -126,7 +137,7 @@ void RowWriter::value(const Column& c, std::int64_t p, const Slot** out) {
     }
   }
   std::string text(1, cells_.separator());
-  appendCellText(c.plan->formula, s1, s2, false, cells_.decimalMark(), text);
+  appendCellText(file.formula, s1, s2, false, cells_.decimalMark(), text);
   if (cells_.separator() != '\t') std::replace(text.begin(), text.end(), '\t', cells_.separator());
   out[0] = longSlot(std::move(text));
   if (c.two) out[1] = longSlot({});  // the whole cell is in the first

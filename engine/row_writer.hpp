@@ -82,20 +82,24 @@ class RowWriter {
   }
 
  private:
-  // A column as the writer reads it: its file's plan, and where its fields go.
+  // A column as the writer reads it: its plan, and where its fields go. The
+  // files of a joined column share their formula, and so their tables.
   struct Column {
-    const FilePlan* plan = nullptr;
-    const FilePlan::Stretches* stretches = nullptr;  // the plan's, for the run's margin
-    std::size_t field = 0;                           // the index of its first field in a row
-    const SampleColumn* samples = nullptr;
-    std::int64_t base = 0;  // column index = position - 1 - base
+    const ColumnPlan* plan = nullptr;
+    const std::vector<ColumnPiece>* pieces = nullptr;  // the plan's, for the run's margin
+    std::size_t field = 0;                             // the index of its first field in a row
     bool two = false;
-    std::int16_t rawOffset = 0;  // the plan's reduced formula's
+    std::int16_t rawOffset = 0;  // the files' reduced formula's
     CellTexts::Tables tables{nullptr, nullptr};
   };
 
   // One column's fields in rows first to first + count - 1.
   void gather(const Column& c, std::int64_t first, std::int64_t count);
+
+  // The fields of `count` rows from row `first`, all inside a piece showing
+  // the samples of `file`.
+  void sampleFields(const Column& c, const FilePlan& file, std::int64_t first, std::int64_t count,
+                    const Slot** out);
 
   // `count` fields of a one-channel file from the samples in raw_. False when
   // some field was not ready.
@@ -104,11 +108,11 @@ class RowWriter {
   // The same for a two-channel file.
   bool values2(const Column& c, std::int64_t count, const Slot** out) const;
 
-  // The field(s) of position p, inside the plan's samples, the careful way: samples never read
-  // give blanks; fields not computed yet are computed into the tables; cells
+  // The field(s) of position p of `file`, inside a piece showing its samples, the careful way:
+  // samples never read give blanks; fields not computed yet are computed into the tables; cells
   // with a field too long for a slot, or without tables, are computed in full
   // as TableText does.
-  void value(const Column& c, std::int64_t p, const Slot** out);
+  void value(const Column& c, const FilePlan& file, std::int64_t p, const Slot** out);
 
   // A slot standing for a text of any length, kept until the block is written.
   const Slot* longSlot(std::string text);
@@ -120,6 +124,7 @@ class RowWriter {
 
   const ConversionRun& run_;
   DateForm dateForm_;
+  bool includeOverflowed_ = false;
   CellTexts cells_;
   Slot blank_;        // an empty field
   Slot overflow_;     // "overflow", or an empty field where only numbers are written

@@ -7,6 +7,7 @@
 #include "container.hpp"
 #include "dates.hpp"
 #include "error.hpp"
+#include "joined_column.hpp"
 #include "recording.hpp"
 #include "rounding.hpp"
 
@@ -91,12 +92,25 @@ bool ConversionRun::intervalsDiffer() const noexcept {
                      [this](const LoggerFile& f) { return f.interval != interval; });
 }
 
-ConversionRun makeRun(std::vector<LoggerFile> files, const Limits& limits) {
+ConversionRun makeRun(std::vector<LoggerFile> files, const Limits& limits, bool joinDownloads) {
   if (files.empty()) throw ConversionError(ErrorKind::NoFiles, "", "no file to convert");
-  if (files.size() > static_cast<std::size_t>(limits.maxFiles)) {
+  const int maxFiles = joinDownloads ? limits.maxJoinedFiles : limits.maxFiles;
+  if (files.size() > static_cast<std::size_t>(maxFiles)) {
     throw ConversionError(ErrorKind::TooManyFiles, "",
                           std::to_string(files.size()) + " files given; one table takes at most " +
-                              std::to_string(limits.maxFiles));
+                              std::to_string(maxFiles) +
+                              (joinDownloads ? " when joining downloads" : ""));
+  }
+  DownloadGroups groups;
+  if (joinDownloads) {
+    groups = groupDownloads(files);
+    if (groups.groups.size() > static_cast<std::size_t>(limits.maxJoinedColumns)) {
+      throw ConversionError(ErrorKind::TooManyColumns, "",
+                            "the files come from " + std::to_string(groups.groups.size()) +
+                                " loggers or launches, each joined into one column; one table "
+                                "takes at most " +
+                                std::to_string(limits.maxJoinedColumns));
+    }
   }
 
   ConversionRun run;
@@ -110,7 +124,8 @@ ConversionRun makeRun(std::vector<LoggerFile> files, const Limits& limits) {
     run.earliestStart = std::min(run.earliestStart, f.startDate);
 
   run.totalRows = run.files.front().sampleCount;
-  run.columns.reserve(run.files.size());
+  std::vector<FilePlan> plans;
+  plans.reserve(run.files.size());
   for (std::size_t j = 0; j < run.files.size(); ++j) {
     const LoggerFile& f = run.files[j];
     const std::int64_t offset = divideRoundHalfEven(f.startDate - run.earliestStart, run.interval);
@@ -129,7 +144,22 @@ ConversionRun makeRun(std::vector<LoggerFile> files, const Limits& limits) {
                                 " cannot be right");
     }
     run.totalRows = std::max(run.totalRows, lastRow);
-    run.columns.push_back({{planFile(f, j, offset, run.interval)}});
+    plans.push_back(planFile(f, j, offset, run.interval));
+  }
+
+  if (!joinDownloads) {
+    run.columns.reserve(plans.size());
+    for (FilePlan& plan : plans) run.columns.push_back(plainColumn(std::move(plan)));
+    return run;
+  }
+  run.joined = true;
+  run.keptApart = std::move(groups.keptApart);
+  run.columns.reserve(groups.groups.size());
+  for (const std::vector<std::size_t>& group : groups.groups) {
+    std::vector<FilePlan> joined;
+    joined.reserve(group.size());
+    for (const std::size_t j : group) joined.push_back(std::move(plans[j]));
+    run.columns.push_back(joinColumn(std::move(joined), run.files));
   }
   return run;
 }

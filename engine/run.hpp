@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "column_plan.hpp"
+#include "download_groups.hpp"
 #include "limits.hpp"
 #include "samples.hpp"
 
@@ -58,6 +59,9 @@ struct ConversionRun {
   std::int64_t totalRows = 0;       // may be 0 or less: then the table has no row
   int interval = 0;                 // the last file's interval; serves every file
   bool inconsistentFlag = false;
+  bool joined = false;  // the downloads of each logger joined into one column
+  // Joined runs: the files of a logger that form a column of their own.
+  std::vector<KeptApart> keptApart;
 
   // True when some file's own interval differs from the one that serves the run.
   bool intervalsDiffer() const noexcept;
@@ -65,9 +69,13 @@ struct ConversionRun {
   std::int64_t rowDate(std::int64_t r) const noexcept { return earliestStart + (r - 1) * interval; }
 };
 
-// Lays the files, in the order given, on one time axis, one column each.
-// Throws ConversionError for no file, more than limits.maxFiles, an offset
-// beyond limits.maxStepOffset or a table longer than limits.maxRows.
-ConversionRun makeRun(std::vector<LoggerFile> files, const Limits& limits = {});
+// Lays the files, in the order given, on one time axis, one column each; with
+// `joinDownloads` one column for each group of downloads of one logger
+// (groupDownloads, joinColumn). Throws ConversionError for no file, more than
+// limits.maxFiles (maxJoinedFiles when joining), more than
+// limits.maxJoinedColumns groups, an offset beyond limits.maxStepOffset or a
+// table longer than limits.maxRows.
+ConversionRun makeRun(std::vector<LoggerFile> files, const Limits& limits = {},
+                      bool joinDownloads = false);
 
 }  // namespace kestrix

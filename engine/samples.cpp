@@ -61,6 +61,39 @@ std::vector<std::optional<std::int16_t>> SampleColumn::stored() const {
   return out;
 }
 
+std::vector<std::pair<std::int64_t, std::int64_t>> SampleColumn::absentPositions() const {
+  const auto size = static_cast<std::int64_t>(bytes_.size());
+  // Column indexes: each block's slots past the end of the file, split where
+  // the rotation puts slot 0 of the memory.
+  std::vector<std::pair<std::int64_t, std::int64_t>> indexes;
+  auto add = [&](std::int64_t from, std::int64_t to) {  // slots from .. to
+    auto index = [this](std::int64_t k) {
+      return k >= rotation_ ? k - rotation_ : k - rotation_ + count_;
+    };
+    if (from < rotation_ && to >= rotation_) {
+      indexes.emplace_back(index(from), index(rotation_ - 1));
+      indexes.emplace_back(index(rotation_), index(to));
+    } else {
+      indexes.emplace_back(index(from), index(to));
+    }
+  };
+  for (std::int64_t k = 0; k < count_; k += 1024) {
+    const std::int64_t slots = std::min<std::int64_t>(1024, count_ - k);
+    const std::int64_t start = blockStarts_[static_cast<std::size_t>(k >> 10)];
+    const std::int64_t inside = std::clamp<std::int64_t>((size - start) / 2, 0, slots);
+    if (inside < slots) add(k + inside, k + slots - 1);
+  }
+  std::sort(indexes.begin(), indexes.end());
+  std::vector<std::pair<std::int64_t, std::int64_t>> positions;
+  for (const auto& [from, to] : indexes) {
+    if (!positions.empty() && positions.back().second >= base_ + from)
+      positions.back().second = std::max(positions.back().second, base_ + 1 + to);
+    else
+      positions.emplace_back(base_ + 1 + from, base_ + 1 + to);
+  }
+  return positions;
+}
+
 void seekRecord(ByteCursor& in, const Container& container, std::int32_t r,
                 bool& inconsistentFlag) {
   if (r > container.recordCount) {

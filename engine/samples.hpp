@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <utility>
 #include <vector>
 
 #include "bytes.hpp"
@@ -43,6 +44,10 @@ class SampleColumn {
 
   // Every stored position in order, base() + 1 onward.
   std::vector<std::optional<std::int16_t>> stored() const;
+
+  // The stored positions without a sample (their slots lie past the end of
+  // the file), as stretches first .. last in order: none for a whole file.
+  std::vector<std::pair<std::int64_t, std::int64_t>> absentPositions() const;
 
   // The whole file the samples were read from, kept alive by the column.
   std::span<const std::uint8_t> fileBytes() const noexcept { return bytes_; }

@@ -70,21 +70,21 @@ std::string TableText::headerLines() const {
 }
 
 void TableText::appendCell(std::size_t j, std::int64_t r, std::string& out) const {
-  const FilePlan& plan = run_.columns[j].file();
-  const bool two = plan.twoChannels;
+  const ColumnPlan& column = run_.columns[j];
+  const bool two = column.twoChannels();
   const char separator = form_.separator;
-  switch (plan.shows(r, includeOverflowed_)) {
-    case RowShows::Nothing:
-      if (two) out += separator;
-      return;
-    case RowShows::Overflow:
-      if (!form_.numbersOnly) out += "overflow";
-      if (two) out += separator;
-      if (two && !form_.numbersOnly) out += "overflow";
-      return;
-    case RowShows::Samples:
-      break;
+  const ColumnPiece* piece = column.pieceAt(r, includeOverflowed_);
+  if (!piece) {
+    if (two) out += separator;
+    return;
   }
+  if (piece->shows == RowShows::Overflow) {
+    if (!form_.numbersOnly) out += "overflow";
+    if (two) out += separator;
+    if (two && !form_.numbersOnly) out += "overflow";
+    return;
+  }
+  const FilePlan& plan = column.files[piece->file];
   const SampleColumn& samples = run_.files[plan.file].samples;
   const std::int64_t p = plan.position(r);
   const auto s1 = two ? samples.at(2 * p - 1) : samples.at(p);

@@ -5,6 +5,11 @@
 //   kestrix-examples --large-noisy DIR
 //                                  the same, each sample off by -1, 0 or +1 raw step: values
 //                                  that dither around any limit, for the excursion benchmark
+//   kestrix-examples --downloads DIR
+//                                  a year of weekly downloads of three loggers, for joining
+//   kestrix-examples --downloads-bench DIR
+//                                  the joining benchmark's workload: 100 loggers, 52 weekly
+//                                  downloads each of the last 14 days at 10 minutes
 //
 // Every value is computed from the time of day and a fixed pseudo-random
 // sequence, so the files are the same byte for byte on every run.
@@ -265,12 +270,148 @@ bool writeLarge(const fs::path& dir, bool noisy) {
   return true;
 }
 
+// ---- A year of weekly downloads ----
+
+constexpr int kWeeks = 52;
+constexpr std::int16_t kCode5Minutes = 13;  // 300 s
+
+// The download of week `week` (1 to 52) of a logger launched at `start`,
+// sampling every `step`, never reset: everything since the launch that its
+// 65,536-slot memory still holds. `value` gives the raw slot of each serial.
+template <class Value>
+LoggerFileBuilder weeklyDownload(LoggerFileBuilder b, sys_seconds start, seconds step, int channels,
+                                 int week, Value value) {
+  const auto perWeek = static_cast<std::int32_t>(weeks{1} / step);
+  startAt(b, start).wrappedMemory(65536, channels * perWeek * week, value);
+  return b;
+}
+
+bool writeDownloads(const fs::path& dir) {
+  const sys_seconds launch = at(2026, 1, 5, 8, 0);
+  // Cold room, every minute: the memory (45 days) wraps from the seventh
+  // download on, and the older downloads fill what the newer ones lost.
+  const auto coldRoom = [launch](std::int64_t serial) {
+    const sys_seconds t = launch + minutes{serial};
+    Noise noise(static_cast<std::uint32_t>(serial) * 2654435761u);
+    const double celsius = 3.5 + 0.6 * std::sin(2.0 * kPi * static_cast<double>(serial) / 80.0) +
+                           (isWorkday(t) && daily(t, 12.0) > 0.5 ? 0.7 : 0.0) + 0.1 * noise.next();
+    return clamp16(celsius * 16.0);
+  };
+  // Greenhouse, temperature and humidity every 10 minutes: 32,768 instants
+  // (227 days) in the memory.
+  const sys_seconds greenhouseLaunch = launch + minutes{20};
+  const auto greenhouse = [greenhouseLaunch](std::int64_t serial) {
+    const std::int64_t instant = serial / 2;
+    const sys_seconds t = greenhouseLaunch + instant * kStep10Min;
+    Noise noise(static_cast<std::uint32_t>(instant) * 2654435761u);
+    const double season = std::sin(2.0 * kPi * static_cast<double>(instant) / (365.0 * 144.0));
+    if (serial % 2 == 0) {
+      const double celsius = 16.0 + 6.0 * season + 5.0 * daily(t, 14.0) + 0.2 * noise.next();
+      return clamp16(celsius * 100.0 + 3960.0);
+    }
+    return rawHumidity(70.0 - 12.0 * daily(t, 14.0) + 2.0 * noise.next());
+  };
+  // Freezer, every 10 minutes, relaunched after 26 weeks to sample every 5.
+  const sys_seconds relaunch = launch + weeks{26} + hours{2};
+  const auto freezer = [](sys_seconds start, seconds step) {
+    return [start, step](std::int64_t serial) {
+      const sys_seconds t = start + serial * step;
+      Noise noise(static_cast<std::uint32_t>(serial) * 40503u);
+      return clamp16((-19.0 + 1.2 * daily(t, 16.0) + 0.2 * noise.next()) * 16.0);
+    };
+  };
+
+  for (int week = 1; week <= kWeeks; ++week) {
+    char name[16];
+    LoggerFileBuilder a;
+    a.name("Cold room").loggerId(0x00E10001).intervalCode(kCode1Minute).typeCode(1);
+    std::snprintf(name, sizeof name, "UCA%02d.PDB", week);
+    if (!write(weeklyDownload(a, launch, minutes{1}, 1, week, coldRoom), dir / name)) return false;
+
+    LoggerFileBuilder b;
+    b.name("Greenhouse").loggerId(0x00E10002).intervalCode(kCode10Minutes).typeCode(3);
+    std::snprintf(name, sizeof name, "UCB%02d.PDB", week);
+    if (!write(weeklyDownload(b, greenhouseLaunch, kStep10Min, 2, week, greenhouse), dir / name))
+      return false;
+
+    LoggerFileBuilder c;
+    c.name("Freezer").loggerId(0x00E10003).typeCode(1);
+    std::snprintf(name, sizeof name, "UCC%02d.PDB", week);
+    const bool relaunched = week > 26;
+    c.intervalCode(relaunched ? kCode5Minutes : kCode10Minutes);
+    const LoggerFileBuilder download =
+        relaunched
+            ? weeklyDownload(c, relaunch, minutes{5}, 1, week - 26, freezer(relaunch, minutes{5}))
+            : weeklyDownload(c, launch, kStep10Min, 1, week, freezer(launch, kStep10Min));
+    if (!write(download, dir / name)) return false;
+  }
+  return true;
+}
+
+// The joining benchmark: 100 loggers downloaded every week for a year, each
+// download the last 14 days at 10 minutes, so consecutive ones overlap by a
+// week: 5,200 files, UC<logger><week>.PDB.
+bool writeDownloadsBench(const fs::path& dir) {
+  static constexpr std::uint8_t kTypes[] = {1, 3, 4, 5, 6, 8};
+  constexpr int kLoggers = 100;
+  constexpr int kSamples = 14 * 144;
+  const sys_seconds first = at(2026, 1, 5, 8, 0);
+  for (int logger = 0; logger < kLoggers; ++logger) {
+    const std::uint8_t type = kTypes[logger % 6];
+    const int channels = type == 3 || type == 6 ? 2 : 1;
+    const double phase = 0.37 * logger;
+    // The same instant reads the same in every download.
+    auto raw = [&](std::int64_t instant, int channel) -> std::int16_t {
+      const double day = std::sin(2.0 * kPi * static_cast<double>(instant) / 144.0 + phase);
+      switch (type) {
+        case 1:
+          return clamp16((4.0 + 2.0 * day) * 16.0);
+        case 3:
+          return channel == 1 ? rawHumidity(60.0 + 10.0 * day)
+                              : clamp16((18.0 + 3.0 * day) * 100.0 + 3960.0);
+        case 4:
+          return rawWatts(900.0 + 600.0 * day, 512.0, 600.0);
+        case 5:
+          return clamp16((21.0 + 1.5 * day) * 256.0 + 64.0);
+        case 6:
+          return clamp16((channel == 1 ? 95.0 : 180.0 + 20.0 * day) * 8.0);
+        default:
+          return clamp16(300.0 + 290.0 * day);
+      }
+    };
+    char title[32];
+    std::snprintf(title, sizeof title, "Room %03d", logger + 1);
+    for (int week = 0; week < kWeeks; ++week) {
+      const std::int64_t from = std::int64_t{week} * 7 * 144;
+      std::vector<std::int16_t> slots;
+      for (std::int64_t i = 0; i < kSamples; ++i)
+        for (int c = 0; c < channels; ++c) slots.push_back(raw(from + i, c));
+      LoggerFileBuilder b;
+      b.name(title)
+          .loggerId(0x00F00000u + static_cast<std::uint32_t>(logger))
+          .intervalCode(kCode10Minutes)
+          .typeCode(type)
+          .offsetParam(type == 5 ? -64 : 0);
+      startAt(b, first + from * kStep10Min).samples(std::move(slots));
+      char name[24];
+      std::snprintf(name, sizeof name, "UC%03d%02d.PDB", logger + 1, week + 1);
+      if (!b.writeTo((dir / name).string())) {
+        std::fprintf(stderr, "kestrix-examples: cannot write %s\n", (dir / name).string().c_str());
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
 constexpr const char* usageText =
     "usage: kestrix-examples DIR\n"
-    "       kestrix-examples --large|--large-noisy DIR\n"
+    "       kestrix-examples --large|--large-noisy|--downloads|--downloads-bench DIR\n"
     "Writes the demo logger files UC001.PDB to UC004.PDB into DIR, or with --large\n"
     "the benchmark workload of 101 full logger memories (--large-noisy: each sample\n"
-    "off by up to one raw step, for the excursion benchmark).\n";
+    "off by up to one raw step, for the excursion benchmark), or with --downloads a\n"
+    "year of weekly downloads of three loggers (UCA01.PDB to UCC52.PDB) to join\n"
+    "(--downloads-bench: the joining benchmark's 5,200 downloads of 100 loggers).\n";
 
 int usage(std::FILE* out, int status) {
   std::fputs(usageText, out);
@@ -282,18 +423,25 @@ int usage(std::FILE* out, int status) {
 int main(int argc, char** argv) {
   bool large = false;
   bool noisy = false;
+  bool downloads = false;
+  bool benchDownloads = false;
   fs::path dir;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
     if (arg == "--help" || arg == "-h") return usage(stdout, 0);
     // Any other option is a mistake, not a folder to create (write ./-name for one).
-    if (arg.starts_with('-') && arg != "--large" && arg != "--large-noisy") {
+    if (arg.starts_with('-') && arg != "--large" && arg != "--large-noisy" &&
+        arg != "--downloads" && arg != "--downloads-bench") {
       std::fprintf(stderr, "kestrix-examples: unknown option '%s'\n", argv[i]);
       return usage(stderr, 2);
     }
   }
-  if (argc == 2 && !std::string_view(argv[1]).starts_with("--large")) {
+  if (argc == 2 && !std::string_view(argv[1]).starts_with("--")) {
     dir = argv[1];
+  } else if (argc == 3 && std::string_view(argv[1]).starts_with("--downloads")) {
+    downloads = true;
+    benchDownloads = std::string_view(argv[1]) == "--downloads-bench";
+    dir = argv[2];
   } else if (argc == 3 && std::string_view(argv[1]).starts_with("--large")) {
     large = true;
     noisy = std::string_view(argv[1]) == "--large-noisy";
@@ -308,5 +456,6 @@ int main(int argc, char** argv) {
                  ec.message().c_str());
     return 1;
   }
+  if (downloads) return (benchDownloads ? writeDownloadsBench(dir) : writeDownloads(dir)) ? 0 : 1;
   return (large ? writeLarge(dir, noisy) : writeDemo(dir)) ? 0 : 1;
 }

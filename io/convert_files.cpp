@@ -29,7 +29,7 @@ ConversionResult convertFiles(const ConversionRequest& request) {
   auto shared = std::make_shared<ConversionRun>(makeRun(
       readLoggerFiles(request.paths, request.displayNames,
                       request.reader ? request.reader : InputReader(mapInputFile), request.limits),
-      request.limits));
+      request.limits, request.joinDownloads));
   const ConversionRun& run = *shared;
 
   ConversionResult result;

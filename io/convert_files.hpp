@@ -47,6 +47,8 @@ struct ConversionRequest {
   // the run reads as a shorter file rather than faulting.
   InputReader reader;
   Limits limits;  // on the files and the run
+  // The downloads of each logger joined into one column (makeRun).
+  bool joinDownloads = false;
   TableOptions options;
   OutputFormat format = OutputFormat::Table;
   // A workbook checks the channels against these and gains the sheets

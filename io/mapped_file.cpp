@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <span>
 #include <string>
@@ -30,7 +31,14 @@ struct MappedFileSlot {
   std::size_t size = 0;
   char name[256] = {};
 };
-MappedFileSlot mappedFiles[limits::maxFiles];
+// One a file of the largest run: a joined one (a run reads its files two at a
+// time, but keeps every one mapped until it ends).
+MappedFileSlot mappedFiles[std::max(limits::maxFiles, limits::maxJoinedFiles)];
+
+std::atomic<std::size_t> nextSlot{0};
+
+// Files below this size are read rather than mapped.
+constexpr off_t kSmallestMapped = 64 * 1024;  // where the search for a free slot starts
 
 // What the fault handler prints and removes.
 const char* guardedProgram = "kestrix";
@@ -52,7 +60,13 @@ class FileMapping {
  public:
   FileMapping(void* address, std::size_t size, std::string_view name)
       : address_(address), size_(size) {
-    for (MappedFileSlot& slot : mappedFiles) {
+    // From where the last file found one: with thousands of files mapped,
+    // scanning the claimed slots from the first each time would add up.
+    constexpr std::size_t slots = std::size(mappedFiles);
+    const std::size_t from = nextSlot.load() % slots;
+    for (std::size_t i = 0; i < slots; ++i) {
+      const std::size_t at = (from + i) % slots;
+      MappedFileSlot& slot = mappedFiles[at];
       bool free = false;
       if (!slot.claimed.compare_exchange_strong(free, true)) continue;
       slot.begin = static_cast<const std::uint8_t*>(address);
@@ -62,6 +76,7 @@ class FileMapping {
       slot.name[n] = '\0';
       slot.ready.store(true);
       slot_ = &slot;
+      nextSlot.store(at + 1);
       break;
     }
   }
@@ -103,7 +118,31 @@ InputBytes mapInputFile(const std::filesystem::path& path, std::string_view disp
     struct stat status {};
     void* address = MAP_FAILED;
     std::size_t size = 0;
-    if (fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_size > 0 &&
+    const bool regular = fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
+    if (regular && status.st_size > 0 && status.st_size < kSmallestMapped &&
+        static_cast<std::uintmax_t>(status.st_size) <= limits.maxFileBytes) {
+      // A small file (a joined run reads thousands) is cheaper read than
+      // mapped: one read, and no map to set up and tear down, which two
+      // threads would take turns at.
+      std::vector<std::uint8_t> bytes(static_cast<std::size_t>(status.st_size) + 1);
+      std::size_t used = 0;
+      ssize_t n = 0;
+      while (used < bytes.size() && (n = read(fd, bytes.data() + used, bytes.size() - used)) > 0)
+        used += static_cast<std::size_t>(n);
+      close(fd);
+      if (n >= 0 && used < bytes.size()) {  // the whole file, as long as it said
+        bytes.resize(used);
+        auto owned = std::make_shared<const std::vector<std::uint8_t>>(std::move(bytes));
+        const std::span<const std::uint8_t> view(*owned);
+        return {view, std::move(owned)};
+      }
+      // It grew, or a read failed: read as usual, with the usual errors.
+      auto read = std::make_shared<const std::vector<std::uint8_t>>(
+          readInputFile(path, displayName, limits));
+      const std::span<const std::uint8_t> view(*read);
+      return {view, std::move(read)};
+    }
+    if (regular && status.st_size > 0 &&
         static_cast<std::uintmax_t>(status.st_size) <= limits.maxFileBytes) {
       size = static_cast<std::size_t>(status.st_size);
       address = mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);

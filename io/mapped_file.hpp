@@ -10,10 +10,11 @@
 
 namespace kestrix {
 
-// A regular input file of at most limits.maxFileBytes is mapped, its pages
+// A regular input file of 64 KiB to limits.maxFileBytes is mapped, its pages
 // taken from the system's file cache as they are rather than copied into
-// fresh memory; anything else, or a file that cannot be mapped, is read as
-// usual (with its usual errors). While mapped, the file is known to the guard
+// fresh memory; a smaller one is read in one go (cheaper than a mapping);
+// anything else, or a file that cannot be mapped, is read as usual (with its
+// usual errors). While mapped, the file is known to the guard
 // of guardMappedFiles by its `displayName`.
 InputBytes mapInputFile(const std::filesystem::path& path, std::string_view displayName,
                         const Limits& limits = {});

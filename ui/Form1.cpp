@@ -136,6 +136,10 @@ void Form1::buildControls() {
   overflowOption = new QCheckBox(QStringLiteral("Include all overflowed data"), this);
   overflowOption->setGeometry(twips(240, 6960, 3255, 255));
 
+  // In the free room under the overflow option.
+  joinOption = new QCheckBox(QStringLiteral("Join downloads of each logger"), this);
+  joinOption->setGeometry(twips(240, 7215, 3735, 225));
+
   makeButton = new QPushButton(QStringLiteral("MAKE"), this);
   makeButton->setGeometry(twips(5400, 6480, 1215, 495));
 
@@ -163,6 +167,11 @@ void Form1::buildControls() {
   overflowOption->setToolTip(
       QStringLiteral("Shows the values of the samples marked \"overflow\" only for safety; "
                      "samples the logger's memory has overwritten stay \"overflow\""));
+  joinOption->setToolTip(
+      QStringLiteral("Makes one column of the downloads of each logger (same logger, type, "
+                     "calibration and interval): where downloads overlap, the newest one's value, "
+                     "and an older download fills what a newer one lost; up to %1 files")
+          .arg(limits::maxJoinedFiles));
   // The status box may hold more than it shows.
   connect(statusBox, &QLineEdit::textChanged, statusBox, &QLineEdit::setToolTip);
 
@@ -172,19 +181,20 @@ void Form1::buildControls() {
       {driveList, "Drive1"},      {folderList, "Dir1"},     {fileList, "File1"},
       {patternLabel, "Label1"},   {brandLabel, "Label2"},   {clipboardNote, "Label3"},
       {versionLabel, "Label4"},   {statusBox, "etat"},      {clipboardOption, "Check1"},
-      {overflowOption, "Check2"}, {makeButton, "Command1"}, {exitButton, "Command2"},
-      {chartButton, "Command3"}};
+      {overflowOption, "Check2"}, {joinOption, "Check3"},   {makeButton, "Command1"},
+      {exitButton, "Command2"},   {chartButton, "Command3"}};
   for (const auto& [widget, name] : names) widget->setObjectName(QLatin1String(name));
 
   for (QLabel* label : {patternLabel, brandLabel, clipboardNote, versionLabel})
     label->setFocusPolicy(Qt::NoFocus);
-  for (QWidget* captioned : std::initializer_list<QWidget*>{
-           patternLabel, brandLabel, clipboardNote, versionLabel, clipboardOption, overflowOption})
+  for (QWidget* captioned :
+       std::initializer_list<QWidget*>{patternLabel, brandLabel, clipboardNote, versionLabel,
+                                       clipboardOption, overflowOption, joinOption})
     shrinkToFit(captioned);
 
   // Keyboard order: the file list first, so it has the focus at start.
-  const QWidget* chain[] = {fileList,   folderList,  driveList,       statusBox,     makeButton,
-                            exitButton, chartButton, clipboardOption, overflowOption};
+  const QWidget* chain[] = {fileList,   folderList,  driveList,       statusBox,      makeButton,
+                            exitButton, chartButton, clipboardOption, overflowOption, joinOption};
   for (std::size_t i = 0; i + 1 < std::size(chain); ++i)
     QWidget::setTabOrder(const_cast<QWidget*>(chain[i]), const_cast<QWidget*>(chain[i + 1]));
   fileList->setFocus();
@@ -205,10 +215,16 @@ void Form1::make() {
     statusBox->setText(QStringLiteral("No file selected"));
     return;
   }
-  if (names.size() > static_cast<std::size_t>(limits::maxFiles)) {
-    fail(QStringLiteral("%1 files selected; at most %2 can be converted at once")
-             .arg(names.size())
-             .arg(limits::maxFiles));
+  const bool join = joinOption->isChecked();
+  const int maxFiles = join ? limits::maxJoinedFiles : limits::maxFiles;
+  if (names.size() > static_cast<std::size_t>(maxFiles)) {
+    QString message = QStringLiteral("%1 files selected; at most %2 can be converted at once")
+                          .arg(names.size())
+                          .arg(maxFiles);
+    if (!join && names.size() <= static_cast<std::size_t>(limits::maxJoinedFiles))
+      message += QStringLiteral(" (%1 when joining the downloads of each logger)")
+                     .arg(limits::maxJoinedFiles);
+    fail(message);
     return;
   }
 
@@ -230,7 +246,7 @@ void Form1::make() {
   QCoreApplication::processEvents();
   if (cancelRequested_) return;
 
-  const RunChoices choices{clipboardOption->isChecked(), overflowOption->isChecked()};
+  const RunChoices choices{clipboardOption->isChecked(), overflowOption->isChecked(), join};
   const RunOutcome outcome =
       controller_.run(path(), std::move(names), choices, [this](int percent) {
         statusBox->setText(QString::number(percent) + QLatin1Char('%'));

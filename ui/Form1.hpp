@@ -41,7 +41,8 @@ class Form1 : public QWidget {
   Form1() : Form1(Options{}) {}
 
   // The controls; their object names are the usual ones ("Drive1", "Dir1",
-  // "File1", "Label1".."Label4", "etat", "Check1", "Check2", "Command1", "Command2", "Command3").
+  // "File1", "Label1".."Label4", "etat", "Check1", "Check2", "Check3", "Command1", "Command2",
+  // "Command3").
   QComboBox* driveList;
   QListWidget* folderList;
   QListWidget* fileList;
@@ -52,6 +53,7 @@ class Form1 : public QWidget {
   QLineEdit* statusBox;
   QCheckBox* clipboardOption;
   QCheckBox* overflowOption;
+  QCheckBox* joinOption;  // the downloads of each logger in one column
   QPushButton* makeButton;
   QPushButton* exitButton;
   QPushButton* chartButton;  // CHART: the last successful run's chart

@@ -8,6 +8,7 @@
 #include "cell_values.hpp"
 #include "clipboard.hpp"
 #include "convert_files.hpp"
+#include "join_list.hpp"
 #include "path_text.hpp"
 #include "run_warnings.hpp"
 #include "startup.hpp"
@@ -30,6 +31,15 @@ QString intervalsMessage(const ConversionRun& run) {
   if (lines.isEmpty()) return {};
   lines.front()[0] = lines.front()[0].toUpper();  // the finding heads the message
   lines.front() += QLatin1Char(':');
+  return lines.join(QLatin1Char('\n'));
+}
+
+// Names each file kept apart from its logger's other downloads, and why.
+QString keptApartMessage(const ConversionRun& run) {
+  QStringList lines;
+  for (const std::string& line : keptApartLines(run)) lines << QFile::decodeName(line.c_str());
+  if (lines.isEmpty()) return {};
+  lines.prepend(QStringLiteral("Some downloads of one logger were not joined with the others:"));
   return lines.join(QLatin1Char('\n'));
 }
 
@@ -61,6 +71,7 @@ RunOutcome ConversionController::run(const fs::path& filesDir, std::vector<std::
   request.reader = readIntoMemory;
   request.options.regional = regional_;
   request.options.includeOverflowed = choices.includeOverflowed;
+  request.joinDownloads = choices.joinDownloads;
   request.clipboardText = choices.copyToClipboard ? &clip : nullptr;
   request.clipboardMaxLines = clipboardMaxLines;
   request.options.progress = [&progress](int percent) {
@@ -89,13 +100,28 @@ RunOutcome ConversionController::run(const fs::path& filesDir, std::vector<std::
   }
 
   outcome.end = RunOutcome::End::Converted;
-  outcome.status = QString::fromStdString(result.status) + QStringLiteral(" written to ") +
-                   displayName(request.target);
+  const ConversionRun& run = *result.run;
+  QString status = QString::fromStdString(result.status);
+  if (run.joined) {
+    const QString joined = QStringLiteral("%1 file%2 in %3 column%4")
+                               .arg(run.files.size())
+                               .arg(run.files.size() == 1 ? QString() : QStringLiteral("s"))
+                               .arg(run.columns.size())
+                               .arg(run.columns.size() == 1 ? QString() : QStringLiteral("s"));
+    status = run.inconsistentFlag ? status + QStringLiteral("; ") + joined
+                                  : status + QLatin1Char(' ') + joined;
+  }
+  outcome.status = status + QStringLiteral(" written to ") + displayName(request.target);
   QStringList details{outcome.status};
-  for (const std::string& line : runWarnings(*result.run).inconsistentFiles)
+  for (const std::string& line : runWarnings(run).inconsistentFiles)
     details << QFile::decodeName(line.c_str());
+  for (const std::string& line : joinedColumnLines(run, choices.includeOverflowed))
+    details << QString::fromStdString(line);
   outcome.details = details.join(QLatin1Char('\n'));
-  if (result.run->intervalsDiffer()) outcome.warning = intervalsMessage(*result.run);
+  QStringList warnings;
+  if (run.intervalsDiffer()) warnings << intervalsMessage(run);
+  if (!run.keptApart.empty()) warnings << keptApartMessage(run);
+  outcome.warning = warnings.join(QStringLiteral("\n\n"));
   outcome.run = result.run;
   outcome.includeOverflowed = choices.includeOverflowed;
   outcome.clipboardTooLarge = choices.copyToClipboard && result.clipboardTooLarge;

@@ -26,6 +26,7 @@ namespace kestrix::ui {
 struct RunChoices {
   bool copyToClipboard = true;     // Check1
   bool includeOverflowed = false;  // Check2
+  bool joinDownloads = false;      // Check3
 };
 
 // What one run leaves for the window.

@@ -45,7 +45,10 @@ SummaryTable::SummaryTable(const chart::ChartData& chartData,
   for (std::size_t c = 0; c < channels.size(); ++c) {
     const std::vector<std::string> cells = chartData.summaryRow(c);
     const auto row = static_cast<int>(c);
-    setItem(row, 0, new QTableWidgetItem(swatch(colour(c)), text(cells[0])));
+    auto* name = new QTableWidgetItem(swatch(colour(c)), text(cells[0]));
+    const std::string joined = chartData.joinedFrom(c);
+    if (!joined.empty()) name->setToolTip(text(cells[0] + "\n" + joined));
+    setItem(row, 0, name);
     for (int col = 1; col < static_cast<int>(cells.size()); ++col) {
       auto* item = new QTableWidgetItem(text(cells[static_cast<std::size_t>(col)]));
       if (col >= 2) item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);

@@ -228,7 +228,7 @@ TEST_F(Cli, RegionalSettingsComeFromTheLocale) {
 TEST_F(Cli, InputFileCutShortDuringTheRunStopsItCleanly) {
   // The program waits to open a pipe that nobody reads yet, its input files
   // already in memory; the file is cut short, then the pipe opened.
-  std::vector<std::int16_t> samples(5000, 400);
+  std::vector<std::int16_t> samples(40000, 400);  // 80 KB: mapped (a smaller file is read)
   const fs::path input = write("UC001.PDB", temperature(samples));
   const fs::path pipe = dir_ / "table.fifo";
   ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
@@ -467,4 +467,46 @@ TEST_F(Cli, PeriodsAloneOrBesideTheTableWithTheTimeOutsideTheLimits) {
                          "\nTry 'kestrix-convert --help' for more information.\n");
   }
   EXPECT_FALSE(fs::exists(dir_ / "t2.txt"));
+}
+
+TEST_F(Cli, JoinedDownloadsTheirListAndTheGaps) {
+  write("UC001.PDB", temperature({400, 401, 402}));
+  LoggerFileBuilder second = temperature({401, 500});  // 07:32 conflicts with the first
+  second.start(2014, 3, 5, 7, 31, 0);
+  write("UC002.PDB", second);
+  LoggerFileBuilder third = temperature({405});  // the newest: it names the column
+  third.name("Room 1b").start(2014, 3, 5, 7, 34, 0);
+  write("UC003.PDB", third);
+  LoggerFileBuilder offGrid = temperature({400});
+  offGrid.start(2014, 3, 5, 7, 30, 30);
+  write("UC004.PDB", offGrid);
+
+  const ProgramResult r = run({"--join", "--joins", "joins.txt", "--gaps", "-", "-o", "table.txt",
+                               "UC001.PDB", "UC002.PDB", "UC003.PDB", "UC004.PDB"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err,
+            "joined 3 downloads of 00001A2B (Room 1b): 4 rows, 2 overlapping, 1 conflicting\n"
+            "UC004.PDB is kept apart from UC001.PDB (logger 00001A2B): its start lies 30 s off "
+            "the other's 60 s sampling grid\n"
+            "Done...\n");
+  EXPECT_EQ(readFile(dir_ / "joins.txt"),
+            "Title\tLogger\tDownloads\tNames\tRows with values\tOverlapping\tConflicting\tFirst "
+            "conflict\r\n"
+            "Room 1b\t00001A2B\t3\tUC001.PDB, UC002.PDB, UC003.PDB\t4\t2\t1\t05/03/14 07:32:00\r\n"
+            "Room 1\t00001A2B\t1\tUC004.PDB\t1\t0\t0\t\r\n");
+  EXPECT_EQ(r.out,
+            "Title\tLogger\tLabel\tUnit\tStart\tEnd\tDuration\tCells\r\n"
+            "Room 1b\t00001A2B\tUlmacorder Temp\t\xB0"
+            "C\t05/03/14 07:33:00\t05/03/14 07:34:00\t0:01:00\tblank\r\n");
+  EXPECT_EQ(readFile(dir_ / "table.txt").substr(0, 24), "Fichier\tRoom 1b\tRoom 1\r\n");
+
+  // Quiet: no line on the joins; without --join, a column per file and no list.
+  EXPECT_EQ(run({"-q", "--join", "-o", "t.txt", "UC001.PDB", "UC002.PDB"}).err, "");
+  const ProgramResult plain = run({"--joins", "-", "UC001.PDB"});
+  EXPECT_EQ(plain.status, 2);
+  EXPECT_NE(plain.err.find("--joins needs --join"), std::string::npos);
+  const std::vector<std::string> many(102, "UC001.PDB");
+  std::vector<std::string> joined{"-q", "--join", "-o", "t.txt"};
+  joined.insert(joined.end(), many.begin(), many.end());
+  EXPECT_EQ(run(joined).status, 0);
 }

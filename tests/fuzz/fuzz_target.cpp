@@ -6,7 +6,8 @@
 // The input is one logger file, or several joined by the 8 bytes "KSTXNEXT"
 // (at most four files), so that runs where the time axis combines files are
 // fuzzed too. Every file is read, the files that read well make one run, and
-// the run's table is written into memory. Refusals (ConversionError) are the
+// the run's table is written into memory; the first file is also joined with
+// a shifted copy of itself. Refusals (ConversionError) are the
 // expected outcome for most inputs; anything else escaping, a sanitizer
 // report, a broken invariant below or a row that differs from TableText's (the
 // plain reference for the writer) is a finding.
@@ -163,6 +164,70 @@ void writeWholeTable(const kestrix::ConversionRun& run, int channels, std::strin
   kestrix::fuzz::checkDatesCsvAndWindow(run, table, options.encoding, input);
 }
 
+// What a row shows of one file alone, by its cell text.
+enum class Shows { Nothing, Overflow, Value };
+Shows showsOf(const std::string& cell) {
+  if (cell.empty() || cell == "\t") return Shows::Nothing;
+  if (cell == "overflow" || cell == "overflow\toverflow") return Shows::Overflow;
+  return Shows::Value;
+}
+
+// `file` joined with a copy of itself shifted along its sampling grid: one
+// column, which row by row is the plain merge of the two files' own columns
+// (the newest file's value, else the other's, else "overflow", else nothing),
+// and whose table is written and checked as any other.
+void checkJoinedCopy(const kestrix::LoggerFile& file, std::string_view input) {
+  kestrix::LoggerFile copy = file;
+  copy.displayName = "UC00S.PDB";
+  const std::int64_t steps =
+      std::int64_t{file.sampleCount} * (static_cast<std::int64_t>(input.size() % 5) - 2) / 4;
+  copy.startDate += steps * file.interval;
+  std::vector<kestrix::LoggerFile> pair{file, copy};
+  kestrix::ConversionRun joined;
+  kestrix::ConversionRun apart;
+  try {
+    joined = kestrix::makeRun(pair, kLimits, true);
+    apart = kestrix::makeRun(std::move(pair), kLimits);
+  } catch (const kestrix::ConversionError& e) {
+    checkMessage(e, e.file());
+    return;
+  }
+  check(joined.columns.size() == 1 && joined.keptApart.empty(), "a copy kept apart");
+  check(joined.totalRows == apart.totalRows && joined.earliestStart == apart.earliestStart,
+        "joining moved the time axis");
+  // The copy is the newer file unless it ends earlier (a tie goes to it).
+  const std::size_t newest = steps >= 0 ? 1 : 0;
+  const kestrix::TableText joinedText(joined, kestrix::Regional{});
+  const kestrix::TableText apartText(apart, kestrix::Regional{});
+  std::int64_t withValues = 0;
+  for (std::int64_t r = 1; r <= joined.totalRows; ++r) {
+    const std::string mine = apartText.cellText(newest, r);
+    const std::string other = apartText.cellText(1 - newest, r);
+    const Shows a = showsOf(mine);
+    const Shows b = showsOf(other);
+    std::string expected;
+    if (a == Shows::Value)
+      expected = mine;
+    else if (b == Shows::Value)
+      expected = other;
+    else if (a == Shows::Overflow)
+      expected = mine;
+    else if (b == Shows::Overflow)
+      expected = other;
+    else
+      expected = mine;
+    withValues += a == Shows::Value || b == Shows::Value ? 1 : 0;
+    const std::string got = joinedText.cellText(0, r);
+    check(got == expected, "joined cell differs from the plain merge:",
+          "row " + std::to_string(r) + ": " + got + " instead of " + expected);
+  }
+  const kestrix::JoinCounts& counts = joined.columns[0].counts(false);
+  check(counts.rowsWithValues == withValues, "joined rows with values miscounted");
+  check(counts.conflicting <= counts.overlapping && counts.overlapping <= counts.rowsWithValues,
+        "joined counts out of order");
+  writeWholeTable(joined, file.channelCount, input);
+}
+
 void convert(std::string_view input) {
   std::vector<kestrix::LoggerFile> files;
   int fileNumber = 0;
@@ -194,6 +259,7 @@ void convert(std::string_view input) {
     channels += run.files[j].channelCount;
   }
   writeWholeTable(run, channels, input);
+  checkJoinedCopy(run.files.front(), input);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 
 #include <CStringBuilder.hpp>
 #include <logger_file_builder.hpp>
@@ -10,6 +11,7 @@
 
 #include "convert_files.hpp"
 #include "error.hpp"
+#include "mapped_file.hpp"
 #include "sinks.hpp"
 
 namespace fs = std::filesystem;
@@ -164,9 +166,11 @@ TEST(ConvertFiles, TheReaderChosenGetsTheFilesBytes) {
   // The request's limits reach the reader, mapped or in memory.
   ConversionRequest small = requestFor(folder, {"UC001.PDB"});
   small.limits.maxFileBytes = 1000;
-  EXPECT_EQ(failure(small), "UC001.PDB: not a logger file (larger than 1000 bytes, more than any logger holds)");
+  EXPECT_EQ(failure(small),
+            "UC001.PDB: not a logger file (larger than 1000 bytes, more than any logger holds)");
   small.reader = kestrix::readIntoMemory;
-  EXPECT_EQ(failure(small), "UC001.PDB: not a logger file (larger than 1000 bytes, more than any logger holds)");
+  EXPECT_EQ(failure(small),
+            "UC001.PDB: not a logger file (larger than 1000 bytes, more than any logger holds)");
   EXPECT_EQ(readFile(folder / "table.txt"), "earlier table");
 
   // Read into memory, the table is the one the mapped file gives.
@@ -178,3 +182,26 @@ TEST(ConvertFiles, TheReaderChosenGetsTheFilesBytes) {
 }
 
 }  // namespace
+
+// The guard on mapped files names a file cut short whichever of a joined
+// run's thousands it is, not only one of the first hundred.
+TEST(MappedFilesDeathTest, AFaultNamesTheFileBeyondTheFirstHundred) {
+  TempFolder folder;
+  const std::string bytes(80 * 1024, 'x');  // large enough to be mapped
+  std::vector<kestrix::InputBytes> mapped;
+  for (int i = 1; i <= 150; ++i) {
+    const fs::path path = folder / ("UC" + std::to_string(i) + ".PDB");
+    writeFile(path, bytes);
+    mapped.push_back(kestrix::mapInputFile(path, path.filename().string()));
+  }
+  EXPECT_EXIT(
+      {
+        kestrix::guardMappedFiles("kestrix-test");
+        fs::resize_file(folder / "UC150.PDB", 0);
+        const volatile std::uint8_t* last = mapped.back().bytes.data() + 70000;
+        std::printf("%d\n", *last);
+      },
+      ::testing::ExitedWithCode(1),
+      "kestrix-test: UC150.PDB: the file was cut short by another program during the "
+      "conversion; the conversion stopped");
+}

@@ -190,7 +190,11 @@ TEST_F(ProgramWithoutDisplay, AnOrdinaryUserGetsTheTableInTheFilesFolderOrAMessa
 
 TEST_F(ProgramWithoutDisplay, AFileCutShortDuringTheRunIsNamedNotACrash) {
   // The table is a pipe nobody reads yet: the program waits there with its
-  // input mapped; the file is cut short, then the pipe read.
+  // input mapped (80 KB: a smaller file is read); the file is cut short,
+  // then the pipe read.
+  LoggerFileBuilder large;
+  large.name("Room 1").start(2014, 3, 5, 7, 30, 0).samples(std::vector<std::int16_t>(40000, 400));
+  ASSERT_TRUE(large.writeTo((data / "UC1.pdb").string()));
   ASSERT_EQ(::mkfifo((program / "day.txt").c_str(), 0600), 0);
   kestrix::testing::ProgramRun run;
   run.folder = data.path();

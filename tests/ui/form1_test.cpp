@@ -24,6 +24,7 @@
 #include "modal_dialogs.hpp"
 #include "qt_application.hpp"
 #include "startup.hpp"
+#include "summary_table.hpp"
 #include "temp_folder.hpp"
 #include "text.hpp"
 
@@ -136,6 +137,7 @@ TEST_F(Window, ControlsCaptionsAndGeometry) {
       {form->clipboardOption, "Check1", {16, 440, 137, 17}},
       {form->clipboardNote, "Label3", {152, 440, 153, 17}},
       {form->overflowOption, "Check2", {16, 464, 217, 17}},
+      {form->joinOption, "Check3", {16, 481, 249, 15}},
       {form->makeButton, "Command1", {360, 432, 81, 33}},
       {form->exitButton, "Command2", {360, 464, 81, 33}},
       {form->patternLabel, "Label1", {16, 496, 369, 17}},
@@ -156,6 +158,8 @@ TEST_F(Window, ControlsCaptionsAndGeometry) {
   EXPECT_EQ(form->exitButton->text(), "EXIT");
   EXPECT_TRUE(form->clipboardOption->isChecked());
   EXPECT_FALSE(form->overflowOption->isChecked());
+  EXPECT_EQ(form->joinOption->text(), "Join downloads of each logger");
+  EXPECT_FALSE(form->joinOption->isChecked());
   EXPECT_TRUE(form->statusBox->text().isEmpty());
 
   EXPECT_EQ(form->brandLabel->palette().color(QPalette::WindowText), QColor(0, 0, 255));
@@ -178,7 +182,7 @@ TEST_F(Window, TabOrderStartsAtTheFileList) {
 
   const QWidget* expected[] = {form->folderList,     form->driveList,  form->statusBox,
                                form->makeButton,     form->exitButton, form->clipboardOption,
-                               form->overflowOption, form->fileList};
+                               form->overflowOption, form->joinOption, form->fileList};
   for (const QWidget* next : expected) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     EXPECT_EQ(QApplication::focusWidget(), next);
@@ -310,8 +314,46 @@ TEST_F(Window, MoreFilesThanARunTakesAreRefused) {
   form->make();
   ASSERT_EQ(messages.size(), 1);
   EXPECT_TRUE(messages.front().contains("102")) << messages.front().toStdString();
+  EXPECT_TRUE(messages.front().contains("(10000 when joining the downloads of each logger)"));
   EXPECT_EQ(form->statusBox->text(), messages.front());
   EXPECT_FALSE(fs::exists(table()));
+
+  // Joining takes them: the first file's fault is told instead.
+  form->joinOption->setChecked(true);
+  form->make();
+  ASSERT_EQ(messages.size(), 2);
+  EXPECT_FALSE(messages.back().contains("102")) << messages.back().toStdString();
+  EXPECT_FALSE(fs::exists(table()));
+}
+
+TEST_F(Window, TheJoinOptionJoinsTheDownloadsOfEachLogger) {
+  LoggerFileBuilder relaunched;  // Room 1's logger, relaunched to count pulses
+  relaunched.name("Room 1").loggerId(0x1A2B).start(2014, 3, 5, 7, 30, 0).intervalCode(7);
+  relaunched.typeCode(2).samples({1, 2});
+  ASSERT_TRUE(relaunched.writeTo((data / "uc4.pdb").string()));
+  writeFile(data / "uc0.pdb", readFile(data / "UC1.PDB"));  // the same download again
+  auto form = makeForm();
+  form->joinOption->setChecked(true);
+  ASSERT_TRUE(form->selectFiles({"uc0.pdb", "UC1.PDB", "uc2.pdb", "uc4.pdb"}));
+  form->make();
+
+  EXPECT_EQ(form->statusBox->text(), done("Done... 4 files in 3 columns"));
+  EXPECT_TRUE(readFile(table()).starts_with("Fichier\tRoom 1\tCellar\tCellar\tRoom 1\r\n"));
+  EXPECT_EQ(form->statusBox->toolTip(),
+            done("Done... 4 files in 3 columns") +
+                "\njoined 2 downloads of 00001A2B (Room 1): 3 rows, 3 overlapping, 0 conflicting");
+  EXPECT_EQ(messages, QStringList({"Some downloads of one logger were not joined with the "
+                                   "others:\nuc4.pdb is kept apart from uc0.pdb (logger "
+                                   "00001A2B): it is of type 2, the other of type 1"}));
+
+  // The chart's summary names the files a channel was joined from.
+  form->openChart();
+  ASSERT_NE(form->chartWindow(), nullptr);
+  const kestrix::ui::SummaryTable* summary = form->chartWindow()->summaryTable();
+  EXPECT_TRUE(summary->item(0, 0)->toolTip().endsWith("\nJoined from 2 files:\nuc0.pdb, UC1.PDB"))
+      << summary->item(0, 0)->toolTip().toStdString();
+  EXPECT_TRUE(summary->item(1, 0)->toolTip().isEmpty());
+  form->chartWindow()->close();
 }
 
 TEST_F(Window, AFailedRunReportsTheFileAndKeepsTheOldTable) {
