@@ -64,7 +64,10 @@ TEST(TimeWindow, HoldsTheRowsFromItsStartUpToItsEnd) {
 TEST(TimeWindow, TableIsTheFullTablesHeaderAndRowsInTheWindow) {
   // A wattmeter's first row reads "-": it stays so when the window starts there.
   LoggerFileBuilder watts;
-  watts.typeCode(4).start(2026, 12, 31, 23, 0, 0).intervalCode(8).samples({5, 6, 7, 8, 9, 10, 11, 12});
+  watts.typeCode(4)
+      .start(2026, 12, 31, 23, 0, 0)
+      .intervalCode(8)
+      .samples({5, 6, 7, 8, 9, 10, 11, 12});
   LoggerFileBuilder pulses;
   pulses.typeCode(2).start(2026, 12, 31, 23, 20, 0).intervalCode(8).samples({1, 2, 3});
   const ConversionRun run = runOf({watts, pulses});
