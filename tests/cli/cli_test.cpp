@@ -500,6 +500,15 @@ TEST_F(Cli, JoinedDownloadsTheirListAndTheGaps) {
             "C\t05/03/14 07:33:00\t05/03/14 07:34:00\t0:01:00\tblank\r\n");
   EXPECT_EQ(readFile(dir_ / "table.txt").substr(0, 24), "Fichier\tRoom 1b\tRoom 1\r\n");
 
+  // Over a time window the list counts the window's rows alone.
+  EXPECT_EQ(
+      run({"-q", "--join", "--joins", "-", "--from", "2014-03-05 07:32", "UC001.PDB", "UC002.PDB",
+           "UC003.PDB"})
+          .out,
+      "Title\tLogger\tDownloads\tNames\tRows with values\tOverlapping\tConflicting\tFirst "
+      "conflict\r\n"
+      "Room 1b\t00001A2B\t3\tUC001.PDB, UC002.PDB, UC003.PDB\t2\t1\t1\t05/03/14 07:32:00\r\n");
+
   // Quiet: no line on the joins; without --join, a column per file and no list.
   EXPECT_EQ(run({"-q", "--join", "-o", "t.txt", "UC001.PDB", "UC002.PDB"}).err, "");
   const ProgramResult plain = run({"--joins", "-", "UC001.PDB"});
