@@ -9,6 +9,7 @@
 #include <QPixmap>
 #include <QScrollBar>
 #include <QSplitter>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -120,6 +121,11 @@ ChartWindow::ChartWindow(std::shared_ptr<const ChartData> chartData, QWidget* pa
   split->setStretchFactor(1, 0);
   buildLimitParts(limits, split);
   split->setChildrenCollapsible(false);
+  // The tabs would ask for the Periods view's height, bars included: start
+  // with the summary's eight lines instead.
+  const int tableHeight = summary_->sizeHint().height() + views_->tabBar()->sizeHint().height();
+  split->setSizes({std::max(height() - tableHeight, tableHeight), tableHeight,
+                   excursionPane_->sizeHint().height()});
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(4, 0, 4, 4);
   layout->addWidget(tools);
