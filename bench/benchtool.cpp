@@ -141,12 +141,12 @@ int floorWithInputs(const char* path, std::size_t size, int count, char** files)
   return floor(path, size, false);
 }
 
-int measure(char** command) {
-  const Clock::time_point start = Clock::now();
+// Runs the command to its end; false (with a message) unless it exits with 0.
+bool runToEnd(char** command, rusage& usage) {
   const pid_t child = fork();
   if (child < 0) {
     std::perror("fork");
-    return 1;
+    return false;
   }
   if (child == 0) {
     execvp(command[0], command);
@@ -154,41 +154,28 @@ int measure(char** command) {
     _exit(127);
   }
   int status = 0;
-  rusage usage{};
   if (wait4(child, &status, 0, &usage) != child) {
     std::perror("wait4");
-    return 1;
+    return false;
   }
-  const double wall = millisecondsSince(start);
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
     std::fprintf(stderr, "kestrix-benchtool: %s failed\n", command[0]);
-    return 1;
+    return false;
   }
-  std::printf("%.2f %ld\n", wall, usage.ru_maxrss);
+  return true;
+}
+
+int measure(char** command) {
+  const Clock::time_point start = Clock::now();
+  rusage usage{};
+  if (!runToEnd(command, usage)) return 1;
+  std::printf("%.2f %ld\n", millisecondsSince(start), usage.ru_maxrss);
   return 0;
 }
 
 int cpu(char** command) {
-  const pid_t child = fork();
-  if (child < 0) {
-    std::perror("fork");
-    return 1;
-  }
-  if (child == 0) {
-    execvp(command[0], command);
-    std::perror(command[0]);
-    _exit(127);
-  }
-  int status = 0;
   rusage usage{};
-  if (wait4(child, &status, 0, &usage) != child) {
-    std::perror("wait4");
-    return 1;
-  }
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-    std::fprintf(stderr, "kestrix-benchtool: %s failed\n", command[0]);
-    return 1;
-  }
+  if (!runToEnd(command, usage)) return 1;
   const auto ms = [](const timeval& t) {
     return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_usec) / 1e3;
   };

@@ -159,7 +159,7 @@ TEST(LimitsFile, TheUsersFileFollowsXdgConfigHome) {
   ::setenv("HOME", "/home/ann", 1);
   ::setenv("XDG_CONFIG_HOME", "/srv/config", 1);
   EXPECT_EQ(kestrix::userLimitsPath(), fs::path("/srv/config/kestrix/limits.toml"));
-  ::setenv("XDG_CONFIG_HOME", "relative", 1);  // ignored, as the specification asks
+  ::setenv("XDG_CONFIG_HOME", "relative", 1);  // not absolute: ignored, as XDG asks
   EXPECT_EQ(kestrix::userLimitsPath(), fs::path("/home/ann/.config/kestrix/limits.toml"));
   ::unsetenv("XDG_CONFIG_HOME");
   EXPECT_EQ(kestrix::userLimitsPath(), fs::path("/home/ann/.config/kestrix/limits.toml"));

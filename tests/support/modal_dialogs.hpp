@@ -34,8 +34,7 @@ void whenShown(std::function<void(T*)> act, std::function<bool(T*)> accepts = {}
 // it may or may not have yet: the box is filled here as well.
 inline void typeFileName(QFileDialog* dialog, const QString& name) {
   dialog->selectFile(name);
-  if (auto* box = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
-    box->setText(name);
+  if (auto* box = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) box->setText(name);
   QMetaObject::invokeMethod(dialog, "accept");
 }
 
