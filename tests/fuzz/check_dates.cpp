@@ -28,16 +28,6 @@ std::vector<std::string_view> linesOf(std::string_view text) {
   return lines;
 }
 
-std::vector<std::string_view> tabFields(std::string_view line) {
-  std::vector<std::string_view> out;
-  for (std::size_t at = 0;;) {
-    const std::size_t tab = line.find('\t', at);
-    out.push_back(line.substr(at, tab - at));
-    if (tab == std::string_view::npos) return out;
-    at = tab + 1;
-  }
-}
-
 // One RFC 4180 record from `at`, which is moved past its CR LF.
 std::vector<std::string> csvRecord(std::string_view text, std::size_t& at) {
   std::vector<std::string> fields(1);

@@ -25,16 +25,6 @@ namespace kestrix::fuzz {
 
 namespace {
 
-std::vector<std::string_view> fields(std::string_view line) {
-  std::vector<std::string_view> out;
-  for (std::size_t at = 0;;) {
-    const std::size_t tab = line.find('\t', at);
-    out.push_back(line.substr(at, tab - at));
-    if (tab == std::string_view::npos) return out;
-    at = tab + 1;
-  }
-}
-
 // The values read as the table is written; with the overflowed cells
 // included, only cells that read "overflow" may differ.
 std::vector<std::vector<CellValue>> checkValues(const TableValues& values, std::string_view table) {
@@ -44,7 +34,7 @@ std::vector<std::vector<CellValue>> checkValues(const TableValues& values, std::
   for (int header = 0; header < 4; ++header) from = table.find("\r\n", from) + 2;
   for (std::int64_t row = 1; row <= values.rowCount(); ++row) {
     const std::size_t end = table.find("\r\n", from);
-    const std::vector<std::string_view> cells = fields(table.substr(from, end - from));
+    const std::vector<std::string_view> cells = tabFields(table.substr(from, end - from));
     from = end + 2;
     check(cells.size() == values.columnCount() + 1, "values: column count");
     for (std::size_t c = 0; c < values.columnCount(); ++c) {
@@ -115,7 +105,7 @@ void checkSummary(const TableValues& values, const std::vector<std::vector<CellV
       check(end != std::string::npos, "summary: a line without CR LF");
       const std::string_view line = std::string_view(sink.data).substr(at, end - at);
       check(line.find_first_of("\r\n") == std::string_view::npos, "summary: line break in a line");
-      check(fields(line).size() == fields(sink.data.substr(0, sink.data.find("\r\n"))).size(),
+      check(tabFields(line).size() == tabFields(sink.data.substr(0, sink.data.find("\r\n"))).size(),
             "summary: lines of different widths");
       at = end + 2;
     }
@@ -257,7 +247,7 @@ void checkExcursions(const TableValues& values, const std::vector<std::vector<Ce
       const std::size_t end = sink.data.find("\r\n", at);
       check(end != std::string::npos, "excursions: a line without CR LF");
       const std::string_view line = std::string_view(sink.data).substr(at, end - at);
-      check(fields(line).size() == 12, "excursions: a line of another width", std::string(line));
+      check(tabFields(line).size() == 12, "excursions: a line of another width", std::string(line));
       at = end + 2;
     }
     check(lines == total + 1, "excursions: line count");
@@ -265,7 +255,7 @@ void checkExcursions(const TableValues& values, const std::vector<std::vector<Ce
     writeSummary(summarize(values, rows), values.run(), summary, format, &checks);
     const std::string_view first =
         std::string_view(summary.data).substr(0, summary.data.find("\r\n"));
-    check(fields(first).size() == 22, "summary with limits: column count");
+    check(tabFields(first).size() == 22, "summary with limits: column count");
   }
 }
 

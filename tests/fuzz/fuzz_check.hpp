@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace kestrix::fuzz {
 
@@ -15,6 +17,17 @@ namespace kestrix::fuzz {
 
 inline void check(bool ok, const char* what, const std::string& detail = {}) {
   if (!ok) broken(what, detail);
+}
+
+// The fields of one line of a tab-separated output.
+inline std::vector<std::string_view> tabFields(std::string_view line) {
+  std::vector<std::string_view> out;
+  for (std::size_t at = 0;;) {
+    const std::size_t tab = line.find('\t', at);
+    out.push_back(line.substr(at, tab - at));
+    if (tab == std::string_view::npos) return out;
+    at = tab + 1;
+  }
 }
 
 }  // namespace kestrix::fuzz
