@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -44,7 +46,7 @@ std::optional<std::int64_t> tenthsOf(std::string_view text) {
 
 std::int32_t entryOf(std::string_view text) {
   const auto tenths = tenthsOf(text);
-  if (!tenths || *tenths <= -kBias + 2 || *tenths >= kBias) return kNotNumber;
+  if (!tenths || *tenths <= -kBias + cellCodeNoNumber + 1 || *tenths >= kBias) return kNotNumber;
   return static_cast<std::int32_t>(*tenths + kBias);
 }
 
@@ -84,9 +86,10 @@ class TableValues::Formulas : public FormulaTables<std::int32_t> {
  public:
   // Computes raw value v (after the raw offset) in both channels' tables,
   // from the text the table writer formats for it.
+  // Readers may look at the entries meanwhile: each is stored at once, whole.
   void fill(const CellParams& reduced, const Tables& tables, std::int16_t v) {
     FormulaTables::fill(reduced, tables, v, ".", [](std::int32_t& entry, std::string_view field) {
-      entry = entryOf(field);
+      std::atomic_ref<std::int32_t>(entry).store(entryOf(field), std::memory_order_relaxed);
     });
   }
 };
@@ -136,8 +139,6 @@ TableValues::TableValues(const ConversionRun& run, bool includeOverflowed)
       run_(run),
       rows_(std::max<std::int64_t>(0, run.totalRows)),
       formulas_(new Formulas) {
-  constexpr std::int64_t kChunk = 2048;
-  std::array<std::int16_t, kChunk> raw{};
   for (const ColumnPlan& column : run.columns) {
     const FilePlan& plan = column.file();
     const LoggerFile& f = run.files[plan.file];
@@ -149,32 +150,7 @@ TableValues::TableValues(const ConversionRun& run, bool includeOverflowed)
     c.two = plan.twoChannels;
     c.rawOffset = plan.reduced.rawOffset;
     c.firstRowKind = firstRowKindOf(f.typeCode);
-
-    // Every raw value the cells show, computed once.
-    for (const ColumnPiece& piece : *c.pieces) {
-      if (piece.shows != RowShows::Samples) continue;
-      const FilePlan& shown = column.files[piece.file];
-      const SampleColumn& samples = run.files[shown.file].samples;
-      const std::int64_t base = samples.base();
-      const std::int64_t first = shown.position(piece.rows.first);
-      const std::int64_t last = shown.position(piece.rows.last);
-      const std::int64_t from = c.two ? 2 * first - 2 - base : first - 1 - base;
-      const std::int64_t to = c.two ? 2 * last - 1 - base : last - 1 - base;
-      // Chunks of an even size: in a two-channel file channel 0 is at even indexes.
-      for (std::int64_t i = from; i <= to; i += kChunk) {
-        const std::int64_t n = std::min(kChunk, to - i + 1);
-        samples.decode(i, n, raw.data());  // a sample not in the file reads 0: computed too
-        const std::size_t step = c.two ? 2 : 1;
-        for (std::size_t channel = 0; channel < step; ++channel) {
-          const std::int32_t* entries = tables[channel];
-          for (auto k = channel; k < static_cast<std::size_t>(n); k += step) {
-            const auto v = static_cast<std::int16_t>(raw[k] + c.rawOffset);
-            if (entries[static_cast<std::uint16_t>(v)] == kUnknown)
-              formulas_->fill(plan.reduced.params, tables, v);
-          }
-        }
-      }
-    }
+    c.formula = &plan;
 
     const std::string_view label = channelLabels(f.typeCode);
     const std::string_view unit = channelUnits(f.typeCode);
@@ -208,7 +184,25 @@ CellValue TableValues::valueAt(const Column& c, std::int64_t r) const {
   if (r == 1 && c.firstRowKind != CellKind::Blank) return {c.firstRowKind, 0};
   const std::int16_t s = c.info.channel == 0 ? *s1 : *s2;
   const auto v = static_cast<std::uint16_t>(static_cast<std::int16_t>(s + c.rawOffset));
-  return valueOf(c.values[v]);
+  return valueOf(entry(c, v));
+}
+
+std::int32_t TableValues::entry(const Column& c, std::uint16_t v) const {
+  // Entries only ever go from kUnknown to their value: a reader that sees
+  // kUnknown takes the lock and looks again.
+  const std::int32_t e = std::atomic_ref<std::int32_t>(const_cast<std::int32_t&>(c.values[v]))
+                             .load(std::memory_order_relaxed);
+  if (e != kUnknown) [[likely]]
+    return e;
+  return fillEntry(c, v);
+}
+
+std::int32_t TableValues::fillEntry(const Column& c, std::uint16_t v) const {
+  const std::scoped_lock lock(fillLock_);
+  const CellParams& params = c.formula->reduced.params;
+  if (c.values[v] == kUnknown)
+    formulas_->fill(params, formulas_->tablesFor(params), static_cast<std::int16_t>(v));
+  return c.values[v];
 }
 
 CellValue TableValues::cell(std::size_t c, std::int64_t row) const {
@@ -220,11 +214,10 @@ void TableValues::sampleCells(const Column& c, const FilePlan& file, std::int64_
                               std::int64_t n, Out* out, FromEntry fromEntry,
                               FromValue fromValue) const {
   constexpr std::int64_t kChunk = 1024;
-  std::array<std::int16_t, 2 * kChunk> raw{};
+  std::array<std::int16_t, 2 * kChunk> raw;  // decode writes every sample asked for
   const SampleColumn& samples = run_.files[file.file].samples;
   const std::int64_t base = samples.base();
   const std::int16_t rawOffset = c.rawOffset;
-  const std::int32_t* values = c.values;
   for (std::int64_t r = first; r < first + n;) {
     const std::int64_t count = std::min(kChunk, first + n - r);
     const std::int64_t p = file.position(r);
@@ -234,14 +227,14 @@ void TableValues::sampleCells(const Column& c, const FilePlan& file, std::int64_
       if (all) {
         const std::int16_t* s = raw.data() + c.info.channel;
         for (std::int64_t k = 0; k < count; ++k, s += 2)
-          out[k] = fromEntry(values[static_cast<std::uint16_t>(*s + rawOffset)]);
+          out[k] = fromEntry(entry(c, static_cast<std::uint16_t>(*s + rawOffset)));
       }
     } else {
       all = samples.decode(p - 1 - base, count, raw.data());
       if (all) {
         const std::int16_t* s = raw.data();
         for (std::int64_t k = 0; k < count; ++k, ++s)
-          out[k] = fromEntry(values[static_cast<std::uint16_t>(*s + rawOffset)]);
+          out[k] = fromEntry(entry(c, static_cast<std::uint16_t>(*s + rawOffset)));
       }
     }
     if (!all) {
@@ -295,13 +288,22 @@ void TableValues::cells(std::size_t c, std::int64_t first, std::int64_t n, CellV
 
 void TableValues::cellCodes(std::size_t c, std::int64_t first, std::int64_t n,
                             std::int32_t* out) const {
-  static_assert(kBias == cellCodeBias && kNotNumber == cellCodeNoNumber);
+  static_assert(kBias == cellCodeBias && kNotNumber == cellCodeText);
   // An entry is the code, but for one never computed (a text, as valueOf reads it).
   readCells(
       c, first, n, out, [](std::int32_t entry) { return std::max(entry, kNotNumber); },
       [](const CellValue& v) {
-        return v.kind == CellKind::Number ? static_cast<std::int32_t>(v.tenths + kBias)
-                                          : kNotNumber;
+        switch (v.kind) {
+          case CellKind::Number:
+            return static_cast<std::int32_t>(v.tenths + kBias);
+          case CellKind::Overflow:
+            return cellCodeOverflow;
+          case CellKind::Text:
+            return cellCodeText;
+          case CellKind::Blank:
+            break;
+        }
+        return cellCodeBlank;
       });
 }
 

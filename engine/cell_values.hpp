@@ -2,8 +2,11 @@
 // reads its text. Shared by the summary, the chart and the workbook export.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <limits>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -49,15 +52,33 @@ void appendCellValueText(const CellValue& cell, int decimals, std::string_view d
                          std::string& out);
 
 // A cell as a compact code, for scans over many cells: cellCodeBias plus
-// its tenths for a Number, cellCodeNoNumber for a cell without one (blank,
-// "overflow" or a text). Number codes are at least cellCodeNoNumber + 2.
-inline constexpr std::int32_t cellCodeNoNumber = 1;
+// its tenths for a Number; cellCodeBlank, cellCodeText or cellCodeOverflow
+// for a cell without one. Codes up to cellCodeNoNumber hold no number;
+// number codes are at least cellCodeNoNumber + 2.
+inline constexpr std::int32_t cellCodeBlank = 0;
+inline constexpr std::int32_t cellCodeText = 1;
+inline constexpr std::int32_t cellCodeOverflow = 2;
+inline constexpr std::int32_t cellCodeNoNumber = cellCodeOverflow;
 inline constexpr std::int32_t cellCodeBias = std::int32_t{1} << 30;
+
+// The index of the first of values[0 .. n) equal to `value`, n when none: a
+// loop backwards, without an early exit, which the compiler vectorises.
+template <class T>
+std::int64_t firstIndexOf(const T* values, std::int64_t n, T value) {
+  if (n > std::numeric_limits<std::int32_t>::max())
+    return std::find(values, values + n, value) - values;
+  auto at = static_cast<std::int32_t>(n);
+  for (auto k = static_cast<std::int32_t>(n) - 1; k >= 0; --k) {
+    if (values[k] == value) at = k;
+  }
+  return at;
+}
 
 // The cells of a run as values, column by column. The run must outlive it.
 // Every Number's text (appendNumberText with the column's decimals) is
 // exactly the cell text the table writer writes; a double equal to that text
-// is tenths / 10.0. Safe to read from several threads once built.
+// is tenths / 10.0. Safe to read from several threads: the value of each raw
+// sample is worked out the first time a cell shows it, under a lock.
 //
 // With `includeOverflowed`, cells that read "overflow" only because of the
 // safety margin the table keeps below the oldest sample in the logger's
@@ -96,8 +117,14 @@ class TableValues {
     std::int16_t rawOffset = 0;               // added to each raw sample before the look-up
     const std::int32_t* values = nullptr;     // the channel's value of each raw value
     CellKind firstRowKind = CellKind::Blank;  // Number or Text: the first row's own cell
+    const FilePlan* formula = nullptr;        // whose reduced formula fills `values`
   };
   class Formulas;
+
+  // The look-up entry of raw value v (after the raw offset) in column c's
+  // channel, worked out first if no cell has shown it yet.
+  std::int32_t entry(const Column& c, std::uint16_t v) const;
+  std::int32_t fillEntry(const Column& c, std::uint16_t v) const;
 
   // The cell of column c in row r, the careful way.
   CellValue valueAt(const Column& c, std::int64_t r) const;
@@ -114,7 +141,8 @@ class TableValues {
 
   const ConversionRun& run_;
   std::int64_t rows_ = 0;
-  std::unique_ptr<Formulas> formulas_;
+  std::unique_ptr<Formulas> formulas_;  // filled under fillLock_, read without it
+  mutable std::mutex fillLock_;
   std::vector<Column> columns_;
 };
 

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <type_traits>
 
 namespace kestrix {
 
@@ -107,48 +108,51 @@ void ExcursionScanner::enter(State now, std::int64_t row, std::int64_t tenths) {
 
 // How the scan reads a cell: whether it holds a number, and its number on a
 // scale that keeps the order of the tenths (the tenths themselves, or the
-// tenths plus a bias). A cell without a number reads as `noNumber` on it.
+// tenths plus a bias), as a Value. A cell without a number reads as
+// noNumberLow or noNumberHigh on it.
 struct ExcursionScanner::ValueCells {
   using Cell = CellValue;
+  using Value = std::int64_t;
   static constexpr std::int64_t bias = 0;
-  static constexpr std::int64_t noNumberLow = 0, noNumberHigh = 0;
+  static constexpr Value noNumberLow = 0, noNumberHigh = 0;
   static bool number(const Cell& c) { return c.kind == CellKind::Number; }
-  static std::int64_t value(const Cell& c) { return c.tenths; }
+  static Value value(const Cell& c) { return c.tenths; }
 };
 
+// Codes compare as they are, four bytes each: the loops over them vectorise.
 struct ExcursionScanner::CodeCells {
   using Cell = std::int32_t;
+  using Value = std::int32_t;
   static constexpr std::int64_t bias = cellCodeBias;
-  static constexpr std::int64_t noNumberLow = 0, noNumberHigh = cellCodeNoNumber;
+  static constexpr Value noNumberLow = 0, noNumberHigh = cellCodeNoNumber;
   static bool number(Cell c) { return c > cellCodeNoNumber; }
-  static std::int64_t value(Cell c) { return c; }
+  static Value value(Cell c) { return c; }
 };
 
 template <class Cells>
 void ExcursionScanner::peakAmong(const typename Cells::Cell* from, const typename Cells::Cell* to,
                                  const typename Cells::Cell* cells, std::int64_t firstRow) {
-  // The first cell beyond the peak so far, if any, in the current excursion's direction.
-  const typename Cells::Cell* peak = nullptr;
-  std::int64_t best = current_.peakTenths + Cells::bias;
-  if (current_.side == Side::Above) {
-    for (auto* p = from; p < to; ++p) {
-      if (Cells::value(*p) > best) {
-        best = Cells::value(*p);
-        peak = p;
-      }
-    }
+  using Value = typename Cells::Value;
+  if (from == to) return;
+  // The most extreme value in the current excursion's direction, then the
+  // first cell holding it: two loops without an early exit, which vectorise.
+  const bool above = current_.side == Side::Above;
+  Value extreme = Cells::value(*from);
+  if (above) {
+    for (auto* p = from; p < to; ++p) extreme = std::max(extreme, Cells::value(*p));
   } else {
-    for (auto* p = from; p < to; ++p) {
-      if (Cells::value(*p) < best) {
-        best = Cells::value(*p);
-        peak = p;
-      }
-    }
+    for (auto* p = from; p < to; ++p) extreme = std::min(extreme, Cells::value(*p));
   }
-  if (peak) {
-    current_.peakTenths = static_cast<std::int32_t>(best - Cells::bias);
-    current_.peakRow = firstRow + (peak - cells);
+  const std::int64_t best = current_.peakTenths + Cells::bias;
+  if (above ? extreme <= best : extreme >= best) return;
+  std::int64_t at = 0;
+  if constexpr (std::is_same_v<typename Cells::Cell, Value>) {
+    at = firstIndexOf(from, to - from, extreme);
+  } else {
+    while (Cells::value(from[at]) != extreme) ++at;
   }
+  current_.peakTenths = static_cast<std::int32_t>(extreme - Cells::bias);
+  current_.peakRow = firstRow + (from + at - cells);
 }
 
 namespace {
@@ -164,26 +168,45 @@ template <class Cells>
 void ExcursionScanner::scan(const typename Cells::Cell* cells, std::int64_t n,
                             std::int64_t firstRow) {
   using Cell = typename Cells::Cell;
-  const std::int64_t above = onScale(aboveFrom_, Cells::bias);
-  const std::int64_t below = onScale(belowTo_, Cells::bias);
+  using Value = typename Cells::Value;
+  // The limits on the scale, as Values: one no cell reaches stays so.
+  const auto toValue = [](std::int64_t limit) {
+    return static_cast<Value>(std::clamp<std::int64_t>(limit, std::numeric_limits<Value>::min(),
+                                                       std::numeric_limits<Value>::max()));
+  };
+  const Value above = toValue(onScale(aboveFrom_, Cells::bias));
+  const Value below = toValue(onScale(belowTo_, Cells::bias));
   const Cell* const end = cells + n;
   const Cell* at = cells;
   // One tight loop per state, each running to the cell that changes it. A
   // cell that holds no number reads as noNumberLow or noNumberHigh: where
   // neither can stay in the state, whether a cell holds a number need not be
   // looked at.
-  const auto run = [&at, end](auto stays) {
+  // Long runs are the rule: blocks of cells are tried whole first, in a loop
+  // without an early exit, which the compiler vectorises for codes.
+  const auto runOf = [&at, end](auto keeps) {
+    constexpr std::ptrdiff_t kBlock = 16;
+    while (end - at >= kBlock) {
+      bool all = true;
+      for (std::ptrdiff_t k = 0; k < kBlock; ++k) all &= keeps(at[k]);
+      if (!all) break;
+      at += kBlock;
+    }
+    while (at < end && keeps(*at)) ++at;
+  };
+  const auto run = [&runOf](auto stays) {
     if (stays(Cells::noNumberLow) || stays(Cells::noNumberHigh)) {
-      while (at < end && Cells::number(*at) && stays(Cells::value(*at))) ++at;
+      runOf([stays](const Cell& c) { return Cells::number(c) && stays(Cells::value(c)); });
     } else {
-      while (at < end && stays(Cells::value(*at))) ++at;
+      runOf([stays](const Cell& c) { return stays(Cells::value(c)); });
     }
   };
   // below < v < above in one unsigned comparison.
-  const auto from = static_cast<std::uint64_t>(below) + 1;
-  const auto width = static_cast<std::uint64_t>(above) - from;
-  const auto inside = [from, width](std::int64_t v) {
-    return static_cast<std::uint64_t>(v) - from < width;
+  using Unsigned = std::make_unsigned_t<Value>;
+  const auto from = static_cast<Unsigned>(static_cast<Unsigned>(below) + 1);
+  const auto width = static_cast<Unsigned>(static_cast<Unsigned>(above) - from);
+  const auto inside = [from, width](Value v) {
+    return static_cast<Unsigned>(static_cast<Unsigned>(v) - from) < width;
   };
   while (at < end) {
     switch (state_) {
@@ -192,23 +215,23 @@ void ExcursionScanner::scan(const typename Cells::Cell* cells, std::int64_t n,
         break;
       case State::Above: {
         const Cell* before = at;
-        run([above](std::int64_t v) { return v >= above; });
+        run([above](Value v) { return v >= above; });
         peakAmong<Cells>(before, at, cells, firstRow);
         break;
       }
       case State::Below: {
         const Cell* before = at;
-        run([below](std::int64_t v) { return v <= below; });
+        run([below](Value v) { return v <= below; });
         peakAmong<Cells>(before, at, cells, firstRow);
         break;
       }
       case State::NoValue:
-        while (at < end && !Cells::number(*at)) ++at;
+        runOf([](const Cell& c) { return !Cells::number(c); });
         break;
     }
     if (at == end) break;
     State now = State::Inside;
-    const std::int64_t v = Cells::value(*at);
+    const Value v = Cells::value(*at);
     if (!Cells::number(*at)) {
       now = State::NoValue;
     } else if (v >= above) {
@@ -216,7 +239,7 @@ void ExcursionScanner::scan(const typename Cells::Cell* cells, std::int64_t n,
     } else if (v <= below) {
       now = State::Below;
     }
-    enter(now, firstRow + (at - cells), v - Cells::bias);
+    enter(now, firstRow + (at - cells), std::int64_t{v} - Cells::bias);
     ++at;
   }
   nextRow_ = firstRow + n;

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <memory>
+#include <new>
 #include <string_view>
 #include <utility>
 
@@ -27,12 +28,41 @@ class ValueCounts {
  public:
   static constexpr std::int64_t kReach = std::int64_t{1} << 19;
 
-  ValueCounts() : counts_(2 * kReach + 1) {}
+  // Allocated zeroed and left untouched until counted: only the pages of
+  // the values met ever take memory (a column's values lie close together).
+  ValueCounts()
+      : counts_(static_cast<std::uint64_t*>(
+            std::calloc(static_cast<std::size_t>(kLanes * (2 * kReach + 1)), 8))) {
+    if (!counts_) throw std::bad_alloc();
+  }
+
+  // Counts codes[0 .. n) (TableValues::cellCodes, all numbers, between
+  // `min` and `max`).
+  void addCodes(const std::int32_t* codes, std::int64_t n, std::int32_t min, std::int32_t max) {
+    constexpr std::int64_t bias = cellCodeBias;
+    if (min - bias < -kReach || max - bias > kReach) {
+      for (std::int64_t k = 0; k < n; ++k) add(codes[k] - bias, 1);
+      return;
+    }
+    // Neighbouring cells, often equal, into different lanes: no count waits
+    // for the one before.
+    std::uint64_t* const counts = counts_.get();
+    const auto at = [](std::int32_t code) {
+      return static_cast<std::size_t>(kLanes * (code - bias + kReach));
+    };
+    std::int64_t k = 0;
+    for (; k + kLanes <= n; k += kLanes) {
+      for (std::int64_t lane = 0; lane < kLanes; ++lane)
+        ++counts[at(codes[k + lane]) + static_cast<std::size_t>(lane)];
+    }
+    for (; k < n; ++k) ++counts[at(codes[k])];
+  }
 
   void add(std::int64_t tenths, std::int64_t count) {
     if (count == 0) return;
     if (tenths >= -kReach && tenths <= kReach) {
-      counts_[static_cast<std::size_t>(tenths + kReach)] += static_cast<std::uint64_t>(count);
+      counts_[static_cast<std::size_t>(kLanes * (tenths + kReach))] +=
+          static_cast<std::uint64_t>(count);
     } else {
       beyond_.push_back({tenths, count});
     }
@@ -45,16 +75,25 @@ class ValueCounts {
     const std::int64_t from = std::max(min, -kReach);
     const std::int64_t to = std::min(max, kReach);
     for (std::int64_t t = from; t <= to; ++t) {
-      std::uint64_t& count = counts_[static_cast<std::size_t>(t + kReach)];
-      if (count != 0) f(t, count);
-      count = 0;
+      std::uint64_t* lanes = counts_.get() + kLanes * (t + kReach);
+      std::uint64_t count = 0;
+      for (std::int64_t lane = 0; lane < kLanes; ++lane) count += lanes[lane];
+      if (count != 0) {
+        f(t, count);
+        // Written only where counted: untouched pages stay untouched.
+        for (std::int64_t lane = 0; lane < kLanes; ++lane) lanes[lane] = 0;
+      }
     }
     for (const auto& [t, count] : beyond_) f(t, static_cast<std::uint64_t>(count));
     beyond_.clear();
   }
 
  private:
-  std::vector<std::uint64_t> counts_;
+  static constexpr std::int64_t kLanes = 4;
+  struct Free {
+    void operator()(void* p) const noexcept { std::free(p); }
+  };
+  std::unique_ptr<std::uint64_t[], Free> counts_;
   std::vector<std::pair<std::int64_t, std::int64_t>> beyond_;
 };
 
@@ -92,7 +131,7 @@ void appendHundredths(std::int64_t hundredths, std::string_view decimalMark, std
 
 }  // namespace
 
-ColumnSummarizer::ColumnSummarizer() : cells_(kChunk) {}
+ColumnSummarizer::ColumnSummarizer() : codes_(kChunk) {}
 ColumnSummarizer::~ColumnSummarizer() = default;
 
 ColumnSummary ColumnSummarizer::summarize(const TableValues& values, std::size_t c, RowRange rows) {
@@ -101,117 +140,89 @@ ColumnSummary ColumnSummarizer::summarize(const TableValues& values, std::size_t
   const bool celsius = s.info.unit == kCelsius;
   if (celsius && !counts_) counts_ = std::make_unique<ValueCounts>();
   ValueCounts* counts = counts_.get();
+  // The figures on the codes' scale: tenths plus cellCodeBias.
+  constexpr std::int64_t bias = cellCodeBias;
   std::int64_t firstFilled = 0;  // the first and last non-blank cell
   std::int64_t lastFilled = 0;
   std::int64_t filled = 0;
-  std::int64_t min = 0;
-  std::int64_t max = 0;
-  std::int64_t sum = 0;
+  std::int32_t min = 0;
+  std::int32_t max = 0;
+  std::int64_t sum = 0;  // of the tenths
   std::int64_t numbers = 0;
-  // Cells in a row often hold the same value: they are counted together.
-  std::int64_t repeated = 0;
-  std::int64_t repeatedCount = 0;
   for (std::int64_t first = rows.first; first <= rows.last; first += kChunk) {
     const std::int64_t n = std::min(kChunk, rows.last - first + 1);
-    values.cells(c, first, n, cells_.data());
-    const CellValue* chunk = cells_.data();
-    // The usual chunk, all numbers: a plain loop (whose figures are dropped
-    // for any other chunk). A period's first chunk is one too.
-    bool allNumbers = true;
+    const std::int32_t* chunk = codes_.data();
+    values.cellCodes(c, first, n, codes_.data());
+    // The usual chunk, all numbers: a plain loop the compiler vectorises
+    // (whose figures are dropped for any other chunk; codes without a number
+    // are the lowest). A period's first chunk is one too.
     std::int64_t chunkSum = 0;
-    std::int64_t chunkMin = numbers > 0 ? min : chunk[0].tenths;
-    std::int64_t chunkMax = numbers > 0 ? max : chunk[0].tenths;
+    std::int32_t chunkMin = chunk[0];
+    std::int32_t chunkMax = chunk[0];
     for (std::int64_t k = 0; k < n; ++k) {
-      const std::int64_t t = chunk[k].tenths;
-      allNumbers &= chunk[k].kind == CellKind::Number;
-      chunkSum += t;
-      chunkMin = std::min(chunkMin, t);
-      chunkMax = std::max(chunkMax, t);
+      const std::int32_t code = chunk[k];
+      chunkSum += code;
+      chunkMin = std::min(chunkMin, code);
+      chunkMax = std::max(chunkMax, code);
     }
-    if (allNumbers) {
+    if (chunkMin > cellCodeNoNumber) {  // no cell without a number
       if (numbers == 0) {  // the first values: the chunk's first cell starts the figures
         s.firstRow = first;
         if (firstFilled == 0) firstFilled = first;
-        min = max = chunk[0].tenths;
+        min = max = chunk[0];
         s.minRow = s.maxRow = first;
       }
       if (chunkMin < min) {
-        std::int64_t k = 0;
-        while (chunk[k].tenths != chunkMin) ++k;
         min = chunkMin;
-        s.minRow = first + k;
+        s.minRow = first + firstIndexOf(chunk, n, chunkMin);
       }
       if (chunkMax > max) {
-        std::int64_t k = 0;
-        while (chunk[k].tenths != chunkMax) ++k;
         max = chunkMax;
-        s.maxRow = first + k;
+        s.maxRow = first + firstIndexOf(chunk, n, chunkMax);
       }
-      sum += chunkSum;
+      sum += chunkSum - n * bias;
       numbers += n;
       s.lastRow = first + n - 1;
-      if (celsius) {
-        std::int64_t value = repeated;
-        std::int64_t count = repeatedCount;
-        for (std::int64_t k = 0; k < n; ++k) {
-          const std::int64_t t = chunk[k].tenths;
-          if (t == value) {
-            ++count;
-          } else {
-            counts->add(value, count);
-            value = t;
-            count = 1;
-          }
-        }
-        repeated = value;
-        repeatedCount = count;
-      }
+      if (celsius) counts->addCodes(chunk, n, chunkMin, chunkMax);
       continue;
     }
+    if (chunkMax == cellCodeBlank) continue;  // rows before or after the column's data
     for (std::int64_t k = 0; k < n; ++k) {
-      const CellValue& v = cells_[static_cast<std::size_t>(k)];
-      if (v.kind == CellKind::Number) [[likely]] {
-        const std::int64_t t = v.tenths;
+      const std::int32_t code = chunk[k];
+      if (code > cellCodeNoNumber) [[likely]] {
         const std::int64_t row = first + k;
         if (numbers == 0) {
           s.firstRow = row;
-          min = max = t;
+          min = max = code;
           s.minRow = s.maxRow = row;
           if (firstFilled == 0) firstFilled = row;
-        } else if (t < min) {
-          min = t;
+        } else if (code < min) {
+          min = code;
           s.minRow = row;
-        } else if (t > max) {
-          max = t;
+        } else if (code > max) {
+          max = code;
           s.maxRow = row;
         }
         s.lastRow = row;
-        sum += t;
+        sum += code - bias;
         ++numbers;
-        if (t == repeated) {
-          ++repeatedCount;
-        } else {
-          if (celsius) counts->add(repeated, repeatedCount);
-          repeated = t;
-          repeatedCount = 1;
-        }
-      } else if (v.kind != CellKind::Blank) {
+        if (celsius) counts->add(code - bias, 1);
+      } else if (code != cellCodeBlank) {
         const std::int64_t row = first + k;
         if (firstFilled == 0) firstFilled = row;
         lastFilled = row;
         ++filled;
-        if (v.kind == CellKind::Overflow) ++s.overflow;
+        if (code == cellCodeOverflow) ++s.overflow;
       }
     }
   }
-  if (celsius && repeatedCount > 0) counts->add(repeated, repeatedCount);
   // Numbers are non-blank cells too.
   filled += numbers;
   if (numbers > 0) lastFilled = std::max(lastFilled, s.lastRow);
   s.values = numbers;
   s.missing = filled == 0 ? 0 : lastFilled - firstFilled + 1 - filled;
-  s.minTenths = min;
-  s.maxTenths = max;
+  s.minTenths = numbers > 0 ? min - bias : 0;
+  s.maxTenths = numbers > 0 ? max - bias : 0;
   s.sumTenths = sum;
   if (celsius) s.meanKineticTemperature = meanKineticTemperature(s, *counts);
   return s;

@@ -56,7 +56,7 @@ class ColumnSummarizer {
 
  private:
   static constexpr std::int64_t kChunk = 1024;
-  std::vector<CellValue> cells_;
+  std::vector<std::int32_t> codes_;  // TableValues::cellCodes
   std::unique_ptr<ValueCounts> counts_;  // made for the first degree Celsius column
 };
 

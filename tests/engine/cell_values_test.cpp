@@ -6,6 +6,7 @@
 #include "cell_values.hpp"
 #include "run.hpp"
 #include "table.hpp"
+#include "two_threads.hpp"
 
 namespace kestrix {
 namespace {
@@ -108,8 +109,11 @@ void expectTableCells(const ConversionRun& run, const TableValues& values) {
           const CellValue& cell = all[static_cast<std::size_t>(first - 1 + k)];
           ASSERT_EQ(window[static_cast<std::size_t>(k)], cell)
               << "column " << c << " window at " << first;
-          ASSERT_EQ(codes[static_cast<std::size_t>(k)],
-                    cell.kind == CellKind::Number ? cell.tenths + cellCodeBias : cellCodeNoNumber)
+          const std::int64_t code = cell.kind == CellKind::Number     ? cell.tenths + cellCodeBias
+                                    : cell.kind == CellKind::Overflow ? cellCodeOverflow
+                                    : cell.kind == CellKind::Text     ? cellCodeText
+                                                                      : cellCodeBlank;
+          ASSERT_EQ(codes[static_cast<std::size_t>(k)], code)
               << "column " << c << " row " << first + k;
         }
       }
@@ -136,6 +140,26 @@ TEST(TableValues, EveryCellReadsAsTheTableWritesIt) {
   // The first-row texts: type 2 reads 0, the power channels "-".
   EXPECT_EQ(values.cell(1, 1), (CellValue{CellKind::Number, 0}));
   EXPECT_EQ(values.cell(4, 1).kind, CellKind::Text);
+}
+
+// Values are worked out as cells first show them: two threads reading
+// columns that share formulas at once see what one thread sees.
+TEST(TableValues, TwoThreadsReadTheCellsOneThreadReads) {
+  const ConversionRun run = runOf(variedFiles());
+  const TableValues alone(run);
+  const TableValues shared(run);
+  const std::int64_t rows = alone.rowCount();
+  std::vector<std::vector<std::int32_t>> codes(shared.columnCount() * 2);
+  forEachOnTwoThreads(codes.size(), [&](std::size_t k, int) {
+    std::vector<std::int32_t>& out = codes[k];
+    out.resize(static_cast<std::size_t>(rows));
+    shared.cellCodes(k / 2, 1, rows, out.data());
+  });
+  std::vector<std::int32_t> expected(static_cast<std::size_t>(rows));
+  for (std::size_t k = 0; k < codes.size(); ++k) {
+    alone.cellCodes(k / 2, 1, rows, expected.data());
+    ASSERT_EQ(codes[k], expected) << "column " << k / 2;
+  }
 }
 
 TEST(TableValues, WrappedMemoryReadsOverflowUnlessTheMarginIsIncluded) {
