@@ -1,6 +1,7 @@
 #include "summary.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <memory>
@@ -156,16 +157,45 @@ ColumnSummary ColumnSummarizer::summarize(const TableValues& values, std::size_t
     // The usual chunk, all numbers: a plain loop the compiler vectorises
     // (whose figures are dropped for any other chunk; codes without a number
     // are the lowest). A period's first chunk is one too.
-    std::int64_t chunkSum = 0;
-    std::int32_t chunkMin = chunk[0];
-    std::int32_t chunkMax = chunk[0];
-    for (std::int64_t k = 0; k < n; ++k) {
-      const std::int32_t code = chunk[k];
-      chunkSum += code;
-      chunkMin = std::min(chunkMin, code);
-      chunkMax = std::max(chunkMax, code);
+    // Blocks of 64 cells: their extremes and their sum in four bytes,
+    // modulo 2^32 (exact once the biases are taken off, for values of at most
+    // kSmallTenths), in loops the compiler vectorises.
+    std::array<std::int32_t, kChunk / kBlock> blockMin{};
+    std::array<std::int32_t, kChunk / kBlock> blockMax{};
+    std::uint32_t wrappedSum = 0;
+    const std::int64_t blocks = (n + kBlock - 1) / kBlock;
+    for (std::int64_t b = 0; b < blocks; ++b) {
+      const std::int32_t* block = chunk + b * kBlock;
+      const std::int64_t size = std::min(kBlock, n - b * kBlock);
+      std::int32_t low = block[0];
+      std::int32_t high = block[0];
+      std::uint32_t blockSum = 0;
+      for (std::int64_t k = 0; k < size; ++k) {
+        const std::int32_t code = block[k];
+        blockSum += static_cast<std::uint32_t>(code);
+        low = std::min(low, code);
+        high = std::max(high, code);
+      }
+      blockMin[static_cast<std::size_t>(b)] = low;
+      blockMax[static_cast<std::size_t>(b)] = high;
+      wrappedSum += blockSum;
     }
+    const auto blocksEnd = blockMin.begin() + blocks;
+    const std::int32_t chunkMin = *std::min_element(blockMin.begin(), blocksEnd);
+    const std::int32_t chunkMax = *std::max_element(blockMax.begin(), blockMax.begin() + blocks);
+    // The first cell holding `code`, which the block extremes `extremes` hold.
+    const auto firstHolding = [&](std::int32_t code, const auto& extremes) {
+      const std::int64_t b = std::find(extremes.begin(), extremes.end(), code) - extremes.begin();
+      return b * kBlock + firstIndexOf(chunk + b * kBlock, std::min(kBlock, n - b * kBlock), code);
+    };
     if (chunkMin > cellCodeNoNumber) {  // no cell without a number
+      std::int64_t chunkSum = 0;
+      if (chunkMin - bias >= -kSmallTenths && chunkMax - bias <= kSmallTenths) {
+        chunkSum = static_cast<std::int32_t>(wrappedSum -
+                                             static_cast<std::uint32_t>(n * bias % (1LL << 32)));
+      } else {
+        for (std::int64_t k = 0; k < n; ++k) chunkSum += chunk[k] - bias;
+      }
       if (numbers == 0) {  // the first values: the chunk's first cell starts the figures
         s.firstRow = first;
         if (firstFilled == 0) firstFilled = first;
@@ -174,13 +204,13 @@ ColumnSummary ColumnSummarizer::summarize(const TableValues& values, std::size_t
       }
       if (chunkMin < min) {
         min = chunkMin;
-        s.minRow = first + firstIndexOf(chunk, n, chunkMin);
+        s.minRow = first + firstHolding(chunkMin, blockMin);
       }
       if (chunkMax > max) {
         max = chunkMax;
-        s.maxRow = first + firstIndexOf(chunk, n, chunkMax);
+        s.maxRow = first + firstHolding(chunkMax, blockMax);
       }
-      sum += chunkSum - n * bias;
+      sum += chunkSum;
       numbers += n;
       s.lastRow = first + n - 1;
       if (celsius) counts->addCodes(chunk, n, chunkMin, chunkMax);
