@@ -214,28 +214,34 @@ void TableValues::sampleCells(const Column& c, const FilePlan& file, std::int64_
                               std::int64_t n, Out* out, FromEntry fromEntry,
                               FromValue fromValue) const {
   constexpr std::int64_t kChunk = 1024;
-  std::array<std::int16_t, 2 * kChunk> raw;  // decode writes every sample asked for
   const SampleColumn& samples = run_.files[file.file].samples;
   const std::int64_t base = samples.base();
   const std::int16_t rawOffset = c.rawOffset;
+  // A cell from its sample's two bytes in the file.
+  const auto cellAt = [&](const std::uint8_t* bytes) {
+    const std::int16_t raw = bigEndian16(bytes[0], bytes[1]);
+    return fromEntry(entry(c, static_cast<std::uint16_t>(raw + rawOffset)));
+  };
   for (std::int64_t r = first; r < first + n;) {
     const std::int64_t count = std::min(kChunk, first + n - r);
     const std::int64_t p = file.position(r);
+    Out* at = out;
     bool all = false;
     if (c.two) {
-      all = samples.decode(2 * p - 2 - base, 2 * count, raw.data());
-      if (all) {
-        const std::int16_t* s = raw.data() + c.info.channel;
-        for (std::int64_t k = 0; k < count; ++k, s += 2)
-          out[k] = fromEntry(entry(c, static_cast<std::uint16_t>(*s + rawOffset)));
-      }
+      // The channel's samples are every other one, from the first of the row's pair on.
+      std::int64_t met = 0;  // samples of the pairs met so far
+      all = samples.forEachStretch(
+          2 * p - 2 - base, 2 * count, [&](const std::uint8_t* bytes, std::int64_t stretch) {
+            for (std::int64_t k = (c.info.channel - met) & 1; k < stretch; k += 2)
+              *at++ = cellAt(bytes + 2 * k);
+            met += stretch;
+          });
     } else {
-      all = samples.decode(p - 1 - base, count, raw.data());
-      if (all) {
-        const std::int16_t* s = raw.data();
-        for (std::int64_t k = 0; k < count; ++k, ++s)
-          out[k] = fromEntry(entry(c, static_cast<std::uint16_t>(*s + rawOffset)));
-      }
+      all = samples.forEachStretch(p - 1 - base, count,
+                                   [&](const std::uint8_t* bytes, std::int64_t stretch) {
+                                     for (std::int64_t k = 0; k < stretch; ++k)
+                                       *at++ = cellAt(bytes + 2 * k);
+                                   });
     }
     if (!all) {
       for (std::int64_t k = 0; k < count; ++k) out[k] = fromValue(valueAt(c, r + k));

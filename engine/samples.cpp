@@ -40,16 +40,7 @@ bool SampleColumn::decode(std::int64_t i, std::int64_t n, std::int16_t* out) con
     n -= run;
     k += run;
     if (k == count_) k = 0;
-#if defined(__GNUC__)
-    if (n == 0) {
-      // Rows are written a block at a time, every file's samples in turn: the
-      // next call for this column most likely wants the bytes that follow,
-      // and by then they can be in the cache.
-      const std::int64_t from = start + 2 * run;
-      const std::int64_t to = std::min(size, from + 2 * (run + 128));
-      for (std::int64_t at = from; at < to; at += 64) __builtin_prefetch(bytes + at);
-    }
-#endif
+    if (n == 0) prefetchAfter(start + 2 * run, run);
   }
   return all;
 }

@@ -1,6 +1,7 @@
 // The sample loader: a logger's ring memory put back in time order.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -42,6 +43,30 @@ class SampleColumn {
   // without a sample gives 0. True when every one of them holds a sample.
   bool decode(std::int64_t i, std::int64_t n, std::int16_t* out) const noexcept;
 
+  // Calls f(bytes, count) for each stretch of column indexes i .. i + n - 1
+  // (inside 0 .. size() - 1) whose samples lie one after the other in the
+  // file, in order: `bytes` holds their `count` samples, two big-endian bytes
+  // each. Stops and returns false, before the stretch, at a slot without a
+  // sample; true when every slot holds one.
+  template <class F>
+  bool forEachStretch(std::int64_t i, std::int64_t n, F&& f) const {
+    const auto size = static_cast<std::int64_t>(bytes_.size());
+    std::int64_t k = i + rotation_;
+    if (k >= count_) k -= count_;
+    while (n > 0) {
+      // A run of slots inside one block and before the end of the memory.
+      const std::int64_t run = std::min({n, 1024 - (k & 1023), count_ - k});
+      const std::int64_t start = blockStarts_[static_cast<std::size_t>(k >> 10)] + 2 * (k & 1023);
+      if (start < 0 || (size - start) / 2 < run) return false;
+      f(bytes_.data() + start, run);
+      n -= run;
+      k += run;
+      if (k == count_) k = 0;
+      if (n == 0) prefetchAfter(start + 2 * run, run);
+    }
+    return true;
+  }
+
   // Every stored position in order, base() + 1 onward.
   std::vector<std::optional<std::int16_t>> stored() const;
 
@@ -55,6 +80,20 @@ class SampleColumn {
  private:
   friend SampleColumn readSamples(ByteCursor&, const Container&, std::int32_t, std::int32_t, int,
                                   bool&, std::shared_ptr<const void>);
+
+  // Rows are read a block at a time, every file's samples in turn: the next
+  // call for this column most likely wants the `count` samples from byte
+  // `from` on, and by then they can be in the cache.
+  void prefetchAfter(std::int64_t from, std::int64_t count) const noexcept {
+#if defined(__GNUC__)
+    const std::int64_t to =
+        std::min(static_cast<std::int64_t>(bytes_.size()), from + 2 * (count + 128));
+    for (std::int64_t at = from; at < to; at += 64) __builtin_prefetch(bytes_.data() + at);
+#else
+    (void)from;
+    (void)count;
+#endif
+  }
 
   std::int64_t byteOffset(std::int64_t i) const noexcept {
     std::int64_t k = i + rotation_;
