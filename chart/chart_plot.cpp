@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "channel_graph.hpp"
 #include "two_threads.hpp"
 
 namespace kestrix::chart {
@@ -93,7 +94,8 @@ ChartPlot::ChartPlot(std::shared_ptr<const ChartData> chartData, QWidget* parent
     const auto unit = std::find(units.begin(), units.end(), channels[c].unit) - units.begin();
     panelOf_.push_back(static_cast<int>(unit));
     QCPAxisRect* panel = panels_[static_cast<std::size_t>(unit)];
-    QCPGraph* graph = addGraph(timeAxis(panel), valueAxis(panel));
+    // The plot takes the graph over, as addGraph's would be.
+    QCPGraph* graph = new ChannelGraph(timeAxis(panel), valueAxis(panel));
     graph->setName(QString::fromStdString(channels[c].name()));
     graph->setPen(QPen(colour(c), 1));
     graph->setAdaptiveSampling(false);  // the points come thinned already
