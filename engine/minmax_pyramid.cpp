@@ -265,6 +265,18 @@ void MinMaxPyramid::appendPoints(const RowSummary& s, std::vector<PlotPoint>& ou
   }
   // A column without gap is drawn as a stroke from its lowest to its highest
   // value: its first and last value lie between them, so the pixels are the same.
+  if (!s.hasGap()) {  // the common case, straight
+    if (s.minAt == s.maxAt) {
+      out.push_back({static_cast<double>(s.minAt), s.min});
+    } else if (s.minAt < s.maxAt) {
+      out.push_back({static_cast<double>(s.minAt), s.min});
+      out.push_back({static_cast<double>(s.maxAt), s.max});
+    } else {
+      out.push_back({static_cast<double>(s.maxAt), s.max});
+      out.push_back({static_cast<double>(s.minAt), s.min});
+    }
+    return;
+  }
   std::int32_t rows[4] = {s.firstValue, std::min(s.minAt, s.maxAt), std::max(s.minAt, s.maxAt),
                           s.lastValue};
   std::int32_t* begin = rows;
@@ -296,6 +308,8 @@ void MinMaxPyramid::decimate(std::int64_t first, std::int64_t end, int columns,
   const std::int64_t n = end - first;
   if (n <= 0) return;
   columns = std::max(columns, 1);
+  // At most four points and a break or two per column.
+  out.reserve(out.size() + static_cast<std::size_t>(std::min<std::int64_t>(n, 6 * columns)));
   if (n <= 2 * static_cast<std::int64_t>(columns)) {
     for (std::int64_t row = first; row < end; ++row) appendPoints(rowSummary(row), out);
     return;
