@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "channel_graph.hpp"
 #include "chart_plot.hpp"
 
 namespace kestrix::chart {
@@ -39,8 +40,10 @@ class LimitMarks::Shading : public QCPLayerable {
     level_.assign(static_cast<std::size_t>(area.width()), 0);
     const double firstRow = data.rowOfKey(time->range().lower) + 1;  // 1-based rows
     const double lastRow = data.rowOfKey(time->range().upper) + 1;
+    const AxisPixels timePixel(*time);  // coordToPixel's pixels, without a call each
     const auto pixel = [&](std::int64_t row) {
-      return time->coordToPixel(data.keyOfRow(static_cast<double>(row - 1))) - area.left();
+      const double key = data.keyOfRow(static_cast<double>(row - 1));
+      return (timePixel.linear() ? timePixel(key) : time->coordToPixel(key)) - area.left();
     };
     for (const std::size_t c : channels_) {
       if (!plot_.channelVisible(c)) continue;
