@@ -33,16 +33,19 @@ void ChannelGraph::draw(QCPPainter* painter) {
   // The points QCPGraph draws: those in view and one beyond each side.
   const auto begin = data()->findBegin(key->range().lower);
   const auto end = data()->findEnd(key->range().upper);
-  pixels_.resize(end - begin);
-  QPointF* out = pixels_.data();
+  // One buffer for every graph, kept from one drawing to the next: a plot
+  // draws its graphs one after the other.
+  thread_local QVector<QPointF> pixels;
+  pixels.resize(end - begin);
+  QPointF* out = pixels.data();
   for (auto p = begin; p != end; ++p, ++out) *out = QPointF(x(p->key), y(p->value));
 
   painter->setBrush(Qt::NoBrush);
   painter->setPen(pen());
   applyDefaultAntialiasingHint(painter);
   // One polyline per unbroken stretch: a NaN value breaks the line.
-  const QPointF* points = pixels_.constData();
-  const auto count = static_cast<int>(pixels_.size());
+  const QPointF* points = pixels.constData();
+  const auto count = static_cast<int>(pixels.size());
   int start = 0;
   for (int i = 0; i < count; ++i) {
     if (std::isnan(points[i].y()) || std::isnan(points[i].x()) || std::isinf(points[i].y())) {

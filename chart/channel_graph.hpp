@@ -35,9 +35,6 @@ class ChannelGraph : public QCPGraph {
 
  protected:
   void draw(QCPPainter* painter) override;
-
- private:
-  QVector<QPointF> pixels_;  // kept from one drawing to the next
 };
 
 }  // namespace kestrix::chart
