@@ -589,6 +589,28 @@ TEST(ChartLines, PixelsAreTheAxesOwn) {
   EXPECT_FALSE(kestrix::chart::AxisPixels(*plot.yAxis).linear());
 }
 
+// The same lines as QCPGraph draws, breaks, a bold pen and points outside
+// the view included: pixel for pixel.
+TEST(ChartLines, DrawnAsQcpGraphDrawsThem) {
+  application();
+  auto picture = [](bool ours, double penWidth) {
+    QCustomPlot plot;
+    plot.resize(500, 300);
+    QCPGraph* graph = ours ? new kestrix::chart::ChannelGraph(plot.xAxis, plot.yAxis)
+                           : plot.addGraph(plot.xAxis, plot.yAxis);
+    graph->setPen(QPen(Qt::darkGreen, penWidth));
+    graph->setAdaptiveSampling(false);
+    plot.setNotAntialiasedElements(QCP::aePlottables);
+    plot.setPlottingHint(QCP::phFastPolylines, false);
+    for (int i = 0; i < 3000; ++i)
+      graph->addData(i * 0.37, i % 97 == 0 ? NAN : std::sin(i * 0.05) * 40 + (i % 7) * 3.1);
+    plot.xAxis->setRange(80.3, 950.9);
+    plot.yAxis->setRange(-45, 60);
+    return plot.toPixmap().toImage();
+  };
+  for (const double width : {1.0, 2.6}) EXPECT_EQ(picture(true, width), picture(false, width));
+}
+
 TEST(ChartMarks, LabelsStayNearTheirRingsOrGetALeaderLine) {
   application();
   LoggerFileBuilder wide, flat;  // one panel: a wide swing, and a line with its extremes last
