@@ -12,9 +12,6 @@ namespace kestrix::chart {
 
 namespace {
 
-// 1 January 2000 in seconds since 1970.
-constexpr double epoch2000 = 946'684'800.0;
-
 std::string hundredthsText(std::int64_t hundredths) {
   std::string text;
   appendDecimal(hundredths, 2, 2, ".", text);
@@ -94,14 +91,6 @@ std::vector<std::string> ChartData::summaryRow(std::size_t channel, const Summar
   const ChartChannel& ch = channels_[channel];
   return {ch.name(), ch.unit, s.values, s.first, s.last, s.min,
           s.minAt,   s.max,   s.maxAt,  s.mean,  s.mkt};
-}
-
-double ChartData::keyOfRow(double row0) const noexcept {
-  return epoch2000 + static_cast<double>(run_->earliestStart) + row0 * step_;
-}
-
-double ChartData::rowOfKey(double key) const noexcept {
-  return (key - epoch2000 - static_cast<double>(run_->earliestStart)) / step_;
 }
 
 std::string ChartData::dateText(std::int64_t row0) const {

@@ -44,8 +44,12 @@ class ChartData {
 
   // Time axis: seconds since 1970 of the row's date read as UTC (the table's
   // dates carry no time zone), and back.
-  double keyOfRow(double row0) const noexcept;  // row0: 0-based
-  double rowOfKey(double key) const noexcept;
+  double keyOfRow(double row0) const noexcept {  // row0: 0-based
+    return epoch2000 + static_cast<double>(run_->earliestStart) + row0 * step_;
+  }
+  double rowOfKey(double key) const noexcept {
+    return (key - epoch2000 - static_cast<double>(run_->earliestStart)) / step_;
+  }
   // "dd/mm/yyyy hh:mm:ss" of a 0-based row.
   std::string dateText(std::int64_t row0) const;
   // The cell text as the table shows it with a '.' mark: a number, "overflow", "-" or "".
@@ -77,6 +81,9 @@ class ChartData {
   std::size_t memoryBytes() const noexcept;
 
  private:
+  // 1 January 2000 in seconds since 1970.
+  static constexpr double epoch2000 = 946'684'800.0;
+
   std::shared_ptr<const ConversionRun> run_;
   TableValues values_;
   std::vector<ChartChannel> channels_;

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "channel_graph.hpp"
 #include "two_threads.hpp"
 
 namespace kestrix::chart {
@@ -93,7 +94,8 @@ ChartPlot::ChartPlot(std::shared_ptr<const ChartData> chartData, QWidget* parent
     const auto unit = std::find(units.begin(), units.end(), channels[c].unit) - units.begin();
     panelOf_.push_back(static_cast<int>(unit));
     QCPAxisRect* panel = panels_[static_cast<std::size_t>(unit)];
-    QCPGraph* graph = addGraph(timeAxis(panel), valueAxis(panel));
+    // The plot takes the graph over, as addGraph's would be.
+    QCPGraph* graph = new ChannelGraph(timeAxis(panel), valueAxis(panel));
     graph->setName(QString::fromStdString(channels[c].name()));
     graph->setPen(QPen(colour(c), 1));
     graph->setAdaptiveSampling(false);  // the points come thinned already
@@ -115,6 +117,7 @@ QColor ChartPlot::colour(std::size_t channel) const {
 void ChartPlot::setChannelVisible(std::size_t channel, bool visible) {
   if (visible_[channel] == visible) return;
   visible_[channel] = visible;
+  pointsFor_.reset();
   updatePoints();
   refreshMarks();
   replot(rpQueuedReplot);
@@ -131,6 +134,7 @@ void ChartPlot::setHighlighted(std::optional<std::size_t> channel) {
 void ChartPlot::setLimits(std::shared_ptr<const ChartLimits> limits) {
   limitMarks_.reset();
   if (limits) limitMarks_ = std::make_unique<LimitMarks>(*this, std::move(limits));
+  pointsFor_.reset();
   updatePoints();
   replot(rpQueuedReplot);
 }
@@ -228,6 +232,15 @@ void ChartPlot::updatePoints() {
   const auto end = static_cast<std::int64_t>(std::ceil(data_->rowOfKey(r.upper))) + 2;
   const RowRange inView = rowsInView();
   const int columns = std::max(width(), 64);
+  // A pan or zoom that the run's edges hold back leaves the same rows in
+  // view: the points stand, the value scales are set anew.
+  const PointsFor now{first, end, inView.first, inView.last, columns};
+  if (pointsFor_ == now) {
+    fitValueScales();
+    lastUpdateMs_ = static_cast<double>(timer.nsecsElapsed()) / 1e6;
+    return;
+  }
+  pointsFor_ = now;
   const std::int64_t joinGap = std::max<std::int64_t>(1, (end - first) / maxOverflowItems);
 
   // The channels' points are worked out on two threads; the plot's items are
@@ -258,8 +271,10 @@ void ChartPlot::updatePoints() {
 
   for (QCPAbstractItem* item : overflowItems_) removeItem(item);
   overflowItems_.clear();
-  std::vector<RowSummary> extent(panels_.size());
-  std::vector<bool> valueInView(panels_.size(), false);
+  std::vector<RowSummary>& extent = panelExtent_;
+  std::vector<bool>& valueInView = panelHasValue_;
+  extent.assign(panels_.size(), RowSummary{});
+  valueInView.assign(panels_.size(), false);
   for (std::size_t c = 0; c < graphs_.size(); ++c) {
     QCPGraph* graph = graphs_[c];
     graph->setVisible(visible_[c]);
@@ -292,17 +307,21 @@ void ChartPlot::updatePoints() {
       overflowItems_.push_back(shade);
     }
   }
+  fitValueScales();
+  lastUpdateMs_ = static_cast<double>(timer.nsecsElapsed()) / 1e6;
+}
+
+void ChartPlot::fitValueScales() {
   for (std::size_t p = 0; p < panels_.size(); ++p) {
-    const RowSummary& s = extent[p];
-    emptyNotes_[p]->setVisible(!valueInView[p]);
-    valueAxis(panels_[p])->setTickLabels(valueInView[p]);
+    const RowSummary& s = panelExtent_[p];
+    emptyNotes_[p]->setVisible(!panelHasValue_[p]);
+    valueAxis(panels_[p])->setTickLabels(panelHasValue_[p]);
     if (!s.hasValue()) continue;  // the scale it had: nothing is drawn on it
     double low = s.min, high = s.max;
     if (limitMarks_) limitMarks_->widen(panels_[p], low, high);  // the limits in view too
     const double pad = high > low ? (high - low) * 0.06 : 1;
     valueAxis(panels_[p])->setRange(low - pad, high + pad);
   }
-  lastUpdateMs_ = static_cast<double>(timer.nsecsElapsed()) / 1e6;
 }
 
 void ChartPlot::refreshMarks() {

@@ -86,7 +86,12 @@ class ChartPlot : public QCustomPlot {
 
  private:
   void timeRangeChanged(QCPAxis* source, const QCPRange& range);
+  // Works out the drawn points, the shaded overflow and the value ranges
+  // for the view, unless the rows and width in view are those of the last time.
   void updatePoints();
+  // Each panel's value scale to what it shows in view (panelExtent_), its
+  // note and labels to whether it shows a value.
+  void fitValueScales();
   void refreshMarks();
   void showCursor(double key);
   // Sets the cursor lines and tells the read-out; the caller replots.
@@ -109,6 +114,17 @@ class ChartPlot : public QCustomPlot {
   std::optional<std::size_t> highlighted_;
   bool syncing_ = false;
   double lastUpdateMs_ = 0;
+  // What the points were last worked out for: rows [first, end) at a width;
+  // none after a change of the channels shown or of the limits.
+  struct PointsFor {
+    std::int64_t first = 0, end = 0;
+    std::int64_t firstInView = 0, lastInView = 0;
+    int columns = 0;
+    friend bool operator==(const PointsFor&, const PointsFor&) = default;
+  };
+  std::optional<PointsFor> pointsFor_;
+  std::vector<RowSummary> panelExtent_;  // per panel: the values in view and just outside
+  std::vector<bool> panelHasValue_;      // per panel: a value in view
 };
 
 }  // namespace kestrix::chart

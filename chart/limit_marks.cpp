@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "channel_graph.hpp"
 #include "chart_plot.hpp"
 
 namespace kestrix::chart {
@@ -39,8 +40,10 @@ class LimitMarks::Shading : public QCPLayerable {
     level_.assign(static_cast<std::size_t>(area.width()), 0);
     const double firstRow = data.rowOfKey(time->range().lower) + 1;  // 1-based rows
     const double lastRow = data.rowOfKey(time->range().upper) + 1;
+    const AxisPixels timePixel(*time);  // coordToPixel's pixels, without a call each
     const auto pixel = [&](std::int64_t row) {
-      return time->coordToPixel(data.keyOfRow(static_cast<double>(row - 1))) - area.left();
+      const double key = data.keyOfRow(static_cast<double>(row - 1));
+      return (timePixel.linear() ? timePixel(key) : time->coordToPixel(key)) - area.left();
     };
     for (const std::size_t c : channels_) {
       if (!plot_.channelVisible(c)) continue;
@@ -112,16 +115,17 @@ class LimitMarks::Lines : public QCPLayerable {
         painter->drawLine(QLineF(area.left(), y, area.right() + 1, y));
         continue;
       }
-      // Two pixels high, so that the dashes stand out from a one-pixel graph.
-      segments_.clear();
-      for (int x = area.left(); x <= area.right(); x += dash + gap) {
-        const int end = std::min(x + dash - 1, area.right());
-        segments_.emplace_back(QPoint(x, static_cast<int>(y)), QPoint(end, static_cast<int>(y)));
-        segments_.emplace_back(QPoint(x, static_cast<int>(y) + 1),
-                               QPoint(end, static_cast<int>(y) + 1));
-      }
-      painter->setPen(QPen(plot_.colour(line.channel), 0));
-      painter->drawLines(segments_.data(), static_cast<int>(segments_.size()));
+      // Two pixels high, so that the dashes stand out from a one-pixel
+      // graph: one dash and its gap as a pattern, filled across the panel
+      // from its left edge (a few hundred dashes drawn one by one cost more).
+      const int top = static_cast<int>(y);
+      QImage pattern(dash + gap, 2, QImage::Format_ARGB32_Premultiplied);
+      pattern.fill(Qt::transparent);
+      QPainter dashes(&pattern);
+      dashes.fillRect(0, 0, dash, 2, plot_.colour(line.channel));
+      dashes.end();
+      painter->setBrushOrigin(area.left(), top);
+      painter->fillRect(QRect(area.left(), top, area.width(), 2), QBrush(pattern));
     }
   }
 
@@ -130,7 +134,6 @@ class LimitMarks::Lines : public QCPLayerable {
   ChartPlot& plot_;
   QCPAxisRect* panel_;
   std::vector<Line> lines_;
-  std::vector<QLine> segments_;
 };
 
 QColor LimitMarks::alarmColour() {

@@ -1,6 +1,7 @@
 // The chart's min/max pyramid against brute-force scans of random channels.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 
@@ -33,6 +34,7 @@ std::vector<float> randomChannel(std::mt19937& rng, std::size_t n) {
 
 RowSummary bruteForce(const std::vector<float>& v, std::int64_t first, std::int64_t end) {
   RowSummary s;
+  end = std::min(end, static_cast<std::int64_t>(v.size()));
   for (auto i = static_cast<std::int32_t>(first); i < end; ++i) {
     RowSummary one;
     if (std::isnan(v[static_cast<std::size_t>(i)])) {
@@ -89,6 +91,33 @@ TEST(MinMaxPyramid, ExtremesAndGapsMatchAScanAtEveryZoom) {
     if (want.hasValue()) {
       ASSERT_EQ(low, want.min);
       ASSERT_EQ(high, want.max);
+    }
+  }
+}
+
+// Blocks are summarized many values at a time: ties must still give the
+// first row of each extreme, negatives order below zero and -0 ties with +0.
+TEST(MinMaxPyramid, TiesNegativesAndZerosGiveTheFirstRowOfEachExtreme) {
+  std::mt19937 rng(11);
+  std::uniform_int_distribution<int> pick(0, 9);
+  std::vector<float> values(4096 + 7);
+  for (auto& x : values) {
+    const int k = pick(rng);
+    x = k == 0 ? NAN : k == 1 ? -0.0f : static_cast<float>(k - 5) * 0.5f;
+  }
+  std::fill(values.begin() + 160, values.begin() + 192, NAN);    // blocks without a value
+  std::fill(values.begin() + 192, values.begin() + 208, -0.0f);  // -0 and +0 only
+  values[200] = 0.0f;
+  const MinMaxPyramid pyramid(values);
+  for (std::int64_t a = 0; a < static_cast<std::int64_t>(values.size()); a += 16) {
+    for (const std::int64_t length : {16, 48, 1000}) {
+      const RowSummary want = bruteForce(values, a, a + length);
+      const RowSummary got = pyramid.summarize(a, a + length);
+      ASSERT_EQ(got.minAt, want.minAt) << a;
+      ASSERT_EQ(got.maxAt, want.maxAt) << a;
+      ASSERT_EQ(std::signbit(got.min), std::signbit(want.min)) << a;
+      ASSERT_EQ(got.firstValue, want.firstValue) << a;
+      ASSERT_EQ(got.lastGap, want.lastGap) << a;
     }
   }
 }

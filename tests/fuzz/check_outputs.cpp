@@ -123,11 +123,17 @@ void checkPyramids(const TableValues& values, const std::vector<std::vector<Cell
     float low = INFINITY, high = -INFINITY;
     std::size_t overflowStretches = 0;
     for (std::size_t i = 0; i < column.size(); ++i) {
+      const auto row = static_cast<std::int64_t>(i);
       if (column[i].kind == CellKind::Number) {
         const auto v = static_cast<float>(static_cast<double>(column[i].tenths) / 10.0);
+        check(pyramid.value(row) == v, "pyramid: a value differs from its cell");
         low = std::min(low, v);
         high = std::max(high, v);
+      } else {
+        check(std::isnan(pyramid.value(row)), "pyramid: a value where the cell holds none");
       }
+      check(pyramid.overflowed(row) == (column[i].kind == CellKind::Overflow),
+            "pyramid: overflow differs from the cell");
       overflowStretches += column[i].kind == CellKind::Overflow &&
                            (i == 0 || column[i - 1].kind != CellKind::Overflow);
     }

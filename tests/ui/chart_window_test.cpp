@@ -31,6 +31,7 @@
 #include <functional>
 
 #include "Form1.hpp"
+#include "channel_graph.hpp"
 #include "chart_plot.hpp"
 #include "chart_window.hpp"
 #include "conversion.hpp"
@@ -566,6 +567,50 @@ TEST(ChartSummary, EightLinesAndTheChannelNamesAlwaysInView) {
 
 // The min and max labels of a channel whose extremes lie side by side at the
 // end of a short panel: each label within reach of its ring, or tied to it.
+// The chart draws its lines from pixels it works out itself: they must be
+// the axes' own, to the last bit, or the pictures would shift.
+TEST(ChartLines, PixelsAreTheAxesOwn) {
+  application();
+  QCustomPlot plot;
+  plot.resize(731, 389);
+  plot.xAxis->setRange(1.7e9 + 0.3, 1.7e9 + 86'400.7);
+  plot.yAxis->setRange(-41.3, 127.9);
+  plot.replot();
+  const kestrix::chart::AxisPixels x(*plot.xAxis);
+  const kestrix::chart::AxisPixels y(*plot.yAxis);
+  ASSERT_TRUE(x.linear() && y.linear());
+  for (int i = -50; i <= 1050; ++i) {
+    const double key = 1.7e9 + i * 86.4001;
+    const double value = -41.3 + i * 0.1693;
+    ASSERT_EQ(x(key), plot.xAxis->coordToPixel(key)) << i;
+    ASSERT_EQ(y(value), plot.yAxis->coordToPixel(value)) << i;
+  }
+  plot.yAxis->setRangeReversed(true);
+  EXPECT_FALSE(kestrix::chart::AxisPixels(*plot.yAxis).linear());
+}
+
+// The same lines as QCPGraph draws, breaks, a bold pen and points outside
+// the view included: pixel for pixel.
+TEST(ChartLines, DrawnAsQcpGraphDrawsThem) {
+  application();
+  auto picture = [](bool ours, double penWidth) {
+    QCustomPlot plot;
+    plot.resize(500, 300);
+    QCPGraph* graph = ours ? new kestrix::chart::ChannelGraph(plot.xAxis, plot.yAxis)
+                           : plot.addGraph(plot.xAxis, plot.yAxis);
+    graph->setPen(QPen(Qt::darkGreen, penWidth));
+    graph->setAdaptiveSampling(false);
+    plot.setNotAntialiasedElements(QCP::aePlottables);
+    plot.setPlottingHint(QCP::phFastPolylines, false);
+    for (int i = 0; i < 3000; ++i)
+      graph->addData(i * 0.37, i % 97 == 0 ? NAN : std::sin(i * 0.05) * 40 + (i % 7) * 3.1);
+    plot.xAxis->setRange(80.3, 950.9);
+    plot.yAxis->setRange(-45, 60);
+    return plot.toPixmap().toImage();
+  };
+  for (const double width : {1.0, 2.6}) EXPECT_EQ(picture(true, width), picture(false, width));
+}
+
 TEST(ChartMarks, LabelsStayNearTheirRingsOrGetALeaderLine) {
   application();
   LoggerFileBuilder wide, flat;  // one panel: a wide swing, and a line with its extremes last

@@ -1,0 +1,59 @@
+#include "channel_graph.hpp"
+
+#include <cmath>
+
+namespace kestrix::chart {
+
+AxisPixels::AxisPixels(const QCPAxis& axis)
+    : linear_(axis.scaleType() == QCPAxis::stLinear && !axis.rangeReversed()),
+      horizontal_(axis.orientation() == Qt::Horizontal),
+      lower_(axis.range().lower),
+      size_(axis.range().size()),
+      length_(horizontal_ ? axis.axisRect()->width() : axis.axisRect()->height()),
+      start_(horizontal_ ? axis.axisRect()->left() : axis.axisRect()->bottom()) {}
+
+void ChannelGraph::draw(QCPPainter* painter) {
+  const QCPAxis* key = keyAxis();
+  const QCPAxis* value = valueAxis();
+  // Anything but a plain line on linear axes, time across: QCPGraph's own way.
+  if (!key || !value || lineStyle() != lsLine || !scatterStyle().isNone() ||
+      brush().style() != Qt::NoBrush || selected() || key->orientation() != Qt::Horizontal) {
+    QCPGraph::draw(painter);
+    return;
+  }
+  const AxisPixels x(*key);
+  const AxisPixels y(*value);
+  if (!x.linear() || !y.linear()) {
+    QCPGraph::draw(painter);
+    return;
+  }
+  if (key->range().size() <= 0 || data()->isEmpty()) return;
+  if (pen().style() == Qt::NoPen || pen().color().alpha() == 0) return;
+
+  // The points QCPGraph draws: those in view and one beyond each side.
+  const auto begin = data()->findBegin(key->range().lower);
+  const auto end = data()->findEnd(key->range().upper);
+  // One buffer for every graph, kept from one drawing to the next: a plot
+  // draws its graphs one after the other.
+  thread_local QVector<QPointF> pixels;
+  pixels.resize(end - begin);
+  QPointF* out = pixels.data();
+  for (auto p = begin; p != end; ++p, ++out) *out = QPointF(x(p->key), y(p->value));
+
+  painter->setBrush(Qt::NoBrush);
+  painter->setPen(pen());
+  applyDefaultAntialiasingHint(painter);
+  // One polyline per unbroken stretch: a NaN value breaks the line.
+  const QPointF* points = pixels.constData();
+  const auto count = static_cast<int>(pixels.size());
+  int start = 0;
+  for (int i = 0; i < count; ++i) {
+    if (std::isnan(points[i].y()) || std::isnan(points[i].x()) || std::isinf(points[i].y())) {
+      painter->drawPolyline(points + start, i - start);
+      start = i + 1;
+    }
+  }
+  painter->drawPolyline(points + start, count - start);
+}
+
+}  // namespace kestrix::chart

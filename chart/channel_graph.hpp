@@ -1,0 +1,40 @@
+// A channel's line on the chart. Its points come thinned to a few per pixel
+// column already, so it draws them straight: the same polylines as QCPGraph
+// draws for a line without scatters or fill, without QCPGraph's work per
+// point (a call per coordinate, checks and copies).
+#pragma once
+
+#include <qcustomplot.h>
+
+namespace kestrix::chart {
+
+// An axis's coordinate to pixel, as QCPAxis::coordToPixel works it out for
+// a linear axis that is not reversed (the same operations in the same order,
+// so the same pixels), without a call per coordinate.
+class AxisPixels {
+ public:
+  explicit AxisPixels(const QCPAxis& axis);
+  // False for an axis this does not cover (logarithmic or reversed).
+  bool linear() const noexcept { return linear_; }
+  double operator()(double coord) const noexcept {
+    return horizontal_ ? (coord - lower_) / size_ * length_ + start_
+                       : start_ - (coord - lower_) / size_ * length_;
+  }
+
+ private:
+  bool linear_ = false;
+  bool horizontal_ = true;
+  double lower_ = 0, size_ = 1;
+  double length_ = 0;  // the axis rect's width or height
+  double start_ = 0;   // its left, or its bottom
+};
+
+class ChannelGraph : public QCPGraph {
+ public:
+  ChannelGraph(QCPAxis* keyAxis, QCPAxis* valueAxis) : QCPGraph(keyAxis, valueAxis) {}
+
+ protected:
+  void draw(QCPPainter* painter) override;
+};
+
+}  // namespace kestrix::chart
