@@ -184,7 +184,7 @@ void PeriodBars::build() {
       }
       QVector<double> minimum, mean, maximum;
       for (std::size_t p = 0; p < periods; ++p) {
-        const ColumnSummary& s = table_->line(column, p).summary;
+        const ColumnFigures& s = table_->line(column, p).summary;
         if (s.values == 0) continue;
         const Period& period = table_->periods[p];
         const double middle =

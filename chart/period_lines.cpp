@@ -46,7 +46,7 @@ std::string periodCell(const ChartData& data, const PeriodTable& table, std::siz
                        std::size_t period, PeriodColumn column) {
   const ChartChannel& ch = data.channels()[channel];
   const PeriodLine& line = table.line(ch.column, period);
-  const ColumnSummary& s = line.summary;
+  const ColumnFigures& s = line.summary;
   const bool any = s.values > 0;
   std::string out;
   switch (column) {

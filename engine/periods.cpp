@@ -198,7 +198,7 @@ PeriodTable makePeriodTable(const TableValues& values, RowRange rows, PeriodKind
     const TotalKind total = totalKindOf(info);
     PeriodLine* lines = table.lines.data() + c * periods;
     for (std::size_t p = 0; p < periods; ++p) {
-      lines[p].summary = summarizer->summarize(values, c, table.periods[p].rows);
+      lines[p].summary = summarizer->figures(values, c, table.periods[p].rows);
       lines[p].total = periodTotal(total, lines[p].summary.sumTenths, interval, info.decimals);
     }
     if (limits == nullptr || !(*limits)[c].rule) return;
@@ -231,7 +231,7 @@ void writePeriods(const PeriodTable& table, const TableValues& values, Sink& sin
     for (std::size_t p = 0; p < table.periods.size(); ++p) {
       const Period& period = table.periods[p];
       const PeriodLine& line = table.line(c, p);
-      const ColumnSummary& s = line.summary;
+      const ColumnFigures& s = line.summary;
       out.channel(info, text);
       text += '\t';
       out.day(period.start, text);

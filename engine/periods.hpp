@@ -77,7 +77,7 @@ std::optional<FixedDecimal> periodTotal(TotalKind kind, std::int64_t sumTenths, 
 
 // One channel over one period.
 struct PeriodLine {
-  ColumnSummary summary;  // over the period's rows
+  ColumnFigures summary;  // over the period's rows
   std::optional<FixedDecimal> total;
   // With limits and a rule for the channel: the period's rows below and
   // above its limits, times the interval.

@@ -106,7 +106,7 @@ double degreesOf(std::int64_t tenths) {
 
 // 10000 / -ln(mean of exp(-10000 / T)) in degrees Celsius, the largest
 // exponent taken out of the sum so that no term underflows to nothing.
-std::optional<double> meanKineticTemperature(const ColumnSummary& s, ValueCounts& counts) {
+std::optional<double> meanKineticTemperature(const ColumnFigures& s, ValueCounts& counts) {
   std::optional<double> result;
   if (s.values == 0 || degreesOf(s.minTenths) <= -kZeroCelsius) {
     counts.drain(s.minTenths, s.maxTenths, [](std::int64_t, std::uint64_t) {});
@@ -137,8 +137,14 @@ ColumnSummarizer::~ColumnSummarizer() = default;
 
 ColumnSummary ColumnSummarizer::summarize(const TableValues& values, std::size_t c, RowRange rows) {
   ColumnSummary s;
+  static_cast<ColumnFigures&>(s) = figures(values, c, rows);
   s.info = values.column(c);
-  const bool celsius = s.info.unit == kCelsius;
+  return s;
+}
+
+ColumnFigures ColumnSummarizer::figures(const TableValues& values, std::size_t c, RowRange rows) {
+  ColumnFigures s;
+  const bool celsius = values.column(c).unit == kCelsius;
   if (celsius && !counts_) counts_ = std::make_unique<ValueCounts>();
   ValueCounts* counts = counts_.get();
   // The figures on the codes' scale: tenths plus cellCodeBias.
@@ -271,7 +277,7 @@ std::vector<ColumnSummary> summarize(const TableValues& values) {
   return summarize(values, RowRange{1, values.rowCount()});
 }
 
-std::int64_t meanHundredths(const ColumnSummary& s) {
+std::int64_t meanHundredths(const ColumnFigures& s) {
   if (s.values == 0) return 0;
   // sum / (10 values) in hundredths: 10 sum / values.
   const std::int64_t numerator = 10 * s.sumTenths;
@@ -281,7 +287,7 @@ std::int64_t meanHundredths(const ColumnSummary& s) {
   return numerator < 0 ? -q : q;
 }
 
-std::optional<std::int64_t> meanKineticHundredths(const ColumnSummary& s) {
+std::optional<std::int64_t> meanKineticHundredths(const ColumnFigures& s) {
   if (!s.meanKineticTemperature) return std::nullopt;
   return std::llround(*s.meanKineticTemperature * 100.0);
 }

@@ -17,8 +17,8 @@
 
 namespace kestrix {
 
-struct ColumnSummary {
-  ColumnInfo info;            // the header lines, Windows-1252
+// What a column's cells add up to, over some of its rows.
+struct ColumnFigures {
   std::int64_t values = 0;    // cells holding a number
   std::int64_t overflow = 0;  // cells reading "overflow"
   std::int64_t missing = 0;   // blank cells between the first and last non-blank one
@@ -39,6 +39,10 @@ struct ColumnSummary {
   std::optional<double> meanKineticTemperature;
 };
 
+struct ColumnSummary : ColumnFigures {
+  ColumnInfo info;  // the header lines, Windows-1252
+};
+
 class ValueCounts;
 
 // Summaries of columns over stretches of rows, one after the other, reusing
@@ -53,6 +57,8 @@ class ColumnSummarizer {
   // Column c of `values` over `rows` (inside the table): as a spreadsheet
   // works it out on those cells alone.
   ColumnSummary summarize(const TableValues& values, std::size_t c, RowRange rows);
+  // The same without the header lines (a period table holds thousands).
+  ColumnFigures figures(const TableValues& values, std::size_t c, RowRange rows);
 
  private:
   static constexpr std::int64_t kChunk = 1024;
@@ -69,10 +75,10 @@ std::vector<ColumnSummary> summarize(const TableValues& values, RowRange rows);
 
 // The mean to two decimals, the exact one rounded with halves away from zero,
 // as a whole number of hundredths.
-std::int64_t meanHundredths(const ColumnSummary& summary);
+std::int64_t meanHundredths(const ColumnFigures& summary);
 // The mean kinetic temperature to two decimals (halves away from zero, as for
 // the mean) in hundredths, when the column has one.
-std::optional<std::int64_t> meanKineticHundredths(const ColumnSummary& summary);
+std::optional<std::int64_t> meanKineticHundredths(const ColumnFigures& summary);
 
 // The summary as TAB-separated text lines ending in CR LF, a line of column
 // names first: numbers with the regional decimal mark, row dates as the table

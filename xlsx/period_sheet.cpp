@@ -34,7 +34,7 @@ void writePeriodSheets(SheetHost& host, const TableValues& values, PeriodKind ki
     for (std::size_t p = 0; p < table.periods.size(); ++p, sheet.next()) {
       if (sheet.row() >= spreadsheetRows) sheet.start(periodSheetName(sheets++), header, widths);
       const PeriodLine& line = table.line(c, p);
-      const ColumnSummary& s = line.summary;
+      const ColumnFigures& s = line.summary;
       sheet.channel(0, info);
       sheet.day(4, table.periods[p].start);
       sheet.number(5, static_cast<double>(table.periods[p].rows.count()));

@@ -233,7 +233,7 @@ TEST(Periods, WholeRunEqualsTheSummary) {
   ASSERT_EQ(lines.size(), summary.size() + 1);
   for (std::size_t c = 0; c < summary.size(); ++c) {
     SCOPED_TRACE("column " + std::to_string(c));
-    const ColumnSummary& s = table.line(c, 0).summary;
+    const ColumnFigures& s = table.line(c, 0).summary;
     EXPECT_EQ(s.values, summary[c].values);
     EXPECT_EQ(s.minRow, summary[c].minRow);
     EXPECT_EQ(s.maxRow, summary[c].maxRow);

@@ -86,7 +86,7 @@ void checkKind(const TableValues& values, const std::vector<std::vector<CellValu
       const PeriodLine& line = table.line(c, p);
       const std::string where =
           what + "column " + std::to_string(c + 1) + " period " + std::to_string(p + 1);
-      const ColumnSummary& got = line.summary;
+      const ColumnFigures& got = line.summary;
       check(got.values == s.values && got.sumTenths == s.sum,
             "period: values or sum differ:", where);
       check(s.values == 0 || (got.minTenths == s.minTenths && got.minRow == s.minRow &&
