@@ -20,6 +20,15 @@ constexpr std::string_view kCelsius = "\260C";
 constexpr double kActivationOverGasConstant = 10000.0;  // kelvin
 constexpr double kZeroCelsius = 273.15;                 // kelvin
 
+double degreesOf(std::int64_t tenths) {
+  return static_cast<double>(tenths) / 10.0;
+}
+
+// The exponent of the mean kinetic temperature's term for a value.
+double exponentOf(std::int64_t tenths) {
+  return -kActivationOverGasConstant / (degreesOf(tenths) + kZeroCelsius);
+}
+
 }  // namespace
 
 // Counts of each value of a column, by tenths: the mean kinetic temperature
@@ -34,7 +43,7 @@ class ValueCounts {
   ValueCounts()
       : counts_(static_cast<std::uint64_t*>(
             std::calloc(static_cast<std::size_t>(kLanes * (2 * kReach + 1)), 8))) {
-    if (!counts_) throw std::bad_alloc();
+    if (!counts_ || !terms_) throw std::bad_alloc();
   }
 
   // Counts codes[0 .. n) (TableValues::cellCodes, all numbers, between
@@ -69,6 +78,18 @@ class ValueCounts {
     }
   }
 
+  // Values down to this one have terms relative to 0 degrees Celsius that
+  // neither underflow nor overflow (about 1e-172 to 1e16).
+  static constexpr std::int64_t kLowestTermTenths = -2500;
+
+  // exp(exponentOf(tenths) - exponentOf(0)) for a value within reach and at
+  // least kLowestTermTenths, worked out once.
+  double termOf(std::int64_t tenths) {
+    double& term = terms_[static_cast<std::size_t>(tenths + kReach)];
+    if (term == 0) term = std::exp(exponentOf(tenths) - exponentOf(0));
+    return term;
+  }
+
   // Calls f(tenths, count) for each value counted between min and max (the
   // column's extremes), then forgets them all.
   template <class F>
@@ -95,32 +116,35 @@ class ValueCounts {
     void operator()(void* p) const noexcept { std::free(p); }
   };
   std::unique_ptr<std::uint64_t[], Free> counts_;
+  // termOf's, 0 until worked out (every term is above 0); zeroed the same way.
+  std::unique_ptr<double[], Free> terms_{
+      static_cast<double*>(std::calloc(static_cast<std::size_t>(2 * kReach + 1), sizeof(double)))};
   std::vector<std::pair<std::int64_t, std::int64_t>> beyond_;
 };
 
 namespace {
 
-double degreesOf(std::int64_t tenths) {
-  return static_cast<double>(tenths) / 10.0;
-}
-
-// 10000 / -ln(mean of exp(-10000 / T)) in degrees Celsius, the largest
-// exponent taken out of the sum so that no term underflows to nothing.
+// 10000 / -ln(mean of exp(-10000 / T)) in degrees Celsius. The terms are
+// taken relative to 0 degrees Celsius, each value's worked out once; with a
+// value below kLowestTermTenths, relative to the largest exponent, so that no
+// term underflows to nothing.
 std::optional<double> meanKineticTemperature(const ColumnFigures& s, ValueCounts& counts) {
   std::optional<double> result;
   if (s.values == 0 || degreesOf(s.minTenths) <= -kZeroCelsius) {
     counts.drain(s.minTenths, s.maxTenths, [](std::int64_t, std::uint64_t) {});
     return result;
   }
-  const auto exponentOf = [](std::int64_t tenths) {
-    return -kActivationOverGasConstant / (degreesOf(tenths) + kZeroCelsius);
-  };
-  const double largest = exponentOf(s.maxTenths);  // the exponent grows with the temperature
+  const bool cached = s.minTenths >= ValueCounts::kLowestTermTenths;
+  // The exponent grows with the temperature.
+  const double reference = cached ? exponentOf(0) : exponentOf(s.maxTenths);
   double sum = 0;
   counts.drain(s.minTenths, s.maxTenths, [&](std::int64_t tenths, std::uint64_t count) {
-    sum += static_cast<double>(count) * std::exp(exponentOf(tenths) - largest);
+    const double term = cached && tenths <= ValueCounts::kReach
+                            ? counts.termOf(tenths)
+                            : std::exp(exponentOf(tenths) - reference);
+    sum += static_cast<double>(count) * term;
   });
-  const double logMean = largest + std::log(sum / static_cast<double>(s.values));
+  const double logMean = reference + std::log(sum / static_cast<double>(s.values));
   result = kActivationOverGasConstant / -logMean - kZeroCelsius;
   return result;
 }

@@ -171,10 +171,14 @@ TEST(Summary, LongColumnsAgreeWithACountOfTheirCells) {
     return static_cast<std::int16_t>(5000 + n % 3000 - (n % 7000 == 6999 ? 2000 : 0));
   });
   files.push_back(wrapped);
+  // A value near absolute zero: the terms are then taken relative to the largest.
+  std::vector<std::int16_t> cold = walk;
+  cold[4321] = -2700;
+  files.push_back(file("V", 1, 0, cold));
   const ConversionRun run = runOf(files);
   const TableValues values(run);
   const std::vector<ColumnSummary> summary = summarize(values);
-  ASSERT_EQ(summary.size(), 5u);
+  ASSERT_EQ(summary.size(), 6u);
   for (std::size_t c = 0; c < summary.size(); ++c) {
     ColumnSummary e;
     std::int64_t firstFilled = 0;
