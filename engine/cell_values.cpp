@@ -3,14 +3,18 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <bit>
+#include <cstring>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 #include "cell_texts.hpp"
 #include "channels.hpp"
 #include "table.hpp"
+#include "vector_clones.hpp"
 
 namespace kestrix {
 
@@ -76,6 +80,29 @@ CellKind firstRowKindOf(std::uint8_t type) {
   const std::string_view text = firstRowTextOf(type);
   if (text.empty()) return CellKind::Blank;
   return tenthsOf(fieldOf(text, 0)) ? CellKind::Number : CellKind::Text;
+}
+
+// The look-up index of each of n samples' big-endian bytes: the raw value
+// plus `offset`, modulo 2^16.
+KESTRIX_VECTOR_CLONES
+void lookupIndices(const std::uint8_t* bytes, std::int64_t n, std::int16_t offset,
+                   std::uint16_t* out) {
+  for (std::int64_t k = 0; k < n; ++k) {
+    std::uint16_t stored;  // the two bytes as they lie in memory
+    std::memcpy(&stored, bytes + 2 * k, 2);
+    const auto raw = std::endian::native == std::endian::big
+                         ? stored
+                         : static_cast<std::uint16_t>(stored << 8 | stored >> 8);
+    out[k] = static_cast<std::uint16_t>(raw + static_cast<std::uint16_t>(offset));
+  }
+}
+
+// How many of values[0 .. n) equal `value`.
+KESTRIX_VECTOR_CLONES
+std::int32_t countOf(const std::int32_t* values, std::int64_t n, std::int32_t value) {
+  std::int32_t count = 0;
+  for (std::int64_t k = 0; k < n; ++k) count += values[k] == value ? 1 : 0;
+  return count;
 }
 
 }  // namespace
@@ -217,36 +244,58 @@ void TableValues::sampleCells(const Column& c, const FilePlan& file, std::int64_
   const SampleColumn& samples = run_.files[file.file].samples;
   const std::int64_t base = samples.base();
   const std::int16_t rawOffset = c.rawOffset;
-  // A cell from its sample's two bytes in the file.
-  const auto cellAt = [&](const std::uint8_t* bytes) {
-    const std::int16_t raw = bigEndian16(bytes[0], bytes[1]);
-    return fromEntry(entry(c, static_cast<std::uint16_t>(raw + rawOffset)));
+  const std::int32_t* const table = c.values;
+  // A stretch of samples' bytes in the file: `skip` samples passed over,
+  // then every `step`th sample's cell. The look-up indices, the entries, the
+  // check for one never worked out and the cells each in a loop of their own,
+  // which but for the look-ups the compiler vectorises. Codes are the entries
+  // themselves once every one is worked out.
+  constexpr bool kCodes = std::is_same_v<Out, std::int32_t>;
+  std::uint16_t indices[kChunk];
+  std::int32_t entryBuffer[kCodes ? 1 : kChunk];
+  const auto stretchCells = [&](const std::uint8_t* bytes, std::int64_t stretch, std::int64_t skip,
+                                std::int64_t step) {
+    lookupIndices(bytes, stretch, rawOffset, indices);
+    std::int32_t* entries = entryBuffer;
+    if constexpr (kCodes) entries = out;
+    const std::int64_t cells = (stretch - skip + step - 1) / step;
+#pragma GCC unroll 4
+    for (std::int64_t k = 0; k < cells; ++k) {
+      entries[k] =
+          std::atomic_ref<std::int32_t>(const_cast<std::int32_t&>(table[indices[skip + k * step]]))
+              .load(std::memory_order_relaxed);
+    }
+    if (countOf(entries, cells, kUnknown) > 0) [[unlikely]] {
+      for (std::int64_t k = 0; k < cells; ++k) entries[k] = entry(c, indices[skip + k * step]);
+    }
+    if constexpr (!kCodes) {
+      for (std::int64_t k = 0; k < cells; ++k) out[k] = fromEntry(entries[k]);
+    }
+    out += cells;
   };
   for (std::int64_t r = first; r < first + n;) {
     const std::int64_t count = std::min(kChunk, first + n - r);
     const std::int64_t p = file.position(r);
-    Out* at = out;
+    Out* const begin = out;
     bool all = false;
     if (c.two) {
       // The channel's samples are every other one, from the first of the row's pair on.
       std::int64_t met = 0;  // samples of the pairs met so far
-      all = samples.forEachStretch(
-          2 * p - 2 - base, 2 * count, [&](const std::uint8_t* bytes, std::int64_t stretch) {
-            for (std::int64_t k = (c.info.channel - met) & 1; k < stretch; k += 2)
-              *at++ = cellAt(bytes + 2 * k);
-            met += stretch;
-          });
+      all = samples.forEachStretch(2 * p - 2 - base, 2 * count,
+                                   [&](const std::uint8_t* bytes, std::int64_t stretch) {
+                                     stretchCells(bytes, stretch, (c.info.channel - met) & 1, 2);
+                                     met += stretch;
+                                   });
     } else {
       all = samples.forEachStretch(p - 1 - base, count,
                                    [&](const std::uint8_t* bytes, std::int64_t stretch) {
-                                     for (std::int64_t k = 0; k < stretch; ++k)
-                                       *at++ = cellAt(bytes + 2 * k);
+                                     stretchCells(bytes, stretch, 0, 1);
                                    });
     }
     if (!all) {
-      for (std::int64_t k = 0; k < count; ++k) out[k] = fromValue(valueAt(c, r + k));
+      for (std::int64_t k = 0; k < count; ++k) begin[k] = fromValue(valueAt(c, r + k));
     }
-    out += count;
+    out = begin + count;
     r += count;
   }
 }
@@ -295,7 +344,8 @@ void TableValues::cells(std::size_t c, std::int64_t first, std::int64_t n, CellV
 void TableValues::cellCodes(std::size_t c, std::int64_t first, std::int64_t n,
                             std::int32_t* out) const {
   static_assert(kBias == cellCodeBias && kNotNumber == cellCodeText);
-  // An entry is the code, but for one never computed (a text, as valueOf reads it).
+  // An entry is the code (sampleCells reads codes as they are), but for one
+  // never computed (a text, as valueOf reads it).
   readCells(
       c, first, n, out, [](std::int32_t entry) { return std::max(entry, kNotNumber); },
       [](const CellValue& v) {

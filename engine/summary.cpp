@@ -11,6 +11,7 @@
 
 #include "dates.hpp"
 #include "text.hpp"
+#include "vector_clones.hpp"
 
 namespace kestrix {
 
@@ -19,6 +20,8 @@ namespace {
 constexpr std::string_view kCelsius = "\260C";
 constexpr double kActivationOverGasConstant = 10000.0;  // kelvin
 constexpr double kZeroCelsius = 273.15;                 // kelvin
+// The cells whose extremes the summarizer keeps together.
+constexpr std::int64_t kBlock = 64;
 
 double degreesOf(std::int64_t tenths) {
   return static_cast<double>(tenths) / 10.0;
@@ -154,6 +157,34 @@ void appendHundredths(std::int64_t hundredths, std::string_view decimalMark, std
   appendDecimal(hundredths, 2, 2, decimalMark, out);
 }
 
+// Blocks of ColumnSummarizer::kBlock codes of codes[0 .. n): the extremes
+// of each, and the sum of all the codes modulo 2^32 (exact once the biases
+// are taken off, for values of at most kSmallTenths), in loops the compiler
+// vectorises; with SSE4.1's minimum and maximum of four bytes where the
+// processor has them.
+KESTRIX_VECTOR_CLONES
+std::uint32_t blockFigures(const std::int32_t* codes, std::int64_t n, std::int32_t* blockMin,
+                           std::int32_t* blockMax) {
+  std::uint32_t wrappedSum = 0;
+  for (std::int64_t b = 0; b * kBlock < n; ++b) {
+    const std::int32_t* block = codes + b * kBlock;
+    const std::int64_t size = std::min(kBlock, n - b * kBlock);
+    std::int32_t low = block[0];
+    std::int32_t high = block[0];
+    std::uint32_t blockSum = 0;
+    for (std::int64_t k = 0; k < size; ++k) {
+      const std::int32_t code = block[k];
+      blockSum += static_cast<std::uint32_t>(code);
+      low = std::min(low, code);
+      high = std::max(high, code);
+    }
+    blockMin[b] = low;
+    blockMax[b] = high;
+    wrappedSum += blockSum;
+  }
+  return wrappedSum;
+}
+
 }  // namespace
 
 ColumnSummarizer::ColumnSummarizer() : codes_(kChunk) {}
@@ -184,32 +215,13 @@ ColumnFigures ColumnSummarizer::figures(const TableValues& values, std::size_t c
     const std::int64_t n = std::min(kChunk, rows.last - first + 1);
     const std::int32_t* chunk = codes_.data();
     values.cellCodes(c, first, n, codes_.data());
-    // The usual chunk, all numbers: a plain loop the compiler vectorises
+    // The usual chunk, all numbers: plain loops the compiler vectorises
     // (whose figures are dropped for any other chunk; codes without a number
     // are the lowest). A period's first chunk is one too.
-    // Blocks of 64 cells: their extremes and their sum in four bytes,
-    // modulo 2^32 (exact once the biases are taken off, for values of at most
-    // kSmallTenths), in loops the compiler vectorises.
     std::array<std::int32_t, kChunk / kBlock> blockMin{};
     std::array<std::int32_t, kChunk / kBlock> blockMax{};
-    std::uint32_t wrappedSum = 0;
     const std::int64_t blocks = (n + kBlock - 1) / kBlock;
-    for (std::int64_t b = 0; b < blocks; ++b) {
-      const std::int32_t* block = chunk + b * kBlock;
-      const std::int64_t size = std::min(kBlock, n - b * kBlock);
-      std::int32_t low = block[0];
-      std::int32_t high = block[0];
-      std::uint32_t blockSum = 0;
-      for (std::int64_t k = 0; k < size; ++k) {
-        const std::int32_t code = block[k];
-        blockSum += static_cast<std::uint32_t>(code);
-        low = std::min(low, code);
-        high = std::max(high, code);
-      }
-      blockMin[static_cast<std::size_t>(b)] = low;
-      blockMax[static_cast<std::size_t>(b)] = high;
-      wrappedSum += blockSum;
-    }
+    const std::uint32_t wrappedSum = blockFigures(chunk, n, blockMin.data(), blockMax.data());
     const auto blocksEnd = blockMin.begin() + blocks;
     const std::int32_t chunkMin = *std::min_element(blockMin.begin(), blocksEnd);
     const std::int32_t chunkMax = *std::max_element(blockMax.begin(), blockMax.begin() + blocks);

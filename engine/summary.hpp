@@ -62,7 +62,6 @@ class ColumnSummarizer {
 
  private:
   static constexpr std::int64_t kChunk = 1024;
-  static constexpr std::int64_t kBlock = 64;
   // Values whose sum over a chunk fits in four bytes.
   static constexpr std::int64_t kSmallTenths = (std::int64_t{1} << 31) / kChunk - 1;
   std::vector<std::int32_t> codes_;      // TableValues::cellCodes
