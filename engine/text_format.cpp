@@ -14,9 +14,6 @@ namespace kestrix {
 
 namespace {
 
-// A time separator of more bytes than this (none a locale has) is written piecewise.
-constexpr std::size_t kLongestSeparator = 8;
-
 void append2(int v, std::string& out) {
   out.push_back(static_cast<char>('0' + v / 10 % 10));
   out.push_back(static_cast<char>('0' + v % 10));
@@ -89,31 +86,24 @@ void TextFormatter::date(std::int64_t seconds, std::string& out) const {
     }
     dayText_.erase(dayText_.find(' ') + 1);
   }
-  const auto second = static_cast<int>(seconds - day * kDay);
+  const auto second = static_cast<unsigned>(seconds - day * kDay);
   const std::string_view between =
       format_.dates == DateStyle::Iso ? std::string_view(":") : encoded_.timeSeparator;
-  out += dayText_;
-  if (between.size() > kLongestSeparator) {
-    append2(second / 3600, out);
-    out += between;
-    append2(second / 60 % 60, out);
-    out += between;
-    append2(second % 60, out);
-  } else {
-    // The time written at once: "hh", the separator, "mm", the separator, "ss".
-    char time[6 + 2 * kLongestSeparator];
-    char* at = time;
-    const auto two = [&at](int v) {
-      *at++ = static_cast<char>('0' + v / 10);
-      *at++ = static_cast<char>('0' + v % 10);
-    };
-    two(second / 3600);
-    at = std::copy(between.begin(), between.end(), at);
-    two(second / 60 % 60);
-    at = std::copy(between.begin(), between.end(), at);
-    two(second % 60);
-    out.append(time, at);
-  }
+  // The day's text and the time written at once: "hh", the separator, "mm",
+  // the separator, "ss".
+  const std::size_t at = out.size();
+  out.resize(at + dayText_.size() + 6 + 2 * between.size());
+  char* p = out.data() + at;
+  p = std::copy(dayText_.begin(), dayText_.end(), p);
+  const auto two = [&p](unsigned v) {
+    *p++ = static_cast<char>('0' + v / 10);
+    *p++ = static_cast<char>('0' + v % 10);
+  };
+  two(second / 3600);
+  p = std::copy(between.begin(), between.end(), p);
+  two(second / 60 % 60);
+  p = std::copy(between.begin(), between.end(), p);
+  two(second % 60);
   if (!afterTime_.empty()) out += afterTime_;
 }
 
