@@ -315,20 +315,30 @@ void writeExcursions(std::span<const ChannelCheck> checks, const TableValues& va
       out.channel(column, start);
       ((start += '\t') += sideText(side)) += '\t';
     }
+    // Each line written at once into room for its longest.
+    const std::size_t longest = std::max(starts[0].size(), starts[1].size()) + 3 * out.dateSize() +
+                                kLongestDuration + out.numberSizeMost() +
+                                std::string_view("\t\t\t\t\tyes\tgap\r\n").size();
+    const auto put = [](char* at, std::string_view part) {
+      return std::copy(part.begin(), part.end(), at);
+    };
     for (const Excursion& e : checks[c].excursions) {
-      text += starts[static_cast<int>(e.side)];
-      out.date(run.rowDate(e.firstRow), text);
-      text += '\t';
-      out.date(run.rowDate(e.endRow()), text);
-      text += '\t';
-      appendDuration(e.seconds(run.interval), text);
-      text += '\t';
-      out.number(e.peakTenths, column.decimals, text);
-      text += '\t';
-      out.date(run.rowDate(e.peakRow), text);
-      text += e.alarm ? "\tyes\t" : "\tno\t";
-      text += noteText(e.note);
-      text += "\r\n";
+      const std::size_t lineAt = text.size();
+      text.resize(lineAt + longest);
+      char* at = put(text.data() + lineAt, starts[static_cast<int>(e.side)]);
+      at = out.date(run.rowDate(e.firstRow), at);
+      *at++ = '\t';
+      at = out.date(run.rowDate(e.endRow()), at);
+      *at++ = '\t';
+      at = writeDuration(e.seconds(run.interval), at);
+      *at++ = '\t';
+      at = out.number(e.peakTenths, column.decimals, at);
+      *at++ = '\t';
+      at = out.date(run.rowDate(e.peakRow), at);
+      at = put(at, e.alarm ? "\tyes\t" : "\tno\t");
+      at = put(at, noteText(e.note));
+      at = put(at, "\r\n");
+      text.resize(static_cast<std::size_t>(at - text.data()));
       if (text.size() >= kFlushBytes) {
         sink.write(text);
         text.clear();

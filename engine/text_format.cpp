@@ -43,23 +43,25 @@ void appendShortestDecimal(double value, std::string_view decimalMark, std::stri
   out += text.substr(point + 1);
 }
 
-void appendDuration(std::int64_t seconds, std::string& out) {
-  // Written at once: the sign, the hours, ":mm:ss".
-  char text[32];
-  char* at = text;
+char* writeDuration(std::int64_t seconds, char* at) noexcept {
   std::uint64_t magnitude = static_cast<std::uint64_t>(seconds);
   if (seconds < 0) {
     *at++ = '-';
     magnitude = 0 - magnitude;
   }
-  at = std::to_chars(at, text + sizeof text, magnitude / 3600).ptr;
+  at = std::to_chars(at, at + 20, magnitude / 3600).ptr;
   const auto minutes = static_cast<int>(magnitude / 60 % 60);
   const auto rest = static_cast<int>(magnitude % 60);
   for (const char c :
        {':', static_cast<char>('0' + minutes / 10), static_cast<char>('0' + minutes % 10), ':',
         static_cast<char>('0' + rest / 10), static_cast<char>('0' + rest % 10)})
     *at++ = c;
-  out.append(text, at);
+  return at;
+}
+
+void appendDuration(std::int64_t seconds, std::string& out) {
+  char text[kLongestDuration];
+  out.append(text, writeDuration(seconds, text));
 }
 
 TextFormatter::TextFormatter(const TextFormat& format)
@@ -69,9 +71,20 @@ TextFormatter::TextFormatter(const TextFormat& format)
     appendIsoDate(0, ' ', format_.utcOffsetMinutes, afterTime_);
     afterTime_.erase(0, std::string_view("2000-01-01 00:00:00").size());
   }
+  // Every part of a date has a fixed width: one date's size is every date's.
+  std::string sample(
+      32 + 2 * (encoded_.dateSeparator.size() + encoded_.timeSeparator.size()) + afterTime_.size(),
+      '\0');
+  dateSize_ = static_cast<std::size_t>(date(0, sample.data()) - sample.data());
 }
 
 void TextFormatter::date(std::int64_t seconds, std::string& out) const {
+  const std::size_t at = out.size();
+  out.resize(at + dateSize_);
+  out.resize(static_cast<std::size_t>(date(seconds, out.data() + at) - out.data()));
+}
+
+char* TextFormatter::date(std::int64_t seconds, char* at) const {
   // Dates of one day share their first part: it is made once per day, as
   // the table writer makes its row dates.
   constexpr std::int64_t kDay = 86400;
@@ -89,22 +102,18 @@ void TextFormatter::date(std::int64_t seconds, std::string& out) const {
   const auto second = static_cast<unsigned>(seconds - day * kDay);
   const std::string_view between =
       format_.dates == DateStyle::Iso ? std::string_view(":") : encoded_.timeSeparator;
-  // The day's text and the time written at once: "hh", the separator, "mm",
-  // the separator, "ss".
-  const std::size_t at = out.size();
-  out.resize(at + dayText_.size() + 6 + 2 * between.size());
-  char* p = out.data() + at;
-  p = std::copy(dayText_.begin(), dayText_.end(), p);
-  const auto two = [&p](unsigned v) {
-    *p++ = static_cast<char>('0' + v / 10);
-    *p++ = static_cast<char>('0' + v % 10);
+  // The day's text, then "hh", the separator, "mm", the separator, "ss".
+  at = std::copy(dayText_.begin(), dayText_.end(), at);
+  const auto two = [&at](unsigned v) {
+    *at++ = static_cast<char>('0' + v / 10);
+    *at++ = static_cast<char>('0' + v % 10);
   };
   two(second / 3600);
-  p = std::copy(between.begin(), between.end(), p);
+  at = std::copy(between.begin(), between.end(), at);
   two(second / 60 % 60);
-  p = std::copy(between.begin(), between.end(), p);
+  at = std::copy(between.begin(), between.end(), at);
   two(second % 60);
-  if (!afterTime_.empty()) out += afterTime_;
+  return std::copy(afterTime_.begin(), afterTime_.end(), at);
 }
 
 void TextFormatter::day(std::int64_t seconds, std::string& out) const {
@@ -137,6 +146,21 @@ void TextFormatter::channel(const ColumnInfo& column, std::string& out) const {
 
 void TextFormatter::number(std::int64_t tenths, int decimals, std::string& out) const {
   appendNumberText(tenths, decimals, encoded_.decimalMark, out);
+}
+
+char* TextFormatter::number(std::int64_t tenths, int decimals, char* at) const noexcept {
+  // As appendNumberText writes it: the sign, the whole part, the mark and
+  // the tenth.
+  std::uint64_t magnitude = static_cast<std::uint64_t>(tenths);
+  if (tenths < 0) {
+    *at++ = '-';
+    magnitude = 0 - magnitude;
+  }
+  at = std::to_chars(at, at + 20, magnitude / 10).ptr;
+  if (decimals == 0) return at;
+  at = std::copy(encoded_.decimalMark.begin(), encoded_.decimalMark.end(), at);
+  *at++ = static_cast<char>('0' + magnitude % 10);
+  return at;
 }
 
 void TextFormatter::decimal(double value, std::string& out) const {

@@ -2,6 +2,7 @@
 // is not a cell value: the encoding, dates, durations and the header texts.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <limits>
 #include <optional>
@@ -29,6 +30,10 @@ struct TextFormat {
 // Appends a length of time as h:mm:ss, with as many hour digits as needed
 // ("0:30:00", "27:30:00"): a form every spreadsheet reads as a duration.
 void appendDuration(std::int64_t seconds, std::string& out);
+// The same written at `at`, which has room for kLongestDuration bytes;
+// returns the end.
+inline constexpr std::size_t kLongestDuration = 32;
+char* writeDuration(std::int64_t seconds, char* at) noexcept;
 
 // Appends the shortest decimal that reads back as `value` (a finite number),
 // without exponent: "2", "8", "25.5", "-0.125"; zero has no sign.
@@ -47,6 +52,10 @@ class TextFormatter {
 
   // A date and time as the table's rows carry it (or in ISO form).
   void date(std::int64_t seconds, std::string& out) const;
+  // The bytes of every date: its parts are all of fixed width.
+  std::size_t dateSize() const noexcept { return dateSize_; }
+  // The date written at `at`, which has room for dateSize() bytes; returns the end.
+  char* date(std::int64_t seconds, char* at) const;
   // The date alone: "07/12/26" (the table's day, month and year), or "2026-12-07".
   void day(std::int64_t seconds, std::string& out) const;
   // A Windows-1252 text (a title, label or unit) in the output's encoding.
@@ -56,6 +65,10 @@ class TextFormatter {
   void channel(const ColumnInfo& column, std::string& out) const;
   // A cell's number: tenths / 10 with `decimals` digits (0 or 1).
   void number(std::int64_t tenths, int decimals, std::string& out) const;
+  // The most bytes of such a number.
+  std::size_t numberSizeMost() const noexcept { return 22 + encoded_.decimalMark.size(); }
+  // The number written at `at`, which has room for numberSizeMost() bytes; returns the end.
+  char* number(std::int64_t tenths, int decimals, char* at) const noexcept;
   // A number given by the user (a limit) with no more digits than it needs.
   void decimal(double value, std::string& out) const;
 
@@ -66,6 +79,7 @@ class TextFormatter {
   mutable std::int64_t cachedDay_ = std::numeric_limits<std::int64_t>::min();
   mutable std::string dayText_;
   std::string afterTime_;  // the UTC offset of ISO dates
+  std::size_t dateSize_ = 0;
 };
 
 }  // namespace kestrix
