@@ -1,6 +1,11 @@
 // Dates, durations and header texts as every text output writes them.
 #include <gtest/gtest.h>
 
+#include <limits>
+#include <optional>
+#include <string>
+#include <vector>
+
 #include "cell_values.hpp"
 #include "dates.hpp"
 #include "text_format.hpp"
@@ -90,6 +95,42 @@ TEST(TextFormat, DatesOfOneFormatterAcrossDaysAsTheTableWritesThem) {
     formatter.date(t, fast);
     appendRowDate(t, regional, table);
     EXPECT_EQ(fast, table) << t;
+  }
+}
+
+TEST(TextFormat, WritersIntoALineWriteWhatTheAppendersAppend) {
+  // Dates, numbers and durations written straight into a line, as the long
+  // lists write them: the same text as appended, within the room promised.
+  TextFormat format;
+  format.regional = {"\u066B", ".", "\u2236"};  // marks of two and three bytes
+  format.encoding = Encoding::Utf8;
+  for (const DateStyle style : {DateStyle::Regional, DateStyle::Iso}) {
+    format.dates = style;
+    format.utcOffsetMinutes = style == DateStyle::Iso ? std::optional<int>(-330) : std::nullopt;
+    const TextFormatter formatter(format);
+    for (const std::int64_t t : {at(2026, 12, 8, 23, 59, 59), std::int64_t{-86401}}) {
+      std::string appended;
+      formatter.date(t, appended);
+      std::vector<char> room(formatter.dateSize());  // exactly: the sanitizers see past it
+      EXPECT_EQ(std::string(room.data(), formatter.date(t, room.data())), appended);
+    }
+    for (const std::int64_t tenths : {std::int64_t{0}, std::int64_t{-5}, std::int64_t{12345},
+                                      std::numeric_limits<std::int64_t>::min()}) {
+      for (const int decimals : {0, 1}) {
+        std::string appended;
+        formatter.number(tenths, decimals, appended);
+        std::vector<char> room(formatter.numberSizeMost());
+        EXPECT_EQ(std::string(room.data(), formatter.number(tenths, decimals, room.data())),
+                  appended);
+      }
+    }
+  }
+  for (const std::int64_t seconds :
+       {std::int64_t{0}, std::int64_t{99000}, std::numeric_limits<std::int64_t>::min()}) {
+    std::string appended;
+    appendDuration(seconds, appended);
+    std::vector<char> room(kLongestDuration);
+    EXPECT_EQ(std::string(room.data(), writeDuration(seconds, room.data())), appended);
   }
 }
 
