@@ -89,6 +89,56 @@ TEST(Excursions, RunsAtTheirEdges) {
   EXPECT_EQ(highOnly.secondsBelow, 0);
 }
 
+TEST(Excursions, CodesFindWhatValuesFind) {
+  // Long runs of every kind, ending anywhere in the blocks the codes are
+  // compared in, peaks early, late and tied: the check on the codes the
+  // table's values give finds what the check on the cells finds.
+  std::vector<CellValue> cells;
+  std::uint32_t seed = 12345;
+  const auto next = [&seed](std::uint32_t below) {
+    seed = seed * 1664525u + 1013904223u;
+    return (seed >> 8) % below;
+  };
+  while (cells.size() < 40000) {
+    const std::uint32_t kind = next(10), length = 1 + next(next(4) == 0 ? 200 : 20);
+    for (std::uint32_t k = 0; k < length; ++k) {
+      if (kind == 0) {
+        cells.push_back(kBlank);
+      } else if (kind == 1) {
+        cells.push_back(next(2) == 0 ? kOverflow : CellValue{CellKind::Text, 0});
+      } else {
+        // Around 2 and 8, ties included: -1.0 to 11.0 in steps of 0.5.
+        cells.push_back(number(5 * static_cast<std::int64_t>(next(25)) - 10 +
+                               (kind > 6   ? 60
+                                : kind > 4 ? -20
+                                           : 20)));
+      }
+    }
+  }
+  std::vector<std::int32_t> codes;
+  for (const CellValue& c : cells) {
+    codes.push_back(c.kind == CellKind::Number ? static_cast<std::int32_t>(c.tenths + cellCodeBias)
+                    : c.kind == CellKind::Text ? cellCodeText
+                    : c.kind == CellKind::Overflow ? cellCodeOverflow
+                                                   : cellCodeBlank);
+  }
+  for (const LimitRule& rule : {limits(2, 8), limits({}, 8), limits(2, {}), limits(-1e300, 1e300),
+                                limits(1e16, {}), limits(-0.5, -0.5)}) {
+    const ChannelCheck byValues = scan(rule, cells, 1000);
+    ExcursionScanner scanner(rule, 60);
+    for (std::size_t at = 0; at < codes.size(); at += 1024) {
+      const std::size_t n = std::min<std::size_t>(1024, codes.size() - at);
+      scanner.addCodes(codes.data() + at, static_cast<std::int64_t>(n),
+                       static_cast<std::int64_t>(at) + 1);
+    }
+    const ChannelCheck byCodes = scanner.finish();
+    EXPECT_EQ(byCodes.excursions, byValues.excursions) << rule.low.value_or(0);
+    if (rule.low == 2.0 && rule.high == 8.0) {
+      EXPECT_GT(byValues.excursions.size(), 1000u);
+    }
+  }
+}
+
 TEST(Excursions, ValuesCompareAsTheSpreadsheetReadsTheTable) {
   // A cell holds tenths / 10.0: 0.3 is less than 0.1 + 0.2, and equal to 0.3.
   const double sum = 0.1 + 0.2;
