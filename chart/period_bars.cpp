@@ -81,6 +81,9 @@ PeriodBars::PeriodBars(std::shared_ptr<const ChartData> chartData,
                        std::function<QColor(std::size_t)> colour, QWidget* parent)
     : QCustomPlot(parent), data_(std::move(chartData)), colour_(std::move(colour)) {
   plotLayout()->clear();
+  // Thousands of boxes and bars, all upright rectangles: drawn without
+  // antialiasing a frame takes a fifth of the time, and their edges stay sharp.
+  setNotAntialiasedElements(QCP::aePlottables);
   ticker_.reset(new QCPAxisTickerDateTime);
   ticker_->setDateTimeSpec(Qt::UTC);
   // Fonts in pixels: the plot then lays out alike on a screen and on a page.
