@@ -1,6 +1,9 @@
 #include "channel_graph.hpp"
 
+#include <algorithm>
 #include <cmath>
+#include <exception>
+#include <thread>
 
 namespace kestrix::chart {
 
@@ -12,29 +15,36 @@ AxisPixels::AxisPixels(const QCPAxis& axis)
       length_(horizontal_ ? axis.axisRect()->width() : axis.axisRect()->height()),
       start_(horizontal_ ? axis.axisRect()->left() : axis.axisRect()->bottom()) {}
 
-void ChannelGraph::draw(QCPPainter* painter) {
+bool ChannelGraph::drawsStraight() const {
   const QCPAxis* key = keyAxis();
   const QCPAxis* value = valueAxis();
+  return key && value && lineStyle() == lsLine && scatterStyle().isNone() &&
+         brush().style() == Qt::NoBrush && !selected() && key->orientation() == Qt::Horizontal &&
+         AxisPixels(*key).linear() && AxisPixels(*value).linear();
+}
+
+void ChannelGraph::draw(QCPPainter* painter) {
+  if (drawnByPanel_) return;
   // Anything but a plain line on linear axes, time across: QCPGraph's own way.
-  if (!key || !value || lineStyle() != lsLine || !scatterStyle().isNone() ||
-      brush().style() != Qt::NoBrush || selected() || key->orientation() != Qt::Horizontal) {
+  if (!drawsStraight()) {
     QCPGraph::draw(painter);
     return;
   }
+  drawStraight(painter);
+}
+
+void ChannelGraph::drawStraight(QCPPainter* painter) const {
+  const QCPAxis* key = keyAxis();
   const AxisPixels x(*key);
-  const AxisPixels y(*value);
-  if (!x.linear() || !y.linear()) {
-    QCPGraph::draw(painter);
-    return;
-  }
+  const AxisPixels y(*valueAxis());
   if (key->range().size() <= 0 || data()->isEmpty()) return;
   if (pen().style() == Qt::NoPen || pen().color().alpha() == 0) return;
 
   // The points QCPGraph draws: those in view and one beyond each side.
   const auto begin = data()->findBegin(key->range().lower);
   const auto end = data()->findEnd(key->range().upper);
-  // One buffer for every graph, kept from one drawing to the next: a plot
-  // draws its graphs one after the other.
+  // One buffer a thread for every graph, kept from one drawing to the next:
+  // a plot draws its graphs one after the other.
   thread_local QVector<QPointF> pixels;
   pixels.resize(end - begin);
   QPointF* out = pixels.data();
@@ -54,6 +64,67 @@ void ChannelGraph::draw(QCPPainter* painter) {
     }
   }
   painter->drawPolyline(points + start, count - start);
+}
+
+PanelLines::PanelLines(QCustomPlot* plot, QCPAxisRect* panel)
+    : QCPLayerable(plot, QStringLiteral("main")), panel_(panel) {}
+
+void PanelLines::draw(QCPPainter* painter) {
+  std::vector<ChannelGraph*> shown;
+  bool straight = enabled_ && painter->paintEngine() &&
+                  painter->paintEngine()->type() == QPaintEngine::Raster &&
+                  !painter->modes().testFlag(QCPPainter::pmVectorized) &&
+                  painter->transform().type() <= QTransform::TxTranslate && painter->hasClipping();
+  for (ChannelGraph* graph : graphs_) {
+    if (!graph->realVisibility()) continue;
+    straight = straight && graph->drawsStraight();
+    shown.push_back(graph);
+  }
+  if (shown.size() < 2) straight = false;
+  for (ChannelGraph* graph : graphs_) graph->setDrawnByPanel(straight);
+  if (!straight) return;
+
+  // The later graphs, about half of the points, for the second thread.
+  std::vector<std::size_t> points;
+  std::size_t total = 0;
+  for (const ChannelGraph* graph : shown) {
+    const QCPRange view = graph->keyAxis()->range();
+    points.push_back(static_cast<std::size_t>(graph->data()->findEnd(view.upper) -
+                                              graph->data()->findBegin(view.lower)));
+    total += points.back();
+  }
+  std::size_t split = shown.size();  // shown[split ..] go to the second thread
+  for (std::size_t later = 0; split > 1 && (later + points[split - 1]) * 2 <= total;)
+    later += points[--split];
+  split = std::min(split, shown.size() - 1);
+  const QRect area = painter->clipBoundingRect().toAlignedRect();
+  const QCPPainter::PainterModes modes = painter->modes();
+  QImage later(area.size(), QImage::Format_ARGB32_Premultiplied);
+  std::exception_ptr failure;
+  std::thread second([&] {
+    try {
+      later.fill(Qt::transparent);
+      QCPPainter image(&later);
+      image.setModes(modes);
+      image.translate(-area.topLeft());
+      image.setClipRect(area);
+      for (std::size_t i = split; i < shown.size(); ++i) {
+        image.save();
+        shown[i]->drawStraight(&image);
+        image.restore();
+      }
+    } catch (...) {
+      failure = std::current_exception();
+    }
+  });
+  for (std::size_t i = 0; i < split; ++i) {
+    painter->save();
+    shown[i]->drawStraight(painter);
+    painter->restore();
+  }
+  second.join();
+  if (failure) std::rethrow_exception(failure);
+  painter->drawImage(area.topLeft(), later);
 }
 
 }  // namespace kestrix::chart

@@ -89,18 +89,23 @@ ChartPlot::ChartPlot(std::shared_ptr<const ChartData> chartData, QWidget* parent
     panels_.push_back(panel);
   }
 
+  // Before the graphs on their layer: drawn first, in their place.
+  for (QCPAxisRect* panel : panels_) panelLines_.push_back(new PanelLines(this, panel));
+  std::vector<std::vector<ChannelGraph*>> panelGraphs(panels_.size());
   const std::vector<ChartChannel>& channels = data_->channels();
   for (std::size_t c = 0; c < channels.size(); ++c) {
     const auto unit = std::find(units.begin(), units.end(), channels[c].unit) - units.begin();
     panelOf_.push_back(static_cast<int>(unit));
     QCPAxisRect* panel = panels_[static_cast<std::size_t>(unit)];
     // The plot takes the graph over, as addGraph's would be.
-    QCPGraph* graph = new ChannelGraph(timeAxis(panel), valueAxis(panel));
+    auto* graph = new ChannelGraph(timeAxis(panel), valueAxis(panel));
+    panelGraphs[static_cast<std::size_t>(unit)].push_back(graph);
     graph->setName(QString::fromStdString(channels[c].name()));
     graph->setPen(QPen(colour(c), 1));
     graph->setAdaptiveSampling(false);  // the points come thinned already
     graphs_.push_back(graph);
   }
+  for (std::size_t p = 0; p < panels_.size(); ++p) panelLines_[p]->setGraphs(panelGraphs[p]);
   visible_.assign(channels.size(), true);
   // Where a label fits is known once the panels are laid out, before they are drawn.
   connect(this, &QCustomPlot::afterLayout, this, [this] { marks_.place(); });
@@ -112,6 +117,10 @@ QColor ChartPlot::colour(std::size_t channel) const {
   const double hue = std::fmod(0.05 + static_cast<double>(channel) * 0.618033988749895, 1.0);
   const double value = channel % 3 == 1 ? 0.6 : 0.85;
   return QColor::fromHsvF(static_cast<float>(hue), 0.9f, static_cast<float>(value));
+}
+
+void ChartPlot::setLinesOnTwoThreads(bool on) {
+  for (PanelLines* lines : panelLines_) lines->setEnabled(on);
 }
 
 void ChartPlot::setChannelVisible(std::size_t channel, bool visible) {

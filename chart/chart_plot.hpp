@@ -9,6 +9,7 @@
 #include <optional>
 #include <vector>
 
+#include "channel_graph.hpp"
 #include "chart_data.hpp"
 #include "extreme_marks.hpp"
 #include "limit_marks.hpp"
@@ -70,6 +71,9 @@ class ChartPlot : public QCustomPlot {
     return emptyNotes_[static_cast<std::size_t>(panel)]->visible();
   }
 
+  // Off: each channel's line is drawn on the calling thread (PanelLines).
+  void setLinesOnTwoThreads(bool on);
+
   // Milliseconds the last update of the drawn points took (excluding painting).
   double lastUpdateMs() const noexcept { return lastUpdateMs_; }
 
@@ -103,6 +107,7 @@ class ChartPlot : public QCustomPlot {
   std::vector<QCPAxisRect*> panels_;           // per unit
   std::vector<int> panelOf_;                   // per channel
   std::vector<QCPGraph*> graphs_;              // per channel
+  std::vector<PanelLines*> panelLines_;        // per panel
   std::vector<bool> visible_;                  // per channel
   std::vector<QCPItemStraightLine*> cursors_;  // per panel
   std::vector<QCPItemText*> emptyNotes_;       // per panel: "no data in view"

@@ -565,6 +565,48 @@ TEST(ChartSummary, EightLinesAndTheChannelNamesAlwaysInView) {
   EXPECT_EQ(names->verticalScrollBar()->value(), table->verticalScrollBar()->value());
 }
 
+// A panel's lines drawn on two threads, the later half over the earlier:
+// pixel for pixel the picture of the lines drawn one by one, across views,
+// with a bold line, a hidden one and lines running off the panel's edges.
+TEST(ChartLines, OnTwoThreadsAsOnOne) {
+  application();
+  std::vector<LoggerFileBuilder> files(5);  // two panels of five lines each
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    std::vector<std::int16_t> samples;
+    for (int k = 0; k < 1500; ++k) {
+      const double wave = std::sin(k * 0.02 + static_cast<double>(i)) * 900;
+      samples.push_back(
+          static_cast<std::int16_t>(2000 + wave + (k * 7 + static_cast<int>(i)) % 23 * 9));
+      samples.push_back(static_cast<std::int16_t>(1200 + wave / 3 + (k * 5) % 17 * 11));
+    }
+    files[i].name("Logger " + std::to_string(i)).loggerId(static_cast<std::uint16_t>(i + 1));
+    files[i].start(2014, 3, 5, 7, 30, 0).intervalCode(7).typeCode(3).samples(samples);
+  }
+  auto run = std::make_shared<const kestrix::ConversionRun>(kestrix::testing::runOf(files));
+  kestrix::chart::ChartPlot plot(std::make_shared<const kestrix::chart::ChartData>(run));
+  plot.resize(640, 360);
+  plot.show();
+  const auto same = [&plot](const char* view) {
+    // As exported, and as on the screen.
+    plot.setLinesOnTwoThreads(false);
+    plot.replot();
+    const QImage exported = plot.toPixmap().toImage();
+    const QImage shown = plot.grab().toImage();
+    plot.setLinesOnTwoThreads(true);
+    plot.replot();
+    EXPECT_EQ(plot.toPixmap().toImage(), exported) << view;
+    EXPECT_EQ(plot.grab().toImage(), shown) << view;
+  };
+  same("whole run");
+  plot.zoomTime(0.2);
+  same("zoomed in");
+  plot.setHighlighted(3);
+  plot.setChannelVisible(6, false);
+  QCPAxisRect* panel = plot.panelOf(0);
+  panel->axis(QCPAxis::atLeft)->setRange(15, 25);  // lines off the top and bottom
+  same("a bold line, a hidden one, lines off the edges");
+}
+
 // The min and max labels of a channel whose extremes lie side by side at the
 // end of a short panel: each label within reach of its ring, or tied to it.
 // The chart draws its lines from pixels it works out itself: they must be
