@@ -97,21 +97,25 @@ void PanelLines::draw(QCPPainter* painter) {
   for (std::size_t later = 0; split > 1 && (later + points[split - 1]) * 2 <= total;)
     later += points[--split];
   split = std::min(split, shown.size() - 1);
+  // The image reaches a little past the clip, as the buffer does: lines are
+  // then cut by the same clip in both, not by the image's edge.
   const QRect area = painter->clipBoundingRect().toAlignedRect();
+  constexpr int kMargin = 4;
+  const QRect image = area.adjusted(-kMargin, -kMargin, kMargin, kMargin);
   const QCPPainter::PainterModes modes = painter->modes();
-  QImage later(area.size(), QImage::Format_ARGB32_Premultiplied);
+  QImage later(image.size(), QImage::Format_ARGB32_Premultiplied);
   std::exception_ptr failure;
   std::thread second([&] {
     try {
       later.fill(Qt::transparent);
-      QCPPainter image(&later);
-      image.setModes(modes);
-      image.translate(-area.topLeft());
-      image.setClipRect(area);
+      QCPPainter onImage(&later);
+      onImage.setModes(modes);
+      onImage.translate(-image.topLeft());
+      onImage.setClipRect(area);
       for (std::size_t i = split; i < shown.size(); ++i) {
-        image.save();
-        shown[i]->drawStraight(&image);
-        image.restore();
+        onImage.save();
+        shown[i]->drawStraight(&onImage);
+        onImage.restore();
       }
     } catch (...) {
       failure = std::current_exception();
@@ -124,7 +128,7 @@ void PanelLines::draw(QCPPainter* painter) {
   }
   second.join();
   if (failure) std::rethrow_exception(failure);
-  painter->drawImage(area.topLeft(), later);
+  painter->drawImage(image.topLeft(), later);
 }
 
 }  // namespace kestrix::chart

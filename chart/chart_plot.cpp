@@ -119,7 +119,8 @@ QColor ChartPlot::colour(std::size_t channel) const {
   return QColor::fromHsvF(static_cast<float>(hue), 0.9f, static_cast<float>(value));
 }
 
-void ChartPlot::setLinesOnTwoThreads(bool on) {
+void ChartPlot::setDrawingShortcuts(bool on) {
+  drawingShortcuts_ = on;
   for (PanelLines* lines : panelLines_) lines->setEnabled(on);
 }
 

@@ -71,8 +71,12 @@ class ChartPlot : public QCustomPlot {
     return emptyNotes_[static_cast<std::size_t>(panel)]->visible();
   }
 
-  // Off: each channel's line is drawn on the calling thread (PanelLines).
-  void setLinesOnTwoThreads(bool on);
+  // Shortcuts on raster devices, the same pixels as the plain way: each
+  // panel's lines on two threads (PanelLines), the excursions' shading as
+  // one row of colours stretched over the panel. Off: the plain way, as on
+  // every other device.
+  void setDrawingShortcuts(bool on);
+  bool drawingShortcuts() const noexcept { return drawingShortcuts_; }
 
   // Milliseconds the last update of the drawn points took (excluding painting).
   double lastUpdateMs() const noexcept { return lastUpdateMs_; }
@@ -118,6 +122,7 @@ class ChartPlot : public QCustomPlot {
   std::unique_ptr<LimitMarks> limitMarks_;
   std::optional<std::size_t> highlighted_;
   bool syncing_ = false;
+  bool drawingShortcuts_ = true;
   double lastUpdateMs_ = 0;
   // What the points were last worked out for: rows [first, end) at a width;
   // none after a change of the channels shown or of the limits.

@@ -63,6 +63,21 @@ class LimitMarks::Shading : public QCPLayerable {
         for (std::size_t x = first; x < end; ++x) level_[x] = std::max(level_[x], mark);
       }
     }
+    if (plot_.drawingShortcuts() && painter->paintEngine() &&
+        painter->paintEngine()->type() == QPaintEngine::Raster &&
+        !painter->modes().testFlag(QCPPainter::pmVectorized)) {
+      // One row of the colours, stretched over the panel's height in one
+      // call: a whole run's shading may change colour at every pixel.
+      const QRgb colours[3] = {0, qPremultiply(noAlarmColour().rgba()),
+                               qPremultiply(alarmColour().rgba())};
+      if (row_.width() != area.width())
+        row_ = QImage(area.width(), 1, QImage::Format_ARGB32_Premultiplied);
+      auto* pixels = reinterpret_cast<QRgb*>(row_.scanLine(0));
+      for (std::size_t x = 0; x < level_.size(); ++x) pixels[x] = colours[level_[x]];
+      painter->setRenderHint(QPainter::SmoothPixmapTransform, false);
+      painter->drawImage(area, row_);
+      return;
+    }
     painter->setPen(Qt::NoPen);
     for (std::size_t x = 0; x < level_.size();) {
       std::size_t end = x + 1;
@@ -82,6 +97,7 @@ class LimitMarks::Shading : public QCPLayerable {
   const ChartLimits& limits_;
   std::vector<std::size_t> channels_;  // the panel's channels with excursions
   std::vector<std::uint8_t> level_;
+  QImage row_;  // the shortcut's row of colours
 };
 
 // The limits of one panel's channels shown, as dashed lines over its graphs.

@@ -32,6 +32,7 @@
 
 #include "Form1.hpp"
 #include "channel_graph.hpp"
+#include "chart_limits.hpp"
 #include "chart_plot.hpp"
 #include "chart_window.hpp"
 #include "conversion.hpp"
@@ -565,10 +566,11 @@ TEST(ChartSummary, EightLinesAndTheChannelNamesAlwaysInView) {
   EXPECT_EQ(names->verticalScrollBar()->value(), table->verticalScrollBar()->value());
 }
 
-// A panel's lines drawn on two threads, the later half over the earlier:
-// pixel for pixel the picture of the lines drawn one by one, across views,
-// with a bold line, a hidden one and lines running off the panel's edges.
-TEST(ChartLines, OnTwoThreadsAsOnOne) {
+// The drawing shortcuts (a panel's lines drawn on two threads, the later
+// half over the earlier; the shading stretched from one row): pixel for pixel
+// the picture drawn the plain way, across views, with a bold line, a hidden
+// one, lines running off the panel's edges and excursions shaded.
+TEST(ChartLines, ShortcutsDrawThePlainPicture) {
   application();
   std::vector<LoggerFileBuilder> files(5);  // two panels of five lines each
   for (std::size_t i = 0; i < files.size(); ++i) {
@@ -576,23 +578,35 @@ TEST(ChartLines, OnTwoThreadsAsOnOne) {
     for (int k = 0; k < 1500; ++k) {
       const double wave = std::sin(k * 0.02 + static_cast<double>(i)) * 900;
       samples.push_back(
-          static_cast<std::int16_t>(2000 + wave + (k * 7 + static_cast<int>(i)) % 23 * 9));
+          static_cast<std::int16_t>(5460 + wave + (k * 7 + static_cast<int>(i)) % 23 * 9));
       samples.push_back(static_cast<std::int16_t>(1200 + wave / 3 + (k * 5) % 17 * 11));
     }
     files[i].name("Logger " + std::to_string(i)).loggerId(static_cast<std::uint16_t>(i + 1));
     files[i].start(2014, 3, 5, 7, 30, 0).intervalCode(7).typeCode(3).samples(samples);
   }
   auto run = std::make_shared<const kestrix::ConversionRun>(kestrix::testing::runOf(files));
-  kestrix::chart::ChartPlot plot(std::make_shared<const kestrix::chart::ChartData>(run));
+  auto data = std::make_shared<const kestrix::chart::ChartData>(run);
+  kestrix::chart::ChartPlot plot(data);
+  // Excursions shaded: without alarm (a long delay), and with one for logger 1.
+  kestrix::LimitRule patient, strict;
+  patient.unit = "\u00B0C";
+  patient.delaySeconds = 1'000'000'000;
+  strict.logger = 1;
+  for (kestrix::LimitRule* rule : {&patient, &strict}) {
+    rule->low = 12.0;
+    rule->high = 18.0;
+  }
+  plot.setLimits(std::make_shared<const kestrix::chart::ChartLimits>(
+      *data, std::vector<kestrix::LimitRule>{patient, strict}));
   plot.resize(640, 360);
   plot.show();
   const auto same = [&plot](const char* view) {
     // As exported, and as on the screen.
-    plot.setLinesOnTwoThreads(false);
+    plot.setDrawingShortcuts(false);
     plot.replot();
     const QImage exported = plot.toPixmap().toImage();
     const QImage shown = plot.grab().toImage();
-    plot.setLinesOnTwoThreads(true);
+    plot.setDrawingShortcuts(true);
     plot.replot();
     EXPECT_EQ(plot.toPixmap().toImage(), exported) << view;
     EXPECT_EQ(plot.grab().toImage(), shown) << view;
