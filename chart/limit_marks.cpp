@@ -109,7 +109,18 @@ class LimitMarks::Lines : public QCPLayerable {
       : QCPLayerable(&plot, QStringLiteral("main")),
         plot_(plot),
         panel_(panel),
-        lines_(std::move(lines)) {}
+        lines_(std::move(lines)) {
+    // One dash and its gap, two pixels high, in each line's colour: made
+    // once, not at every drawing.
+    for (const Line& line : lines_) {
+      QImage pattern(dash + gap, 2, QImage::Format_ARGB32_Premultiplied);
+      pattern.fill(Qt::transparent);
+      QPainter dashes(&pattern);
+      dashes.fillRect(0, 0, dash, 2, plot_.colour(line.channel));
+      dashes.end();
+      patterns_.emplace_back(pattern);
+    }
+  }
 
  protected:
   void applyDefaultAntialiasingHint(QCPPainter* painter) const override {
@@ -122,7 +133,8 @@ class LimitMarks::Lines : public QCPLayerable {
     if (area.width() <= 0) return;
     const QCPAxis* value = panel_->axis(QCPAxis::atLeft);
     const bool vector = painter->modes().testFlag(QCPPainter::pmVectorized);
-    for (const Line& line : lines_) {
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+      const Line& line = lines_[i];
       if (!plot_.channelVisible(line.channel)) continue;
       const double y = value->coordToPixel(line.value);
       if (y < area.top() - 1 || y > area.bottom() + 1) continue;
@@ -135,13 +147,8 @@ class LimitMarks::Lines : public QCPLayerable {
       // graph: one dash and its gap as a pattern, filled across the panel
       // from its left edge (a few hundred dashes drawn one by one cost more).
       const int top = static_cast<int>(y);
-      QImage pattern(dash + gap, 2, QImage::Format_ARGB32_Premultiplied);
-      pattern.fill(Qt::transparent);
-      QPainter dashes(&pattern);
-      dashes.fillRect(0, 0, dash, 2, plot_.colour(line.channel));
-      dashes.end();
       painter->setBrushOrigin(area.left(), top);
-      painter->fillRect(QRect(area.left(), top, area.width(), 2), QBrush(pattern));
+      painter->fillRect(QRect(area.left(), top, area.width(), 2), patterns_[i]);
     }
   }
 
@@ -150,6 +157,7 @@ class LimitMarks::Lines : public QCPLayerable {
   ChartPlot& plot_;
   QCPAxisRect* panel_;
   std::vector<Line> lines_;
+  std::vector<QBrush> patterns_;  // per line
 };
 
 QColor LimitMarks::alarmColour() {
