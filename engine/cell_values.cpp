@@ -344,10 +344,10 @@ void TableValues::cells(std::size_t c, std::int64_t first, std::int64_t n, CellV
 void TableValues::cellCodes(std::size_t c, std::int64_t first, std::int64_t n,
                             std::int32_t* out) const {
   static_assert(kBias == cellCodeBias && kNotNumber == cellCodeText);
-  // An entry is the code (sampleCells reads codes as they are), but for one
-  // never computed (a text, as valueOf reads it).
+  // An entry is the code: sampleCells works out every entry it reads and
+  // hands the codes on as they are.
   readCells(
-      c, first, n, out, [](std::int32_t entry) { return std::max(entry, kNotNumber); },
+      c, first, n, out, [](std::int32_t entry) { return entry; },
       [](const CellValue& v) {
         switch (v.kind) {
           case CellKind::Number:

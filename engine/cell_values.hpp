@@ -2,9 +2,7 @@
 // reads its text. Shared by the summary, the chart and the workbook export.
 #pragma once
 
-#include <algorithm>
 #include <cstdint>
-#include <limits>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -60,19 +58,6 @@ inline constexpr std::int32_t cellCodeText = 1;
 inline constexpr std::int32_t cellCodeOverflow = 2;
 inline constexpr std::int32_t cellCodeNoNumber = cellCodeOverflow;
 inline constexpr std::int32_t cellCodeBias = std::int32_t{1} << 30;
-
-// The index of the first of values[0 .. n) equal to `value`, n when none: a
-// loop backwards, without an early exit, which the compiler vectorises.
-template <class T>
-std::int64_t firstIndexOf(const T* values, std::int64_t n, T value) {
-  if (n > std::numeric_limits<std::int32_t>::max())
-    return std::find(values, values + n, value) - values;
-  auto at = static_cast<std::int32_t>(n);
-  for (auto k = static_cast<std::int32_t>(n) - 1; k >= 0; --k) {
-    if (values[k] == value) at = k;
-  }
-  return at;
-}
 
 // The cells of a run as values, column by column. The run must outlive it.
 // Every Number's text (appendNumberText with the column's decimals) is

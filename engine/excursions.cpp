@@ -1,15 +1,12 @@
 #include "excursions.hpp"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <limits>
 #include <string>
 #include <type_traits>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include "code_scans.hpp"
 
 namespace kestrix {
 
@@ -43,60 +40,6 @@ std::int64_t belowToOf(const std::optional<double>& low) {
   while (!(valueOf(t) < *low)) --t;
   while (valueOf(t + 1) < *low) ++t;
   return t;
-}
-
-// The index of the first of codes[0 .. n) that `stops` (a test of four
-// codes at once giving all ones for each that stops, on SSE2), or from
-// `plain` on other processors; n when none does. Blocks of 16 are tested
-// whole, the cell found in the block that holds one.
-template <class Stops, class Plain>
-std::int64_t firstThat(const std::int32_t* codes, std::int64_t n, [[maybe_unused]] Stops stops,
-                       Plain plain) {
-  std::int64_t k = 0;
-#if defined(__SSE2__)
-  const auto test = [&](std::int64_t at) {
-    return stops(_mm_loadu_si128(reinterpret_cast<const __m128i*>(codes + at)));
-  };
-  for (; k + 16 <= n; k += 16) {
-    const __m128i s0 = test(k), s1 = test(k + 4), s2 = test(k + 8), s3 = test(k + 12);
-    const __m128i any = _mm_or_si128(_mm_or_si128(s0, s1), _mm_or_si128(s2, s3));
-    if (_mm_movemask_epi8(any) == 0) continue;
-    const int mask =
-        _mm_movemask_ps(_mm_castsi128_ps(s0)) | _mm_movemask_ps(_mm_castsi128_ps(s1)) << 4 |
-        _mm_movemask_ps(_mm_castsi128_ps(s2)) << 8 | _mm_movemask_ps(_mm_castsi128_ps(s3)) << 12;
-    return k + std::countr_zero(static_cast<unsigned>(mask));
-  }
-#endif
-  while (k < n && !plain(codes[k])) ++k;
-  return k;
-}
-
-// How many of codes[0 .. n) from the first on lie in [low, high].
-std::int64_t leadingWithin(const std::int32_t* codes, std::int64_t n, std::int32_t low,
-                           std::int32_t high) {
-  if (low > high) return 0;
-#if defined(__SSE2__)
-  const __m128i below = _mm_set1_epi32(low);
-  const __m128i above = _mm_set1_epi32(high);
-  const auto outside = [below, above](__m128i c) {
-    return _mm_or_si128(_mm_cmpgt_epi32(below, c), _mm_cmpgt_epi32(c, above));
-  };
-#else
-  const auto outside = nullptr;
-#endif
-  return firstThat(codes, n, outside,
-                   [low, high](std::int32_t code) { return code < low || code > high; });
-}
-
-// The index of the first of codes[0 .. n) equal to `code`, n when none is.
-std::int64_t firstOf(const std::int32_t* codes, std::int64_t n, std::int32_t code) {
-#if defined(__SSE2__)
-  const __m128i wanted = _mm_set1_epi32(code);
-  const auto equal = [wanted](__m128i c) { return _mm_cmpeq_epi32(c, wanted); };
-#else
-  const auto equal = nullptr;
-#endif
-  return firstThat(codes, n, equal, [code](std::int32_t c) { return c == code; });
 }
 
 }  // namespace
@@ -224,7 +167,7 @@ void ExcursionScanner::peakAmong(const typename Cells::Cell* from, const typenam
   if (above ? extreme <= best : extreme >= best) return;
   std::int64_t at = 0;
   if constexpr (std::is_same_v<Cells, CodeCells>) {
-    at = firstOf(from, to - from, extreme);
+    at = firstCodeEqual(from, to - from, extreme);
   } else {
     while (Cells::value(from[at]) != extreme) ++at;
   }
@@ -255,89 +198,47 @@ void ExcursionScanner::scan(const typename Cells::Cell* cells, std::int64_t n,
   const Value below = toValue(onScale(belowTo_, Cells::bias));
   const Cell* const end = cells + n;
   const Cell* at = cells;
-  // One tight loop per state, each running to the cell that changes it. A
-  // cell that holds no number reads as noNumberLow or noNumberHigh: where
-  // neither can stay in the state, whether a cell holds a number need not be
-  // looked at.
-  // Long runs are the rule: blocks of cells are tried whole first, in a loop
-  // without an early exit (codes: four at a time, see leadingWithin).
-  const auto passes = [](auto stays) {
-    return stays(Cells::noNumberLow) || stays(Cells::noNumberHigh);
-  };
-  const auto runOf = [&at, end](auto keeps) {
-    constexpr std::ptrdiff_t kBlock = 16;
-    while (end - at >= kBlock) {
-      bool all = true;
-      for (std::ptrdiff_t k = 0; k < kBlock; ++k) all &= keeps(at[k]);
-      if (!all) break;
-      at += kBlock;
-    }
-    while (at < end && keeps(*at)) ++at;
-  };
-  const auto run = [&runOf, &passes](auto stays) {
-    if (passes(stays)) {
-      runOf([stays](const Cell& c) { return Cells::number(c) && stays(Cells::value(c)); });
+  // One tight loop per state, each running to the cell that changes it: the
+  // state's values as one range [low, high]. A cell that holds no number
+  // reads as noNumberLow or noNumberHigh: where either lies in the range, a
+  // cell's number is looked for too. Codes: the ranges compared four at a
+  // time (leadingCodesWithin), the number check folded in (a code holds a
+  // number from cellCodeNoNumber + 1 on).
+  constexpr Value kLowest = std::numeric_limits<Value>::min();
+  constexpr Value kHighest = std::numeric_limits<Value>::max();
+  const auto runWithin = [&at, end](Value low, Value high) {
+    const bool numbersOnly = (low <= Cells::noNumberLow && Cells::noNumberLow <= high) ||
+                             (low <= Cells::noNumberHigh && Cells::noNumberHigh <= high);
+    if constexpr (std::is_same_v<Cells, CodeCells>) {
+      if (numbersOnly) low = std::max(low, cellCodeNoNumber + 1);
+      at += leadingCodesWithin(at, end - at, low, high);
     } else {
-      runOf([stays](const Cell& c) { return stays(Cells::value(c)); });
+      while (at < end && (!numbersOnly || Cells::number(*at)) && Cells::value(*at) >= low &&
+             Cells::value(*at) <= high)
+        ++at;
     }
   };
-  // below < v < above in one unsigned comparison.
-  using Unsigned = std::make_unsigned_t<Value>;
-  const auto from = static_cast<Unsigned>(static_cast<Unsigned>(below) + 1);
-  const auto width = static_cast<Unsigned>(static_cast<Unsigned>(above) - from);
-  const auto inside = [from, width](Value v) {
-    return static_cast<Unsigned>(static_cast<Unsigned>(v) - from) < width;
-  };
-  constexpr bool kCodes = std::is_same_v<Cells, CodeCells>;
   while (at < end) {
-    if constexpr (kCodes) {
-      // Codes: each state's cells as one range of codes, the number check
-      // folded in (a code holds a number from cellCodeNoNumber + 1 on).
-      const auto runWithin = [&at, end](std::int32_t low, std::int32_t high, bool numbersOnly) {
-        if (numbersOnly) low = std::max(low, cellCodeNoNumber + 1);
-        at += leadingWithin(at, end - at, low, high);
-      };
-      constexpr std::int32_t kLowest = std::numeric_limits<std::int32_t>::min();
-      constexpr std::int32_t kHighest = std::numeric_limits<std::int32_t>::max();
-      const Cell* before = at;
-      switch (state_) {
-        case State::Inside:
-          runWithin(below == kHighest ? kHighest : below + 1,
-                    above == kLowest ? kLowest : above - 1, passes(inside));
-          break;
-        case State::Above:
-          runWithin(above, kHighest, passes([above](Value v) { return v >= above; }));
-          peakAmong<Cells>(before, at, cells, firstRow);
-          break;
-        case State::Below:
-          runWithin(kLowest, below, passes([below](Value v) { return v <= below; }));
-          peakAmong<Cells>(before, at, cells, firstRow);
-          break;
-        case State::NoValue:
-          runWithin(kLowest, cellCodeNoNumber, false);
-          break;
-      }
-    } else {
-      switch (state_) {
-        case State::Inside:
-          run(inside);
-          break;
-        case State::Above: {
-          const Cell* before = at;
-          run([above](Value v) { return v >= above; });
-          peakAmong<Cells>(before, at, cells, firstRow);
-          break;
+    const Cell* before = at;
+    switch (state_) {
+      case State::Inside:  // below < v < above
+        runWithin(below == kHighest ? kHighest : below + 1, above == kLowest ? kLowest : above - 1);
+        break;
+      case State::Above:
+        runWithin(above, kHighest);
+        peakAmong<Cells>(before, at, cells, firstRow);
+        break;
+      case State::Below:
+        runWithin(kLowest, below);
+        peakAmong<Cells>(before, at, cells, firstRow);
+        break;
+      case State::NoValue:
+        if constexpr (std::is_same_v<Cells, CodeCells>) {
+          at += leadingCodesWithin(at, end - at, kLowest, cellCodeNoNumber);
+        } else {
+          while (at < end && !Cells::number(*at)) ++at;
         }
-        case State::Below: {
-          const Cell* before = at;
-          run([below](Value v) { return v <= below; });
-          peakAmong<Cells>(before, at, cells, firstRow);
-          break;
-        }
-        case State::NoValue:
-          runOf([](const Cell& c) { return !Cells::number(c); });
-          break;
-      }
+        break;
     }
     if (at == end) break;
     State now = State::Inside;

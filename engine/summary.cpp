@@ -9,6 +9,7 @@
 #include <string_view>
 #include <utility>
 
+#include "code_scans.hpp"
 #include "dates.hpp"
 #include "text.hpp"
 #include "vector_clones.hpp"
@@ -157,7 +158,7 @@ void appendHundredths(std::int64_t hundredths, std::string_view decimalMark, std
   appendDecimal(hundredths, 2, 2, decimalMark, out);
 }
 
-// Blocks of ColumnSummarizer::kBlock codes of codes[0 .. n): the extremes
+// Blocks of kBlock codes of codes[0 .. n): the extremes
 // of each, and the sum of all the codes modulo 2^32 (exact once the biases
 // are taken off, for values of at most kSmallTenths), in loops the compiler
 // vectorises; with SSE4.1's minimum and maximum of four bytes where the
@@ -222,13 +223,13 @@ ColumnFigures ColumnSummarizer::figures(const TableValues& values, std::size_t c
     std::array<std::int32_t, kChunk / kBlock> blockMax{};
     const std::int64_t blocks = (n + kBlock - 1) / kBlock;
     const std::uint32_t wrappedSum = blockFigures(chunk, n, blockMin.data(), blockMax.data());
-    const auto blocksEnd = blockMin.begin() + blocks;
-    const std::int32_t chunkMin = *std::min_element(blockMin.begin(), blocksEnd);
+    const std::int32_t chunkMin = *std::min_element(blockMin.begin(), blockMin.begin() + blocks);
     const std::int32_t chunkMax = *std::max_element(blockMax.begin(), blockMax.begin() + blocks);
     // The first cell holding `code`, which the block extremes `extremes` hold.
     const auto firstHolding = [&](std::int32_t code, const auto& extremes) {
       const std::int64_t b = std::find(extremes.begin(), extremes.end(), code) - extremes.begin();
-      return b * kBlock + firstIndexOf(chunk + b * kBlock, std::min(kBlock, n - b * kBlock), code);
+      return b * kBlock +
+             firstCodeEqual(chunk + b * kBlock, std::min(kBlock, n - b * kBlock), code);
     };
     if (chunkMin > cellCodeNoNumber) {  // no cell without a number
       std::int64_t chunkSum = 0;
