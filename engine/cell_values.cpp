@@ -4,6 +4,7 @@
 #include <array>
 #include <atomic>
 #include <bit>
+#include <charconv>
 #include <cstring>
 #include <mutex>
 #include <optional>
@@ -121,22 +122,31 @@ class TableValues::Formulas : public FormulaTables<std::int32_t> {
   }
 };
 
-void appendDecimal(std::int64_t units, int unitDigits, int shownDigits,
-                   std::string_view decimalMark, std::string& out) {
+char* writeDecimal(std::int64_t units, int unitDigits, int shownDigits,
+                   std::string_view decimalMark, char* at) noexcept {
   const std::uint64_t magnitude =
       units < 0 ? 0 - static_cast<std::uint64_t>(units) : static_cast<std::uint64_t>(units);
   std::uint64_t scale = 1;
   for (int i = 0; i < unitDigits; ++i) scale *= 10;
-  if (units < 0) out += '-';
-  out += std::to_string(magnitude / scale);
-  if (shownDigits == 0) return;
-  out += decimalMark;
+  if (units < 0) *at++ = '-';
+  at = std::to_chars(at, at + 20, magnitude / scale).ptr;
+  if (shownDigits == 0) return at;
+  at = std::copy(decimalMark.begin(), decimalMark.end(), at);
   std::uint64_t rest = magnitude % scale;
   for (int i = 0; i < shownDigits; ++i) {
     scale /= 10;
-    out += static_cast<char>('0' + rest / scale);
+    *at++ = static_cast<char>('0' + rest / scale);
     rest %= scale;
   }
+  return at;
+}
+
+void appendDecimal(std::int64_t units, int unitDigits, int shownDigits,
+                   std::string_view decimalMark, std::string& out) {
+  const std::size_t at = out.size();
+  out.resize(at + decimalSizeMost(shownDigits, decimalMark));
+  out.resize(static_cast<std::size_t>(
+      writeDecimal(units, unitDigits, shownDigits, decimalMark, out.data() + at) - out.data()));
 }
 
 void appendNumberText(std::int64_t tenths, int decimals, std::string_view decimalMark,

@@ -2,10 +2,12 @@
 // reads its text. Shared by the summary, the chart and the workbook export.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "run.hpp"
@@ -39,6 +41,13 @@ struct ColumnInfo {
 // unitDigits, the rest being zeros) after `decimalMark`; no sign for zero.
 void appendDecimal(std::int64_t units, int unitDigits, int shownDigits,
                    std::string_view decimalMark, std::string& out);
+// The same written at `at`, which has room for decimalSizeMost(shownDigits,
+// decimalMark) bytes; returns the end.
+char* writeDecimal(std::int64_t units, int unitDigits, int shownDigits,
+                   std::string_view decimalMark, char* at) noexcept;
+inline std::size_t decimalSizeMost(int shownDigits, std::string_view decimalMark) noexcept {
+  return 21 + decimalMark.size() + static_cast<std::size_t>(shownDigits);  // sign, 20 digits
+}
 
 // Appends the text the table shows for a Number cell: tenths / 10 with
 // `decimals` digits (0 or 1) after `decimalMark`.

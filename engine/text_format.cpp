@@ -148,19 +148,12 @@ void TextFormatter::number(std::int64_t tenths, int decimals, std::string& out) 
   appendNumberText(tenths, decimals, encoded_.decimalMark, out);
 }
 
+std::size_t TextFormatter::numberSizeMost() const noexcept {
+  return decimalSizeMost(1, encoded_.decimalMark);
+}
+
 char* TextFormatter::number(std::int64_t tenths, int decimals, char* at) const noexcept {
-  // As appendNumberText writes it: the sign, the whole part, the mark and
-  // the tenth.
-  std::uint64_t magnitude = static_cast<std::uint64_t>(tenths);
-  if (tenths < 0) {
-    *at++ = '-';
-    magnitude = 0 - magnitude;
-  }
-  at = std::to_chars(at, at + 20, magnitude / 10).ptr;
-  if (decimals == 0) return at;
-  at = std::copy(encoded_.decimalMark.begin(), encoded_.decimalMark.end(), at);
-  *at++ = static_cast<char>('0' + magnitude % 10);
-  return at;
+  return writeDecimal(tenths, 1, decimals, encoded_.decimalMark, at);
 }
 
 void TextFormatter::decimal(double value, std::string& out) const {

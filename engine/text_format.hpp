@@ -66,7 +66,7 @@ class TextFormatter {
   // A cell's number: tenths / 10 with `decimals` digits (0 or 1).
   void number(std::int64_t tenths, int decimals, std::string& out) const;
   // The most bytes of such a number.
-  std::size_t numberSizeMost() const noexcept { return 22 + encoded_.decimalMark.size(); }
+  std::size_t numberSizeMost() const noexcept;
   // The number written at `at`, which has room for numberSizeMost() bytes; returns the end.
   char* number(std::int64_t tenths, int decimals, char* at) const noexcept;
   // A number given by the user (a limit) with no more digits than it needs.
