@@ -12,19 +12,13 @@ static_assert(layout::samplesPerRecord == 1024, "SampleColumn counts slots in bl
 
 bool SampleColumn::decode(std::int64_t i, std::int64_t n, std::int16_t* out) const noexcept {
   const auto size = static_cast<std::int64_t>(bytes_.size());
-  const std::uint8_t* const bytes = bytes_.data();
   bool all = true;
-  std::int64_t k = i + rotation_;
-  if (k >= count_) k -= count_;
-  while (n > 0) {
-    // A run of slots inside one block and before the end of the memory.
-    const std::int64_t run = std::min({n, 1024 - (k & 1023), count_ - k});
-    const std::int64_t start = blockStarts_[static_cast<std::size_t>(k >> 10)] + 2 * (k & 1023);
+  forEachRun(i, n, [&](std::int64_t start, std::int64_t run) {
     const std::int64_t inside = std::clamp<std::int64_t>((size - start) / 2, 0, run);
     if (inside > 0) {
       // Copied as they are, then on a little-endian machine each pair turned
       // round: two plain loops.
-      std::memcpy(out, bytes + start, static_cast<std::size_t>(inside) * 2);
+      std::memcpy(out, bytes_.data() + start, static_cast<std::size_t>(inside) * 2);
       if constexpr (std::endian::native == std::endian::little) {
         for (std::int64_t j = 0; j < inside; ++j) {
           const auto u = static_cast<std::uint16_t>(out[j]);
@@ -37,11 +31,8 @@ bool SampleColumn::decode(std::int64_t i, std::int64_t n, std::int16_t* out) con
       all = false;
     }
     out += run;
-    n -= run;
-    k += run;
-    if (k == count_) k = 0;
-    if (n == 0) prefetchAfter(start + 2 * run, run);
-  }
+    return true;
+  });
   return all;
 }
 

@@ -51,20 +51,11 @@ class SampleColumn {
   template <class F>
   bool forEachStretch(std::int64_t i, std::int64_t n, F&& f) const {
     const auto size = static_cast<std::int64_t>(bytes_.size());
-    std::int64_t k = i + rotation_;
-    if (k >= count_) k -= count_;
-    while (n > 0) {
-      // A run of slots inside one block and before the end of the memory.
-      const std::int64_t run = std::min({n, 1024 - (k & 1023), count_ - k});
-      const std::int64_t start = blockStarts_[static_cast<std::size_t>(k >> 10)] + 2 * (k & 1023);
+    return forEachRun(i, n, [&](std::int64_t start, std::int64_t run) {
       if (start < 0 || (size - start) / 2 < run) return false;
       f(bytes_.data() + start, run);
-      n -= run;
-      k += run;
-      if (k == count_) k = 0;
-      if (n == 0) prefetchAfter(start + 2 * run, run);
-    }
-    return true;
+      return true;
+    });
   }
 
   // Every stored position in order, base() + 1 onward.
@@ -80,6 +71,27 @@ class SampleColumn {
  private:
   friend SampleColumn readSamples(ByteCursor&, const Container&, std::int32_t, std::int32_t, int,
                                   bool&, std::shared_ptr<const void>);
+
+  // Calls f(start, run) for each run of column indexes i .. i + n - 1 (inside
+  // 0 .. size() - 1) whose slots lie one after the other in the file, in
+  // order: `start` is the byte of the first one's slot, which may lie past
+  // the file's end. Stops, returning false, when f returns false.
+  template <class F>
+  bool forEachRun(std::int64_t i, std::int64_t n, F&& f) const {
+    std::int64_t k = i + rotation_;
+    if (k >= count_) k -= count_;
+    while (n > 0) {
+      // A run of slots inside one block and before the end of the memory.
+      const std::int64_t run = std::min({n, 1024 - (k & 1023), count_ - k});
+      const std::int64_t start = blockStarts_[static_cast<std::size_t>(k >> 10)] + 2 * (k & 1023);
+      if (!f(start, run)) return false;
+      n -= run;
+      k += run;
+      if (k == count_) k = 0;
+      if (n == 0) prefetchAfter(start + 2 * run, run);
+    }
+    return true;
+  }
 
   // Rows are read a block at a time, every file's samples in turn: the next
   // call for this column most likely wants the `count` samples from byte
