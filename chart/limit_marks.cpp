@@ -9,8 +9,10 @@
 namespace kestrix::chart {
 
 // The excursions of one panel's channels shown, as bands behind its lines.
-// Worked out for the pixels in view at each drawing: a run may have a hundred
-// thousand excursions, far more than items a plot can hold.
+// A run may have a hundred thousand excursions, far more than items a plot
+// can hold, and more than a drawing can go through: their marks are laid on
+// the panel's rows once (again when a channel is shown or hidden), and each
+// drawing takes the highest mark among the rows of each pixel column.
 class LimitMarks::Shading : public QCPLayerable {
  public:
   Shading(ChartPlot& plot, QCPAxisRect* panel, const ChartLimits& limits)
@@ -31,37 +33,57 @@ class LimitMarks::Shading : public QCPLayerable {
   }
   QRect clipRect() const override { return panel_->rect(); }
 
+  // Per row (0-based): 0 no excursion, 1 one without alarm, 2 one with.
+  void markRows() {
+    std::vector<bool> shown;
+    for (const std::size_t c : channels_) shown.push_back(plot_.channelVisible(c));
+    if (!rowMarks_.empty() && shown == markedShown_) return;
+    markedShown_ = std::move(shown);
+    rowMarks_.assign(static_cast<std::size_t>(std::max<std::int64_t>(plot_.data().rowCount(), 1)),
+                     0);
+    for (const int mark : {1, 2}) {  // alarms last: they win a row
+      for (std::size_t i = 0; i < channels_.size(); ++i) {
+        if (!markedShown_[i]) continue;
+        for (const Excursion& e : limits_.checks()[channels_[i]].excursions) {
+          if ((e.alarm ? 2 : 1) != mark) continue;
+          const auto first = static_cast<std::size_t>(std::max<std::int64_t>(e.firstRow - 1, 0));
+          const auto end =
+              std::min(static_cast<std::size_t>(std::max<std::int64_t>(e.endRow() - 1, 0)),
+                       rowMarks_.size());
+          if (first < end)
+            std::fill(rowMarks_.begin() + first, rowMarks_.begin() + end,
+                      static_cast<std::uint8_t>(mark));
+        }
+      }
+    }
+  }
+
+  std::uint8_t highestMark(std::size_t first, std::size_t end) const {
+    std::uint8_t level = 0;
+    for (std::size_t i = first; i < end; ++i) level = std::max(level, rowMarks_[i]);
+    return level;
+  }
+
   void draw(QCPPainter* painter) override {
     const QRect area = panel_->rect();
     if (area.width() <= 0 || channels_.empty()) return;
+    markRows();
     const QCPAxis* time = panel_->axis(QCPAxis::atBottom);
     const ChartData& data = plot_.data();
-    // Per pixel column: 0 nothing, 1 an excursion without alarm, 2 with one.
+    // Per pixel column: the highest mark among the rows its time touches.
     level_.assign(static_cast<std::size_t>(area.width()), 0);
-    const double firstRow = data.rowOfKey(time->range().lower) + 1;  // 1-based rows
-    const double lastRow = data.rowOfKey(time->range().upper) + 1;
-    const AxisPixels timePixel(*time);  // coordToPixel's pixels, without a call each
-    const auto pixel = [&](std::int64_t row) {
-      const double key = data.keyOfRow(static_cast<double>(row - 1));
-      return (timePixel.linear() ? timePixel(key) : time->coordToPixel(key)) - area.left();
+    const auto rows = static_cast<double>(rowMarks_.size());
+    const auto rowAt = [&](int x) {  // the 0-based row position at the column's left edge
+      return data.rowOfKey(time->pixelToCoord(area.left() + x));
     };
-    for (const std::size_t c : channels_) {
-      if (!plot_.channelVisible(c)) continue;
-      const std::vector<Excursion>& list = limits_.checks()[c].excursions;
-      // The first one that ends in view: they are in order and apart.
-      auto e = std::partition_point(list.begin(), list.end(), [&](const Excursion& x) {
-        return static_cast<double>(x.endRow()) < firstRow;
-      });
-      for (; e != list.end() && static_cast<double>(e->firstRow) <= lastRow; ++e) {
-        const double from = std::max(pixel(e->firstRow), 0.0);
-        const double to = std::min(pixel(e->endRow()), static_cast<double>(area.width()));
-        const auto first = static_cast<std::size_t>(std::floor(from));
-        // At least one pixel, however short the excursion at this zoom.
-        const auto end =
-            std::clamp(static_cast<std::size_t>(std::ceil(to)), first + 1, level_.size());
-        const std::uint8_t mark = e->alarm ? 2 : 1;
-        for (std::size_t x = first; x < end; ++x) level_[x] = std::max(level_[x], mark);
-      }
+    double left = rowAt(0);
+    for (std::size_t x = 0; x < level_.size(); ++x) {
+      const double right = rowAt(static_cast<int>(x) + 1);
+      // The rows i with i < right and i + 1 > left, within the run.
+      const double from = std::clamp(std::floor(std::min(left, right)), 0.0, rows);
+      const double to = std::clamp(std::ceil(std::max(left, right)), 0.0, rows);
+      left = right;
+      level_[x] = highestMark(static_cast<std::size_t>(from), static_cast<std::size_t>(to));
     }
     if (plot_.drawingShortcuts() && painter->paintEngine() &&
         painter->paintEngine()->type() == QPaintEngine::Raster &&
@@ -96,6 +118,8 @@ class LimitMarks::Shading : public QCPLayerable {
   QCPAxisRect* panel_;
   const ChartLimits& limits_;
   std::vector<std::size_t> channels_;  // the panel's channels with excursions
+  std::vector<bool> markedShown_;      // which of them rowMarks_ holds
+  std::vector<std::uint8_t> rowMarks_;
   std::vector<std::uint8_t> level_;
   QImage row_;  // the shortcut's row of colours
 };

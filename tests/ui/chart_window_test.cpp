@@ -621,6 +621,65 @@ TEST(ChartLines, ShortcutsDrawThePlainPicture) {
   same("a bold line, a hidden one, lines off the edges");
 }
 
+// The shading covers an excursion's time and no other, one row of it still
+// a pixel column at a view of many rows a column; a hidden channel's
+// excursions are not shaded, and are again once it is shown.
+TEST(ChartLines, ShadingCoversTheExcursionsTime) {
+  application();
+  std::vector<std::int16_t> samples(6000, 160);  // 10 °C, in sixteenths
+  std::fill(samples.begin() + 2000, samples.begin() + 2600, std::int16_t{320});
+  samples[5000] = 320;  // one row above
+  LoggerFileBuilder file;
+  file.name("Cold room").loggerId(1).start(2014, 3, 5, 7, 30, 0).intervalCode(7).typeCode(1);
+  file.samples(samples);
+  auto run = std::make_shared<const kestrix::ConversionRun>(kestrix::testing::runOf({file}));
+  auto data = std::make_shared<const kestrix::chart::ChartData>(run);
+  kestrix::chart::ChartPlot plot(data);
+  kestrix::LimitRule rule;
+  rule.unit = "\u00B0C";
+  rule.low = 5.0;  // the panel then reaches down to 5, below the line
+  rule.high = 15.0;
+  plot.setLimits(std::make_shared<const kestrix::chart::ChartLimits>(
+      *data, std::vector<kestrix::LimitRule>{rule}));
+  plot.resize(700, 300);
+  plot.show();
+  plot.replot();
+  QCPAxisRect* panel = plot.panelOf(0);
+  QImage shaded(1, 1, QImage::Format_ARGB32_Premultiplied);  // the alarm's shade on white
+  shaded.fill(Qt::white);
+  QPainter(&shaded).fillRect(0, 0, 1, 1, kestrix::chart::LimitMarks::alarmColour());
+  const auto shadedColumns = [&] {
+    const QImage picture = plot.toPixmap().toImage();
+    // Between the low limit and the line.
+    const int y = static_cast<int>(panel->axis(QCPAxis::atLeft)->coordToPixel(7.5));
+    std::vector<int> columns;
+    for (int x = panel->left(); x <= panel->right(); ++x)
+      if (picture.pixel(x, y) == shaded.pixel(0, 0)) columns.push_back(x);
+    return columns;
+  };
+  const auto pixel = [&](std::int64_t row0) {
+    return panel->axis(QCPAxis::atBottom)->coordToPixel(data->keyOfRow(static_cast<double>(row0)));
+  };
+  const std::vector<int> columns = shadedColumns();
+  const double from = pixel(2000), to = pixel(2600), one = pixel(5000);
+  ASSERT_FALSE(columns.empty());
+  for (const int x : columns) {
+    const bool inLong = x >= std::floor(from) && x < std::ceil(to);
+    const bool inOne = x >= std::floor(one) - 1 && x <= std::ceil(one);
+    EXPECT_TRUE(inLong || inOne) << x;
+  }
+  EXPECT_GE(std::count_if(columns.begin(), columns.end(), [&](int x) { return x < one - 2; }),
+            static_cast<long>(to - from));
+  EXPECT_GE(std::count_if(columns.begin(), columns.end(), [&](int x) { return x >= one - 2; }), 1);
+
+  plot.setChannelVisible(0, false);
+  plot.replot();
+  EXPECT_TRUE(shadedColumns().empty());
+  plot.setChannelVisible(0, true);
+  plot.replot();
+  EXPECT_EQ(shadedColumns(), columns);
+}
+
 // The min and max labels of a channel whose extremes lie side by side at the
 // end of a short panel: each label within reach of its ring, or tied to it.
 // The chart draws its lines from pixels it works out itself: they must be
