@@ -6,8 +6,6 @@
 
 #include <qcustomplot.h>
 
-#include <vector>
-
 namespace kestrix::chart {
 
 // An axis's coordinate to pixel, as QCPAxis::coordToPixel works it out for
@@ -48,33 +46,6 @@ class ChannelGraph : public QCPGraph {
 
  private:
   bool drawnByPanel_ = false;
-};
-
-// The lines of one panel's graphs, drawn before them on the same layer and
-// in their place: on a raster device the later half of the graphs is drawn
-// on a second thread into a transparent image of the panel, which then goes
-// over the earlier half, drawn meanwhile. The lines are opaque and not
-// antialiased, so the pixels are those of the graphs drawn one by one.
-class PanelLines : public QCPLayerable {
- public:
-  PanelLines(QCustomPlot* plot, QCPAxisRect* panel);
-
-  // The panel's graphs, in the order they are drawn.
-  void setGraphs(std::vector<ChannelGraph*> graphs) { graphs_ = std::move(graphs); }
-  // Off: each graph draws itself.
-  void setEnabled(bool enabled) noexcept { enabled_ = enabled; }
-
- protected:
-  void applyDefaultAntialiasingHint(QCPPainter* painter) const override {
-    painter->setAntialiasing(false);
-  }
-  QRect clipRect() const override { return panel_->rect(); }
-  void draw(QCPPainter* painter) override;
-
- private:
-  QCPAxisRect* panel_;
-  std::vector<ChannelGraph*> graphs_;
-  bool enabled_ = true;
 };
 
 }  // namespace kestrix::chart

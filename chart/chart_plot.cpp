@@ -90,7 +90,8 @@ ChartPlot::ChartPlot(std::shared_ptr<const ChartData> chartData, QWidget* parent
   }
 
   // Before the graphs on their layer: drawn first, in their place.
-  for (QCPAxisRect* panel : panels_) panelLines_.push_back(new PanelLines(this, panel));
+  for (QCPAxisRect* panel : panels_)
+    panelLines_.push_back(new PanelLines(this, panel, linesAhead_));
   std::vector<std::vector<ChannelGraph*>> panelGraphs(panels_.size());
   const std::vector<ChartChannel>& channels = data_->channels();
   for (std::size_t c = 0; c < channels.size(); ++c) {
@@ -106,6 +107,9 @@ ChartPlot::ChartPlot(std::shared_ptr<const ChartData> chartData, QWidget* parent
     graphs_.push_back(graph);
   }
   for (std::size_t p = 0; p < panels_.size(); ++p) panelLines_[p]->setGraphs(panelGraphs[p]);
+  linesAhead_.setPanels(panelLines_);
+  // Nothing the second thread reads changes while it draws.
+  connect(this, &QCustomPlot::afterReplot, this, [this] { linesAhead_.finish(); });
   visible_.assign(channels.size(), true);
   // Where a label fits is known once the panels are laid out, before they are drawn.
   connect(this, &QCustomPlot::afterLayout, this, [this] { marks_.place(); });

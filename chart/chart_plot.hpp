@@ -13,6 +13,7 @@
 #include "chart_data.hpp"
 #include "extreme_marks.hpp"
 #include "limit_marks.hpp"
+#include "panel_lines.hpp"
 
 namespace kestrix::chart {
 
@@ -111,6 +112,7 @@ class ChartPlot : public QCustomPlot {
   std::vector<QCPAxisRect*> panels_;           // per unit
   std::vector<int> panelOf_;                   // per channel
   std::vector<QCPGraph*> graphs_;              // per channel
+  LinesAhead linesAhead_{this};                // the second thread of the panels' lines
   std::vector<PanelLines*> panelLines_;        // per panel
   std::vector<bool> visible_;                  // per channel
   std::vector<QCPItemStraightLine*> cursors_;  // per panel

@@ -1,0 +1,205 @@
+#include "panel_lines.hpp"
+
+#include <algorithm>
+#include <functional>
+
+namespace kestrix::chart {
+
+namespace {
+
+// Calls `drawn` with the painter whenever its layer is drawn: first or last
+// on the layer.
+class DrawHook : public QCPLayerable {
+ public:
+  DrawHook(QCustomPlot* plot, const QString& layer, bool first,
+           std::function<void(QCPPainter*)> drawn)
+      : QCPLayerable(plot, layer), drawn_(std::move(drawn)) {
+    if (first) moveToLayer(plot->layer(layer), true);
+  }
+
+ protected:
+  void applyDefaultAntialiasingHint(QCPPainter*) const override {}
+  void draw(QCPPainter* painter) override { drawn_(painter); }
+
+ private:
+  std::function<void(QCPPainter*)> drawn_;
+};
+
+// The image reaches a little past the clip, as the buffer does: lines are
+// then cut by the same clip in both, not by the image's edge.
+constexpr int kMargin = 4;
+
+double millisecondsBetween(std::chrono::steady_clock::time_point from,
+                           std::chrono::steady_clock::time_point to) {
+  return std::chrono::duration<double, std::milli>(to - from).count();
+}
+
+}  // namespace
+
+PanelLines::PanelLines(QCustomPlot* plot, QCPAxisRect* panel, LinesAhead& ahead)
+    : QCPLayerable(plot, QStringLiteral("main")), panel_(panel), ahead_(ahead) {}
+
+void PanelLines::draw(QCPPainter* painter) {
+  if (ahead_.draw(*this, painter)) return;
+  // Not taken up at the start of this drawing: each graph draws itself.
+  for (ChannelGraph* graph : graphs_) graph->setDrawnByPanel(false);
+}
+
+LinesAhead::LinesAhead(QCustomPlot* plot) {
+  new DrawHook(plot, plot->layer(0)->name(), true, [this](QCPPainter* p) { start(p); });
+  new DrawHook(plot, plot->layer(plot->layerCount() - 1)->name(), false,
+               [this](QCPPainter*) { finish(); });
+}
+
+LinesAhead::~LinesAhead() {
+  finish();
+}
+
+bool LinesAhead::suits(const QCPPainter* painter) const {
+  return painter->paintEngine() && painter->paintEngine()->type() == QPaintEngine::Raster &&
+         !painter->modes().testFlag(QCPPainter::pmVectorized) &&
+         painter->transform().type() <= QTransform::TxTranslate;
+}
+
+void LinesAhead::start(QCPPainter* painter) {
+  finish();
+  for (Panel& panel : work_) panel.lines = nullptr;
+  if (!suits(painter)) return;
+  transform_ = painter->transform();
+  modes_ = painter->modes();
+  work_.resize(panels_.size());
+  // Each panel's graphs shown, and the later ones by points for the second thread.
+  bool any = false;
+  for (std::size_t p = 0; p < panels_.size(); ++p) {
+    const PanelLines& lines = *panels_[p];
+    Panel& panel = work_[p];
+    panel.earlier.clear();
+    panel.later.clear();
+    panel.ready = panel.drawn = false;
+    std::vector<ChannelGraph*> shown;
+    bool straight = lines.enabled() && lines.realVisibility();
+    for (ChannelGraph* graph : lines.graphs()) {
+      if (!graph->realVisibility()) continue;
+      straight = straight && graph->drawsStraight();
+      shown.push_back(graph);
+    }
+    if (!straight || shown.size() < 2) continue;
+    std::vector<std::size_t> points;
+    std::size_t total = 0;
+    for (const ChannelGraph* graph : shown) {
+      const QCPRange view = graph->keyAxis()->range();
+      points.push_back(static_cast<std::size_t>(graph->data()->findEnd(view.upper) -
+                                                graph->data()->findBegin(view.lower)));
+      total += points.back();
+    }
+    const double wanted = share_ * static_cast<double>(total);
+    std::size_t split = shown.size();  // shown[split ..] go to the second thread
+    for (std::size_t later = 0;
+         split > 1 && static_cast<double>(later + points[split - 1]) <= wanted;)
+      later += points[--split];
+    split = std::min(split, shown.size() - 1);
+    panel.earlier.assign(shown.begin(), shown.begin() + static_cast<std::ptrdiff_t>(split));
+    panel.later.assign(shown.begin() + static_cast<std::ptrdiff_t>(split), shown.end());
+    // The clip the panel's layer gives its lines.
+    painter->save();
+    painter->setClipRect(lines.panel()->rect().translated(0, -1));
+    panel.area = painter->clipBoundingRect().toAlignedRect();
+    painter->restore();
+    panel.imaged = panel.area.adjusted(-kMargin, -kMargin, kMargin, kMargin);
+    if (panel.image.size() != panel.imaged.size())
+      panel.image = QImage(panel.imaged.size(), QImage::Format_ARGB32_Premultiplied);
+    panel.lines = &lines;
+    for (ChannelGraph* graph : lines.graphs()) graph->setDrawnByPanel(true);
+    any = true;
+  }
+  if (!any) return;
+  started_ = static_cast<std::size_t>(
+      std::count_if(work_.begin(), work_.end(), [](const Panel& panel) { return panel.lines; }));
+  drawn_ = 0;
+  failure_ = nullptr;
+  firstMs_ = secondMs_ = waitedMs_ = 0;
+  lastWait_ = secondDone_ = Clock::now();
+  thread_ = std::thread([this] { drawLater(); });
+}
+
+void LinesAhead::drawLater() {
+  const Clock::time_point began = Clock::now();
+  try {
+    for (Panel& panel : work_) {
+      if (!panel.lines) continue;
+      panel.image.fill(Qt::transparent);
+      {
+        QCPPainter onImage(&panel.image);
+        onImage.setModes(modes_);
+        onImage.translate(-panel.imaged.topLeft());
+        onImage.setClipRect(panel.area);
+        for (const ChannelGraph* graph : panel.later) {
+          onImage.save();
+          graph->drawStraight(&onImage);
+          onImage.restore();
+        }
+      }
+      const std::scoped_lock lock(mutex_);
+      panel.ready = true;
+      readied_.notify_one();
+    }
+  } catch (...) {
+    const std::scoped_lock lock(mutex_);
+    failure_ = std::current_exception();
+    for (Panel& panel : work_) panel.ready = true;
+    readied_.notify_one();
+  }
+  const std::scoped_lock lock(mutex_);
+  secondDone_ = Clock::now();
+  secondMs_ = millisecondsBetween(began, secondDone_);
+}
+
+bool LinesAhead::draw(const PanelLines& lines, QCPPainter* painter) {
+  const auto found = std::find_if(work_.begin(), work_.end(),
+                                  [&](const Panel& panel) { return panel.lines == &lines; });
+  if (found == work_.end() || !thread_.joinable()) return false;
+  Panel& panel = *found;
+  if (panel.drawn) return false;
+  panel.drawn = true;
+  // The image was drawn for this clip and place: anything else, and the
+  // later graphs are drawn here after all.
+  const bool same = painter->clipBoundingRect().toAlignedRect() == panel.area &&
+                    painter->transform() == transform_ && painter->modes() == modes_;
+  const Clock::time_point began = Clock::now();
+  for (const ChannelGraph* graph : same ? panel.earlier : lines.graphs()) {
+    if (!graph->realVisibility()) continue;
+    painter->save();
+    graph->drawStraight(painter);
+    painter->restore();
+  }
+  const Clock::time_point waiting = Clock::now();
+  firstMs_ += millisecondsBetween(began, waiting);
+  std::unique_lock lock(mutex_);
+  readied_.wait(lock, [&] { return panel.ready; });
+  lastWait_ = waiting;
+  waitedMs_ += millisecondsBetween(waiting, Clock::now());
+  if (failure_) {
+    const std::exception_ptr failure = failure_;
+    lock.unlock();
+    finish();
+    std::rethrow_exception(failure);
+  }
+  lock.unlock();
+  ++drawn_;
+  if (same) painter->drawImage(panel.imaged.topLeft(), panel.image);
+  return true;
+}
+
+void LinesAhead::finish() noexcept {
+  if (!thread_.joinable()) return;
+  thread_.join();
+  // The second thread's share for the next drawing: what either thread
+  // waited for the other, split between them (half of it, against swings).
+  const double lines = firstMs_ + secondMs_;
+  if (drawn_ == started_ && lines > 0.5) {
+    const double late = millisecondsBetween(lastWait_, secondDone_);  // < 0: the second idled
+    share_ = std::clamp(share_ - 0.5 * late / (2 * lines), 0.1, 0.9);
+  }
+}
+
+}  // namespace kestrix::chart

@@ -1,0 +1,104 @@
+// The panels' lines on two threads. On a raster device a second thread draws
+// the later graphs of every panel, panel after panel, each into a transparent
+// image of its panel, from the moment the plot starts drawing its layers;
+// meanwhile this thread draws the layers below the lines and each panel's
+// earlier graphs, then lays the panel's image over them. The lines are opaque
+// and not antialiased, so the pixels are those of the graphs drawn one by one.
+#pragma once
+
+#include <qcustomplot.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "channel_graph.hpp"
+
+namespace kestrix::chart {
+
+class LinesAhead;
+
+// The lines of one panel's graphs, drawn before them on the same layer and in
+// their place.
+class PanelLines : public QCPLayerable {
+ public:
+  PanelLines(QCustomPlot* plot, QCPAxisRect* panel, LinesAhead& ahead);
+
+  // The panel's graphs, in the order they are drawn.
+  void setGraphs(std::vector<ChannelGraph*> graphs) { graphs_ = std::move(graphs); }
+  const std::vector<ChannelGraph*>& graphs() const noexcept { return graphs_; }
+  QCPAxisRect* panel() const noexcept { return panel_; }
+  // Off: each graph draws itself.
+  void setEnabled(bool enabled) noexcept { enabled_ = enabled; }
+  bool enabled() const noexcept { return enabled_; }
+
+ protected:
+  void applyDefaultAntialiasingHint(QCPPainter* painter) const override {
+    painter->setAntialiasing(false);
+  }
+  QRect clipRect() const override { return panel_->rect(); }
+  void draw(QCPPainter* painter) override;
+
+ private:
+  QCPAxisRect* panel_;
+  LinesAhead& ahead_;
+  std::vector<ChannelGraph*> graphs_;
+  bool enabled_ = true;
+};
+
+// The second thread of one drawing's lines. Its share of the points follows
+// how long either thread waited for the other at the drawing before.
+class LinesAhead {
+ public:
+  explicit LinesAhead(QCustomPlot* plot);
+  ~LinesAhead();
+  LinesAhead(const LinesAhead&) = delete;
+  LinesAhead& operator=(const LinesAhead&) = delete;
+
+  void setPanels(std::vector<PanelLines*> panels) { panels_ = std::move(panels); }
+
+  // Starts the second thread for a drawing with `painter`; by the first
+  // layerable drawn.
+  void start(QCPPainter* painter);
+  // Waits for the second thread; by the last layerable drawn, and before
+  // anything the thread reads may change.
+  void finish() noexcept;
+  // Draws the lines of `lines` with `painter` if this drawing's second thread
+  // took a part of them; false if it did not (they are to be drawn otherwise).
+  bool draw(const PanelLines& lines, QCPPainter* painter);
+
+ private:
+  struct Panel {
+    const PanelLines* lines = nullptr;
+    std::vector<ChannelGraph*> earlier, later;
+    QRect area;          // the clip
+    QRect imaged;        // the image's place: the clip and a margin
+    QImage image;        // kept from one drawing to the next
+    bool ready = false;  // the image, once the second thread is done with it
+    bool drawn = false;  // by PanelLines
+  };
+  using Clock = std::chrono::steady_clock;
+  void drawLater();  // on the second thread
+  bool suits(const QCPPainter* painter) const;
+
+  std::vector<PanelLines*> panels_;
+  std::vector<Panel> work_;  // per panel, kept for their images
+  std::thread thread_;
+  std::mutex mutex_;
+  std::condition_variable readied_;
+  std::exception_ptr failure_;
+  QTransform transform_;
+  QCPPainter::PainterModes modes_;
+  double share_ = 0.5;
+  // This drawing's times: when the second thread was done, how long this
+  // thread drew lines and waited, and when it last began to wait.
+  Clock::time_point secondDone_{}, lastWait_{};
+  double firstMs_ = 0, secondMs_ = 0, waitedMs_ = 0;
+  std::size_t started_ = 0, drawn_ = 0;  // panels the second thread took up, and drawn since
+};
+
+}  // namespace kestrix::chart
