@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <string>
 #include <type_traits>
@@ -313,8 +314,28 @@ void writeExcursions(std::span<const ChannelCheck> checks, const TableValues& va
   constexpr std::size_t kFlushBytes = 64 * 1024;
   const TextFormatter out(format);
   const ConversionRun& run = values.run();
-  std::string text =
-      "Title\tLogger\tLabel\tUnit\tSide\tStart\tEnd\tDuration\tPeak\tPeak at\tAlarm\tNote\r\n";
+  sink.write(
+      "Title\tLogger\tLabel\tUnit\tSide\tStart\tEnd\tDuration\tPeak\tPeak at\tAlarm\tNote\r\n");
+  // Lines are written at once into room for the longest, and handed on in
+  // pieces of some 64 KiB.
+  std::vector<char> text;
+  std::size_t used = 0;
+  // What the alarm and the note add, and the line's end, per alarm and note.
+  struct LineEnd {
+    char bytes[16] = {};
+    std::size_t size = 0;
+  };
+  LineEnd ends[2][3];
+  for (const bool alarm : {false, true}) {
+    for (const ExcursionNote note :
+         {ExcursionNote::None, ExcursionNote::Gap, ExcursionNote::Open}) {
+      LineEnd& tail = ends[alarm ? 1 : 0][static_cast<int>(note)];
+      std::string bytes = alarm ? "\tyes\t" : "\tno\t";
+      (bytes += noteText(note)) += "\r\n";
+      std::copy(bytes.begin(), bytes.end(), tail.bytes);
+      tail.size = bytes.size();
+    }
+  }
   // Per column, what every line of each side starts with; per line, what
   // the alarm and the note add.
   std::string starts[2];
@@ -326,17 +347,16 @@ void writeExcursions(std::span<const ChannelCheck> checks, const TableValues& va
       out.channel(column, start);
       ((start += '\t') += sideText(side)) += '\t';
     }
-    // Each line written at once into room for its longest.
     const std::size_t longest = std::max(starts[0].size(), starts[1].size()) + 3 * out.dateSize() +
                                 kLongestDuration + out.numberSizeMost() +
-                                std::string_view("\t\t\t\t\tyes\tgap\r\n").size();
+                                std::string_view("\t\t\t\t\tyes\topen\r\n").size();
+    if (text.size() < kFlushBytes + longest + sizeof(LineEnd::bytes))
+      text.resize(kFlushBytes + longest + sizeof(LineEnd::bytes));
     const auto put = [](char* at, std::string_view part) {
       return std::copy(part.begin(), part.end(), at);
     };
     for (const Excursion& e : checks[c].excursions) {
-      const std::size_t lineAt = text.size();
-      text.resize(lineAt + longest);
-      char* at = put(text.data() + lineAt, starts[static_cast<int>(e.side)]);
+      char* at = put(text.data() + used, starts[static_cast<int>(e.side)]);
       at = out.date(run.rowDate(e.firstRow), at);
       *at++ = '\t';
       at = out.date(run.rowDate(e.endRow()), at);
@@ -346,17 +366,17 @@ void writeExcursions(std::span<const ChannelCheck> checks, const TableValues& va
       at = out.number(e.peakTenths, column.decimals, at);
       *at++ = '\t';
       at = out.date(run.rowDate(e.peakRow), at);
-      at = put(at, e.alarm ? "\tyes\t" : "\tno\t");
-      at = put(at, noteText(e.note));
-      at = put(at, "\r\n");
-      text.resize(static_cast<std::size_t>(at - text.data()));
-      if (text.size() >= kFlushBytes) {
-        sink.write(text);
-        text.clear();
+      const LineEnd& tail = ends[e.alarm ? 1 : 0][static_cast<int>(e.note)];
+      std::memcpy(at, tail.bytes, sizeof tail.bytes);  // whole: the buffer has room past the line
+      at += tail.size;
+      used = static_cast<std::size_t>(at - text.data());
+      if (used >= kFlushBytes) {
+        sink.write({text.data(), used});
+        used = 0;
       }
     }
   }
-  sink.write(text);
+  sink.write({text.data(), used});
 }
 
 const std::string_view limitColumnNames =

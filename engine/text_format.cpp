@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 
 #include "cell_values.hpp"
@@ -85,35 +86,46 @@ void TextFormatter::date(std::int64_t seconds, std::string& out) const {
 }
 
 char* TextFormatter::date(std::int64_t seconds, char* at) const {
-  // Dates of one day share their first part: it is made once per day, as
-  // the table writer makes its row dates.
+  // Dates of one day share all but the time of day: the day's date at
+  // midnight is made once, then copied and its time's digits set.
   constexpr std::int64_t kDay = 86400;
   const std::int64_t day = seconds >= 0 ? seconds / kDay : -((-seconds + kDay - 1) / kDay);
   if (day != cachedDay_) {
     cachedDay_ = day;
-    dayText_.clear();
+    midnight_.clear();
     if (format_.dates == DateStyle::Iso) {
-      appendIsoDate(day * kDay, ' ', {}, dayText_);
+      appendIsoDate(day * kDay, ' ', {}, midnight_);
     } else {
-      appendRowDate(day * kDay, encoded_, dayText_);
+      appendRowDate(day * kDay, encoded_, midnight_);
     }
-    dayText_.erase(dayText_.find(' ') + 1);
+    midnight_.erase(midnight_.find(' ') + 1);
+    const std::string_view between =
+        format_.dates == DateStyle::Iso ? std::string_view(":") : encoded_.timeSeparator;
+    // "hh", the separator, "mm", the separator, "ss".
+    hourAt_ = midnight_.size();
+    ((midnight_ += "00") += between) += "00";
+    minuteAt_ = hourAt_ + 2 + between.size();
+    (midnight_ += between) += "00";
+    secondAt_ = minuteAt_ + 2 + between.size();
+    midnight_ += afterTime_;
+  }
+  const std::size_t size = midnight_.size();
+  const char* from = midnight_.data();
+  if (size >= 16 && size <= 32) {  // two copies of a fixed size, overlapping: no call
+    std::memcpy(at, from, 16);
+    std::memcpy(at + size - 16, from + size - 16, 16);
+  } else {
+    std::memcpy(at, from, size);
   }
   const auto second = static_cast<unsigned>(seconds - day * kDay);
-  const std::string_view between =
-      format_.dates == DateStyle::Iso ? std::string_view(":") : encoded_.timeSeparator;
-  // The day's text, then "hh", the separator, "mm", the separator, "ss".
-  at = std::copy(dayText_.begin(), dayText_.end(), at);
-  const auto two = [&at](unsigned v) {
-    *at++ = static_cast<char>('0' + v / 10);
-    *at++ = static_cast<char>('0' + v % 10);
+  const auto two = [at](std::size_t where, unsigned v) {
+    at[where] = static_cast<char>('0' + v / 10);
+    at[where + 1] = static_cast<char>('0' + v % 10);
   };
-  two(second / 3600);
-  at = std::copy(between.begin(), between.end(), at);
-  two(second / 60 % 60);
-  at = std::copy(between.begin(), between.end(), at);
-  two(second % 60);
-  return std::copy(afterTime_.begin(), afterTime_.end(), at);
+  two(hourAt_, second / 3600);
+  two(minuteAt_, second / 60 % 60);
+  two(secondAt_, second % 60);
+  return at + size;
 }
 
 void TextFormatter::day(std::int64_t seconds, std::string& out) const {

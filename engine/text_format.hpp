@@ -75,9 +75,11 @@ class TextFormatter {
  private:
   TextFormat format_;
   Regional encoded_;  // the marks and separators in the output's encoding
-  // The text before the time of day of the last day written, and that day.
+  // The last day written, its date at midnight, and where the hour, minute
+  // and second lie in it.
   mutable std::int64_t cachedDay_ = std::numeric_limits<std::int64_t>::min();
-  mutable std::string dayText_;
+  mutable std::string midnight_;
+  mutable std::size_t hourAt_ = 0, minuteAt_ = 0, secondAt_ = 0;
   std::string afterTime_;  // the UTC offset of ISO dates
   std::size_t dateSize_ = 0;
 };
