@@ -31,23 +31,30 @@ void ChannelGraph::draw(QCPPainter* painter) {
   drawStraight(painter);
 }
 
-void ChannelGraph::drawStraight(QCPPainter* painter) const {
-  const QCPAxis* key = keyAxis();
-  const AxisPixels x(*key);
-  const AxisPixels y(*valueAxis());
-  if (key->range().size() <= 0 || data()->isEmpty()) return;
-  if (pen().style() == Qt::NoPen || pen().color().alpha() == 0) return;
+namespace {
 
-  // The points QCPGraph draws: those in view and one beyond each side.
-  const auto begin = data()->findBegin(key->range().lower);
-  const auto end = data()->findEnd(key->range().upper);
-  // One buffer a thread for every graph, kept from one drawing to the next:
-  // a plot draws its graphs one after the other.
+// The pixel positions of the points QCPGraph draws: those in view and one
+// beyond each side. One buffer a thread for every graph, kept from one
+// drawing to the next: a plot draws its graphs one after the other.
+const QVector<QPointF>& pixelsOf(const ChannelGraph& graph) {
   thread_local QVector<QPointF> pixels;
+  const QCPAxis* key = graph.keyAxis();
+  const AxisPixels x(*key);
+  const AxisPixels y(*graph.valueAxis());
+  const auto begin = graph.data()->findBegin(key->range().lower);
+  const auto end = graph.data()->findEnd(key->range().upper);
   pixels.resize(end - begin);
   QPointF* out = pixels.data();
   for (auto p = begin; p != end; ++p, ++out) *out = QPointF(x(p->key), y(p->value));
+  return pixels;
+}
 
+}  // namespace
+
+void ChannelGraph::drawStraight(QCPPainter* painter) const {
+  if (keyAxis()->range().size() <= 0 || data()->isEmpty()) return;
+  if (pen().style() == Qt::NoPen || pen().color().alpha() == 0) return;
+  const QVector<QPointF>& pixels = pixelsOf(*this);
   painter->setBrush(Qt::NoBrush);
   painter->setPen(pen());
   applyDefaultAntialiasingHint(painter);
@@ -62,6 +69,20 @@ void ChannelGraph::drawStraight(QCPPainter* painter) const {
     }
   }
   painter->drawPolyline(points + start, count - start);
+}
+
+bool ChannelGraph::drawsPixels() const {
+  const QCustomPlot* plot = parentPlot();
+  const bool smooth = plot && !plot->notAntialiasedElements().testFlag(QCP::aePlottables) &&
+                      (antialiased() || plot->antialiasedElements().testFlag(QCP::aePlottables));
+  return drawsStraight() && !smooth && pen().style() == Qt::SolidLine && pen().widthF() <= 1 &&
+         pen().color().alpha() == 255;
+}
+
+void ChannelGraph::drawPixels(LinePixels& pixels, std::uint8_t colour) const {
+  if (keyAxis()->range().size() <= 0 || data()->isEmpty()) return;
+  const QVector<QPointF>& points = pixelsOf(*this);
+  pixels.draw(points.constData(), static_cast<int>(points.size()), colour);
 }
 
 }  // namespace kestrix::chart

@@ -6,6 +6,10 @@
 
 #include <qcustomplot.h>
 
+#include <cstdint>
+
+#include "pixel_lines.hpp"
+
 namespace kestrix::chart {
 
 // An axis's coordinate to pixel, as QCPAxis::coordToPixel works it out for
@@ -38,6 +42,11 @@ class ChannelGraph : public QCPGraph {
   bool drawsStraight() const;
   // Draws the line the straight way, its pen and antialiasing set on `painter`.
   void drawStraight(QCPPainter* painter) const;
+  // Whether the straight line is one pixel wide, opaque and not antialiased:
+  // it can then be written into a panel's pixels (drawPixels).
+  bool drawsPixels() const;
+  // Writes the straight line into `pixels` in colour `colour`.
+  void drawPixels(LinePixels& pixels, std::uint8_t colour) const;
   // Set while PanelLines draws this graph's line in its place.
   void setDrawnByPanel(bool drawn) noexcept { drawnByPanel_ = drawn; }
 

@@ -29,6 +29,23 @@ class DrawHook : public QCPLayerable {
 // then cut by the same clip in both, not by the image's edge.
 constexpr int kMargin = 4;
 
+// Each graph's line in the colour of its place among `graphs`, from 1.
+void drawPixels(const std::vector<ChannelGraph*>& graphs, LinePixels& pixels, const QRect& imaged,
+                const QRect& area) {
+  pixels.reset(imaged.size(), imaged.topLeft(), area);
+  for (std::size_t i = 0; i < graphs.size(); ++i)
+    graphs[i]->drawPixels(pixels, static_cast<std::uint8_t>(i + 1));
+}
+
+// The colours of `graphs` by their place, from 1.
+QRgb (&coloursOf(const std::vector<ChannelGraph*>& graphs,
+                 QRgb (&colours)[LinePixels::kMostColours + 1]))[LinePixels::kMostColours + 1] {
+  std::fill(std::begin(colours), std::end(colours), 0);
+  for (std::size_t i = 0; i < graphs.size(); ++i)
+    colours[i + 1] = qPremultiply(graphs[i]->pen().color().rgba());
+  return colours;
+}
+
 double millisecondsBetween(std::chrono::steady_clock::time_point from,
                            std::chrono::steady_clock::time_point to) {
   return std::chrono::duration<double, std::milli>(to - from).count();
@@ -78,12 +95,15 @@ void LinesAhead::start(QCPPainter* painter) {
     panel.ready = panel.drawn = false;
     std::vector<ChannelGraph*> shown;
     bool straight = lines.enabled() && lines.realVisibility();
+    panel.pixels = true;
     for (ChannelGraph* graph : lines.graphs()) {
       if (!graph->realVisibility()) continue;
       straight = straight && graph->drawsStraight();
+      panel.pixels = panel.pixels && graph->drawsPixels();
       shown.push_back(graph);
     }
-    if (!straight || shown.size() < 2) continue;
+    panel.pixels = panel.pixels && shown.size() <= LinePixels::kMostColours;
+    if (!straight || shown.empty() || (!panel.pixels && shown.size() < 2)) continue;
     std::vector<std::size_t> points;
     std::size_t total = 0;
     for (const ChannelGraph* graph : shown) {
@@ -127,8 +147,12 @@ void LinesAhead::drawLater() {
   try {
     for (Panel& panel : work_) {
       if (!panel.lines) continue;
-      panel.image.fill(Qt::transparent);
-      {
+      if (panel.pixels) {
+        drawPixels(panel.later, laterPixels_, panel.imaged, panel.area);
+        QRgb colours[LinePixels::kMostColours + 1];
+        laterPixels_.paint(coloursOf(panel.later, colours), panel.image);
+      } else {
+        panel.image.fill(Qt::transparent);
         QCPPainter onImage(&panel.image);
         onImage.setModes(modes_);
         onImage.translate(-panel.imaged.topLeft());
@@ -166,11 +190,23 @@ bool LinesAhead::draw(const PanelLines& lines, QCPPainter* painter) {
   const bool same = painter->clipBoundingRect().toAlignedRect() == panel.area &&
                     painter->transform() == transform_ && painter->modes() == modes_;
   const Clock::time_point began = Clock::now();
-  for (const ChannelGraph* graph : same ? panel.earlier : lines.graphs()) {
-    if (!graph->realVisibility()) continue;
-    painter->save();
-    graph->drawStraight(painter);
-    painter->restore();
+  if (same && panel.pixels) {
+    drawPixels(panel.earlier, earlierPixels_, panel.imaged, panel.area);
+    // One image for every panel, as large as the largest.
+    const QSize size = panel.imaged.size();
+    if (earlierImage_.width() < size.width() || earlierImage_.height() < size.height())
+      earlierImage_ =
+          QImage(size.expandedTo(earlierImage_.size()), QImage::Format_ARGB32_Premultiplied);
+    QRgb colours[LinePixels::kMostColours + 1];
+    earlierPixels_.paint(coloursOf(panel.earlier, colours), earlierImage_);
+    painter->drawImage(panel.imaged.topLeft(), earlierImage_, QRect(QPoint(0, 0), size));
+  } else {
+    for (const ChannelGraph* graph : same ? panel.earlier : lines.graphs()) {
+      if (!graph->realVisibility()) continue;
+      painter->save();
+      graph->drawStraight(painter);
+      painter->restore();
+    }
   }
   const Clock::time_point waiting = Clock::now();
   firstMs_ += millisecondsBetween(began, waiting);

@@ -2,8 +2,11 @@
 // the later graphs of every panel, panel after panel, each into a transparent
 // image of its panel, from the moment the plot starts drawing its layers;
 // meanwhile this thread draws the layers below the lines and each panel's
-// earlier graphs, then lays the panel's image over them. The lines are opaque
-// and not antialiased, so the pixels are those of the graphs drawn one by one.
+// earlier graphs, then lays the panel's image over them. Where every graph
+// of a panel is one pixel wide, opaque and not antialiased, both threads
+// write its lines into its pixels (LinePixels), the earlier graphs into an
+// image of their own; otherwise they draw them with painters, the pixels
+// then those of the graphs drawn one by one.
 #pragma once
 
 #include <qcustomplot.h>
@@ -75,9 +78,12 @@ class LinesAhead {
   struct Panel {
     const PanelLines* lines = nullptr;
     std::vector<ChannelGraph*> earlier, later;
-    QRect area;          // the clip
-    QRect imaged;        // the image's place: the clip and a margin
-    QImage image;        // kept from one drawing to the next
+    QRect area;    // the clip
+    QRect imaged;  // the image's place: the clip and a margin
+    QImage image;  // the later graphs', kept from one drawing to the next
+    // Every graph one pixel wide and opaque: their lines written as
+    // LinePixels, the earlier ones' into earlierImage_ on this thread.
+    bool pixels = false;
     bool ready = false;  // the image, once the second thread is done with it
     bool drawn = false;  // by PanelLines
   };
@@ -87,6 +93,10 @@ class LinesAhead {
 
   std::vector<PanelLines*> panels_;
   std::vector<Panel> work_;  // per panel, kept for their images
+  // The pixels of the lines each thread writes, a panel at a time, and the
+  // image of this thread's.
+  LinePixels earlierPixels_, laterPixels_;
+  QImage earlierImage_;
   std::thread thread_;
   std::mutex mutex_;
   std::condition_variable readied_;

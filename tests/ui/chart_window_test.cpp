@@ -566,10 +566,43 @@ TEST(ChartSummary, EightLinesAndTheChannelNamesAlwaysInView) {
   EXPECT_EQ(names->verticalScrollBar()->value(), table->verticalScrollBar()->value());
 }
 
-// The drawing shortcuts (a panel's lines drawn on two threads, the later
-// half over the earlier; the shading stretched from one row): pixel for pixel
-// the picture drawn the plain way, across views, with a bold line, a hidden
-// one, lines running off the panel's edges and excursions shaded.
+// Whether the picture `ours` is `plain` but for its lines inside `panels`,
+// which may lie a pixel off: outside them every pixel the same; inside, at
+// least 95 in 100 of the pixels that differ having the other picture's colour
+// a pixel away in each (where lines cross, one a pixel off may hide another).
+::testing::AssertionResult linesWithinAPixel(const QImage& ours, const QImage& plain,
+                                             const std::vector<QRect>& panels) {
+  if (ours.size() != plain.size()) return ::testing::AssertionFailure() << "sizes differ";
+  const auto near = [](const QImage& image, int x, int y, QRgb colour) {
+    for (int dy = -1; dy <= 1; ++dy)
+      for (int dx = -1; dx <= 1; ++dx)
+        if (image.valid(x + dx, y + dy) && image.pixel(x + dx, y + dy) == colour) return true;
+    return false;
+  };
+  int differing = 0, unexplained = 0;
+  for (int y = 0; y < ours.height(); ++y) {
+    for (int x = 0; x < ours.width(); ++x) {
+      if (ours.pixel(x, y) == plain.pixel(x, y)) continue;
+      const bool inPanel = std::any_of(panels.begin(), panels.end(),
+                                       [&](const QRect& r) { return r.contains(x, y); });
+      if (!inPanel)
+        return ::testing::AssertionFailure() << "pixel " << x << ", " << y << " outside the panels";
+      ++differing;
+      if (!near(plain, x, y, ours.pixel(x, y)) || !near(ours, x, y, plain.pixel(x, y)))
+        ++unexplained;
+    }
+  }
+  if (unexplained * 20 > differing)
+    return ::testing::AssertionFailure() << unexplained << " of " << differing
+                                         << " differing pixels not a pixel off";
+  return ::testing::AssertionSuccess();
+}
+
+// The drawing shortcuts (a panel's one-pixel lines written into its pixels
+// on two threads, the later graphs over the earlier; the shading stretched
+// from one row): the picture drawn the plain way, its lines to within a
+// pixel, across views, with a bold line (whose panel is drawn the plain way),
+// a hidden one, lines running off the panel's edges and excursions shaded.
 TEST(ChartLines, ShortcutsDrawThePlainPicture) {
   application();
   std::vector<LoggerFileBuilder> files(5);  // two panels of five lines each
@@ -608,8 +641,11 @@ TEST(ChartLines, ShortcutsDrawThePlainPicture) {
     const QImage shown = plot.grab().toImage();
     plot.setDrawingShortcuts(true);
     plot.replot();
-    EXPECT_EQ(plot.toPixmap().toImage(), exported) << view;
-    EXPECT_EQ(plot.grab().toImage(), shown) << view;
+    std::vector<QRect> panels;  // as their lines are clipped: from a pixel above
+    for (int p = 0; p < plot.axisRectCount(); ++p)
+      panels.push_back(plot.axisRect(p)->rect().adjusted(0, -1, 0, 0));
+    EXPECT_TRUE(linesWithinAPixel(plot.toPixmap().toImage(), exported, panels)) << view;
+    EXPECT_TRUE(linesWithinAPixel(plot.grab().toImage(), shown, panels)) << view;
   };
   same("whole run");
   plot.zoomTime(0.2);
