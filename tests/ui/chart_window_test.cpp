@@ -41,6 +41,7 @@
 #include "modal_dialogs.hpp"
 #include "period_bars.hpp"
 #include "period_view.hpp"
+#include "pixel_lines.hpp"
 #include "qt_application.hpp"
 #include "run_program.hpp"
 #include "save_dialog.hpp"
@@ -593,8 +594,8 @@ TEST(ChartSummary, EightLinesAndTheChannelNamesAlwaysInView) {
     }
   }
   if (unexplained * 20 > differing)
-    return ::testing::AssertionFailure() << unexplained << " of " << differing
-                                         << " differing pixels not a pixel off";
+    return ::testing::AssertionFailure()
+           << unexplained << " of " << differing << " differing pixels not a pixel off";
   return ::testing::AssertionSuccess();
 }
 
@@ -655,6 +656,29 @@ TEST(ChartLines, ShortcutsDrawThePlainPicture) {
   QCPAxisRect* panel = plot.panelOf(0);
   panel->axis(QCPAxis::atLeft)->setRange(15, 25);  // lines off the top and bottom
   same("a bold line, a hidden one, lines off the edges");
+}
+
+// Lines written into pixels keep to their clip whatever their points: far
+// off, infinite or missing ones break nothing and write nothing outside.
+TEST(ChartLines, PixelLinesKeepToTheClip) {
+  kestrix::chart::LinePixels pixels;
+  pixels.reset(QSize(20, 10), QPoint(100, 50), QRect(102, 51, 15, 8));  // pixels 2..16 x 1..8
+  const double far = 1e300, inf = std::numeric_limits<double>::infinity();
+  const QPointF points[] = {{-far, 55.5}, {far, 55.5}, {NAN, 52},   {110.5, -far},
+                            {110.5, far}, {105, inf},  {112.2, 53}, {112.2, 53}};
+  pixels.draw(points, static_cast<int>(std::size(points)), 7);
+  QImage image(20, 10, QImage::Format_ARGB32_Premultiplied);
+  QRgb colours[kestrix::chart::LinePixels::kMostColours + 1] = {};
+  colours[7] = qRgb(10, 200, 30);
+  pixels.paint(colours, image);
+  for (int y = 0; y < 10; ++y) {
+    for (int x = 0; x < 20; ++x) {
+      // The row across (y 55.5), the column down (x 110.5) and the lone point at (112.2, 53).
+      const bool lit =
+          ((y == 5 || x == 10) && x >= 2 && x <= 16 && y >= 1 && y <= 8) || (x == 12 && y == 3);
+      EXPECT_EQ(image.pixel(x, y), lit ? colours[7] : 0u) << x << ", " << y;
+    }
+  }
 }
 
 // The shading covers an excursion's time and no other, one row of it still
