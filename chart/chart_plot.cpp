@@ -271,10 +271,10 @@ void ChartPlot::updatePoints() {
     const MinMaxPyramid& series = data_->channels()[c].series;
     std::vector<PlotPoint> points;
     series.decimate(first, end, columns, points);
-    QVector<QCPGraphData> keyed(static_cast<qsizetype>(points.size()));
-    for (std::size_t i = 0; i < points.size(); ++i)
-      keyed[static_cast<qsizetype>(i)] =
-          QCPGraphData(data_->keyOfRow(points[i].row), points[i].value);
+    QVector<QCPGraphData> keyed;
+    keyed.reserve(static_cast<qsizetype>(points.size()));
+    for (const PlotPoint& point : points)
+      keyed.emplaceBack(data_->keyOfRow(point.row), point.value);
     ChannelView& view = views[c];
     view.points.reset(new QCPGraphDataContainer);
     view.points->set(keyed, true);
