@@ -129,15 +129,15 @@ void RowDateText::setDay() {
   const std::int64_t rest = seconds_ % 86400;
   secondOfDay_ = static_cast<int>(rest < 0 ? rest + 86400 : rest);
   if (form_.style == DateStyle::Iso) {
-    timeAt_ = std::string_view("YYYY-MM-DD ").size();  // the offset follows the seconds
-    minuteAt_ = timeAt_ + 3;
-    secondAt_ = minuteAt_ + 3;
+    time_.hour = std::string_view("YYYY-MM-DD ").size();  // the offset follows the seconds
+    time_.minute = time_.hour + 3;
+    time_.second = time_.minute + 3;
     return;
   }
   const std::size_t timeSize = 6 + 2 * form_.regional.timeSeparator.size();
-  timeAt_ = text_.size() - timeSize;
-  minuteAt_ = timeAt_ + 2 + form_.regional.timeSeparator.size();
-  secondAt_ = minuteAt_ + 2 + form_.regional.timeSeparator.size();
+  time_.hour = text_.size() - timeSize;
+  time_.minute = time_.hour + 2 + form_.regional.timeSeparator.size();
+  time_.second = time_.minute + 2 + form_.regional.timeSeparator.size();
 }
 
 void RowDateText::next() {
@@ -147,13 +147,7 @@ void RowDateText::next() {
     setDay();
     return;
   }
-  const auto put2 = [this](std::size_t at, int v) {
-    text_[at] = static_cast<char>('0' + v / 10);
-    text_[at + 1] = static_cast<char>('0' + v % 10);
-  };
-  put2(timeAt_, secondOfDay_ / 3600);
-  put2(minuteAt_, secondOfDay_ / 60 % 60);
-  put2(secondAt_, secondOfDay_ % 60);
+  time_.write(text_.data(), secondOfDay_);
 }
 
 }  // namespace kestrix

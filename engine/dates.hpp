@@ -54,6 +54,22 @@ void appendIsoDate(std::int64_t seconds, char between, std::optional<int> utcOff
 // Appends the date in `form`.
 void appendDate(std::int64_t seconds, const DateForm& form, std::string& out);
 
+// Where a date's text holds the two digits of its hour, minute and second.
+struct TimePlaces {
+  std::size_t hour = 0, minute = 0, second = 0;
+
+  // Writes the time of day `secondOfDay` (0 to 86399) into `text` at these places.
+  void write(char* text, int secondOfDay) const noexcept {
+    const auto two = [text](std::size_t at, int v) {
+      text[at] = static_cast<char>('0' + v / 10);
+      text[at + 1] = static_cast<char>('0' + v % 10);
+    };
+    two(hour, secondOfDay / 3600);
+    two(minute, secondOfDay / 60 % 60);
+    two(second, secondOfDay % 60);
+  }
+};
+
 // The appendDate text of dates a fixed step apart, one after the other: the
 // time of day is updated in place, the rest redone once a day.
 class RowDateText {
@@ -74,9 +90,7 @@ class RowDateText {
   int secondOfDay_ = 0;
   DateForm form_;
   std::string text_;
-  std::size_t timeAt_ = 0;  // where "hh" starts
-  std::size_t minuteAt_ = 0;
-  std::size_t secondAt_ = 0;
+  TimePlaces time_;
 };
 
 }  // namespace kestrix

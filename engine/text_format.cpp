@@ -102,11 +102,11 @@ char* TextFormatter::date(std::int64_t seconds, char* at) const {
     const std::string_view between =
         format_.dates == DateStyle::Iso ? std::string_view(":") : encoded_.timeSeparator;
     // "hh", the separator, "mm", the separator, "ss".
-    hourAt_ = midnight_.size();
+    time_.hour = midnight_.size();
     ((midnight_ += "00") += between) += "00";
-    minuteAt_ = hourAt_ + 2 + between.size();
+    time_.minute = time_.hour + 2 + between.size();
     (midnight_ += between) += "00";
-    secondAt_ = minuteAt_ + 2 + between.size();
+    time_.second = time_.minute + 2 + between.size();
     midnight_ += afterTime_;
   }
   const std::size_t size = midnight_.size();
@@ -117,14 +117,7 @@ char* TextFormatter::date(std::int64_t seconds, char* at) const {
   } else {
     std::memcpy(at, from, size);
   }
-  const auto second = static_cast<unsigned>(seconds - day * kDay);
-  const auto two = [at](std::size_t where, unsigned v) {
-    at[where] = static_cast<char>('0' + v / 10);
-    at[where + 1] = static_cast<char>('0' + v % 10);
-  };
-  two(hourAt_, second / 3600);
-  two(minuteAt_, second / 60 % 60);
-  two(secondAt_, second % 60);
+  time_.write(at, static_cast<int>(seconds - day * kDay));
   return at + size;
 }
 

@@ -79,7 +79,7 @@ class TextFormatter {
   // and second lie in it.
   mutable std::int64_t cachedDay_ = std::numeric_limits<std::int64_t>::min();
   mutable std::string midnight_;
-  mutable std::size_t hourAt_ = 0, minuteAt_ = 0, secondAt_ = 0;
+  mutable TimePlaces time_;
   std::string afterTime_;  // the UTC offset of ISO dates
   std::size_t dateSize_ = 0;
 };
