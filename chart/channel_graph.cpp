@@ -1,5 +1,7 @@
 #include "channel_graph.hpp"
 
+#include "pixel_lines.hpp"
+
 #include <algorithm>
 #include <cmath>
 
@@ -34,11 +36,16 @@ void ChannelGraph::draw(QCPPainter* painter) {
 namespace {
 
 // The pixel positions of the points QCPGraph draws: those in view and one
-// beyond each side. One buffer a thread for every graph, kept from one
-// drawing to the next: a plot draws its graphs one after the other.
+// beyond each side; none for an empty graph or time range. One buffer a
+// thread for every graph, kept from one drawing to the next: a plot draws
+// its graphs one after the other.
 const QVector<QPointF>& pixelsOf(const ChannelGraph& graph) {
   thread_local QVector<QPointF> pixels;
   const QCPAxis* key = graph.keyAxis();
+  if (key->range().size() <= 0 || graph.data()->isEmpty()) {
+    pixels.clear();
+    return pixels;
+  }
   const AxisPixels x(*key);
   const AxisPixels y(*graph.valueAxis());
   const auto begin = graph.data()->findBegin(key->range().lower);
@@ -52,9 +59,9 @@ const QVector<QPointF>& pixelsOf(const ChannelGraph& graph) {
 }  // namespace
 
 void ChannelGraph::drawStraight(QCPPainter* painter) const {
-  if (keyAxis()->range().size() <= 0 || data()->isEmpty()) return;
   if (pen().style() == Qt::NoPen || pen().color().alpha() == 0) return;
   const QVector<QPointF>& pixels = pixelsOf(*this);
+  if (pixels.isEmpty()) return;
   painter->setBrush(Qt::NoBrush);
   painter->setPen(pen());
   applyDefaultAntialiasingHint(painter);
@@ -71,16 +78,15 @@ void ChannelGraph::drawStraight(QCPPainter* painter) const {
   painter->drawPolyline(points + start, count - start);
 }
 
-bool ChannelGraph::drawsPixels() const {
+bool ChannelGraph::hasPixelPen() const {
   const QCustomPlot* plot = parentPlot();
   const bool smooth = plot && !plot->notAntialiasedElements().testFlag(QCP::aePlottables) &&
                       (antialiased() || plot->antialiasedElements().testFlag(QCP::aePlottables));
-  return drawsStraight() && !smooth && pen().style() == Qt::SolidLine && pen().widthF() <= 1 &&
+  return !smooth && pen().style() == Qt::SolidLine && pen().widthF() <= 1 &&
          pen().color().alpha() == 255;
 }
 
 void ChannelGraph::drawPixels(LinePixels& pixels, std::uint8_t colour) const {
-  if (keyAxis()->range().size() <= 0 || data()->isEmpty()) return;
   const QVector<QPointF>& points = pixelsOf(*this);
   pixels.draw(points.constData(), static_cast<int>(points.size()), colour);
 }

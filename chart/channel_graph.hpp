@@ -8,9 +8,16 @@
 
 #include <cstdint>
 
-#include "pixel_lines.hpp"
-
 namespace kestrix::chart {
+
+class LinePixels;
+
+// Whether `painter` paints into a raster image (not a PDF or SVG): where the
+// chart's drawing shortcuts may apply.
+inline bool paintsRaster(const QCPPainter& painter) {
+  return painter.paintEngine() && painter.paintEngine()->type() == QPaintEngine::Raster &&
+         !painter.modes().testFlag(QCPPainter::pmVectorized);
+}
 
 // An axis's coordinate to pixel, as QCPAxis::coordToPixel works it out for
 // a linear axis that is not reversed (the same operations in the same order,
@@ -42,9 +49,9 @@ class ChannelGraph : public QCPGraph {
   bool drawsStraight() const;
   // Draws the line the straight way, its pen and antialiasing set on `painter`.
   void drawStraight(QCPPainter* painter) const;
-  // Whether the straight line is one pixel wide, opaque and not antialiased:
-  // it can then be written into a panel's pixels (drawPixels).
-  bool drawsPixels() const;
+  // Whether its line is one pixel wide, opaque and not antialiased: drawn
+  // straight, it can then be written into a panel's pixels (drawPixels).
+  bool hasPixelPen() const;
   // Writes the straight line into `pixels` in colour `colour`.
   void drawPixels(LinePixels& pixels, std::uint8_t colour) const;
   // Set while PanelLines draws this graph's line in its place.

@@ -125,7 +125,7 @@ QColor ChartPlot::colour(std::size_t channel) const {
 
 void ChartPlot::setDrawingShortcuts(bool on) {
   drawingShortcuts_ = on;
-  for (PanelLines* lines : panelLines_) lines->setEnabled(on);
+  linesAhead_.setEnabled(on);
 }
 
 void ChartPlot::setChannelVisible(std::size_t channel, bool visible) {

@@ -85,9 +85,7 @@ class LimitMarks::Shading : public QCPLayerable {
       left = right;
       level_[x] = highestMark(static_cast<std::size_t>(from), static_cast<std::size_t>(to));
     }
-    if (plot_.drawingShortcuts() && painter->paintEngine() &&
-        painter->paintEngine()->type() == QPaintEngine::Raster &&
-        !painter->modes().testFlag(QCPPainter::pmVectorized)) {
+    if (plot_.drawingShortcuts() && paintsRaster(*painter)) {
       // One row of the colours, stretched over the panel's height in one
       // call: a whole run's shading may change colour at every pixel.
       const QRgb colours[3] = {0, qPremultiply(noAlarmColour().rgba()),

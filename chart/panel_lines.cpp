@@ -29,21 +29,18 @@ class DrawHook : public QCPLayerable {
 // then cut by the same clip in both, not by the image's edge.
 constexpr int kMargin = 4;
 
-// Each graph's line in the colour of its place among `graphs`, from 1.
-void drawPixels(const std::vector<ChannelGraph*>& graphs, LinePixels& pixels, const QRect& imaged,
-                const QRect& area) {
+// Writes the lines of `graphs` into `pixels` for an image at `imaged`, within
+// `area`, each in the colour of its place among them (from 1), then those
+// colours into `image`.
+void writeLines(const std::vector<ChannelGraph*>& graphs, LinePixels& pixels, const QRect& imaged,
+                const QRect& area, QImage& image) {
   pixels.reset(imaged.size(), imaged.topLeft(), area);
-  for (std::size_t i = 0; i < graphs.size(); ++i)
+  QRgb colours[LinePixels::kMostColours + 1] = {};
+  for (std::size_t i = 0; i < graphs.size(); ++i) {
     graphs[i]->drawPixels(pixels, static_cast<std::uint8_t>(i + 1));
-}
-
-// The colours of `graphs` by their place, from 1.
-QRgb (&coloursOf(const std::vector<ChannelGraph*>& graphs,
-                 QRgb (&colours)[LinePixels::kMostColours + 1]))[LinePixels::kMostColours + 1] {
-  std::fill(std::begin(colours), std::end(colours), 0);
-  for (std::size_t i = 0; i < graphs.size(); ++i)
     colours[i + 1] = qPremultiply(graphs[i]->pen().color().rgba());
-  return colours;
+  }
+  pixels.paint(colours, image);
 }
 
 double millisecondsBetween(std::chrono::steady_clock::time_point from,
@@ -72,16 +69,11 @@ LinesAhead::~LinesAhead() {
   finish();
 }
 
-bool LinesAhead::suits(const QCPPainter* painter) const {
-  return painter->paintEngine() && painter->paintEngine()->type() == QPaintEngine::Raster &&
-         !painter->modes().testFlag(QCPPainter::pmVectorized) &&
-         painter->transform().type() <= QTransform::TxTranslate;
-}
-
 void LinesAhead::start(QCPPainter* painter) {
   finish();
   for (Panel& panel : work_) panel.lines = nullptr;
-  if (!suits(painter)) return;
+  if (!enabled_ || !paintsRaster(*painter) || painter->transform().type() > QTransform::TxTranslate)
+    return;
   transform_ = painter->transform();
   modes_ = painter->modes();
   work_.resize(panels_.size());
@@ -94,12 +86,12 @@ void LinesAhead::start(QCPPainter* painter) {
     panel.later.clear();
     panel.ready = panel.drawn = false;
     std::vector<ChannelGraph*> shown;
-    bool straight = lines.enabled() && lines.realVisibility();
+    bool straight = lines.realVisibility();
     panel.pixels = true;
     for (ChannelGraph* graph : lines.graphs()) {
       if (!graph->realVisibility()) continue;
       straight = straight && graph->drawsStraight();
-      panel.pixels = panel.pixels && graph->drawsPixels();
+      panel.pixels = panel.pixels && graph->hasPixelPen();
       shown.push_back(graph);
     }
     panel.pixels = panel.pixels && shown.size() <= LinePixels::kMostColours;
@@ -148,9 +140,7 @@ void LinesAhead::drawLater() {
     for (Panel& panel : work_) {
       if (!panel.lines) continue;
       if (panel.pixels) {
-        drawPixels(panel.later, laterPixels_, panel.imaged, panel.area);
-        QRgb colours[LinePixels::kMostColours + 1];
-        laterPixels_.paint(coloursOf(panel.later, colours), panel.image);
+        writeLines(panel.later, laterPixels_, panel.imaged, panel.area, panel.image);
       } else {
         panel.image.fill(Qt::transparent);
         QCPPainter onImage(&panel.image);
@@ -191,14 +181,12 @@ bool LinesAhead::draw(const PanelLines& lines, QCPPainter* painter) {
                     painter->transform() == transform_ && painter->modes() == modes_;
   const Clock::time_point began = Clock::now();
   if (same && panel.pixels) {
-    drawPixels(panel.earlier, earlierPixels_, panel.imaged, panel.area);
     // One image for every panel, as large as the largest.
     const QSize size = panel.imaged.size();
     if (earlierImage_.width() < size.width() || earlierImage_.height() < size.height())
       earlierImage_ =
           QImage(size.expandedTo(earlierImage_.size()), QImage::Format_ARGB32_Premultiplied);
-    QRgb colours[LinePixels::kMostColours + 1];
-    earlierPixels_.paint(coloursOf(panel.earlier, colours), earlierImage_);
+    writeLines(panel.earlier, earlierPixels_, panel.imaged, panel.area, earlierImage_);
     painter->drawImage(panel.imaged.topLeft(), earlierImage_, QRect(QPoint(0, 0), size));
   } else {
     for (const ChannelGraph* graph : same ? panel.earlier : lines.graphs()) {

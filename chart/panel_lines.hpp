@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "channel_graph.hpp"
+#include "pixel_lines.hpp"
 
 namespace kestrix::chart {
 
@@ -35,9 +36,6 @@ class PanelLines : public QCPLayerable {
   void setGraphs(std::vector<ChannelGraph*> graphs) { graphs_ = std::move(graphs); }
   const std::vector<ChannelGraph*>& graphs() const noexcept { return graphs_; }
   QCPAxisRect* panel() const noexcept { return panel_; }
-  // Off: each graph draws itself.
-  void setEnabled(bool enabled) noexcept { enabled_ = enabled; }
-  bool enabled() const noexcept { return enabled_; }
 
  protected:
   void applyDefaultAntialiasingHint(QCPPainter* painter) const override {
@@ -50,7 +48,6 @@ class PanelLines : public QCPLayerable {
   QCPAxisRect* panel_;
   LinesAhead& ahead_;
   std::vector<ChannelGraph*> graphs_;
-  bool enabled_ = true;
 };
 
 // The second thread of one drawing's lines. Its share of the points follows
@@ -63,6 +60,8 @@ class LinesAhead {
   LinesAhead& operator=(const LinesAhead&) = delete;
 
   void setPanels(std::vector<PanelLines*> panels) { panels_ = std::move(panels); }
+  // Off: each graph draws itself.
+  void setEnabled(bool enabled) noexcept { enabled_ = enabled; }
 
   // Starts the second thread for a drawing with `painter`; by the first
   // layerable drawn.
@@ -89,9 +88,9 @@ class LinesAhead {
   };
   using Clock = std::chrono::steady_clock;
   void drawLater();  // on the second thread
-  bool suits(const QCPPainter* painter) const;
 
   std::vector<PanelLines*> panels_;
+  bool enabled_ = true;
   std::vector<Panel> work_;  // per panel, kept for their images
   // The pixels of the lines each thread writes, a panel at a time, and the
   // image of this thread's.

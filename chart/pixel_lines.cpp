@@ -40,7 +40,7 @@ void LinePixels::draw(const QPointF* points, int count, std::uint8_t colour) {
   std::uint8_t* const pixels = pixels_.data();
   const auto width = static_cast<std::ptrdiff_t>(width_);
   // One pixel for each whole coordinate along a segment's longer extent,
-  // within the clip; the other coordinate the segment's there, rounded.
+  // within the clip, where the segment crosses that row's (or column's) middle.
   const auto segment = [&](double x0, double y0, double x1, double y1) {
     if (std::max(x0, x1) < left_ || std::min(x0, x1) >= right_ + 1 || std::max(y0, y1) < top_ ||
         std::min(y0, y1) >= bottom_ + 1)

@@ -336,8 +336,7 @@ void writeExcursions(std::span<const ChannelCheck> checks, const TableValues& va
       tail.size = bytes.size();
     }
   }
-  // Per column, what every line of each side starts with; per line, what
-  // the alarm and the note add.
+  // Per column, what every line of each side starts with.
   std::string starts[2];
   for (std::size_t c = 0; c < checks.size(); ++c) {
     const ColumnInfo& column = values.column(c);
