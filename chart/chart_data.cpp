@@ -32,7 +32,7 @@ std::string ChartChannel::name() const {
 }
 
 ChartData::ChartData(std::shared_ptr<const ConversionRun> run, bool includeOverflowed)
-    : run_(std::move(run)), values_(*run_, includeOverflowed), step_(std::max(run_->interval, 1)) {
+    : run_(std::move(run)), values_(*run_, includeOverflowed), step_(std::max(run_->step, 1)) {
   const std::size_t count = values_.columnCount();
   channels_.resize(count);
   for (std::size_t c = 0; c < count; ++c) {
@@ -105,7 +105,7 @@ std::string ChartData::cellText(std::size_t channel, std::int64_t row0) const {
   if (row0 < 0 || row0 >= rowCount()) return {};
   const ChartChannel& ch = channels_[channel];
   std::string out;
-  appendCellValueText(values_.cell(ch.column, row0 + 1), ch.decimals, ".", out);
+  appendCellValueText(values_.tableCell(ch.column, row0 + 1), ch.decimals, ".", out);
   return out;
 }
 

@@ -72,7 +72,7 @@ const std::vector<std::string>& excursionHeaders() {
 std::vector<std::string> excursionCells(const ChartData& data, std::size_t channel,
                                         const Excursion& e) {
   const ChartChannel& ch = data.channels()[channel];
-  const std::int64_t interval = data.run().interval;
+  const std::int64_t interval = data.values().interval(ch.column);
   return {ch.title,
           data.values().column(ch.column).loggerId,
           ch.label,

@@ -15,7 +15,7 @@ QCPAxis* valueAxis(QCPAxisRect* panel) {
   return panel->axis(QCPAxis::atLeft);
 }
 
-// How long a period lasts on the calendar (the whole run: its rows).
+// How long a period lasts on the calendar (the whole run: its rows, one step each).
 double periodSeconds(const PeriodTable& table, const Period& period, int interval) {
   if (table.kind == PeriodKind::All)
     return static_cast<double>(std::max<std::int64_t>(period.rows.count() * interval, 1));
@@ -130,7 +130,7 @@ void PeriodBars::build() {
   const std::vector<ChartChannel>& channels = data_->channels();
   const std::vector<std::string>& units = data_->units();
   const std::size_t periods = table_ ? table_->periods.size() : 0;
-  const int interval = data_->run().interval;
+  const int interval = data_->run().step;  // a row of the table
   // Key of a date: the chart's time axis.
   const auto keyOf = [this](double seconds) {
     return data_->keyOfRow(0) + seconds - static_cast<double>(data_->run().earliestStart);

@@ -61,7 +61,7 @@ std::string periodCell(const ChartData& data, const PeriodTable& table, std::siz
       return text;
     }
     case PeriodColumn::Rows:
-      return std::to_string(table.periods[period].rows.count());
+      return std::to_string(line.rows);
     case PeriodColumn::Values:
       return std::to_string(s.values);
     case PeriodColumn::Minimum:

@@ -76,12 +76,11 @@ std::string emptyWindowWarning(const ConversionRun& run, const TimeWindow& windo
   return text + ": the outputs hold no row";
 }
 
-void printWarnings(const RunWarnings& warnings) {
-  for (const auto* lines : {&warnings.intervals, &warnings.inconsistentFiles}) {
-    for (const std::string& line : *lines) {
-      std::fprintf(stderr, "%s: warning: %s\n", programName, line.c_str());
-    }
-  }
+void printWarnings(const RunWarnings& warnings, bool quiet) {
+  if (!quiet && !warnings.intervalNote.empty())
+    std::fprintf(stderr, "%s: note: %s\n", programName, warnings.intervalNote.c_str());
+  for (const std::string& line : warnings.inconsistentFiles)
+    std::fprintf(stderr, "%s: warning: %s\n", programName, line.c_str());
 }
 
 }  // namespace
@@ -138,7 +137,7 @@ int convertAndWrite(const Options& o, bool& progressShown) {
   progressShown = false;
   // The warnings concern the files: they are shown whatever happens next.
   const RunWarnings warnings = runWarnings(run);
-  printWarnings(warnings);
+  printWarnings(warnings, o.quiet);
   if (!o.quiet) {
     for (const auto& lines : {joinedColumnLines(run, o.includeOverflowed), keptApartLines(run)}) {
       for (const std::string& line : lines) std::fprintf(stderr, "%s\n", line.c_str());

@@ -218,7 +218,7 @@ CellValue TableValues::valueAt(const Column& c, std::int64_t r) const {
   const auto s1 = c.two ? samples.at(2 * p - 1) : samples.at(p);
   const auto s2 = c.two ? samples.at(2 * p) : s1;
   if (!s1 || !s2) return {};  // never read from the file
-  if (r == 1 && c.firstRowKind != CellKind::Blank) return {c.firstRowKind, 0};
+  if (c.plan->tableRow(r) == 1 && c.firstRowKind != CellKind::Blank) return {c.firstRowKind, 0};
   const std::int16_t s = c.info.channel == 0 ? *s1 : *s2;
   const auto v = static_cast<std::uint16_t>(static_cast<std::int16_t>(s + c.rawOffset));
   return valueOf(entry(c, v));
@@ -242,8 +242,51 @@ std::int32_t TableValues::fillEntry(const Column& c, std::uint16_t v) const {
   return c.values[v];
 }
 
-CellValue TableValues::cell(std::size_t c, std::int64_t row) const {
-  return valueAt(columns_[c], row);
+CellValue TableValues::cell(std::size_t c, std::int64_t slot) const {
+  return valueAt(columns_[c], slot);
+}
+
+CellValue TableValues::tableCell(std::size_t c, std::int64_t row) const {
+  const std::int64_t slot = columns_[c].plan->slotAt(row);
+  return slot > 0 ? valueAt(columns_[c], slot) : CellValue{};
+}
+
+void TableValues::tableCells(std::size_t c, std::int64_t first, std::int64_t n,
+                             CellValue* out) const {
+  const ColumnPlan& plan = *columns_[c].plan;
+  if (plan.stride == 1 && plan.phase == 0) {
+    cells(c, first, n, out);
+    return;
+  }
+  std::fill(out, out + n, CellValue{});
+  const RowRange slots = plan.slotsIn({first, first + n - 1});
+  if (slots.empty()) return;
+  std::vector<CellValue> shown(static_cast<std::size_t>(slots.count()));
+  cells(c, slots.first, slots.count(), shown.data());
+  for (std::int64_t s = slots.first; s <= slots.last; ++s)
+    out[plan.tableRow(s) - first] = shown[static_cast<std::size_t>(s - slots.first)];
+}
+
+std::int64_t TableValues::slotCount(std::size_t c) const noexcept {
+  return std::max<std::int64_t>(0, columns_[c].plan->slotsIn({1, rows_}).last);
+}
+
+RowRange TableValues::slotsIn(std::size_t c, RowRange rows) const noexcept {
+  rows.first = std::max<std::int64_t>(rows.first, 1);
+  rows.last = std::min(rows.last, rows_);
+  return columns_[c].plan->slotsIn(rows);
+}
+
+std::int64_t TableValues::slotRow(std::size_t c, std::int64_t slot) const noexcept {
+  return columns_[c].plan->tableRow(slot);
+}
+
+std::int64_t TableValues::slotDate(std::size_t c, std::int64_t slot) const noexcept {
+  return run_.rowDate(slotRow(c, slot));
+}
+
+int TableValues::interval(std::size_t c) const noexcept {
+  return columns_[c].plan->interval;
 }
 
 template <class Out, class FromEntry, class FromValue>

@@ -92,9 +92,27 @@ class TableValues {
   // Rows of the table (0 when the run has none).
   std::int64_t rowCount() const noexcept { return rows_; }
 
-  // The cell of column c in row `row` (1-based, 1 .. rowCount()).
-  CellValue cell(std::size_t c, std::int64_t row) const;
-  // Cells of column c for rows first .. first + n - 1 (inside the table) into out.
+  // Each column is read in its own slots (column_plan.hpp): its samples'
+  // places, one every interval(c) seconds. When the run's files share one
+  // interval, a slot is a table row.
+  //
+  // Slots of column c up to the table's last row.
+  std::int64_t slotCount(std::size_t c) const noexcept;
+  // The slots of column c standing on the table rows `rows` (clipped to the table).
+  RowRange slotsIn(std::size_t c, RowRange rows) const noexcept;
+  // The table row of slot `slot` of column c, and its date.
+  std::int64_t slotRow(std::size_t c, std::int64_t slot) const noexcept;
+  std::int64_t slotDate(std::size_t c, std::int64_t slot) const noexcept;
+  // Seconds from one slot of column c to the next.
+  int interval(std::size_t c) const noexcept;
+
+  // The cell of column c in slot `slot` (1-based, 1 .. slotCount(c)).
+  CellValue cell(std::size_t c, std::int64_t slot) const;
+  // The cell of column c on table row `row`: blank between its slots.
+  CellValue tableCell(std::size_t c, std::int64_t row) const;
+  // Cells of column c on table rows first .. first + n - 1: blank between its slots.
+  void tableCells(std::size_t c, std::int64_t first, std::int64_t n, CellValue* out) const;
+  // Cells of column c for slots first .. first + n - 1 (inside the table) into out.
   void cells(std::size_t c, std::int64_t first, std::int64_t n, CellValue* out) const;
   // The same cells as codes (cellCodeBias), four bytes each.
   void cellCodes(std::size_t c, std::int64_t first, std::int64_t n, std::int32_t* out) const;

@@ -22,7 +22,7 @@ int channelCountOf(std::uint8_t typeCode) noexcept;
 // row is converted like any other.
 std::string_view firstRowTextOf(std::uint8_t typeCode) noexcept;
 
-// A power channel's raw sample rescaled by the run's interval.
+// A power channel's raw sample rescaled by its file's interval.
 double powerRate(std::int16_t s, int interval) noexcept;
 
 enum class NumberFormat {
@@ -41,7 +41,7 @@ struct CellParams {
   std::uint8_t typeCode = 0;
   std::int16_t offsetParam = 0;  // type 5
   std::int16_t factorParam = 0;  // type 7
-  int interval = 0;              // the run's interval, for the power channels
+  int interval = 0;              // the file's interval, for the power channels
 };
 
 // Appends the cell text of one time step: the value(s) of raw sample s1 (and

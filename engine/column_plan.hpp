@@ -2,6 +2,12 @@
 // file, "overflow", or nothing. makeRun works it out once per column; the
 // plain rule (TableText), the fast writer (RowWriter) and the values
 // (TableValues) take their cells from it.
+//
+// A column has a time axis of its own, its slots: one every interval of its
+// files. Its plans and pieces count in slots. When every file of the run has
+// one interval a slot is a table row; otherwise the table steps by the
+// greatest common divisor of the intervals and a column's slot s stands on
+// table row tableRow(s), the rows between its slots blank in it.
 #pragma once
 
 #include <cstddef>
@@ -32,12 +38,12 @@ struct FilePlan {
   };
 
   std::size_t file = 0;      // index in ConversionRun::files
-  std::int64_t offset = 0;   // row r shows the file's position r - offset (1-based)
-  RowRange rows;             // the rows of positions 1 .. sampleCount
+  std::int64_t offset = 0;   // slot r shows the file's position r - offset (1-based)
+  RowRange rows;             // the slots of positions 1 .. sampleCount
   Stretches withMargin;      // the table's rule (see overflowPositions)
   Stretches withoutMargin;   // the samples the memory still held shown (includeOverflowed)
   bool twoChannels = false;  // samples interleaved, channel 1 first; two table columns
-  CellParams formula;        // the file's cell formula, with the run's interval
+  CellParams formula;        // the file's cell formula, with its own interval
   ReducedFormula reduced;    // what its cell texts depend on
 
   const Stretches& stretches(bool includeOverflowed) const noexcept {
@@ -90,6 +96,18 @@ struct ColumnPlan {
   JoinCounts countsWithoutMargin;
   std::vector<ColumnOverlap> overlapsWithMargin;  // joined columns only, in row order
   std::vector<ColumnOverlap> overlapsWithoutMargin;
+  // The column's slots on the table: slot s stands on row phase + 1 + (s - 1) * stride.
+  std::int64_t stride = 1;
+  std::int64_t phase = 0;  // 0 .. stride - 1
+  int interval = 0;        // seconds from one slot to the next: its files' interval
+
+  std::int64_t tableRow(std::int64_t slot) const noexcept {
+    return phase + 1 + (slot - 1) * stride;
+  }
+  // The slot on table row `row`, or 0 where the row lies before or between slots.
+  std::int64_t slotAt(std::int64_t row) const noexcept;
+  // The slots standing on the table rows `rows` (empty where none does).
+  RowRange slotsIn(RowRange rows) const noexcept;
 
   // The file that names the column: its only one, or the newest download.
   const FilePlan& file() const noexcept { return files[newest]; }
@@ -112,17 +130,15 @@ struct ColumnPlan {
 // The column that shows one file: its plan's stretches as pieces.
 ColumnPlan plainColumn(FilePlan plan);
 
-// How many of a file's first positions read "overflow" in a run stepping
-// every `runInterval` seconds: the samples the logger's memory no longer held
-// (sampleCount - memorySize, once it went round), and for safety the samples
-// of two more minutes (120 / runInterval, rounded down), whether or not the
-// memory went round; never more than the file's positions. With
-// `includeOverflowed` the safety margin is left out.
-std::int64_t overflowPositions(const LoggerFile& file, int runInterval,
-                               bool includeOverflowed = false) noexcept;
+// How many of a file's first positions read "overflow": the samples the
+// logger's memory no longer held (sampleCount - memorySize, once it went
+// round), and for safety the samples of two more minutes (120 / its interval,
+// rounded down), whether or not the memory went round; never more than the
+// file's positions. With `includeOverflowed` the safety margin is left out.
+std::int64_t overflowPositions(const LoggerFile& file, bool includeOverflowed = false) noexcept;
 
-// The plan of `file`, index `index` of a run stepping every `runInterval`
-// seconds, whose first position falls on row offset + 1.
-FilePlan planFile(const LoggerFile& file, std::size_t index, std::int64_t offset, int runInterval);
+// The plan of `file`, index `index` of a run, whose first position falls on
+// its column's slot offset + 1.
+FilePlan planFile(const LoggerFile& file, std::size_t index, std::int64_t offset);
 
 }  // namespace kestrix

@@ -289,13 +289,24 @@ LimitChecker::LimitChecker() : codes_(kChunk) {}
 
 ChannelCheck LimitChecker::check(const TableValues& values, std::size_t c, const LimitRule& rule,
                                  RowRange rows) {
-  ExcursionScanner scanner(rule, values.run().interval);
-  for (std::int64_t first = rows.first; first <= rows.last; first += kChunk) {
-    const std::int64_t n = std::min(kChunk, rows.last - first + 1);
+  ExcursionScanner scanner(rule, values.interval(c));
+  const RowRange slots = values.slotsIn(c, rows);
+  for (std::int64_t first = slots.first; first <= slots.last; first += kChunk) {
+    const std::int64_t n = std::min(kChunk, slots.last - first + 1);
     values.cellCodes(c, first, n, codes_.data());
     scanner.addCodes(codes_.data(), n, first);
   }
-  return scanner.finish();
+  ChannelCheck check = scanner.finish();
+  // From the column's slots to the table's rows.
+  const std::int64_t stride = values.slotRow(c, 2) - values.slotRow(c, 1);
+  if (stride != 1 || values.slotRow(c, 1) != 1) {
+    for (Excursion& e : check.excursions) {
+      e.firstRow = values.slotRow(c, e.firstRow);
+      e.peakRow = values.slotRow(c, e.peakRow);
+      e.stride = static_cast<std::uint16_t>(stride);
+    }
+  }
+  return check;
 }
 
 std::vector<ChannelCheck> checkLimits(const TableValues& values, std::span<const LimitRule> rules,
@@ -360,7 +371,7 @@ void writeExcursions(std::span<const ChannelCheck> checks, const TableValues& va
       *at++ = '\t';
       at = out.date(run.rowDate(e.endRow()), at);
       *at++ = '\t';
-      at = writeDuration(e.seconds(run.interval), at);
+      at = writeDuration(e.seconds(values.interval(c)), at);
       *at++ = '\t';
       at = out.number(e.peakTenths, column.decimals, at);
       *at++ = '\t';

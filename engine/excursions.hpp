@@ -25,21 +25,24 @@ enum class ExcursionNote : std::uint8_t {
   Open,  // still outside at the last value of the rows checked
 };
 
-// A longest run of consecutive rows whose cells are all above (or all below)
-// the limits.
+// A longest run of a column's consecutive samples whose cells are all above
+// (or all below) the limits.
 // (A run may have a hundred thousand: they are kept small.)
 struct Excursion {
   std::int64_t firstRow = 0;    // the table row it starts at (1-based)
   std::int64_t peakRow = 0;     // the first row holding the peak
-  std::int32_t rows = 0;        // its length in rows (a table has at most limits::maxRows)
+  std::int32_t rows = 0;        // its length in samples (a table has at most limits::maxRows)
   std::int32_t peakTenths = 0;  // the highest value (above) or the lowest (below), in tenths
   Side side = Side::Above;
   ExcursionNote note = ExcursionNote::None;
-  bool alarm = false;  // it lasted longer than the rule's delay
+  bool alarm = false;        // it lasted longer than the rule's delay
+  std::uint16_t stride = 1;  // table rows from one of its samples to the next
 
-  // The row after its last: its date is the excursion's end.
-  std::int64_t endRow() const noexcept { return firstRow + rows; }
-  // Its duration at `interval` seconds a row.
+  // The row of its last sample.
+  std::int64_t lastRow() const noexcept { return firstRow + (std::int64_t{rows} - 1) * stride; }
+  // The row of the column's sample after its last: its date is the excursion's end.
+  std::int64_t endRow() const noexcept { return firstRow + std::int64_t{rows} * stride; }
+  // Its duration at `interval` seconds a sample (the column's interval).
   std::int64_t seconds(int interval) const noexcept { return std::int64_t{rows} * interval; }
 
   friend bool operator==(const Excursion&, const Excursion&) = default;
@@ -69,7 +72,8 @@ struct ChannelCheck {
 };
 
 // Finds the excursions of one column from its cells, given block after block
-// in row order. `interval` is the run's: a row lasts that many seconds.
+// in order. `interval` is the column's: a cell lasts that many seconds. Rows
+// here are the column's slots (TableValues); LimitChecker puts them on the table.
 class ExcursionScanner {
  public:
   ExcursionScanner(const LimitRule& rule, int interval);
@@ -119,7 +123,7 @@ class ExcursionScanner {
 class LimitChecker {
  public:
   LimitChecker();
-  // Column c of `values` over `rows` (inside the table) against `rule`.
+  // Column c of `values` over the table rows `rows` against `rule`.
   ChannelCheck check(const TableValues& values, std::size_t c, const LimitRule& rule,
                      RowRange rows);
 

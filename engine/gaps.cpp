@@ -23,15 +23,14 @@ std::vector<Gap> findGaps(const TableValues& values, RowRange rows) {
   constexpr std::int64_t kChunk = 4096;
   std::vector<Gap> gaps;
   std::vector<CellValue> cells(static_cast<std::size_t>(kChunk));
-  rows.first = std::max<std::int64_t>(rows.first, 1);
-  rows.last = std::min(rows.last, values.rowCount());
   for (std::size_t c = 0; c < values.columnCount(); ++c) {
+    const RowRange slots = values.slotsIn(c, rows);
     bool seenValue = false;
     bool open = false;  // a run of rows without a value since the last value
     Gap gap;
     gap.column = c;
-    for (std::int64_t r = rows.first; r <= rows.last; r += kChunk) {
-      const std::int64_t n = std::min(kChunk, rows.last - r + 1);
+    for (std::int64_t r = slots.first; r <= slots.last; r += kChunk) {
+      const std::int64_t n = std::min(kChunk, slots.last - r + 1);
       values.cells(c, r, n, cells.data());
       for (std::int64_t k = 0; k < n; ++k) {
         const CellKind kind = cells[static_cast<std::size_t>(k)].kind;
@@ -63,16 +62,15 @@ void writeGaps(const std::vector<Gap>& gaps, const TableValues& values, Sink& si
                const TextFormat& format) {
   constexpr std::size_t kFlushBytes = 64 * 1024;
   const TextFormatter out(format);
-  const ConversionRun& run = values.run();
   std::string text = "Title\tLogger\tLabel\tUnit\tStart\tEnd\tDuration\tCells\r\n";
   for (const Gap& gap : gaps) {
     out.channel(values.column(gap.column), text);
     text += '\t';
-    out.date(run.rowDate(gap.rows.first), text);
+    out.date(values.slotDate(gap.column, gap.rows.first), text);
     text += '\t';
-    out.date(run.rowDate(gap.rows.last + 1), text);
+    out.date(values.slotDate(gap.column, gap.rows.last + 1), text);
     text += '\t';
-    appendDuration(gap.rows.count() * run.interval, text);
+    appendDuration(gap.rows.count() * values.interval(gap.column), text);
     (text += '\t') += gapCellsText(gap.cells);
     text += "\r\n";
     if (text.size() >= kFlushBytes) {

@@ -21,7 +21,7 @@ std::string_view gapCellsText(GapCells cells) noexcept;
 
 struct Gap {
   std::size_t column = 0;  // in the values
-  RowRange rows;           // a longest run of rows without a value
+  RowRange rows;           // a longest run of the column's slots without a value
   GapCells cells = GapCells::Blank;
 };
 

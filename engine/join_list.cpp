@@ -67,7 +67,8 @@ void writeJoins(const ConversionRun& run, bool includeOverflowed, RowRange rows,
     (text += '\t') += std::to_string(counts.overlapping);
     (text += '\t') += std::to_string(counts.conflicting);
     text += '\t';
-    if (counts.firstConflict > 0) out.date(run.rowDate(counts.firstConflict), text);
+    if (counts.firstConflict > 0)
+      out.date(run.rowDate(column.tableRow(counts.firstConflict)), text);
     text += "\r\n";
     sink.write(text);
     text.clear();

@@ -201,7 +201,8 @@ ColumnPlan joinColumn(std::vector<FilePlan> plans, const std::vector<LoggerFile>
 }
 
 JoinCounts joinCountsIn(const ColumnPlan& column, const std::vector<LoggerFile>& files,
-                        bool includeOverflowed, RowRange rows) {
+                        bool includeOverflowed, RowRange tableRows) {
+  const RowRange rows = column.slotsIn(tableRows);
   const std::vector<ColumnPiece>& pieces = column.pieces(includeOverflowed);
   if (pieces.empty() ||
       (rows.first <= pieces.front().rows.first && rows.last >= pieces.back().rows.last))

@@ -22,8 +22,9 @@ struct LoggerFile;
 // worked out for both choices of the safety margin.
 ColumnPlan joinColumn(std::vector<FilePlan> plans, const std::vector<LoggerFile>& files);
 
-// The counts of a column of `files`' run over `rows` alone: the stored ones
-// when `rows` holds every row of the column's pieces.
+// The counts of a column of `files`' run over the table rows `rows` alone (in
+// its slots, firstConflict among them): the stored ones when `rows` holds
+// every slot of the column's pieces.
 JoinCounts joinCountsIn(const ColumnPlan& column, const std::vector<LoggerFile>& files,
                         bool includeOverflowed, RowRange rows);
 

@@ -4,6 +4,7 @@
 #include <array>
 #include <bit>
 #include <cmath>
+#include <limits>
 #include <utility>
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -350,26 +351,61 @@ std::size_t MinMaxPyramid::memoryBytes() const noexcept {
   return bytes;
 }
 
+namespace {
+
+// A column sampling every `stride` table rows from row index `at`: each
+// slot's value moved to its row, the rows between two values on the straight
+// line from one to the other, so that the chart draws a line through the
+// column's samples; rows next to a slot without a value stay without one.
+void spreadSlots(std::vector<float>& values, std::int64_t slots, std::int64_t at,
+                 std::int64_t stride) {
+  const auto rows = static_cast<std::int64_t>(values.size());
+  for (std::int64_t s = slots - 1; s >= 0; --s) {
+    const std::int64_t row = at + s * stride;
+    const float v = values[static_cast<std::size_t>(s)];
+    values[static_cast<std::size_t>(s)] = std::numeric_limits<float>::quiet_NaN();
+    if (row < rows) values[static_cast<std::size_t>(row)] = v;
+  }
+  for (std::int64_t s = 0; s + 1 < slots; ++s) {
+    const std::int64_t row = at + s * stride;
+    if (row + stride >= rows) break;
+    const float from = values[static_cast<std::size_t>(row)];
+    const float to = values[static_cast<std::size_t>(row + stride)];
+    if (std::isnan(from) || std::isnan(to)) continue;
+    for (std::int64_t k = 1; k < stride; ++k) {
+      values[static_cast<std::size_t>(row + k)] = static_cast<float>(
+          from + (to - from) * static_cast<double>(k) / static_cast<double>(stride));
+    }
+  }
+}
+
+}  // namespace
+
 MinMaxPyramid columnPyramid(const TableValues& table, std::size_t column) {
   const std::int64_t rows = table.rowCount();
-  std::vector<float> values(static_cast<std::size_t>(rows));
+  const std::int64_t slots = table.slotCount(column);
+  std::vector<float> values(static_cast<std::size_t>(std::max(rows, slots)),
+                            std::numeric_limits<float>::quiet_NaN());
   // Four-byte codes rather than CellValues: a quarter of the bytes to write
   // and read back, and no branch on a cell's kind.
   constexpr std::int64_t chunk = 4096;
   std::array<std::int32_t, chunk> codes;
-  for (std::int64_t first = 0; first < rows; first += chunk) {
-    const std::int64_t n = std::min(chunk, rows - first);
+  for (std::int64_t first = 0; first < slots; first += chunk) {
+    const std::int64_t n = std::min(chunk, slots - first);
     table.cellCodes(column, first + 1, n, codes.data());
     tenthsToValues(codes.data(), n, values.data() + first);
   }
+  const ColumnPlan& plan = table.run().columns[table.column(column).column];
+  if (plan.stride > 1 || plan.phase > 0) spreadSlots(values, slots, plan.phase, plan.stride);
+  values.resize(static_cast<std::size_t>(rows));
   // The cells that read "overflow" are the rows of the column's overflow
   // pieces (the first row's own text aside, which only a piece of samples shows).
   std::vector<RowStretch> overflow;
-  const ColumnPlan& plan = table.run().columns[table.column(column).column];
   for (const ColumnPiece& piece : plan.pieces(table.includesOverflowed())) {
     if (piece.shows != RowShows::Overflow) continue;
-    const auto begin = static_cast<std::int32_t>(std::max<std::int64_t>(piece.rows.first, 1) - 1);
-    const auto end = static_cast<std::int32_t>(std::min(piece.rows.last, rows));
+    const auto begin = static_cast<std::int32_t>(
+        std::max<std::int64_t>(plan.tableRow(std::max<std::int64_t>(piece.rows.first, 1)), 1) - 1);
+    const auto end = static_cast<std::int32_t>(std::min(plan.tableRow(piece.rows.last), rows));
     if (end <= begin) continue;
     if (!overflow.empty() && overflow.back().end == begin) {
       overflow.back().end = end;

@@ -34,18 +34,20 @@ std::int64_t scaleRoundHalfAway(std::int64_t numerator, std::int64_t factor,
   return whole + (rest < 0 ? -q : q);
 }
 
-// Adds the rows of each excursion of `check` on each side to the periods it
-// overlaps, both in time order.
+// Adds the samples of each excursion of `check` on each side to the periods
+// it overlaps, both in time order.
 void addTimeOutside(const ChannelCheck& check, const std::vector<Period>& periods,
                     std::vector<std::int64_t>& below, std::vector<std::int64_t>& above) {
   std::size_t p = 0;
   for (const Excursion& e : check.excursions) {
-    const std::int64_t last = e.firstRow + e.rows - 1;
+    const std::int64_t last = e.lastRow();
     while (p < periods.size() && periods[p].rows.last < e.firstRow) ++p;
     for (std::size_t q = p; q < periods.size() && periods[q].rows.first <= last; ++q) {
-      const std::int64_t rows =
-          std::min(last, periods[q].rows.last) - std::max(e.firstRow, periods[q].rows.first) + 1;
-      (e.side == Side::Below ? below : above)[q] += rows;
+      // Its samples k = 0 .. rows - 1 stand on rows firstRow + k stride.
+      const std::int64_t from = std::max(e.firstRow, periods[q].rows.first) - e.firstRow;
+      const std::int64_t to = std::min(last, periods[q].rows.last) - e.firstRow;
+      const std::int64_t samples = to / e.stride - (from + e.stride - 1) / e.stride + 1;
+      if (samples > 0) (e.side == Side::Below ? below : above)[q] += samples;
     }
   }
 }
@@ -130,9 +132,8 @@ std::vector<Period> periodsOf(const ConversionRun& run, RowRange rows, PeriodKin
     const std::int64_t start = periodStartOf(kind, date);
     // The rows from `row` on dated before the next period.
     std::int64_t last = rows.last;
-    if (run.interval > 0) {
-      const std::int64_t span =
-          (nextPeriodStart(kind, start) - date + run.interval - 1) / run.interval;
+    if (run.step > 0) {
+      const std::int64_t span = (nextPeriodStart(kind, start) - date + run.step - 1) / run.step;
       last = std::min(last, row + span - 1);
     }
     periods.push_back({start, {row, last}});
@@ -188,7 +189,6 @@ PeriodTable makePeriodTable(const TableValues& values, RowRange rows, PeriodKind
   table.columns = values.columnCount();
   const std::size_t periods = table.periods.size();
   table.lines.resize(table.columns * periods);
-  const int interval = values.run().interval;
   // One summarizer a thread, each reusing its buffers from period to period.
   std::array<std::unique_ptr<ColumnSummarizer>, 2> summarizers;
   forEachOnTwoThreads(table.columns, [&](std::size_t c, int worker) {
@@ -196,8 +196,10 @@ PeriodTable makePeriodTable(const TableValues& values, RowRange rows, PeriodKind
     if (!summarizer) summarizer = std::make_unique<ColumnSummarizer>();
     const ColumnInfo& info = values.column(c);
     const TotalKind total = totalKindOf(info);
+    const int interval = values.interval(c);
     PeriodLine* lines = table.lines.data() + c * periods;
     for (std::size_t p = 0; p < periods; ++p) {
+      lines[p].rows = values.slotsIn(c, table.periods[p].rows).count();
       lines[p].summary = summarizer->figures(values, c, table.periods[p].rows);
       lines[p].total = periodTotal(total, lines[p].summary.sumTenths, interval, info.decimals);
     }
@@ -235,7 +237,7 @@ void writePeriods(const PeriodTable& table, const TableValues& values, Sink& sin
       out.channel(info, text);
       text += '\t';
       out.day(period.start, text);
-      (text += '\t') += std::to_string(period.rows.count());
+      (text += '\t') += std::to_string(line.rows);
       (text += '\t') += std::to_string(s.values);
       text += '\t';
       if (s.values > 0) {

@@ -77,10 +77,11 @@ std::optional<FixedDecimal> periodTotal(TotalKind kind, std::int64_t sumTenths, 
 
 // One channel over one period.
 struct PeriodLine {
-  ColumnFigures summary;  // over the period's rows
+  std::int64_t rows = 0;  // the channel's own sample slots in the period
+  ColumnFigures summary;  // over them
   std::optional<FixedDecimal> total;
-  // With limits and a rule for the channel: the period's rows below and
-  // above its limits, times the interval.
+  // With limits and a rule for the channel: the period's samples below and
+  // above its limits, times the channel's interval.
   std::optional<std::int64_t> secondsBelow;
   std::optional<std::int64_t> secondsAbove;
 };

@@ -14,7 +14,7 @@ RowWriter::RowWriter(const ConversionRun& run, const RowForm& form, bool include
       cells_(form.decimalMark(), form.separator),
       blank_(slotOf("", form.separator)),
       overflow_(form.numbersOnly ? blank_ : slotOf("overflow", form.separator)),
-      date_(run.earliestStart, run.interval, form.dates) {
+      date_(run.earliestStart, run.step, form.dates) {
   for (const ColumnPlan& column : run.columns) {
     const FilePlan& plan = column.file();
     Column c;
@@ -31,14 +31,29 @@ RowWriter::RowWriter(const ConversionRun& run, const RowForm& form, bool include
 }
 
 void RowWriter::seek(std::int64_t first) {
-  date_ = RowDateText(run_.rowDate(first - 1), run_.interval, dateForm_);
+  date_ = RowDateText(run_.rowDate(first - 1), run_.step, dateForm_);
 }
 
 void RowWriter::gather(const Column& c, std::int64_t first, std::int64_t count) {
   const Slot** out = pieces_.data() + c.field;
-  const std::size_t stride = fields_;
-  const std::int64_t last = first + count - 1;
-  // The rows of a piece of samples show values, the others a fixed text.
+  const ColumnPlan& plan = *c.plan;
+  // A column of a longer interval than the run's step: its slots on every
+  // stride-th row, blanks between.
+  std::int64_t last = first + count - 1;
+  std::size_t stride = fields_;
+  if (plan.stride > 1) {
+    for (std::int64_t k = 0; k < count; ++k) {
+      out[static_cast<std::size_t>(k) * fields_] = &blank_;
+      if (c.two) out[static_cast<std::size_t>(k) * fields_ + 1] = &blank_;
+    }
+    const RowRange slots = plan.slotsIn({first, last});
+    if (slots.empty()) return;
+    out += static_cast<std::size_t>(plan.tableRow(slots.first) - first) * fields_;
+    stride = fields_ * static_cast<std::size_t>(plan.stride);
+    first = slots.first;
+    last = slots.last;
+  }
+  // The slots of a piece of samples show values, the others a fixed text.
   auto fixed = [&](const Slot* slot, std::int64_t rows) {
     for (; rows > 0; --rows, out += stride) {
       out[0] = slot;
@@ -47,14 +62,14 @@ void RowWriter::gather(const Column& c, std::int64_t first, std::int64_t count) 
   };
   const std::vector<ColumnPiece>& pieces = *c.pieces;
   std::int64_t r = first;
-  for (std::size_t at = c.plan->firstPieceFrom(first, includeOverflowed_);
+  for (std::size_t at = plan.firstPieceFrom(first, includeOverflowed_);
        at < pieces.size() && pieces[at].rows.first <= last; ++at) {
     const ColumnPiece& piece = pieces[at];
     const std::int64_t from = std::max(r, piece.rows.first);
     const std::int64_t to = std::min(last, piece.rows.last);
     fixed(&blank_, from - r);
     if (piece.shows == RowShows::Samples) {
-      sampleFields(c, c.plan->files[piece.file], from, to - from + 1, out);
+      sampleFields(c, plan.files[piece.file], from, to - from + 1, out, stride);
       out += stride * static_cast<std::size_t>(to - from + 1);
     } else {
       fixed(piece.shows == RowShows::Overflow ? &overflow_ : &blank_, to - from + 1);
@@ -65,7 +80,7 @@ void RowWriter::gather(const Column& c, std::int64_t first, std::int64_t count) 
 }
 
 void RowWriter::sampleFields(const Column& c, const FilePlan& file, std::int64_t first,
-                             std::int64_t count, const Slot** out) {
+                             std::int64_t count, const Slot** out, std::size_t stride) {
   const SampleColumn& samples = run_.files[file.file].samples;
   const std::int64_t p = file.position(first);
   const std::int64_t base = samples.base();
@@ -73,17 +88,18 @@ void RowWriter::sampleFields(const Column& c, const FilePlan& file, std::int64_t
   // The plain way first, straight from the file's bytes; where a sample
   // is missing or a field was not ready, the careful way.
   const bool done = c.tables[0] && samples.decode(i, c.two ? 2 * count : count, raw_.data()) &&
-                    (c.two ? values2(c, count, out) : values1(c, count, out));
+                    (c.two ? values2(c, count, out, stride) : values1(c, count, out, stride));
   if (!done) {
-    for (std::int64_t k = 0; k < count; ++k) value(c, file, p + k, out + k * fields_);
+    for (std::int64_t k = 0; k < count; ++k)
+      value(c, file, p + k, out + static_cast<std::size_t>(k) * stride);
   }
 }
 
-bool RowWriter::values1(const Column& c, std::int64_t count, const Slot** out) const {
+bool RowWriter::values1(const Column& c, std::int64_t count, const Slot** out,
+                        std::size_t stride) const {
   const std::int16_t* s = raw_.data();
   const Slot* texts = c.tables[0];
   const std::int16_t rawOffset = c.rawOffset;
-  const std::size_t stride = fields_;
   bool all = true;
   for (const std::int16_t* end = s + count; s != end; ++s, out += stride) {
     const Slot* slot = texts + static_cast<std::uint16_t>(*s + rawOffset);
@@ -93,12 +109,12 @@ bool RowWriter::values1(const Column& c, std::int64_t count, const Slot** out) c
   return all;
 }
 
-bool RowWriter::values2(const Column& c, std::int64_t count, const Slot** out) const {
+bool RowWriter::values2(const Column& c, std::int64_t count, const Slot** out,
+                        std::size_t stride) const {
   const std::int16_t* s = raw_.data();
   const Slot* texts1 = c.tables[0];
   const Slot* texts2 = c.tables[1];
   const std::int16_t rawOffset = c.rawOffset;
-  const std::size_t stride = fields_;
   bool all = true;
   for (const std::int16_t* end = s + 2 * count; s != end; s += 2, out += stride) {
     const Slot* slot1 = texts1 + static_cast<std::uint16_t>(s[0] + rawOffset);

@@ -93,20 +93,20 @@ class RowWriter {
     CellTexts::Tables tables{nullptr, nullptr};
   };
 
-  // One column's fields in rows first to first + count - 1.
+  // One column's fields in rows first to first + count - 1 (its slots among them).
   void gather(const Column& c, std::int64_t first, std::int64_t count);
 
-  // The fields of `count` rows from row `first`, all inside a piece showing
-  // the samples of `file`.
+  // The fields of `count` slots from slot `first`, all inside a piece showing
+  // the samples of `file`, `stride` pointers apart in out.
   void sampleFields(const Column& c, const FilePlan& file, std::int64_t first, std::int64_t count,
-                    const Slot** out);
+                    const Slot** out, std::size_t stride);
 
-  // `count` fields of a one-channel file from the samples in raw_. False when
-  // some field was not ready.
-  bool values1(const Column& c, std::int64_t count, const Slot** out) const;
+  // `count` fields of a one-channel file from the samples in raw_, `stride`
+  // pointers apart in out. False when some field was not ready.
+  bool values1(const Column& c, std::int64_t count, const Slot** out, std::size_t stride) const;
 
   // The same for a two-channel file.
-  bool values2(const Column& c, std::int64_t count, const Slot** out) const;
+  bool values2(const Column& c, std::int64_t count, const Slot** out, std::size_t stride) const;
 
   // The field(s) of position p of `file`, inside a piece showing its samples, the careful way:
   // samples never read give blanks; fields not computed yet are computed into the tables; cells

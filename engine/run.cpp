@@ -1,6 +1,7 @@
 #include "run.hpp"
 
 #include <algorithm>
+#include <numeric>
 
 #include "bytes.hpp"
 #include "channels.hpp"
@@ -89,8 +90,57 @@ bool startsLikeLoggerFile(std::span<const std::uint8_t> bytes) noexcept {
 
 bool ConversionRun::intervalsDiffer() const noexcept {
   return std::any_of(files.begin(), files.end(),
-                     [this](const LoggerFile& f) { return f.interval != interval; });
+                     [this](const LoggerFile& f) { return f.interval != files.front().interval; });
 }
+
+namespace {
+
+// The file with the shortest interval, the first of them: the one that sets
+// the step when a longer file needs too many rows.
+const LoggerFile& shortestInterval(const std::vector<LoggerFile>& files) {
+  return *std::min_element(
+      files.begin(), files.end(),
+      [](const LoggerFile& a, const LoggerFile& b) { return a.interval < b.interval; });
+}
+
+// The table row after which `f`'s first sample stands, on rows `step` apart from `earliest`.
+std::int64_t rowOffset(const LoggerFile& f, std::int64_t earliest, int step) {
+  return divideRoundHalfEven(f.startDate - earliest, step);
+}
+
+// The last table row of a file whose first sample stands on row offset + 1.
+std::int64_t lastRowOf(const LoggerFile& f, std::int64_t offset, std::int64_t stride) {
+  return f.sampleCount > 0 ? offset + 1 + (std::int64_t{f.sampleCount} - 1) * stride : offset;
+}
+
+// Sets the axis of `column`, whose files' first samples stand on the table
+// rows after `offsets` (one for each of its files), and plans its files in
+// its slots.
+ColumnPlan columnOf(const std::vector<std::size_t>& members,
+                    const std::vector<std::int64_t>& offsets, const ConversionRun& run,
+                    bool joined) {
+  const LoggerFile& first = run.files[members.front()];
+  const std::int64_t stride = std::max(first.interval / std::max(run.step, 1), 1);
+  const std::int64_t phase = offsets[members.front()] % stride;
+  std::vector<FilePlan> plans;
+  plans.reserve(members.size());
+  for (const std::size_t j : members) {
+    // The downloads of one logger lie whole intervals apart: on its slots.
+    const std::int64_t offset =
+        stride == 1
+            ? offsets[j]
+            : offsets[members.front()] + (run.files[j].startDate - first.startDate) / run.step;
+    plans.push_back(planFile(run.files[j], j, (offset - phase) / stride));
+  }
+  ColumnPlan column =
+      joined ? joinColumn(std::move(plans), run.files) : plainColumn(std::move(plans.front()));
+  column.stride = stride;
+  column.phase = phase;
+  column.interval = first.interval;
+  return column;
+}
+
+}  // namespace
 
 ConversionRun makeRun(std::vector<LoggerFile> files, const Limits& limits, bool joinDownloads) {
   if (files.empty()) throw ConversionError(ErrorKind::NoFiles, "", "no file to convert");
@@ -111,32 +161,45 @@ ConversionRun makeRun(std::vector<LoggerFile> files, const Limits& limits, bool 
                                 "takes at most " +
                                 std::to_string(limits.maxJoinedColumns));
     }
+  } else {
+    for (std::size_t j = 0; j < files.size(); ++j) groups.groups.push_back({j});
   }
 
   ConversionRun run;
   run.files = std::move(files);
-  run.interval = run.files.back().interval;
-  for (const LoggerFile& f : run.files)
+  for (const LoggerFile& f : run.files) {
     run.inconsistentFlag = run.inconsistentFlag || f.inconsistent;
+    run.step = std::gcd(run.step, std::max(f.interval, 1));
+  }
 
   run.earliestStart = run.files.front().startDate;
   for (const LoggerFile& f : run.files)
     run.earliestStart = std::min(run.earliestStart, f.startDate);
 
-  run.totalRows = run.files.front().sampleCount;
-  std::vector<FilePlan> plans;
-  plans.reserve(run.files.size());
-  for (std::size_t j = 0; j < run.files.size(); ++j) {
-    const LoggerFile& f = run.files[j];
-    const std::int64_t offset = divideRoundHalfEven(f.startDate - run.earliestStart, run.interval);
+  run.totalRows = 0;
+  std::vector<std::int64_t> offsets;
+  offsets.reserve(run.files.size());
+  for (const LoggerFile& f : run.files) {
+    const std::int64_t offset = rowOffset(f, run.earliestStart, run.step);
     if (offset > limits.maxStepOffset) {
       throw ConversionError(ErrorKind::OffsetOutOfRange, f.displayName,
                             "starts " + std::to_string(offset) +
                                 " sampling steps after the earliest file, beyond what a table "
                                 "can hold");
     }
-    const std::int64_t lastRow = offset + f.sampleCount;
+    const std::int64_t stride = std::max(f.interval / run.step, 1);
+    const std::int64_t lastRow = lastRowOf(f, offset, stride);
     if (lastRow > limits.maxRows) {
+      if (stride > 1) {
+        const LoggerFile& shortest = shortestInterval(run.files);
+        throw ConversionError(
+            ErrorKind::TooManyRows, f.displayName,
+            "sampling every " + std::to_string(f.interval) + " s beside " + shortest.displayName +
+                " every " + std::to_string(shortest.interval) + " s, the table would need " +
+                std::to_string(lastRow) + " rows, one every " + std::to_string(run.step) +
+                " s, more than " + std::to_string(limits.maxRows) +
+                "; convert files of different intervals in separate runs");
+      }
       throw ConversionError(ErrorKind::TooManyRows, f.displayName,
                             "the table would have " + std::to_string(lastRow) +
                                 " rows, more than " + std::to_string(limits.maxRows) +
@@ -144,23 +207,14 @@ ConversionRun makeRun(std::vector<LoggerFile> files, const Limits& limits, bool 
                                 " cannot be right");
     }
     run.totalRows = std::max(run.totalRows, lastRow);
-    plans.push_back(planFile(f, j, offset, run.interval));
+    offsets.push_back(offset);
   }
 
-  if (!joinDownloads) {
-    run.columns.reserve(plans.size());
-    for (FilePlan& plan : plans) run.columns.push_back(plainColumn(std::move(plan)));
-    return run;
-  }
-  run.joined = true;
+  run.joined = joinDownloads;
   run.keptApart = std::move(groups.keptApart);
   run.columns.reserve(groups.groups.size());
-  for (const std::vector<std::size_t>& group : groups.groups) {
-    std::vector<FilePlan> joined;
-    joined.reserve(group.size());
-    for (const std::size_t j : group) joined.push_back(std::move(plans[j]));
-    run.columns.push_back(joinColumn(std::move(joined), run.files));
-  }
+  for (const std::vector<std::size_t>& group : groups.groups)
+    run.columns.push_back(columnOf(group, offsets, run, joinDownloads));
   return run;
 }
 

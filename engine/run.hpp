@@ -56,25 +56,31 @@ struct ConversionRun {
   std::vector<LoggerFile> files;
   std::vector<ColumnPlan> columns;  // in table order: which row shows what of which file
   std::int64_t earliestStart = 0;   // date of row 1, seconds since 1 January 2000
-  std::int64_t totalRows = 0;       // may be 0 or less: then the table has no row
-  int interval = 0;                 // the last file's interval; serves every file
+  // The last row that holds a sample; may be 0 or less: then the table has no row.
+  std::int64_t totalRows = 0;
+  // Seconds from one row to the next: the greatest common divisor of the
+  // files' intervals, each file's samples standing on every (its interval /
+  // step)th row (ColumnPlan::stride).
+  int step = 0;
   bool inconsistentFlag = false;
   bool joined = false;  // the downloads of each logger joined into one column
   // Joined runs: the files of a logger that form a column of their own.
   std::vector<KeptApart> keptApart;
 
-  // True when some file's own interval differs from the one that serves the run.
+  // True when the files' own intervals are not all the same.
   bool intervalsDiffer() const noexcept;
   // Date of row r (1-based).
-  std::int64_t rowDate(std::int64_t r) const noexcept { return earliestStart + (r - 1) * interval; }
+  std::int64_t rowDate(std::int64_t r) const noexcept { return earliestStart + (r - 1) * step; }
 };
 
-// Lays the files, in the order given, on one time axis, one column each; with
+// Lays the files, in the order given, on one time axis, one column each, each
+// file at its own interval on rows `step` apart; with
 // `joinDownloads` one column for each group of downloads of one logger
 // (groupDownloads, joinColumn). Throws ConversionError for no file, more than
 // limits.maxFiles (maxJoinedFiles when joining), more than
 // limits.maxJoinedColumns groups, an offset beyond limits.maxStepOffset or a
-// table longer than limits.maxRows.
+// table longer than limits.maxRows (for files of different intervals, a
+// message naming the file and the one whose interval sets the step).
 ConversionRun makeRun(std::vector<LoggerFile> files, const Limits& limits = {},
                       bool joinDownloads = false);
 

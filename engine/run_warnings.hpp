@@ -1,6 +1,6 @@
-// What the user of a run is warned of, in the words both programs print: the
-// files' sampling intervals differ, or a file holds fewer samples than it
-// announces. The conversion goes on either way.
+// What the user of a run is told, in the words both programs print: the row
+// step when the files' sampling intervals differ (a note), a file that holds
+// fewer samples than it announces (a warning). The conversion goes on either way.
 #pragma once
 
 #include <string>
@@ -11,17 +11,19 @@
 namespace kestrix {
 
 struct RunWarnings {
-  // When the intervals differ: what that means for the run, then one line for
-  // each file whose interval differs. Empty when they agree.
-  std::vector<std::string> intervals;
+  // When the intervals differ, the files at each and the table's row step:
+  // "UC001.PDB every 60 s, UC002.PDB every 600 s: one row every 60 s". Empty
+  // when they agree. A note, not a warning: each file keeps its own dates.
+  std::string intervalNote;
   // One line for each file that holds fewer samples than it announces.
   std::vector<std::string> inconsistentFiles;
 
-  bool empty() const noexcept { return intervals.empty() && inconsistentFiles.empty(); }
+  // No warning (the note is none).
+  bool empty() const noexcept { return inconsistentFiles.empty(); }
 };
 
 // The warnings for `run`, each line without a program's name before it and
-// starting in lower case, e.g. "UC001.PDB samples every 60 s".
+// starting in lower case or with a file's name.
 RunWarnings runWarnings(const ConversionRun& run);
 
 }  // namespace kestrix

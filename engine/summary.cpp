@@ -198,8 +198,11 @@ ColumnSummary ColumnSummarizer::summarize(const TableValues& values, std::size_t
   return s;
 }
 
-ColumnFigures ColumnSummarizer::figures(const TableValues& values, std::size_t c, RowRange rows) {
+ColumnFigures ColumnSummarizer::figures(const TableValues& values, std::size_t c,
+                                        RowRange tableRows) {
   ColumnFigures s;
+  // Worked out over the column's own slots, its rows put on the table at the end.
+  const RowRange rows = values.slotsIn(c, tableRows);
   const bool celsius = values.column(c).unit == kCelsius;
   if (celsius && !counts_) counts_ = std::make_unique<ValueCounts>();
   ValueCounts* counts = counts_.get();
@@ -298,6 +301,10 @@ ColumnFigures ColumnSummarizer::figures(const TableValues& values, std::size_t c
   s.maxTenths = numbers > 0 ? max - bias : 0;
   s.sumTenths = sum;
   if (celsius) s.meanKineticTemperature = meanKineticTemperature(s, *counts);
+  if (numbers > 0) {
+    for (std::int64_t* row : {&s.firstRow, &s.lastRow, &s.minRow, &s.maxRow})
+      *row = values.slotRow(c, *row);
+  }
   return s;
 }
 

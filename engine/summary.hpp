@@ -21,7 +21,7 @@ namespace kestrix {
 struct ColumnFigures {
   std::int64_t values = 0;    // cells holding a number
   std::int64_t overflow = 0;  // cells reading "overflow"
-  std::int64_t missing = 0;   // blank cells between the first and last non-blank one
+  std::int64_t missing = 0;   // blank slots between the first and last non-blank one
   // The rest only with values > 0. Rows are 1-based table rows.
   std::int64_t firstRow = 0;  // the first and last cell holding a number
   std::int64_t lastRow = 0;
@@ -54,8 +54,8 @@ class ColumnSummarizer {
   ColumnSummarizer(const ColumnSummarizer&) = delete;
   ColumnSummarizer& operator=(const ColumnSummarizer&) = delete;
 
-  // Column c of `values` over `rows` (inside the table): as a spreadsheet
-  // works it out on those cells alone.
+  // Column c of `values` over the table rows `rows`: as a spreadsheet works
+  // it out on the column's own samples among them alone.
   ColumnSummary summarize(const TableValues& values, std::size_t c, RowRange rows);
   // The same without the header lines (a period table holds thousands).
   ColumnFigures figures(const TableValues& values, std::size_t c, RowRange rows);

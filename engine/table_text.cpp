@@ -73,7 +73,8 @@ void TableText::appendCell(std::size_t j, std::int64_t r, std::string& out) cons
   const ColumnPlan& column = run_.columns[j];
   const bool two = column.twoChannels();
   const char separator = form_.separator;
-  const ColumnPiece* piece = column.pieceAt(r, includeOverflowed_);
+  const std::int64_t slot = column.slotAt(r);
+  const ColumnPiece* piece = slot > 0 ? column.pieceAt(slot, includeOverflowed_) : nullptr;
   if (!piece) {
     if (two) out += separator;
     return;
@@ -86,7 +87,7 @@ void TableText::appendCell(std::size_t j, std::int64_t r, std::string& out) cons
   }
   const FilePlan& plan = column.files[piece->file];
   const SampleColumn& samples = run_.files[plan.file].samples;
-  const std::int64_t p = plan.position(r);
+  const std::int64_t p = plan.position(slot);
   const auto s1 = two ? samples.at(2 * p - 1) : samples.at(p);
   const auto s2 = two ? samples.at(2 * p) : s1;
   if (!s1 || !s2) {  // never read from the file

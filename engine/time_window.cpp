@@ -56,7 +56,7 @@ std::optional<std::int64_t> parseWindowDate(std::string_view text) {
 
 RowRange rowsInWindow(const ConversionRun& run, const TimeWindow& window) {
   RowRange rows{1, std::max<std::int64_t>(run.totalRows, 0)};
-  const std::int64_t step = std::max(run.interval, 1);
+  const std::int64_t step = std::max(run.step, 1);
   // Row r is dated earliestStart + (r - 1) * step.
   if (window.from) {
     rows.first = std::max(rows.first, 1 + ceilDivide(*window.from - run.earliestStart, step));

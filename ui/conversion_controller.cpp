@@ -23,17 +23,6 @@ namespace {
 // Thrown from the progress report when the window ends the run.
 struct RunCancelled {};
 
-// Names each file whose sampling interval differs from the one that served.
-QString intervalsMessage(const ConversionRun& run) {
-  QStringList lines;
-  for (const std::string& line : runWarnings(run).intervals)
-    lines << QFile::decodeName(line.c_str());
-  if (lines.isEmpty()) return {};
-  lines.front()[0] = lines.front()[0].toUpper();  // the finding heads the message
-  lines.front() += QLatin1Char(':');
-  return lines.join(QLatin1Char('\n'));
-}
-
 // Names each file kept apart from its logger's other downloads, and why.
 QString keptApartMessage(const ConversionRun& run) {
   QStringList lines;
@@ -113,13 +102,14 @@ RunOutcome ConversionController::run(const fs::path& filesDir, std::vector<std::
   }
   outcome.status = status + QStringLiteral(" written to ") + displayName(request.target);
   QStringList details{outcome.status};
-  for (const std::string& line : runWarnings(run).inconsistentFiles)
+  const RunWarnings warned = runWarnings(run);
+  if (!warned.intervalNote.empty()) details << QFile::decodeName(warned.intervalNote.c_str());
+  for (const std::string& line : warned.inconsistentFiles)
     details << QFile::decodeName(line.c_str());
   for (const std::string& line : joinedColumnLines(run, choices.includeOverflowed))
     details << QString::fromStdString(line);
   outcome.details = details.join(QLatin1Char('\n'));
   QStringList warnings;
-  if (run.intervalsDiffer()) warnings << intervalsMessage(run);
   if (!run.keptApart.empty()) warnings << keptApartMessage(run);
   outcome.warning = warnings.join(QStringLiteral("\n\n"));
   outcome.run = result.run;

@@ -62,7 +62,6 @@ void writeExcursionSheets(SheetWriter& sheet, const TableValues& values,
                                            "Peak",  "Peak at", "Alarm", "Note"};
   const std::vector<double> widths = {kTextWidth, 10, kTextWidth, 8,          7, kDateWidth,
                                       kDateWidth, 10, 9,          kDateWidth, 6, 6};
-  const int interval = values.run().interval;
   std::size_t sheets = 0;
   sheet.start(excursionSheetName(sheets++), header, widths);
   for (std::size_t c = 0; c < checks.size(); ++c) {
@@ -73,7 +72,7 @@ void writeExcursionSheets(SheetWriter& sheet, const TableValues& values,
       sheet.text(4, std::string(sideText(e.side)));
       sheet.date(5, e.firstRow);
       sheet.date(6, e.endRow());
-      sheet.duration(7, e.seconds(interval));
+      sheet.duration(7, e.seconds(values.interval(c)));
       sheet.cellNumber(8, e.peakTenths, info.decimals);
       sheet.date(9, e.peakRow);
       sheet.text(10, e.alarm ? "yes" : "no");

@@ -37,7 +37,7 @@ void writePeriodSheets(SheetHost& host, const TableValues& values, PeriodKind ki
       const ColumnFigures& s = line.summary;
       sheet.channel(0, info);
       sheet.day(4, table.periods[p].start);
-      sheet.number(5, static_cast<double>(table.periods[p].rows.count()));
+      sheet.number(5, static_cast<double>(line.rows));
       sheet.number(6, static_cast<double>(s.values));
       if (s.values > 0) {
         sheet.cellNumber(7, s.minTenths, info.decimals);

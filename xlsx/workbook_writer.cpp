@@ -102,7 +102,7 @@ class WorkbookBuilder final : public SheetHost {
     for (std::int64_t first = rows.first; first <= rows.last; first += kBlockRows) {
       const std::int64_t n = std::min(kBlockRows, rows.last - first + 1);
       for (std::size_t c = 0; c < columns; ++c) {
-        values_.cells(c, first, n, block.data() + c * static_cast<std::size_t>(kBlockRows));
+        values_.tableCells(c, first, n, block.data() + c * static_cast<std::size_t>(kBlockRows));
       }
       for (std::int64_t i = 0; i < n; ++i) {
         const std::int64_t r = first + i;

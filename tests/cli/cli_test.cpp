@@ -51,6 +51,18 @@ LoggerFileBuilder temperature(std::vector<std::int16_t> samples) {
   return b;
 }
 
+// The rows of a table, after its four header lines, without their line ends.
+std::vector<std::string> dataRows(const std::string& table) {
+  std::vector<std::string> rows;
+  for (std::size_t at = 0, line = 0; at < table.size(); ++line) {
+    const std::size_t end = table.find("\r\n", at);
+    if (end == std::string::npos) break;
+    if (line >= 4) rows.push_back(table.substr(at, end - at));
+    at = end + 2;
+  }
+  return rows;
+}
+
 }  // namespace
 
 TEST_F(Cli, WritesTableToStandardOutputAndStatusToStandardError) {
@@ -184,17 +196,17 @@ TEST_F(Cli, QuietKeepsTheWarningsAndStrictMakesThemFail) {
   LoggerFileBuilder fast = temperature({400});  // announces more than it holds
   fast.intervalCode(3).sampleCount(3);
   write("UC002.PDB", fast);
-  const std::string warnings =
-      "kestrix-convert: warning: the files' sampling intervals differ; the last file's interval "
-      "(10 s) serves every file\n"
-      "kestrix-convert: warning: UC001.PDB samples every 60 s\n"
+  const std::string warning =
       "kestrix-convert: warning: UC002.PDB: fewer samples in the file than it announces\n";
   ProgramResult r = run({"-q", "-o", "table.txt", "UC001.PDB", "UC002.PDB"});
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.err, warnings);
+  EXPECT_EQ(r.err, warning);  // the note on the intervals is no warning
   r = run({"--strict", "--summary", "s.txt", "UC001.PDB", "UC002.PDB"});
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, warnings + "Done... inconsistent file(s)\n");
+  EXPECT_EQ(r.err,
+            "kestrix-convert: note: UC001.PDB every 60 s, UC002.PDB every 10 s: one row every "
+            "10 s\n" +
+                warning + "Done... inconsistent file(s)\n");
   EXPECT_TRUE(readFile(dir_ / "s.txt").starts_with("Title\t"));  // written all the same
   EXPECT_EQ(run({"--strict", "-q", "UC001.PDB"}).status, 0);
 }
@@ -208,12 +220,17 @@ TEST_F(Cli, MissingFileAndDifferingIntervals) {
   LoggerFileBuilder fast = temperature({400});
   fast.intervalCode(3);
   write("UC002.PDB", fast);
-  r = run({"UC001.PDB", "UC002.PDB"});
-  EXPECT_EQ(r.status, 0);
+  r = run({"--strict", "UC001.PDB", "UC002.PDB"});
+  EXPECT_EQ(r.status, 0);  // a note, not a warning
   EXPECT_EQ(r.err,
-            "kestrix-convert: warning: the files' sampling intervals differ; the last file's "
-            "interval (10 s) serves every file\n"
-            "kestrix-convert: warning: UC001.PDB samples every 60 s\nDone...\n");
+            "kestrix-convert: note: UC001.PDB every 60 s, UC002.PDB every 10 s: one row every "
+            "10 s\nDone...\n");
+  // Each file at its own interval: UC001.PDB's second sample six rows on.
+  const std::vector<std::string> rows = dataRows(r.out);
+  ASSERT_EQ(rows.size(), 7u);
+  EXPECT_EQ(rows[0], "05/03/14 07:30:00\t25.0\t25.0");
+  EXPECT_EQ(rows[1], "05/03/14 07:30:10\t\t");
+  EXPECT_EQ(rows[6], "05/03/14 07:31:00\t25.1\t");
 }
 
 TEST_F(Cli, RegionalSettingsComeFromTheLocale) {

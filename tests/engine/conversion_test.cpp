@@ -26,7 +26,8 @@ std::vector<std::int16_t> constant(int n, std::int16_t v) {
 // Where each file's first sample falls: rows after row 1.
 std::vector<std::int64_t> offsets(const kestrix::ConversionRun& run) {
   std::vector<std::int64_t> out;
-  for (const kestrix::ColumnPlan& column : run.columns) out.push_back(column.file().offset);
+  for (const kestrix::ColumnPlan& column : run.columns)
+    out.push_back(column.tableRow(column.file().offset + 1) - 1);
   return out;
 }
 
@@ -87,9 +88,10 @@ TEST(Conversion, TimeAxisOffsetsRoundHalfToEven) {
   run = runOf({at30(0), at30(45), at30(15), late});
   EXPECT_EQ(offsets(run), (std::vector<std::int64_t>{0, 2, 0, 2}));
 
-  // The last file's interval serves every file.
+  // Rows step by the greatest common divisor of the intervals: each file
+  // keeps its own dates.
   run = runOf({startingAt(10, 0, 0, 5), startingAt(10, 1, 0, 5).intervalCode(3)});
-  EXPECT_EQ(run.interval, 10);
+  EXPECT_EQ(run.step, 10);
   EXPECT_TRUE(run.intervalsDiffer());
   EXPECT_EQ(offsets(run)[1], 6);
 }
@@ -143,20 +145,22 @@ TEST(Conversion, OverflowStretchesStayWithinTheFile) {
   f.sampleCount = 50;
   f.memorySize = 40;  // 10 samples lost, and 2 more at 60 s
   // Positions 1 to 50 on rows 6 to 55.
-  kestrix::FilePlan plan = kestrix::planFile(f, 0, 5, 60);
+  f.interval = 60;
+  kestrix::FilePlan plan = kestrix::planFile(f, 0, 5);
   EXPECT_EQ(plan.shows(5, false), RowShows::Nothing);
   EXPECT_EQ(plan.shows(6, false), RowShows::Overflow);
   EXPECT_EQ(plan.shows(17, false), RowShows::Overflow);
   EXPECT_EQ(plan.shows(18, false), RowShows::Nothing);  // no sample stored
   EXPECT_EQ(plan.withoutMargin.overflow.last, 15);      // the lost samples alone
   // At 1 s the margin of 120 covers the whole file, and nothing past it.
-  plan = kestrix::planFile(f, 0, 5, 1);
+  f.interval = 1;
+  plan = kestrix::planFile(f, 0, 5);
   EXPECT_EQ(plan.shows(55, false), RowShows::Overflow);
   EXPECT_EQ(plan.shows(56, false), RowShows::Nothing);
   // A memory far from full: nothing.
   f.memorySize = 65536;
-  EXPECT_TRUE(kestrix::planFile(f, 0, 5, 1).withoutMargin.overflow.empty());
-  EXPECT_EQ(kestrix::planFile(f, 0, 5, 1).shows(6, true), RowShows::Nothing);
+  EXPECT_TRUE(kestrix::planFile(f, 0, 5).withoutMargin.overflow.empty());
+  EXPECT_EQ(kestrix::planFile(f, 0, 5).shows(6, true), RowShows::Nothing);
 }
 
 TEST(Conversion, FirstRowTextsOnlyOnTheTablesFirstRow) {

@@ -78,10 +78,10 @@ void checkDatesCsvAndWindow(const ConversionRun& run, std::string_view table, En
   check(lines.size() == static_cast<std::size_t>(4 + rows), "dates: table line count");
 
   // A window from a little before the first row to a little after the last.
-  const std::int64_t span = rows * run.interval;
+  const std::int64_t span = rows * run.step;
   TimeWindow window;
-  if (bits(2) != 0) window.from = run.earliestStart - run.interval + bits(20) % (span + 3);
-  if (bits(2) != 0) window.to = run.earliestStart - run.interval + bits(20) % (span + 3);
+  if (bits(2) != 0) window.from = run.earliestStart - run.step + bits(20) % (span + 3);
+  if (bits(2) != 0) window.to = run.earliestStart - run.step + bits(20) % (span + 3);
   if (window.from && window.to && *window.to <= *window.from)
     window.to = *window.from + bits(6) + 1;
   const RowRange inWindow = rowsInWindow(run, window);

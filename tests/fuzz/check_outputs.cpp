@@ -26,7 +26,8 @@ namespace kestrix::fuzz {
 namespace {
 
 // The values read as the table is written; with the overflowed cells
-// included, only cells that read "overflow" may differ.
+// included, only cells that read "overflow" may differ. Each column's cells
+// come back in its own slots, the table's rows between them being blank.
 std::vector<std::vector<CellValue>> checkValues(const TableValues& values, std::string_view table) {
   const TableValues included(values.run(), true);
   std::vector<std::vector<CellValue>> columns(values.columnCount());
@@ -38,23 +39,39 @@ std::vector<std::vector<CellValue>> checkValues(const TableValues& values, std::
     from = end + 2;
     check(cells.size() == values.columnCount() + 1, "values: column count");
     for (std::size_t c = 0; c < values.columnCount(); ++c) {
-      const CellValue cell = values.cell(c, row);
+      const CellValue cell = values.tableCell(c, row);
       const std::string where = "row " + std::to_string(row) + " column " + std::to_string(c + 1);
       std::string text;
       appendCellValueText(cell, values.column(c).decimals, ".", text);
       check(text == cells[c + 1],
             "value differs from the table:", where + ": " + std::string(cells[c + 1]));
-      const CellValue other = included.cell(c, row);
+      const CellValue other = included.tableCell(c, row);
       check(other == cell || cell.kind == CellKind::Overflow,
             "including the overflowed cells changed a cell that reads no overflow:", where);
-      columns[c].push_back(cell);
+      const RowRange slot = values.slotsIn(c, {row, row});
+      check(slot.count() == 1 || cell.kind == CellKind::Blank,
+            "values: a cell between a column's slots:", where);
+      if (slot.count() == 1) {
+        check(values.slotRow(c, slot.first) == row && values.cell(c, slot.first) == cell &&
+                  static_cast<std::int64_t>(columns[c].size()) == slot.first - 1,
+              "values: a slot on another row:", where);
+        columns[c].push_back(cell);
+      }
     }
   }
-  // The block reader agrees with the cell reader.
   for (std::size_t c = 0; c < values.columnCount() && values.rowCount() > 0; ++c) {
-    std::vector<CellValue> block(static_cast<std::size_t>(values.rowCount()));
-    values.cells(c, 1, values.rowCount(), block.data());
+    check(static_cast<std::int64_t>(columns[c].size()) == values.slotCount(c),
+          "values: slot count");
+    // The block readers agree with the cell readers.
+    std::vector<CellValue> block(columns[c].size());
+    values.cells(c, 1, values.slotCount(c), block.data());
     check(block == columns[c], "values: block read differs");
+    std::vector<CellValue> rows(static_cast<std::size_t>(values.rowCount()));
+    values.tableCells(c, 1, values.rowCount(), rows.data());
+    for (std::int64_t r = 1; r <= values.rowCount(); ++r) {
+      check(rows[static_cast<std::size_t>(r - 1)] == values.tableCell(c, r),
+            "values: table block read differs");
+    }
   }
   return columns;
 }
@@ -69,7 +86,7 @@ void checkSummary(const TableValues& values, const std::vector<std::vector<CellV
     std::int64_t minRow = 0, maxRow = 0;
     for (std::size_t i = 0; i < columns[c].size(); ++i) {
       const CellValue& cell = columns[c][i];
-      const auto row = static_cast<std::int64_t>(i) + 1;
+      const auto row = static_cast<std::int64_t>(i) + 1;  // a slot
       if (cell.kind != CellKind::Blank) {
         if (nonBlankFirst == 0) nonBlankFirst = row;
         nonBlankLast = row;
@@ -90,7 +107,8 @@ void checkSummary(const TableValues& values, const std::vector<std::vector<CellV
     check(s.values == count && s.overflow == overflow && s.missing == missing,
           "summary: counts differ from a scan:", where);
     if (count == 0) continue;
-    check(s.minRow == minRow && s.maxRow == maxRow && s.sumTenths == sum,
+    check(s.minRow == values.slotRow(c, minRow) && s.maxRow == values.slotRow(c, maxRow) &&
+              s.sumTenths == sum,
           "summary: extremes or sum differ from a scan:", where);
     const std::int64_t hundredths = meanHundredths(s);
     check(hundredths >= s.minTenths * 10 && hundredths <= s.maxTenths * 10,
@@ -118,14 +136,18 @@ void checkPyramids(const TableValues& values, const std::vector<std::vector<Cell
   for (std::size_t c = 0; c < columns.size(); ++c) {
     const MinMaxPyramid pyramid = columnPyramid(values, c);
     const std::vector<CellValue>& column = columns[c];
-    const auto n = static_cast<std::int64_t>(column.size());
+    const std::int64_t n = values.rowCount();
     check(pyramid.size() == n, "pyramid: row count");
     float low = INFINITY, high = -INFINITY;
     std::size_t overflowStretches = 0;
+    const auto valueOf = [](const CellValue& cell) {
+      return static_cast<float>(static_cast<double>(cell.tenths) / 10.0);
+    };
     for (std::size_t i = 0; i < column.size(); ++i) {
-      const auto row = static_cast<std::int64_t>(i);
+      const auto slot = static_cast<std::int64_t>(i) + 1;
+      const std::int64_t row = values.slotRow(c, slot) - 1;
       if (column[i].kind == CellKind::Number) {
-        const auto v = static_cast<float>(static_cast<double>(column[i].tenths) / 10.0);
+        const float v = valueOf(column[i]);
         check(pyramid.value(row) == v, "pyramid: a value differs from its cell");
         low = std::min(low, v);
         high = std::max(high, v);
@@ -136,6 +158,21 @@ void checkPyramids(const TableValues& values, const std::vector<std::vector<Cell
             "pyramid: overflow differs from the cell");
       overflowStretches += column[i].kind == CellKind::Overflow &&
                            (i == 0 || column[i - 1].kind != CellKind::Overflow);
+      // The rows before its next slot: on the line between two values, else none.
+      const bool last = i + 1 == column.size();
+      const std::int64_t next = last ? n : values.slotRow(c, slot + 1) - 1;
+      const bool line =
+          !last && column[i].kind == CellKind::Number && column[i + 1].kind == CellKind::Number;
+      for (std::int64_t between = row + 1; between < next; ++between) {
+        const float v = pyramid.value(between);
+        if (!line) {
+          check(std::isnan(v), "pyramid: a value between slots without two values");
+          continue;
+        }
+        const float a = valueOf(column[i]), b = valueOf(column[i + 1]);
+        check(v >= std::min(a, b) && v <= std::max(a, b),
+              "pyramid: off the line between two values");
+      }
     }
     const RowSummary all = pyramid.summarize(0, n);
     check(all.hasValue() == (low <= high), "pyramid: values found or not");
@@ -192,9 +229,10 @@ void checkExcursions(const TableValues& values, const std::vector<std::vector<Ce
                      const std::vector<LimitRule>& rules, RowRange rows) {
   const std::vector<ChannelCheck> checks = checkLimits(values, rules, rows);
   const LimitRule& rule = rules.front();
-  const int interval = values.run().interval;
   std::size_t total = 0;
   for (std::size_t c = 0; c < columns.size(); ++c) {
+    const int interval = values.interval(c);
+    const RowRange slots = values.slotsIn(c, rows);
     const std::vector<CellValue>& cells = columns[c];
     const auto cell = [&](std::int64_t row) { return cells[static_cast<std::size_t>(row - 1)]; };
     const auto sideOf = [&](std::int64_t row) -> int {  // 1 above, -1 below, 0 neither
@@ -206,7 +244,7 @@ void checkExcursions(const TableValues& values, const std::vector<std::vector<Ce
       return 0;
     };
     std::vector<Excursion> expected;
-    for (std::int64_t row = rows.first; row <= rows.last;) {
+    for (std::int64_t row = slots.first; row <= slots.last;) {
       const int side = sideOf(row);
       if (side == 0) {
         ++row;
@@ -217,7 +255,7 @@ void checkExcursions(const TableValues& values, const std::vector<std::vector<Ce
       e.firstRow = e.peakRow = row;
       e.peakTenths = static_cast<std::int32_t>(cell(row).tenths);
       std::int64_t end = row;
-      for (; end <= rows.last && sideOf(end) == side; ++end) {
+      for (; end <= slots.last && sideOf(end) == side; ++end) {
         const auto t = static_cast<std::int32_t>(cell(end).tenths);
         if (side > 0 ? t > e.peakTenths : t < e.peakTenths) {
           e.peakTenths = t;
@@ -226,7 +264,7 @@ void checkExcursions(const TableValues& values, const std::vector<std::vector<Ce
       }
       e.rows = static_cast<std::int32_t>(end - row);
       bool valueAfter = false;
-      for (std::int64_t later = end; later <= rows.last && !valueAfter; ++later)
+      for (std::int64_t later = end; later <= slots.last && !valueAfter; ++later)
         valueAfter = cell(later).kind == CellKind::Number;
       if (!valueAfter) {
         e.note = ExcursionNote::Open;
@@ -236,6 +274,11 @@ void checkExcursions(const TableValues& values, const std::vector<std::vector<Ce
       e.alarm = e.rows * std::int64_t{interval} > rule.delaySeconds;
       expected.push_back(e);
       row = end;
+    }
+    for (Excursion& e : expected) {  // from the column's slots to the table's rows
+      e.firstRow = values.slotRow(c, e.firstRow);
+      e.peakRow = values.slotRow(c, e.peakRow);
+      e.stride = static_cast<std::uint16_t>(values.slotRow(c, 2) - values.slotRow(c, 1));
     }
     check(checks[c].rule.has_value(), "excursions: a column without its rule");
     check(checks[c].excursions == expected, "excursions differ from a plain scan:",
@@ -287,7 +330,7 @@ void checkOutputs(const ConversionRun& run, std::string_view table, bool workboo
   const TableValues values(run);
   const std::vector<std::vector<CellValue>> columns = checkValues(values, table);
   checkSummary(values, columns);
-  const std::vector<LimitRule> limits = limitsFrom(input, run.interval);
+  const std::vector<LimitRule> limits = limitsFrom(input, run.step);
   const std::int64_t n = values.rowCount();
   checkExcursions(values, columns, limits, RowRange{1, n});
   checkExcursions(values, columns, limits, RowRange{1 + n / 3, n - n / 4});  // a stretch

@@ -66,14 +66,17 @@ void checkKind(const TableValues& values, const std::vector<std::vector<CellValu
   check(table.periods == expected, (what + "periods differ from a scan of the dates").c_str());
   check(table.columns == columns.size(), (what + "column count").c_str());
   const LimitRule& rule = rules.front();
-  const int interval = run.interval;
   for (std::size_t c = 0; c < columns.size(); ++c) {
     const TotalKind totalKind = totalKindOf(values.column(c));
+    const int interval = values.interval(c);
     for (std::size_t p = 0; p < expected.size(); ++p) {
       Scan s;
-      for (std::int64_t row = expected[p].rows.first; row <= expected[p].rows.last; ++row) {
-        const CellValue cell = columns[c][static_cast<std::size_t>(row - 1)];
+      // The column's own samples among the period's rows.
+      const RowRange slots = values.slotsIn(c, expected[p].rows);
+      for (std::int64_t slot = slots.first; slot <= slots.last; ++slot) {
+        const CellValue cell = columns[c][static_cast<std::size_t>(slot - 1)];
         if (cell.kind != CellKind::Number) continue;
+        const std::int64_t row = values.slotRow(c, slot);
         const std::int64_t t = cell.tenths;
         if (s.values == 0 || t < s.minTenths) s.minTenths = t, s.minRow = row;
         if (s.values == 0 || t > s.maxTenths) s.maxTenths = t, s.maxRow = row;
@@ -87,6 +90,7 @@ void checkKind(const TableValues& values, const std::vector<std::vector<CellValu
       const std::string where =
           what + "column " + std::to_string(c + 1) + " period " + std::to_string(p + 1);
       const ColumnFigures& got = line.summary;
+      check(line.rows == slots.count(), "period: its slot count differs:", where);
       check(got.values == s.values && got.sumTenths == s.sum,
             "period: values or sum differ:", where);
       check(s.values == 0 || (got.minTenths == s.minTenths && got.minRow == s.minRow &&

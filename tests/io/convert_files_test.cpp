@@ -61,8 +61,8 @@ TEST(ConvertFiles, ReportsEachFilesIntervalAndConsistency) {
   EXPECT_EQ(run.files[0].displayName, "UC001.PDB");
   EXPECT_TRUE(run.files[0].inconsistent);
   EXPECT_FALSE(run.files[1].inconsistent);
-  EXPECT_EQ(run.interval, run.files[1].interval);
-  EXPECT_NE(run.files[0].interval, run.interval);
+  EXPECT_EQ(run.step, run.files[1].interval);  // 10 s beside 60 s
+  EXPECT_NE(run.files[0].interval, run.step);
   EXPECT_TRUE(run.intervalsDiffer());
   EXPECT_TRUE(readFile(folder / "table.txt").starts_with("Fichier\t"));
 
