@@ -14,6 +14,7 @@
 #include "limits_file.hpp"
 #include "output_target.hpp"
 #include "run_warnings.hpp"
+#include "same_file.hpp"
 #include "sinks.hpp"
 #include "text_outputs.hpp"
 #ifdef KESTRIX_REPORT
@@ -38,19 +39,16 @@ std::vector<fs::path> fileTargets(const Options& o, const std::vector<TextOutput
   return targets;
 }
 
-// Two outputs never share a file, and none replaces the limits file read.
+// Two outputs never share a file, and none replaces the limits file read:
+// whatever the names, through links and hard links (sameFile).
 void refuseSharedTargets(const std::vector<fs::path>& targets, const Options& o) {
-  const auto same = [](const fs::path& a, const fs::path& b) {
-    std::error_code ec;
-    return a.lexically_normal() == b.lexically_normal() || fs::equivalent(a, b, ec);
-  };
   for (std::size_t i = 0; i < targets.size(); ++i) {
-    if (o.limits && same(targets[i], *o.limits)) {
+    if (o.limits && sameFile(targets[i], *o.limits)) {
       throw ConversionError(ErrorKind::RefusedTarget, targets[i].string(),
                             "is the limits file given; it is not overwritten by an output");
     }
     for (std::size_t j = 0; j < i; ++j) {
-      if (same(targets[i], targets[j])) {
+      if (sameFile(targets[i], targets[j])) {
         throw ConversionError(ErrorKind::RefusedTarget, targets[i].string(),
                               "is named for two outputs; each output takes a file of its own");
       }

@@ -11,7 +11,12 @@
 
 namespace kestrix {
 
-// The file that writing `target` replaces (the one a link points to) and its
+// The file that writing `target` replaces: the one a link points to, through
+// links to links; for a link to nothing yet, the file it names, which the
+// writing creates. `target` itself when it is no link.
+std::filesystem::path replacedPath(std::filesystem::path target);
+
+// The file that writing `target` replaces (replacedPath) and its
 // status. Throws ConversionError (CannotWrite) naming it when it is a folder
 // or a file this user may not write.
 struct ReplacedFile {

@@ -10,6 +10,7 @@
 
 #include "error.hpp"
 #include "run.hpp"
+#include "same_file.hpp"
 #include "sinks.hpp"
 
 namespace fs = std::filesystem;
@@ -48,14 +49,12 @@ bool hasLoggerFileName(const fs::path& target) {
 }
 
 void refuseUnsafeTarget(const fs::path& target, const std::vector<fs::path>& inputs) {
-  // One look at the target, then one at each input (a joined run gives
-  // thousands): the same file is the same device and inode.
-  struct stat existing {};
-  if (::stat(target.c_str(), &existing) == 0) {
+  // The inputs are there: a target that is not is none of them (a joined run
+  // gives thousands to look at).
+  std::error_code ec;
+  if (fs::exists(target, ec)) {
     for (const fs::path& input : inputs) {
-      struct stat status {};
-      if (::stat(input.c_str(), &status) == 0 && status.st_dev == existing.st_dev &&
-          status.st_ino == existing.st_ino)
+      if (sameFile(target, input))
         refuse(target, "is one of the logger files given; it is not overwritten");
     }
   }

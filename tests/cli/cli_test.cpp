@@ -417,6 +417,37 @@ TEST_F(Cli, LimitsFileErrorsStopBeforeAnythingIsWritten) {
   EXPECT_FALSE(fs::exists(dir_ / "s.txt"));
 }
 
+TEST_F(Cli, OutputsReachingOneFileThroughLinksAreRefused) {
+  write("UC001.PDB", temperature({400, 401}));
+  std::ofstream(dir_ / "limits.toml") << "[[limit]]\nunit = \"\u00B0C\"\nhigh = 8\n";
+  std::ofstream(dir_ / "earlier.txt") << "earlier table";
+  fs::create_symlink("a.txt", dir_ / "b.txt");  // a.txt is not there yet
+  fs::create_symlink("b.txt", dir_ / "c.txt");
+  fs::create_hard_link(dir_ / "earlier.txt", dir_ / "hard.txt");
+  fs::create_symlink("limits.toml", dir_ / "limits-link.txt");
+  const std::string shared = ": is named for two outputs; each output takes a file of its own";
+  const std::pair<std::vector<std::string>, std::string> wrong[] = {
+      {{"-o", "a.txt", "--summary", "b.txt", "UC001.PDB"}, "b.txt" + shared},
+      {{"--gaps", "c.txt", "-o", "a.txt", "UC001.PDB"}, "c.txt" + shared},
+      {{"-o", "earlier.txt", "--periods", "hard.txt", "UC001.PDB"}, "hard.txt" + shared},
+      {{"--limits", "limits.toml", "--summary", "limits-link.txt", "UC001.PDB"},
+       "limits-link.txt: is the limits file given; it is not overwritten by an output"},
+  };
+  for (const auto& [args, message] : wrong) {
+    const ProgramResult r = run(args);
+    EXPECT_EQ(r.status, 2) << ::testing::PrintToString(args);
+    EXPECT_EQ(r.err, "kestrix-convert: " + message + "\n");
+  }
+  EXPECT_FALSE(fs::exists(dir_ / "a.txt"));
+  EXPECT_EQ(readFile(dir_ / "earlier.txt"), "earlier table");
+  EXPECT_TRUE(readFile(dir_ / "limits.toml").starts_with("[[limit]]"));
+  // A link to nothing yet is written where it points.
+  const ProgramResult r = run({"-q", "--summary", "c.txt", "UC001.PDB"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(fs::is_symlink(dir_ / "b.txt"));
+  EXPECT_TRUE(readFile(dir_ / "a.txt").starts_with("Title\t"));
+}
+
 TEST_F(Cli, PeriodsAloneOrBesideTheTableWithTheTimeOutsideTheLimits) {
   write("UC001.PDB", temperature({80, 160, 160, 80}));  // 5 10 10 5 degrees from 05/03/14 07:30
   std::ofstream(dir_ / "limits.toml") << "[[limit]]\nunit = \"\u00B0C\"\nlow = 2\nhigh = 8.5\n";
