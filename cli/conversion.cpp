@@ -13,6 +13,7 @@
 #include "join_list.hpp"
 #include "limits_file.hpp"
 #include "output_target.hpp"
+#include "pending_outputs.hpp"
 #include "run_warnings.hpp"
 #include "same_file.hpp"
 #include "sinks.hpp"
@@ -97,13 +98,17 @@ int convertAndWrite(const Options& o, bool& progressShown) {
     limitsFileText = readLimitsText(*o.limits);
     request.limitRules = parseLimits(limitsFileText, *o.limits);
   }
-  // Every target is checked before anything is written: none may take the
-  // place of logger data or of the limits, nor be a file this user may not
-  // write, nor take two outputs.
+  // Every target is checked before a logger file is read: none may take the
+  // place of logger data or of the limits, nor be a file or in a folder this
+  // user may not write, nor take two outputs.
   const std::vector<fs::path> targets = fileTargets(o, texts);
   for (const fs::path& target : targets) refuseUnsafeTarget(target, request.paths);
   refuseSharedTargets(targets, o);
 
+  // The files are written beside their targets and replace them together,
+  // once every one is complete: a run that fails leaves them all as they were.
+  PendingOutputs pending;
+  request.pending = &pending;
   StreamSink standardOutput(stdout, "standard output");
   if (o.output) {
     request.target = *o.output;
@@ -162,19 +167,22 @@ int convertAndWrite(const Options& o, bool& progressShown) {
       format.encoding = textEncodingFor(o, text.path == standardOutputPath);
       format.dates = o.dates;
       if (o.dates == DateStyle::Iso) format.utcOffsetMinutes = o.utcOffsetMinutes;
-      writeTextOutput(text, context, format);
+      writeTextOutput(text, context, format, pending);
     }
   }
 #ifdef KESTRIX_REPORT
   if (o.report) {
     std::optional<chart::ReportLimits> limits;
     if (o.limits) limits = chart::ReportLimits{*request.limitRules, *o.limits, limitsFileText};
-    chart::writeReportWithoutDisplay(
-        run, *o.report, o.includeOverflowed,
-        o.window.limits() ? std::optional<RowRange>(result.rows) : std::nullopt,
-        limits ? &*limits : nullptr, o.period);
+    pending.addWrittenFile(*o.report, "a report", [&](const fs::path& file) {
+      chart::writeReportWithoutDisplay(
+          run, file, o.includeOverflowed,
+          o.window.limits() ? std::optional<RowRange>(result.rows) : std::nullopt,
+          limits ? &*limits : nullptr, o.period);
+    });
   }
 #endif
+  pending.commit();
   if (!o.quiet) std::fprintf(stderr, "%s\n", result.status.c_str());
   return o.strict && (!warnings.empty() || emptyWindow) ? 1 : 0;
 }

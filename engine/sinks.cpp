@@ -137,7 +137,8 @@ void AtomicFileSink::write(std::string_view bytes) {
   }
 }
 
-void AtomicFileSink::commit() {
+void AtomicFileSink::finish() {
+  if (!file_) return;
   std::FILE* file = file_;
   file_ = nullptr;
   const bool flushed = std::fflush(file) == 0;
@@ -146,6 +147,10 @@ void AtomicFileSink::commit() {
   const int closeError = errno;
   if (!flushed) fail("write error: " + systemMessage(flushError));
   if (!closed) fail("write error: " + systemMessage(closeError));
+}
+
+void AtomicFileSink::commit() {
+  finish();
   if (temporary_.empty()) {
     committed_ = true;
     return;

@@ -77,7 +77,12 @@ class AtomicFileSink final : public Sink {
   AtomicFileSink& operator=(const AtomicFileSink&) = delete;
 
   void write(std::string_view bytes) override;
+  // Flushes and closes the file: a write error shows here at the latest.
+  // commit() then only renames it; nothing more may be written.
+  void finish();
   void commit();
+  // The file replaced: the target, or the file a link there points to.
+  const std::filesystem::path& target() const noexcept { return target_; }
   // The file being written until commit(); empty for a device written in place.
   const std::filesystem::path& temporaryPath() const noexcept { return temporary_; }
 

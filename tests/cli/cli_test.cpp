@@ -1,5 +1,6 @@
 // kestrix-convert as a user runs it: arguments, exit status, messages, output.
 #include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <pty.h>
@@ -446,6 +447,83 @@ TEST_F(Cli, OutputsReachingOneFileThroughLinksAreRefused) {
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_TRUE(fs::is_symlink(dir_ / "b.txt"));
   EXPECT_TRUE(readFile(dir_ / "a.txt").starts_with("Title\t"));
+}
+
+TEST_F(Cli, AFailedRunReplacesNoOutput) {
+  write("UC001.PDB", temperature({400, 401, 402}));
+  // Root may write in any folder: the program then runs as nobody, in a
+  // folder anybody may write in, beside one nobody may.
+  const bool root = ::geteuid() == 0;
+  const fs::path shared = dir_ / "shared";
+  fs::create_directories(shared / "ro");
+  fs::permissions(shared, fs::perms::all);
+  fs::permissions(shared / "ro", fs::perms::owner_read | fs::perms::owner_exec |
+                                     fs::perms::group_read | fs::perms::group_exec |
+                                     fs::perms::others_read | fs::perms::others_exec);
+  fs::copy_file(dir_ / "UC001.PDB", shared / "UC001.PDB");
+  const auto earlier = [&] {
+    for (const char* name : {"ok.txt", "s.txt"}) {
+      std::ofstream(shared / name) << "earlier " << name;
+      fs::permissions(shared / name, fs::perms::all & ~fs::perms::owner_exec &
+                                         ~fs::perms::group_exec & ~fs::perms::others_exec);
+    }
+  };
+  const auto asUser = [root] {
+    if (root && (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0))
+      ::_exit(125);
+  };
+  const auto runThere = [&](std::vector<std::string> args, std::function<void()> inChild) {
+    kestrix::testing::ProgramRun program;
+    program.args = std::move(args);
+    program.folder = shared;
+    program.inChild = std::move(inChild);
+    return kestrix::testing::runProgram(KESTRIX_CONVERT, program, dir_.path());
+  };
+  const auto smallFiles = [] {  // files may grow to 8 KiB only: the report does not fit
+    std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit small{8192, 8192};
+    ::setrlimit(RLIMIT_FSIZE, &small);
+  };
+  struct Case {
+    std::vector<std::string> args;
+    std::function<void()> inChild;
+    std::string message;
+  };
+  std::vector<Case> cases{
+      // Found before a logger file is read: the missing one is never reached.
+      {{"-o", "ok.txt", "--summary", "ro/s.txt", "UC001.PDB"},
+       asUser,
+       "ro/s.txt: cannot create a file in ro: Permission denied"},
+      {{"-o", "ok.txt", "--summary", "ro/s.txt", "UC001.PDB", "UC404.PDB"},
+       asUser,
+       "ro/s.txt: cannot create a file in ro: Permission denied"},
+      // Found only once written: a device in place, refusing its bytes.
+      {{"-o", "ok.txt", "--summary", "/dev/full", "UC001.PDB"},
+       {},
+       "/dev/full: write error: No space left on device"},
+  };
+#ifdef KESTRIX_REPORT
+  cases.push_back({{"-o", "ok.txt", "--summary", "s.txt", "--report", "r.pdf", "UC001.PDB"},
+                   smallFiles,
+                   "r.pdf: write error: File too large"});
+#endif
+  for (const Case& c : cases) {
+    earlier();
+    const ProgramResult r = runThere(c.args, c.inChild);
+    EXPECT_EQ(r.status, 1) << c.message;
+    EXPECT_EQ(r.err, "kestrix-convert: " + c.message + "\n");
+    EXPECT_EQ(readFile(shared / "ok.txt"), "earlier ok.txt") << c.message;
+    EXPECT_EQ(readFile(shared / "s.txt"), "earlier s.txt") << c.message;
+    EXPECT_FALSE(fs::exists(shared / "r.pdf"));
+    for (const auto& e : fs::directory_iterator(shared))
+      EXPECT_NE(e.path().filename().string()[0], '.') << "left behind: " << e.path();
+  }
+  // As that user, with every folder writable, the same run writes them all.
+  const ProgramResult r =
+      runThere({"-q", "-o", "ok.txt", "--summary", "s.txt", "UC001.PDB"}, asUser);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(readFile(shared / "ok.txt").starts_with("Fichier\t"));
+  EXPECT_TRUE(readFile(shared / "s.txt").starts_with("Title\t"));
 }
 
 TEST_F(Cli, PeriodsAloneOrBesideTheTableWithTheTimeOutsideTheLimits) {
