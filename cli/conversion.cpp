@@ -32,7 +32,7 @@ namespace {
 // outputs that do not go to standard output, the report.
 std::vector<fs::path> fileTargets(const Options& o, const std::vector<TextOutput>& texts) {
   std::vector<fs::path> targets;
-  if (o.output) targets.emplace_back(*o.output);
+  if (o.output && *o.output != standardOutputPath) targets.emplace_back(*o.output);
   for (const TextOutput& text : texts) {
     if (text.path != standardOutputPath) targets.emplace_back(text.path);
   }
@@ -110,16 +110,17 @@ int convertAndWrite(const Options& o, bool& progressShown) {
   PendingOutputs pending;
   request.pending = &pending;
   StreamSink standardOutput(stdout, "standard output");
-  if (o.output) {
-    request.target = *o.output;
-  } else {
+  const bool tableToStandardOutput = !o.output || *o.output == standardOutputPath;
+  if (tableToStandardOutput) {
     request.output = &standardOutput;
+  } else {
+    request.target = *o.output;
   }
   request.format = o.format;
   request.periods = o.period;
   // Other outputs alone: no table unless -o asks for one too.
   if ((!texts.empty() || o.report) && !o.output) request.format = OutputFormat::None;
-  request.options.encoding = textEncodingFor(o, !o.output);  // "-o -" names a file
+  request.options.encoding = textEncodingFor(o, tableToStandardOutput);
   request.options.includeOverflowed = o.includeOverflowed;
   request.joinDownloads = o.join;
   request.options.dates = o.dates;
@@ -135,7 +136,8 @@ int convertAndWrite(const Options& o, bool& progressShown) {
   const ConversionResult result = convertFiles(request);
   const ConversionRun& run = *result.run;
   // A text table on standard output: its last bytes may still wait in the stream.
-  if ((request.format == OutputFormat::Table || request.format == OutputFormat::Csv) && !o.output)
+  if ((request.format == OutputFormat::Table || request.format == OutputFormat::Csv) &&
+      tableToStandardOutput)
     standardOutput.flush();
   if (progressShown) std::fputs("\r", stderr);
   progressShown = false;

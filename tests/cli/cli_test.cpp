@@ -139,6 +139,36 @@ TEST_F(Cli, OptionsAsGnuProgramsTakeThem) {
   }
 }
 
+TEST_F(Cli, DashAsTheTablesPathIsStandardOutput) {
+  write("UC001.PDB", temperature({400, 401}));
+  const std::string table = run({"-q", "UC001.PDB"}).out;
+  ProgramResult r = run({"-q", "-o", "-", "UC001.PDB"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, table);
+  EXPECT_FALSE(fs::exists(dir_ / "-"));
+  r = run({"-q", "--format=csv", "--output=-", "--summary", "s.txt", "UC001.PDB"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(r.out.starts_with("time,")) << r.out;
+  EXPECT_TRUE(readFile(dir_ / "s.txt").starts_with("Title\t"));
+  // A file named "-" takes a path that says so.
+  r = run({"-q", "-o", "./-", "UC001.PDB"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(readFile(dir_ / "-"), table);
+
+  const std::pair<std::vector<std::string>, std::string> wrong[] = {
+      {{"--format", "xlsx", "-o", "-", "UC001.PDB"},
+       "a workbook is written to a file only: give it with -o PATH"},
+      {{"-o", "-", "--gaps", "-", "UC001.PDB"}, "-o and --gaps cannot both go to standard output"},
+  };
+  for (const auto& [args, message] : wrong) {
+    r = run(args);
+    EXPECT_EQ(r.status, 2) << ::testing::PrintToString(args);
+    EXPECT_EQ(r.err, "kestrix-convert: " + message +
+                         "\nTry 'kestrix-convert --help' for more information.\n");
+  }
+}
+
 TEST_F(Cli, TextToATerminalIsInTheLocalesCharacterSet) {
   write("UC001.PDB", temperature({400}));
   int terminal = -1;
@@ -171,10 +201,12 @@ TEST_F(Cli, TextToATerminalIsInTheLocalesCharacterSet) {
   EXPECT_NE(onTerminal({"UC001.PDB"}).find(utf8 + "\r\n"), std::string::npos);
   EXPECT_NE(onTerminal({"--encoding", "cp1252", "UC001.PDB"}).find(windows1252 + "\r\n"),
             std::string::npos);
-  EXPECT_EQ(onTerminal({"-q", "-o", "-", "UC001.PDB"}), "");  // "-o -" names a file
+  // "-o -" is standard output, as without -o.
+  EXPECT_NE(onTerminal({"-q", "-o", "-", "UC001.PDB"}).find(utf8 + "\r\n"), std::string::npos);
   ::close(terminal);
   ::close(terminalSide);
   // Into a pipe or a file: Windows-1252 whatever the locale.
+  ASSERT_EQ(run({"-q", "-o", "./-", "UC001.PDB"}, "C.UTF-8").status, 0);
   EXPECT_NE(readFile(dir_ / "-").find(windows1252 + "\r\n"), std::string::npos);
   EXPECT_NE(run({"--summary", "-", "UC001.PDB"}, "C.UTF-8").out.find(windows1252 + "\t"),
             std::string::npos);
