@@ -13,7 +13,9 @@
 #include "join_list.hpp"
 #include "limits_file.hpp"
 #include "output_target.hpp"
+#include "pending_outputs.hpp"
 #include "run_warnings.hpp"
+#include "same_file.hpp"
 #include "sinks.hpp"
 #include "text_outputs.hpp"
 #ifdef KESTRIX_REPORT
@@ -30,7 +32,7 @@ namespace {
 // outputs that do not go to standard output, the report.
 std::vector<fs::path> fileTargets(const Options& o, const std::vector<TextOutput>& texts) {
   std::vector<fs::path> targets;
-  if (o.output) targets.emplace_back(*o.output);
+  if (o.output && *o.output != standardOutputPath) targets.emplace_back(*o.output);
   for (const TextOutput& text : texts) {
     if (text.path != standardOutputPath) targets.emplace_back(text.path);
   }
@@ -38,19 +40,16 @@ std::vector<fs::path> fileTargets(const Options& o, const std::vector<TextOutput
   return targets;
 }
 
-// Two outputs never share a file, and none replaces the limits file read.
+// Two outputs never share a file, and none replaces the limits file read:
+// whatever the names, through links and hard links (sameFile).
 void refuseSharedTargets(const std::vector<fs::path>& targets, const Options& o) {
-  const auto same = [](const fs::path& a, const fs::path& b) {
-    std::error_code ec;
-    return a.lexically_normal() == b.lexically_normal() || fs::equivalent(a, b, ec);
-  };
   for (std::size_t i = 0; i < targets.size(); ++i) {
-    if (o.limits && same(targets[i], *o.limits)) {
+    if (o.limits && sameFile(targets[i], *o.limits)) {
       throw ConversionError(ErrorKind::RefusedTarget, targets[i].string(),
                             "is the limits file given; it is not overwritten by an output");
     }
     for (std::size_t j = 0; j < i; ++j) {
-      if (same(targets[i], targets[j])) {
+      if (sameFile(targets[i], targets[j])) {
         throw ConversionError(ErrorKind::RefusedTarget, targets[i].string(),
                               "is named for two outputs; each output takes a file of its own");
       }
@@ -98,24 +97,29 @@ int convertAndWrite(const Options& o, bool& progressShown) {
     limitsFileText = readLimitsText(*o.limits);
     request.limitRules = parseLimits(limitsFileText, *o.limits);
   }
-  // Every target is checked before anything is written: none may take the
-  // place of logger data or of the limits, nor be a file this user may not
-  // write, nor take two outputs.
+  // Every target is checked before a logger file is read: none may take the
+  // place of logger data or of the limits, nor be a file or in a folder this
+  // user may not write, nor take two outputs.
   const std::vector<fs::path> targets = fileTargets(o, texts);
   for (const fs::path& target : targets) refuseUnsafeTarget(target, request.paths);
   refuseSharedTargets(targets, o);
 
+  // The files are written beside their targets and replace them together,
+  // once every one is complete: a run that fails leaves them all as they were.
+  PendingOutputs pending;
+  request.pending = &pending;
   StreamSink standardOutput(stdout, "standard output");
-  if (o.output) {
-    request.target = *o.output;
-  } else {
+  const bool tableToStandardOutput = !o.output || *o.output == standardOutputPath;
+  if (tableToStandardOutput) {
     request.output = &standardOutput;
+  } else {
+    request.target = *o.output;
   }
   request.format = o.format;
   request.periods = o.period;
   // Other outputs alone: no table unless -o asks for one too.
   if ((!texts.empty() || o.report) && !o.output) request.format = OutputFormat::None;
-  request.options.encoding = textEncodingFor(o, !o.output);  // "-o -" names a file
+  request.options.encoding = textEncodingFor(o, tableToStandardOutput);
   request.options.includeOverflowed = o.includeOverflowed;
   request.joinDownloads = o.join;
   request.options.dates = o.dates;
@@ -131,7 +135,8 @@ int convertAndWrite(const Options& o, bool& progressShown) {
   const ConversionResult result = convertFiles(request);
   const ConversionRun& run = *result.run;
   // A text table on standard output: its last bytes may still wait in the stream.
-  if ((request.format == OutputFormat::Table || request.format == OutputFormat::Csv) && !o.output)
+  if ((request.format == OutputFormat::Table || request.format == OutputFormat::Csv) &&
+      tableToStandardOutput)
     standardOutput.flush();
   if (progressShown) std::fputs("\r", stderr);
   progressShown = false;
@@ -163,19 +168,22 @@ int convertAndWrite(const Options& o, bool& progressShown) {
       format.encoding = textEncodingFor(o, text.path == standardOutputPath);
       format.dates = o.dates;
       if (o.dates == DateStyle::Iso) format.utcOffsetMinutes = o.utcOffsetMinutes;
-      writeTextOutput(text, context, format);
+      writeTextOutput(text, context, format, pending);
     }
   }
 #ifdef KESTRIX_REPORT
   if (o.report) {
     std::optional<chart::ReportLimits> limits;
     if (o.limits) limits = chart::ReportLimits{*request.limitRules, *o.limits, limitsFileText};
-    chart::writeReportWithoutDisplay(
-        run, *o.report, o.includeOverflowed,
-        o.window.limits() ? std::optional<RowRange>(result.rows) : std::nullopt,
-        limits ? &*limits : nullptr, o.period);
+    pending.addWrittenFile(*o.report, "a report", [&](const fs::path& file) {
+      chart::writeReportWithoutDisplay(
+          run, file, o.includeOverflowed,
+          o.window.limits() ? std::optional<RowRange>(result.rows) : std::nullopt,
+          limits ? &*limits : nullptr, o.period);
+    });
   }
 #endif
+  pending.commit();
   if (!o.quiet) std::fprintf(stderr, "%s\n", result.status.c_str());
   return o.strict && (!warnings.empty() || emptyWindow) ? 1 : 0;
 }

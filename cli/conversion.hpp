@@ -9,7 +9,9 @@ namespace kestrix::cli {
 
 // Converts and writes everything `options` asks for. Returns the exit status:
 // 0, or 1 when --strict meets a warning. Throws ConversionError naming the
-// file at fault; a refused target (RefusedTarget) before anything is written.
+// file at fault; a refused target (RefusedTarget), or one whose folder takes
+// no file, before a logger file is read. The output files replace their
+// targets all together, once every one is complete: after a failure, none.
 // `progressShown` tells the caller to end the progress line before a message.
 int convertAndWrite(const Options& options, bool& progressShown);
 

@@ -24,8 +24,9 @@ const char* const helpText =
     "The files are laid on one time axis in the order given (1 to 101 files; with\n"
     "--join up to 10000 files making up to 101 columns).\n"
     "\n"
-    "  -o, --output=PATH    write the table to PATH (replaced only when complete)\n"
-    "                       instead of standard output\n"
+    "  -o, --output=PATH    write the table to PATH instead of standard output\n"
+    "                       ('-': standard output; ./- for a file named -); every\n"
+    "                       file is replaced only once all the outputs are complete\n"
     "      --format=FORMAT  tsv (default): the table as text; xlsx: a workbook,\n"
     "                       dates and numbers as values (needs -o); csv: the table\n"
     "                       for scripts (RFC 4180, UTF-8, a header row, ISO dates\n"
@@ -200,7 +201,7 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
 
   if (o.output && o.output->empty()) throw UsageError{"the output path is empty"};
   if (o.summary && o.summary->empty()) throw UsageError{"the summary path is empty"};
-  if (o.format == OutputFormat::Workbook && !o.output) {
+  if (o.format == OutputFormat::Workbook && (!o.output || *o.output == "-")) {
     throw UsageError{"a workbook is written to a file only: give it with -o PATH"};
   }
   if (o.report && o.report->empty()) throw UsageError{"the report path is empty"};
@@ -218,7 +219,8 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
   if (o.joins && !o.join) throw UsageError{"--joins needs --join (the columns it lists)"};
   if (o.gaps && o.gaps->empty()) throw UsageError{"the gaps path is empty"};
   std::vector<std::string> toStandardOutput;
-  for (const auto& [name, path] : {std::pair{"--summary", &o.summary},
+  for (const auto& [name, path] : {std::pair{"-o", &o.output},
+                                   {"--summary", &o.summary},
                                    {"--excursions", &o.excursions},
                                    {"--periods", &o.periods},
                                    {"--joins", &o.joins},

@@ -16,7 +16,7 @@ namespace kestrix::cli {
 inline constexpr const char* programName = "kestrix-convert";
 
 struct Options {
-  std::optional<std::string> output;  // -o: the table or workbook; none: standard output
+  std::optional<std::string> output;  // -o: the table or workbook; none or "-": standard output
   OutputFormat format = OutputFormat::Table;
   // --encoding; none: the default for where the text goes (textEncodingFor).
   std::optional<Encoding> encoding;

@@ -9,7 +9,6 @@
 #include "cell_values.hpp"
 #include "gaps.hpp"
 #include "join_list.hpp"
-#include "mapped_file.hpp"
 #include "periods.hpp"
 #include "sinks.hpp"
 #include "summary.hpp"
@@ -77,17 +76,14 @@ Encoding textEncodingFor(const Options& options, bool toStandardOutput) {
 }
 
 void writeTextOutput(const TextOutput& output, const OutputContext& context,
-                     const TextFormat& format) {
+                     const TextFormat& format, PendingOutputs& pending) {
   if (output.path == standardOutputPath) {
     StreamSink sink(stdout, "standard output");
     output.write(context, sink, format);
     sink.flush();
     return;
   }
-  AtomicFileSink sink(output.path);
-  const GuardedTemporary guard(sink.temporaryPath());
-  output.write(context, sink, format);
-  sink.commit();
+  output.write(context, pending.addSink(output.path), format);
 }
 
 }  // namespace kestrix::cli

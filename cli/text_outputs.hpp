@@ -13,6 +13,7 @@
 #include "cell_values.hpp"
 #include "excursions.hpp"
 #include "options.hpp"
+#include "pending_outputs.hpp"
 #include "row_range.hpp"
 #include "run.hpp"
 #include "sink.hpp"
@@ -48,8 +49,9 @@ std::vector<TextOutput> textOutputs(const Options& options);
 Encoding textEncodingFor(const Options& options, bool toStandardOutput);
 
 // Writes `output` to standard output, or to a temporary file beside its path
-// that replaces it once complete. Throws ConversionError naming it.
+// that replaces it with the run's other outputs (`pending`). Throws
+// ConversionError naming it.
 void writeTextOutput(const TextOutput& output, const OutputContext& context,
-                     const TextFormat& format);
+                     const TextFormat& format, PendingOutputs& pending);
 
 }  // namespace kestrix::cli

@@ -17,13 +17,25 @@ namespace {
 
 }  // namespace
 
+fs::path replacedPath(fs::path target) {
+  std::error_code ec;
+  if (!fs::is_symlink(fs::symlink_status(target, ec))) return target;
+  // Write beside the file a link points to, not over the link. A link to
+  // nothing yet is followed by hand, as far as the system would follow links.
+  if (!fs::exists(fs::status(target, ec))) {
+    for (int hop = 0; hop < 40 && fs::is_symlink(fs::symlink_status(target, ec)); ++hop) {
+      fs::path next = fs::read_symlink(target, ec);
+      if (ec) break;
+      target = next.is_absolute() ? std::move(next) : target.parent_path() / next;
+    }
+  }
+  fs::path resolved = fs::weakly_canonical(target, ec);
+  return ec ? target : resolved;
+}
+
 ReplacedFile replacedFile(fs::path target) {
   std::error_code ec;
-  // Write beside the file a link points to, not over the link.
-  if (fs::is_symlink(fs::symlink_status(target, ec))) {
-    fs::path resolved = fs::weakly_canonical(target, ec);
-    if (!ec) target = std::move(resolved);
-  }
+  target = replacedPath(std::move(target));
   const fs::file_status status = fs::status(target, ec);
   if (fs::is_directory(status)) cannotWrite(target, "is a folder");
   // A file this user may not write is left alone, as cp leaves it; renaming
@@ -125,7 +137,8 @@ void AtomicFileSink::write(std::string_view bytes) {
   }
 }
 
-void AtomicFileSink::commit() {
+void AtomicFileSink::finish() {
+  if (!file_) return;
   std::FILE* file = file_;
   file_ = nullptr;
   const bool flushed = std::fflush(file) == 0;
@@ -134,6 +147,10 @@ void AtomicFileSink::commit() {
   const int closeError = errno;
   if (!flushed) fail("write error: " + systemMessage(flushError));
   if (!closed) fail("write error: " + systemMessage(closeError));
+}
+
+void AtomicFileSink::commit() {
+  finish();
   if (temporary_.empty()) {
     committed_ = true;
     return;

@@ -11,7 +11,12 @@
 
 namespace kestrix {
 
-// The file that writing `target` replaces (the one a link points to) and its
+// The file that writing `target` replaces: the one a link points to, through
+// links to links; for a link to nothing yet, the file it names, which the
+// writing creates. `target` itself when it is no link.
+std::filesystem::path replacedPath(std::filesystem::path target);
+
+// The file that writing `target` replaces (replacedPath) and its
 // status. Throws ConversionError (CannotWrite) naming it when it is a folder
 // or a file this user may not write.
 struct ReplacedFile {
@@ -72,7 +77,12 @@ class AtomicFileSink final : public Sink {
   AtomicFileSink& operator=(const AtomicFileSink&) = delete;
 
   void write(std::string_view bytes) override;
+  // Flushes and closes the file: a write error shows here at the latest.
+  // commit() then only renames it; nothing more may be written.
+  void finish();
   void commit();
+  // The file replaced: the target, or the file a link there points to.
+  const std::filesystem::path& target() const noexcept { return target_; }
   // The file being written until commit(); empty for a device written in place.
   const std::filesystem::path& temporaryPath() const noexcept { return temporary_; }
 

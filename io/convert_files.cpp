@@ -11,6 +11,7 @@
 #include "input_files.hpp"
 #include "mapped_file.hpp"
 #include "output_target.hpp"
+#include "pending_outputs.hpp"
 #include "run.hpp"
 #include "sinks.hpp"
 #ifdef KESTRIX_WORKBOOKS
@@ -42,6 +43,10 @@ ConversionResult convertFiles(const ConversionRequest& request) {
     result.status = closingStatus(run.inconsistentFlag);
     return result;
   }
+  // The table file or the workbook, renamed over the target here or with
+  // the run's other outputs.
+  PendingOutputs own;
+  PendingOutputs& pending = request.pending ? *request.pending : own;
   if (request.format == OutputFormat::Workbook) {
 #ifdef KESTRIX_WORKBOOKS
     WorkbookOptions workbook;
@@ -52,7 +57,10 @@ ConversionResult convertFiles(const ConversionRequest& request) {
     workbook.rows = options.rows;
     std::optional<GuardedTemporary> temporary;
     workbook.temporaryReady = [&temporary](const fs::path& p) { temporary.emplace(p); };
-    result.status = writeWorkbook(run, request.target, workbook);
+    pending.addWrittenFile(request.target, "a workbook", [&](const fs::path& file) {
+      result.status = writeWorkbook(run, file, workbook);
+    });
+    if (!request.pending) own.commit();
     return result;
 #else
     throw ConversionError(ErrorKind::CannotWrite, request.target.string(),
@@ -60,30 +68,22 @@ ConversionResult convertFiles(const ConversionRequest& request) {
 #endif
   }
 
-  std::optional<AtomicFileSink> file;
-  std::optional<GuardedTemporary> guard;
-  Sink* sink = request.output;
-  if (!sink) {
-    file.emplace(request.target);
-    guard.emplace(file->temporaryPath());
-    sink = &*file;
-  }
+  Sink* sink = request.output ? request.output : &pending.addSink(request.target);
   if (request.format == OutputFormat::Csv) {
     result.status = writeCsv(run, *sink, options);
-    if (file) file->commit();
-    return result;
-  }
-  // The four header lines, then one line a row.
-  const auto tableLines = static_cast<std::uint64_t>(4 + result.rows.count());
-  result.clipboardTooLarge =
-      request.clipboardText != nullptr && tableLines > request.clipboardMaxLines;
-  if (request.clipboardText && !result.clipboardTooLarge) {
-    ClipboardTee tee(*sink, *request.clipboardText);
-    result.status = writeTable(run, tee, options);
   } else {
-    result.status = writeTable(run, *sink, options);
+    // The four header lines, then one line a row.
+    const auto tableLines = static_cast<std::uint64_t>(4 + result.rows.count());
+    result.clipboardTooLarge =
+        request.clipboardText != nullptr && tableLines > request.clipboardMaxLines;
+    if (request.clipboardText && !result.clipboardTooLarge) {
+      ClipboardTee tee(*sink, *request.clipboardText);
+      result.status = writeTable(run, tee, options);
+    } else {
+      result.status = writeTable(run, *sink, options);
+    }
   }
-  if (file) file->commit();
+  if (!request.output && !request.pending) own.commit();
   return result;
 }
 

@@ -22,6 +22,8 @@ class CStringBuilder;
 
 namespace kestrix {
 
+class PendingOutputs;
+
 enum class OutputFormat {
   Table,     // the tab-separated text table
   Workbook,  // an XLSX workbook; needs `target`
@@ -37,6 +39,11 @@ struct ConversionRequest {
   std::filesystem::path target;
   // Instead of `target`: the sink that takes the table (standard output).
   Sink* output = nullptr;
+  // With it, the table or workbook file is complete but not yet renamed over
+  // `target` when convertFiles returns: it replaces `target` together with
+  // the run's other outputs (PendingOutputs::commit). Without it, it does
+  // before convertFiles returns.
+  PendingOutputs* pending = nullptr;
   // When set, receives every byte of the table as well (the window's clipboard),
   // unless the table runs to more than `clipboardMaxLines` lines: then nothing
   // is gathered and ConversionResult::clipboardTooLarge is set.

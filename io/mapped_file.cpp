@@ -40,9 +40,14 @@ std::atomic<std::size_t> nextSlot{0};
 // Files below this size are read rather than mapped.
 constexpr off_t kSmallestMapped = 64 * 1024;  // where the search for a free slot starts
 
-// What the fault handler prints and removes.
+// What the fault handler prints and removes: the temporary files of a run's
+// outputs, each written beside its target until all of them replace theirs.
 const char* guardedProgram = "kestrix";
-char guardedTemporary[4096] = {};
+struct GuardedSlot {
+  std::atomic<bool> claimed{false};
+  char path[4096] = {};
+};
+GuardedSlot guardedTemporaries[16];
 
 // The name of the mapped file that holds `address`, or nullptr. Safe in a
 // signal handler.
@@ -98,7 +103,9 @@ class FileMapping {
 
 void onMappedFileFault(int, siginfo_t* info, void*) {
   const char* name = mappedFileAt(info->si_addr);
-  if (guardedTemporary[0] != '\0') unlink(guardedTemporary);
+  for (const GuardedSlot& slot : guardedTemporaries) {
+    if (slot.path[0] != '\0') unlink(slot.path);
+  }
   auto say = [](const char* text) { (void)!write(STDERR_FILENO, text, std::strlen(text)); };
   say("\n");
   say(guardedProgram);
@@ -170,13 +177,25 @@ void guardMappedFiles(const char* program) {
 
 GuardedTemporary::GuardedTemporary(const std::filesystem::path& temporary) {
   const std::string path = temporary.string();
-  if (path.size() < sizeof guardedTemporary) {
-    std::memcpy(guardedTemporary, path.c_str(), path.size() + 1);
+  if (path.empty() || path.size() >= sizeof GuardedSlot::path) return;
+  for (std::size_t i = 0; i < std::size(guardedTemporaries); ++i) {
+    GuardedSlot& slot = guardedTemporaries[i];
+    bool free = false;
+    if (!slot.claimed.compare_exchange_strong(free, true)) continue;
+    // The first byte last: the handler never sees half a name.
+    std::memcpy(slot.path + 1, path.c_str() + 1, path.size());
+    std::atomic_signal_fence(std::memory_order_release);
+    slot.path[0] = path[0];
+    slot_ = static_cast<int>(i);
+    return;
   }
 }
 
 GuardedTemporary::~GuardedTemporary() {
-  guardedTemporary[0] = '\0';
+  if (slot_ < 0) return;
+  GuardedSlot& slot = guardedTemporaries[slot_];
+  slot.path[0] = '\0';
+  slot.claimed.store(false);
 }
 
 }  // namespace kestrix

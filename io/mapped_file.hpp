@@ -22,17 +22,21 @@ InputBytes mapInputFile(const std::filesystem::path& path, std::string_view disp
 // A fault on a mapped page (a logger file cut short by another program during
 // the run) would end the program with a bus error. After guardMappedFiles it
 // prints a message naming the file, prefixed with `program` (which must stay
-// valid), and ends the program with exit status 1; a table being written (see
-// GuardedTemporary) is removed first, so the earlier table stays as it was.
+// valid), and ends the program with exit status 1; the outputs being written
+// (see GuardedTemporary) are removed first, so the earlier ones stay as they were.
 void guardMappedFiles(const char* program);
 
-// While it lives, a fault on a mapped file also removes `temporary`.
+// While it lives, a fault on a mapped file also removes `temporary` (up to
+// 16 such files at a time: every output of a run).
 class GuardedTemporary {
  public:
   explicit GuardedTemporary(const std::filesystem::path& temporary);
   ~GuardedTemporary();
   GuardedTemporary(const GuardedTemporary&) = delete;
   GuardedTemporary& operator=(const GuardedTemporary&) = delete;
+
+ private:
+  int slot_ = -1;
 };
 
 }  // namespace kestrix

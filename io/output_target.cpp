@@ -1,7 +1,10 @@
 #include "output_target.hpp"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -10,6 +13,7 @@
 
 #include "error.hpp"
 #include "run.hpp"
+#include "same_file.hpp"
 #include "sinks.hpp"
 
 namespace fs = std::filesystem;
@@ -37,6 +41,27 @@ bool holdsLoggerFile(const fs::path& path) {
   throw ConversionError(ErrorKind::RefusedTarget, target.string(), why);
 }
 
+// The writers create a temporary file beside the target and rename it over
+// the target: its folder must be one, and writable by this user. The message
+// is theirs (createTemporaryBeside).
+void refuseFolderTakingNoFile(const fs::path& target) {
+  const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+  struct stat status {};
+  int error = 0;
+  if (::stat(folder.c_str(), &status) != 0) {
+    error = errno;
+  } else if (!S_ISDIR(status.st_mode)) {
+    error = ENOTDIR;
+  } else if (::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0) {
+    error = errno;
+  }
+  if (error != 0) {
+    throw ConversionError(
+        ErrorKind::CannotWrite, target.string(),
+        "cannot create a file in " + folder.string() + ": " + systemMessage(error));
+  }
+}
+
 }  // namespace
 
 bool hasLoggerFileName(const fs::path& target) {
@@ -48,14 +73,12 @@ bool hasLoggerFileName(const fs::path& target) {
 }
 
 void refuseUnsafeTarget(const fs::path& target, const std::vector<fs::path>& inputs) {
-  // One look at the target, then one at each input (a joined run gives
-  // thousands): the same file is the same device and inode.
-  struct stat existing {};
-  if (::stat(target.c_str(), &existing) == 0) {
+  // The inputs are there: a target that is not is none of them (a joined run
+  // gives thousands to look at).
+  std::error_code ec;
+  if (fs::exists(target, ec)) {
     for (const fs::path& input : inputs) {
-      struct stat status {};
-      if (::stat(input.c_str(), &status) == 0 && status.st_dev == existing.st_dev &&
-          status.st_ino == existing.st_ino)
+      if (sameFile(target, input))
         refuse(target, "is one of the logger files given; it is not overwritten");
     }
   }
@@ -66,7 +89,12 @@ void refuseUnsafeTarget(const fs::path& target, const std::vector<fs::path>& inp
   }
   if (holdsLoggerFile(target))
     refuse(target, "holds a logger file; it is not overwritten by an output");
-  replacedFile(target);  // a folder, or a file this user may not write
+  // A folder, or a file this user may not write, is refused here; so is a
+  // folder that takes no new file, unless the target is a device or a pipe,
+  // written in place.
+  const ReplacedFile replaced = replacedFile(target);
+  if (!fs::exists(replaced.status) || fs::is_regular_file(replaced.status))
+    refuseFolderTakingNoFile(replaced.path);
 }
 
 }  // namespace kestrix

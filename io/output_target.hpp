@@ -12,12 +12,13 @@ bool hasLoggerFileName(const std::filesystem::path& target);
 
 // Throws ConversionError naming `target` when writing an output there could
 // lose data, before anything is written:
-// - RefusedTarget when it is one of the logger files at `inputs` (a link to
-//   one included), when its name ends in ".pdb" (any letter case), or when the
-//   file there holds a logger file's bytes;
-// - CannotWrite when the file there may not be written by this user (the
-//   writers themselves refuse it too; checking first keeps a program from
-//   writing one output and then failing on the next).
+// - RefusedTarget when it is one of the logger files at `inputs` (sameFile:
+//   a link to one, or a hard link, included), when its name ends in ".pdb"
+//   (any letter case), or when the file there holds a logger file's bytes;
+// - CannotWrite when the file there may not be written by this user, or its
+//   folder takes no new file from this user (is missing, is no folder, or is
+//   not writable): the writers themselves fail there too, but only after the
+//   logger files are read; checking first fails a run before any work.
 void refuseUnsafeTarget(const std::filesystem::path& target,
                         const std::vector<std::filesystem::path>& inputs = {});
 

@@ -1,5 +1,6 @@
 // kestrix-convert as a user runs it: arguments, exit status, messages, output.
 #include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <pty.h>
@@ -150,6 +151,36 @@ TEST_F(Cli, OptionsAsGnuProgramsTakeThem) {
   }
 }
 
+TEST_F(Cli, DashAsTheTablesPathIsStandardOutput) {
+  write("UC001.PDB", temperature({400, 401}));
+  const std::string table = run({"-q", "UC001.PDB"}).out;
+  ProgramResult r = run({"-q", "-o", "-", "UC001.PDB"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, table);
+  EXPECT_FALSE(fs::exists(dir_ / "-"));
+  r = run({"-q", "--format=csv", "--output=-", "--summary", "s.txt", "UC001.PDB"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(r.out.starts_with("time,")) << r.out;
+  EXPECT_TRUE(readFile(dir_ / "s.txt").starts_with("Title\t"));
+  // A file named "-" takes a path that says so.
+  r = run({"-q", "-o", "./-", "UC001.PDB"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(readFile(dir_ / "-"), table);
+
+  const std::pair<std::vector<std::string>, std::string> wrong[] = {
+      {{"--format", "xlsx", "-o", "-", "UC001.PDB"},
+       "a workbook is written to a file only: give it with -o PATH"},
+      {{"-o", "-", "--gaps", "-", "UC001.PDB"}, "-o and --gaps cannot both go to standard output"},
+  };
+  for (const auto& [args, message] : wrong) {
+    r = run(args);
+    EXPECT_EQ(r.status, 2) << ::testing::PrintToString(args);
+    EXPECT_EQ(r.err, "kestrix-convert: " + message +
+                         "\nTry 'kestrix-convert --help' for more information.\n");
+  }
+}
+
 TEST_F(Cli, TextToATerminalIsInTheLocalesCharacterSet) {
   write("UC001.PDB", temperature({400}));
   int terminal = -1;
@@ -182,10 +213,12 @@ TEST_F(Cli, TextToATerminalIsInTheLocalesCharacterSet) {
   EXPECT_NE(onTerminal({"UC001.PDB"}).find(utf8 + "\r\n"), std::string::npos);
   EXPECT_NE(onTerminal({"--encoding", "cp1252", "UC001.PDB"}).find(windows1252 + "\r\n"),
             std::string::npos);
-  EXPECT_EQ(onTerminal({"-q", "-o", "-", "UC001.PDB"}), "");  // "-o -" names a file
+  // "-o -" is standard output, as without -o.
+  EXPECT_NE(onTerminal({"-q", "-o", "-", "UC001.PDB"}).find(utf8 + "\r\n"), std::string::npos);
   ::close(terminal);
   ::close(terminalSide);
   // Into a pipe or a file: Windows-1252 whatever the locale.
+  ASSERT_EQ(run({"-q", "-o", "./-", "UC001.PDB"}, "C.UTF-8").status, 0);
   EXPECT_NE(readFile(dir_ / "-").find(windows1252 + "\r\n"), std::string::npos);
   EXPECT_NE(run({"--summary", "-", "UC001.PDB"}, "C.UTF-8").out.find(windows1252 + "\t"),
             std::string::npos);
@@ -432,6 +465,114 @@ TEST_F(Cli, LimitsFileErrorsStopBeforeAnythingIsWritten) {
   EXPECT_FALSE(fs::exists(dir_ / "t.txt"));
   EXPECT_FALSE(fs::exists(dir_ / "e.txt"));
   EXPECT_FALSE(fs::exists(dir_ / "s.txt"));
+}
+
+TEST_F(Cli, OutputsReachingOneFileThroughLinksAreRefused) {
+  write("UC001.PDB", temperature({400, 401}));
+  std::ofstream(dir_ / "limits.toml") << "[[limit]]\nunit = \"\u00B0C\"\nhigh = 8\n";
+  std::ofstream(dir_ / "earlier.txt") << "earlier table";
+  fs::create_symlink("a.txt", dir_ / "b.txt");  // a.txt is not there yet
+  fs::create_symlink("b.txt", dir_ / "c.txt");
+  fs::create_hard_link(dir_ / "earlier.txt", dir_ / "hard.txt");
+  fs::create_symlink("limits.toml", dir_ / "limits-link.txt");
+  const std::string shared = ": is named for two outputs; each output takes a file of its own";
+  const std::pair<std::vector<std::string>, std::string> wrong[] = {
+      {{"-o", "a.txt", "--summary", "b.txt", "UC001.PDB"}, "b.txt" + shared},
+      {{"--gaps", "c.txt", "-o", "a.txt", "UC001.PDB"}, "c.txt" + shared},
+      {{"-o", "earlier.txt", "--periods", "hard.txt", "UC001.PDB"}, "hard.txt" + shared},
+      {{"--limits", "limits.toml", "--summary", "limits-link.txt", "UC001.PDB"},
+       "limits-link.txt: is the limits file given; it is not overwritten by an output"},
+  };
+  for (const auto& [args, message] : wrong) {
+    const ProgramResult r = run(args);
+    EXPECT_EQ(r.status, 2) << ::testing::PrintToString(args);
+    EXPECT_EQ(r.err, "kestrix-convert: " + message + "\n");
+  }
+  EXPECT_FALSE(fs::exists(dir_ / "a.txt"));
+  EXPECT_EQ(readFile(dir_ / "earlier.txt"), "earlier table");
+  EXPECT_TRUE(readFile(dir_ / "limits.toml").starts_with("[[limit]]"));
+  // A link to nothing yet is written where it points.
+  const ProgramResult r = run({"-q", "--summary", "c.txt", "UC001.PDB"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(fs::is_symlink(dir_ / "b.txt"));
+  EXPECT_TRUE(readFile(dir_ / "a.txt").starts_with("Title\t"));
+}
+
+TEST_F(Cli, AFailedRunReplacesNoOutput) {
+  write("UC001.PDB", temperature({400, 401, 402}));
+  // Root may write in any folder: the program then runs as nobody, in a
+  // folder anybody may write in, beside one nobody may.
+  const bool root = ::geteuid() == 0;
+  const fs::path shared = dir_ / "shared";
+  fs::create_directories(shared / "ro");
+  fs::permissions(shared, fs::perms::all);
+  fs::permissions(shared / "ro", fs::perms::owner_read | fs::perms::owner_exec |
+                                     fs::perms::group_read | fs::perms::group_exec |
+                                     fs::perms::others_read | fs::perms::others_exec);
+  fs::copy_file(dir_ / "UC001.PDB", shared / "UC001.PDB");
+  const auto earlier = [&] {
+    for (const char* name : {"ok.txt", "s.txt"}) {
+      std::ofstream(shared / name) << "earlier " << name;
+      fs::permissions(shared / name, fs::perms::all & ~fs::perms::owner_exec &
+                                         ~fs::perms::group_exec & ~fs::perms::others_exec);
+    }
+  };
+  const auto asUser = [root] {
+    if (root && (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0))
+      ::_exit(125);
+  };
+  const auto runThere = [&](std::vector<std::string> args, std::function<void()> inChild) {
+    kestrix::testing::ProgramRun program;
+    program.args = std::move(args);
+    program.folder = shared;
+    program.inChild = std::move(inChild);
+    return kestrix::testing::runProgram(KESTRIX_CONVERT, program, dir_.path());
+  };
+  const auto smallFiles = [] {  // files may grow to 8 KiB only: the report does not fit
+    std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit small{8192, 8192};
+    ::setrlimit(RLIMIT_FSIZE, &small);
+  };
+  struct Case {
+    std::vector<std::string> args;
+    std::function<void()> inChild;
+    std::string message;
+  };
+  std::vector<Case> cases{
+      // Found before a logger file is read: the missing one is never reached.
+      {{"-o", "ok.txt", "--summary", "ro/s.txt", "UC001.PDB"},
+       asUser,
+       "ro/s.txt: cannot create a file in ro: Permission denied"},
+      {{"-o", "ok.txt", "--summary", "ro/s.txt", "UC001.PDB", "UC404.PDB"},
+       asUser,
+       "ro/s.txt: cannot create a file in ro: Permission denied"},
+      // Found only once written: a device in place, refusing its bytes.
+      {{"-o", "ok.txt", "--summary", "/dev/full", "UC001.PDB"},
+       {},
+       "/dev/full: write error: No space left on device"},
+  };
+#ifdef KESTRIX_REPORT
+  cases.push_back({{"-o", "ok.txt", "--summary", "s.txt", "--report", "r.pdf", "UC001.PDB"},
+                   smallFiles,
+                   "r.pdf: write error: File too large"});
+#endif
+  for (const Case& c : cases) {
+    earlier();
+    const ProgramResult r = runThere(c.args, c.inChild);
+    EXPECT_EQ(r.status, 1) << c.message;
+    EXPECT_EQ(r.err, "kestrix-convert: " + c.message + "\n");
+    EXPECT_EQ(readFile(shared / "ok.txt"), "earlier ok.txt") << c.message;
+    EXPECT_EQ(readFile(shared / "s.txt"), "earlier s.txt") << c.message;
+    EXPECT_FALSE(fs::exists(shared / "r.pdf"));
+    for (const auto& e : fs::directory_iterator(shared))
+      EXPECT_NE(e.path().filename().string()[0], '.') << "left behind: " << e.path();
+  }
+  // As that user, with every folder writable, the same run writes them all.
+  const ProgramResult r =
+      runThere({"-q", "-o", "ok.txt", "--summary", "s.txt", "UC001.PDB"}, asUser);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(readFile(shared / "ok.txt").starts_with("Fichier\t"));
+  EXPECT_TRUE(readFile(shared / "s.txt").starts_with("Title\t"));
 }
 
 TEST_F(Cli, PeriodsAloneOrBesideTheTableWithTheTimeOutsideTheLimits) {
