@@ -148,6 +148,12 @@ int convertAndWrite(const Options& o, bool& progressShown) {
       for (const std::string& line : lines) std::fprintf(stderr, "%s\n", line.c_str());
     }
   }
+  // A limits file without a rule checks nothing: most likely not what was meant.
+  const bool noRules = request.limitRules && request.limitRules->empty();
+  if (noRules) {
+    std::fprintf(stderr, "%s: warning: %s holds no limit rule: no channel is checked\n",
+                 programName, o.limits->c_str());
+  }
   const bool emptyWindow = o.window.limits() && result.rows.empty();
   if (emptyWindow) {
     std::fprintf(stderr, "%s: warning: %s\n", programName,
@@ -185,7 +191,7 @@ int convertAndWrite(const Options& o, bool& progressShown) {
 #endif
   pending.commit();
   if (!o.quiet) std::fprintf(stderr, "%s\n", result.status.c_str());
-  return o.strict && (!warnings.empty() || emptyWindow) ? 1 : 0;
+  return o.strict && (!warnings.empty() || emptyWindow || noRules) ? 1 : 0;
 }
 
 }  // namespace kestrix::cli

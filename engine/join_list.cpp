@@ -11,7 +11,9 @@ namespace {
 // A file's name as a field: control bytes (a TAB or a line end in a file
 // name) would break the line, so each becomes a blank.
 std::string nameField(const std::string& utf8, Encoding encoding) {
-  std::string name = encoding == Encoding::Utf8 ? utf8 : utf8ToWindows1252(utf8).value_or(utf8);
+  // The output is one encoding: a character Windows-1252 lacks becomes '?'.
+  std::string name =
+      encoding == Encoding::Utf8 ? validUtf8(utf8) : utf8ToWindows1252Replacing(utf8);
   for (char& c : name) {
     const auto u = static_cast<unsigned char>(c);
     if (u < 0x20 || u == 0x7F) c = ' ';

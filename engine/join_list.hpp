@@ -27,7 +27,7 @@ std::vector<std::string> keptApartLines(const ConversionRun& run);
 // by ", ", rows with values, overlapping, conflicting, the date of the first
 // conflict or nothing), each ending in CR LF, as `format` writes texts and
 // dates. The counts cover `rows` alone (the rows the outputs cover). The names are UTF-8: a
-// Windows-1252 list takes them in that code page where they have a place there.
+// Windows-1252 list takes them in that code page, '?' for a character it lacks.
 void writeJoins(const ConversionRun& run, bool includeOverflowed, RowRange rows, Sink& sink,
                 const TextFormat& format);
 

@@ -149,7 +149,9 @@ ConversionRun makeRun(std::vector<LoggerFile> files, const Limits& limits, bool 
     throw ConversionError(ErrorKind::TooManyFiles, "",
                           std::to_string(files.size()) + " files given; one table takes at most " +
                               std::to_string(maxFiles) +
-                              (joinDownloads ? " when joining downloads" : ""));
+                              (joinDownloads ? " when joining downloads"
+                                             : ", or " + std::to_string(limits.maxJoinedFiles) +
+                                                   " when joining the downloads of each logger"));
   }
   DownloadGroups groups;
   if (joinDownloads) {

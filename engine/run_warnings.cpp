@@ -1,9 +1,32 @@
 #include "run_warnings.hpp"
 
 #include <algorithm>
+#include <cstddef>
+#include <string>
 #include <utility>
 
 namespace kestrix {
+
+namespace {
+
+// 32768 as "32,768".
+std::string grouped(std::int64_t n) {
+  std::string digits = std::to_string(n);
+  for (auto at = static_cast<std::ptrdiff_t>(digits.size()) - 3; at > (n < 0 ? 1 : 0); at -= 3)
+    digits.insert(static_cast<std::size_t>(at), 1, ',');
+  return digits;
+}
+
+// How much of what it announces a file cut short holds.
+std::string shortFileLine(const LoggerFile& file) {
+  const SampleColumn& samples = file.samples;
+  std::int64_t absent = 0;
+  for (const auto& [first, last] : samples.absentPositions()) absent += last - first + 1;
+  return file.displayName + ": the file holds " + grouped(samples.size() - absent) + " of the " +
+         grouped(samples.size()) + " samples it announces";
+}
+
+}  // namespace
 
 RunWarnings runWarnings(const ConversionRun& run) {
   RunWarnings warnings;
@@ -30,8 +53,7 @@ RunWarnings runWarnings(const ConversionRun& run) {
   }
   for (const LoggerFile& file : run.files) {
     if (file.inconsistent) {
-      warnings.inconsistentFiles.push_back(file.displayName +
-                                           ": fewer samples in the file than it announces");
+      warnings.inconsistentFiles.push_back(shortFileLine(file));
     }
   }
   return warnings;

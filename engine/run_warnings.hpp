@@ -15,7 +15,8 @@ struct RunWarnings {
   // "UC001.PDB every 60 s, UC002.PDB every 600 s: one row every 60 s". Empty
   // when they agree. A note, not a warning: each file keeps its own dates.
   std::string intervalNote;
-  // One line for each file that holds fewer samples than it announces.
+  // One line for each file that holds fewer samples than it announces, and
+  // how many: "UC009.PDB: the file holds 594 of the 32,768 samples it announces".
   std::vector<std::string> inconsistentFiles;
 
   // No warning (the note is none).

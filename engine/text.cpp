@@ -1,5 +1,6 @@
 #include "text.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -24,11 +25,63 @@ void appendUtf8(char32_t c, std::string& out) {
   } else if (c < 0x800) {
     out.push_back(static_cast<char>(0xC0 | (c >> 6)));
     out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else {
+  } else if (c < 0x10000) {
     out.push_back(static_cast<char>(0xE0 | (c >> 12)));
     out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
     out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+    out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
   }
+}
+
+// The character at text[i] into c, and its length in bytes; 0 for a byte
+// that starts no valid UTF-8 sequence (a stray or cut short one).
+std::size_t decodeUtf8(std::string_view text, std::size_t i, char32_t& c) {
+  const auto b = static_cast<std::uint8_t>(text[i]);
+  std::size_t extra = 0;
+  if (b < 0x80) {
+    c = b;
+  } else if ((b & 0xE0) == 0xC0) {
+    c = b & 0x1F;
+    extra = 1;
+  } else if ((b & 0xF0) == 0xE0) {
+    c = b & 0x0F;
+    extra = 2;
+  } else if ((b & 0xF8) == 0xF0) {
+    c = b & 0x07;
+    extra = 3;
+  } else {
+    return 0;
+  }
+  if (i + extra >= text.size()) return 0;  // cut short
+  for (std::size_t k = 1; k <= extra; ++k) {
+    const auto cont = static_cast<std::uint8_t>(text[i + k]);
+    if ((cont & 0xC0) != 0x80) return 0;
+    c = (c << 6) | (cont & 0x3F);
+  }
+  return extra + 1;
+}
+
+// The simple case folding of the letters of European alphabets: Latin (with
+// its supplement and Extended-A), Greek and Cyrillic; any other character as it is.
+char32_t folded(char32_t c) {
+  if (c < 0x80) return c >= 'A' && c <= 'Z' ? c + 32 : c;
+  if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return c + 32;
+  if (c == 0x178) return 0xFF;
+  if (c == 0x17F) return 's';
+  if (c == 0x130) return 'i';
+  // Latin Extended-A: pairs, the capital first (even before U+0138, odd after it).
+  if (c >= 0x100 && c <= 0x137) return c | 1u;
+  if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E)) return c % 2 == 1 ? c + 1 : c;
+  if (c >= 0x14A && c <= 0x177) return c | 1u;
+  if (c >= 0x391 && c <= 0x3AB && c != 0x3A2) return c + 32;
+  if (c == 0x3C2) return 0x3C3;  // final sigma
+  if (c >= 0x410 && c <= 0x42F) return c + 32;
+  if (c >= 0x400 && c <= 0x40F) return c + 80;
+  return c;
 }
 
 std::optional<char> toWindows1252(char32_t c) {
@@ -51,33 +104,58 @@ std::string windows1252ToUtf8(std::string_view bytes) {
 std::optional<std::string> utf8ToWindows1252(std::string_view text) {
   std::string out;
   for (std::size_t i = 0; i < text.size();) {
-    const auto b = static_cast<std::uint8_t>(text[i]);
-    int extra = 0;
     char32_t c = 0;
-    if (b < 0x80) {
-      c = b;
-    } else if ((b & 0xE0) == 0xC0) {
-      c = b & 0x1F;
-      extra = 1;
-    } else if ((b & 0xF0) == 0xE0) {
-      c = b & 0x0F;
-      extra = 2;
-    } else if ((b & 0xF8) == 0xF0) {
-      c = b & 0x07;
-      extra = 3;
-    } else {
-      return std::nullopt;
-    }
-    if (i + static_cast<std::size_t>(extra) >= text.size()) return std::nullopt;  // cut short
-    for (int k = 1; k <= extra; ++k) {
-      const auto cont = static_cast<std::uint8_t>(text[i + static_cast<std::size_t>(k)]);
-      if ((cont & 0xC0) != 0x80) return std::nullopt;
-      c = (c << 6) | (cont & 0x3F);
-    }
+    const std::size_t length = decodeUtf8(text, i, c);
+    if (length == 0) return std::nullopt;
     const auto mapped = toWindows1252(c);
     if (!mapped) return std::nullopt;
     out.push_back(*mapped);
-    i += static_cast<std::size_t>(extra) + 1;
+    i += length;
+  }
+  return out;
+}
+
+std::string utf8ToWindows1252Replacing(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) {
+    char32_t c = 0;
+    const std::size_t length = decodeUtf8(text, i, c);
+    out.push_back(length == 0 ? '?' : toWindows1252(c).value_or('?'));
+    i += std::max<std::size_t>(length, 1);
+  }
+  return out;
+}
+
+std::string validUtf8(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) {
+    char32_t c = 0;
+    const std::size_t length = decodeUtf8(text, i, c);
+    if (length == 0) {
+      out += "\uFFFD";
+      ++i;
+    } else {
+      out.append(text.substr(i, length));
+      i += length;
+    }
+  }
+  return out;
+}
+
+std::string foldCase(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) {
+    char32_t c = 0;
+    const std::size_t length = decodeUtf8(text, i, c);
+    if (length == 0) {
+      out.push_back(text[i++]);  // not UTF-8: the byte as it is
+      continue;
+    }
+    appendUtf8(folded(c), out);
+    i += length;
   }
   return out;
 }

@@ -174,6 +174,9 @@ void Form1::buildControls() {
           .arg(limits::maxJoinedFiles));
   // The status box may hold more than it shows.
   connect(statusBox, &QLineEdit::textChanged, statusBox, &QLineEdit::setToolTip);
+  // A status longer than the box shows its start, not its end.
+  connect(statusBox, &QLineEdit::textChanged, statusBox,
+          [this] { statusBox->setCursorPosition(0); });
 
   // The controls' object names are their public face: tests and accessibility
   // tools find them by these.
@@ -332,7 +335,18 @@ void Form1::tell(const QString& message, QMessageBox::Icon icon) {
     messageHandler_(message);
     return;
   }
-  QMessageBox box(icon, windowTitle(), message, QMessageBox::Ok, this);
+  // A long list (hundreds of files) goes into the box's details, which
+  // scroll, so that the box and its button stay on the screen.
+  constexpr int kLinesShown = 12;
+  const QStringList lines = message.split(QLatin1Char('\n'));
+  QString shown = message;
+  if (lines.size() > kLinesShown) {
+    shown = QStringList(lines.mid(0, kLinesShown - 2)).join(QLatin1Char('\n')) +
+            QStringLiteral("\n\u2026 and %1 more lines: see Show Details")
+                .arg(lines.size() - kLinesShown + 2);
+  }
+  QMessageBox box(icon, windowTitle(), shown, QMessageBox::Ok, this);
+  if (shown != message) box.setDetailedText(message);
   box.exec();
 }
 

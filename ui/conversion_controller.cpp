@@ -92,11 +92,13 @@ RunOutcome ConversionController::run(const fs::path& filesDir, std::vector<std::
   const ConversionRun& run = *result.run;
   QString status = QString::fromStdString(result.status);
   if (run.joined) {
+    std::size_t columns = 0;  // the table's, a two-channel logger's two
+    for (const ColumnPlan& column : run.columns) columns += column.twoChannels() ? 2 : 1;
     const QString joined = QStringLiteral("%1 file%2 in %3 column%4")
                                .arg(run.files.size())
                                .arg(run.files.size() == 1 ? QString() : QStringLiteral("s"))
-                               .arg(run.columns.size())
-                               .arg(run.columns.size() == 1 ? QString() : QStringLiteral("s"));
+                               .arg(columns)
+                               .arg(columns == 1 ? QString() : QStringLiteral("s"));
     status = run.inconsistentFlag ? status + QStringLiteral("; ") + joined
                                   : status + QLatin1Char(' ') + joined;
   }
@@ -110,6 +112,14 @@ RunOutcome ConversionController::run(const fs::path& filesDir, std::vector<std::
     details << QString::fromStdString(line);
   outcome.details = details.join(QLatin1Char('\n'));
   QStringList warnings;
+  if (!warned.inconsistentFiles.empty()) {
+    QStringList lines{
+        QStringLiteral("Some files hold fewer samples than they announce; their "
+                       "missing samples are blank cells:")};
+    for (const std::string& line : warned.inconsistentFiles)
+      lines << QFile::decodeName(line.c_str());
+    warnings << lines.join(QLatin1Char('\n'));
+  }
   if (!run.keptApart.empty()) warnings << keptApartMessage(run);
   outcome.warning = warnings.join(QStringLiteral("\n\n"));
   outcome.run = result.run;

@@ -37,7 +37,7 @@ struct RunOutcome {
   QString status;
   // Converted: the status, then each inconsistent file by name, a line each.
   QString details;
-  // Converted: downloads kept apart from their logger's others, told after the table; else empty.
+  // Converted: files cut short and downloads kept apart, told after the table; else empty.
   QString warning;
   std::shared_ptr<const ConversionRun> run;  // Converted: for the chart
   bool includeOverflowed = false;

@@ -4,6 +4,8 @@
 #include <array>
 #include <system_error>
 
+#include "text.hpp"
+
 namespace fs = std::filesystem;
 
 namespace kestrix::ui {
@@ -30,8 +32,7 @@ bool matchesLoggerPattern(std::string_view name) {
 }
 
 bool sameIgnoringCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                            [](char x, char y) { return lower(x) == lower(y); });
+  return foldCase(a) == foldCase(b);
 }
 
 bool nameLess(std::string_view a, std::string_view b) {

@@ -12,7 +12,7 @@ namespace kestrix::ui {
 // True for names of the form "uc*.pdb" in any letter case.
 bool matchesLoggerPattern(std::string_view name);
 
-// True when `a` and `b` differ at most in the letter case of A to Z.
+// True when `a` and `b` differ at most in letter case (UTF-8, foldCase).
 bool sameIgnoringCase(std::string_view a, std::string_view b);
 
 // Ascending by name, letter case folded first, then byte order.

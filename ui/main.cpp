@@ -8,6 +8,7 @@
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <system_error>
@@ -62,9 +63,29 @@ int main(int argc, char** argv) {
   kestrix::guardMappedFiles("kestrix");
   const kestrix::Regional regional = kestrix::regionalFromLocale();
 
+  // Asked for help or the version: told, without a window.
+  if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+    std::fputs(
+        "Usage: kestrix [LOGGER.PDB TABLE.txt]\n"
+        "Without arguments, opens the window: choose logger files (UC*.PDB) and press MAKE\n"
+        "to write them into one table, uc1.txt; CHART shows them.\n"
+        "With a logger file ending in .pdb and a table name ending in .txt, converts that\n"
+        "one file of the current folder into the table without a window.\n"
+        "      --help     display this help and exit\n"
+        "      --version  output version information and exit\n"
+        "For every option of the conversion, see kestrix-convert --help.\n",
+        stdout);
+    return 0;
+  }
+  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+    std::printf("kestrix %s\n", KESTRIX_VERSION);
+    return 0;
+  }
+
   // Command-line mode decides before anything of the window system exists,
   // so that it runs without a display.
-  if (const auto words = kestrix::ui::commandLineMode(kestrix::ui::argumentText(argc, argv))) {
+  if (const auto words =
+          kestrix::ui::commandLineMode(std::vector<std::string>(argv + 1, argv + argc))) {
     std::error_code ec;
     const std::filesystem::path here = std::filesystem::current_path(ec);
     return kestrix::ui::runCommandLine(*words, here, kestrix::ui::programDirectory(), regional,

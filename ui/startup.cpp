@@ -55,6 +55,13 @@ std::optional<CommandLine> commandLineMode(std::string_view argumentText) {
   return CommandLine{words[0], words[1]};
 }
 
+std::optional<CommandLine> commandLineMode(const std::vector<std::string>& arguments) {
+  if (arguments.size() < 2) return commandLineMode(arguments.empty() ? "" : arguments.front());
+  if (!endsWithIgnoringCase(arguments[0], ".pdb") || !endsWithIgnoringCase(arguments[1], ".txt"))
+    return std::nullopt;
+  return CommandLine{arguments[0], arguments[1]};
+}
+
 fs::path programDirectory() {
   std::error_code ec;
   const fs::path exe = fs::read_symlink("/proc/self/exe", ec);

@@ -36,6 +36,10 @@ struct CommandLine {
 // Command-line mode when word 1 ends in ".pdb" and word 2 in ".txt", in any
 // letter case; further words are ignored. Otherwise nothing: window mode.
 std::optional<CommandLine> commandLineMode(std::string_view argumentText);
+// The same for the program's arguments (argv[1] onward): each argument is a
+// word, whatever it holds (a name with blanks in it is one word); a single
+// argument is cut at its blanks as the argument text is.
+std::optional<CommandLine> commandLineMode(const std::vector<std::string>& arguments);
 
 // The folder of the running executable, where tables are written when the
 // running user may write there.

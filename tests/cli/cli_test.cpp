@@ -230,7 +230,7 @@ TEST_F(Cli, QuietKeepsTheWarningsAndStrictMakesThemFail) {
   fast.intervalCode(3).sampleCount(3);
   write("UC002.PDB", fast);
   const std::string warning =
-      "kestrix-convert: warning: UC002.PDB: fewer samples in the file than it announces\n";
+      "kestrix-convert: warning: UC002.PDB: the file holds 1 of the 3 samples it announces\n";
   ProgramResult r = run({"-q", "-o", "table.txt", "UC001.PDB", "UC002.PDB"});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err, warning);  // the note on the intervals is no warning
@@ -676,4 +676,16 @@ TEST_F(Cli, JoinedDownloadsTheirListAndTheGaps) {
   std::vector<std::string> joined{"-q", "--join", "-o", "t.txt"};
   joined.insert(joined.end(), many.begin(), many.end());
   EXPECT_EQ(run(joined).status, 0);
+}
+
+TEST_F(Cli, ALimitsFileWithoutARuleIsAWarning) {
+  write("UC001.PDB", temperature({400, 401}));
+  std::ofstream(dir_ / "empty.toml") << "# limits to come\n";
+  ProgramResult r = run({"--limits", "empty.toml", "--summary", "s.txt", "UC001.PDB"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err,
+            "kestrix-convert: warning: empty.toml holds no limit rule: no channel is checked\n"
+            "Done...\n");
+  EXPECT_EQ(run({"--strict", "--limits", "empty.toml", "--summary", "s.txt", "UC001.PDB"}).status,
+            1);
 }

@@ -257,7 +257,9 @@ TEST(Conversion, RefusedRuns) {
     return "no error";
   };
   EXPECT_EQ(refusal(2, 4), "no error");
-  EXPECT_EQ(refusal(3, 1), "3 files given; one table takes at most 2");
+  EXPECT_EQ(refusal(3, 1),
+            "3 files given; one table takes at most 2, or 10000 when joining the downloads of "
+            "each logger");
   EXPECT_EQ(refusal(1, 5),
             "UC001.PDB: the table would have 5 rows, more than 4: its sample count 5 cannot be "
             "right");

@@ -223,3 +223,31 @@ TEST_F(ProgramWithoutDisplay, AFileCutShortDuringTheRunIsNamedNotACrash) {
 }
 
 }  // namespace
+
+TEST_F(ProgramWithoutDisplay, TwoArgumentsAreTwoWordsWhateverTheyHoldAndAnyLetterCaseFinds) {
+  writeFile(data / "UC \xC3\xA9 01.PDB", readFile(data / "UC1.pdb"));  // "UC é 01.PDB"
+  ProgramResult r = runWords({"UC \xC3\xA9 01.PDB", "ta ble.txt"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(readFile(program / "ta ble.txt").starts_with("Fichier\tRoom 1\r\n"));
+  // "ucü02.pdb" names "UCÜ02.PDB": letters beyond A to Z compare folded too.
+  writeFile(data /
+                "UC\xC3\x9C"
+                "02.PDB",
+            readFile(data / "UC1.pdb"));
+  r =
+      runWords({"uc\xC3\xBC"
+                "02.pdb",
+                "t.txt"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(fs::exists(program / "t.txt"));
+}
+
+TEST_F(ProgramWithoutDisplay, HelpAndVersionAreToldWithoutAWindow) {
+  ProgramResult r = runWords({"--help"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(r.out.starts_with("Usage: kestrix [LOGGER.PDB TABLE.txt]\n")) << r.out;
+  r = runWords({"--version"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(r.out.starts_with("kestrix ")) << r.out;
+  EXPECT_EQ(r.err, "");  // no window was tried: no display was asked for
+}

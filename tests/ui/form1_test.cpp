@@ -337,10 +337,11 @@ TEST_F(Window, TheJoinOptionJoinsTheDownloadsOfEachLogger) {
   ASSERT_TRUE(form->selectFiles({"uc0.pdb", "UC1.PDB", "uc2.pdb", "uc4.pdb"}));
   form->make();
 
-  EXPECT_EQ(form->statusBox->text(), done("Done... 4 files in 3 columns"));
+  // The table's columns are counted: the two-channel Cellar takes two.
+  EXPECT_EQ(form->statusBox->text(), done("Done... 4 files in 4 columns"));
   EXPECT_TRUE(readFile(table()).starts_with("Fichier\tRoom 1\tCellar\tCellar\tRoom 1\r\n"));
   EXPECT_EQ(form->statusBox->toolTip(),
-            done("Done... 4 files in 3 columns") +
+            done("Done... 4 files in 4 columns") +
                 "\njoined 2 downloads of 00001A2B (Room 1): 3 rows, 3 overlapping, 0 conflicting");
   EXPECT_EQ(messages, QStringList({"Some downloads of one logger were not joined with the "
                                    "others:\nuc4.pdb is kept apart from uc0.pdb (logger "
@@ -507,11 +508,15 @@ TEST_F(Window, DifferingIntervalsAreNotedInconsistentFilesNamed) {
 
   EXPECT_EQ(form->statusBox->text(), done("Done... inconsistent file(s)"));
   EXPECT_TRUE(readFile(table()).starts_with("Fichier\tRoom 1\tFast\r\n"));
-  EXPECT_TRUE(messages.isEmpty());  // each file keeps its own dates: nothing to warn of
+  // Each file keeps its own dates: no warning of that. The file cut short is told.
+  EXPECT_EQ(messages,
+            QStringList({"Some files hold fewer samples than they announce; their missing "
+                         "samples are blank cells:\nuc3.pdb: the file holds 3 of the 5 "
+                         "samples it announces"}));
   EXPECT_EQ(form->statusBox->toolTip(),
             done("Done... inconsistent file(s)") +
                 "\nUC1.PDB every 60 s, uc3.pdb every 10 s: one row every 10 s"
-                "\nuc3.pdb: fewer samples in the file than it announces");
+                "\nuc3.pdb: the file holds 3 of the 5 samples it announces");
 }
 
 TEST_F(Window, TooltipsSayWhereTheTableGoesAndWhatTheOptionsDo) {
