@@ -7,6 +7,7 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPixmap>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QSplitter>
 #include <QTabBar>
@@ -75,7 +76,14 @@ ChartWindow::ChartWindow(std::shared_ptr<const ChartData> chartData, QWidget* pa
   for (QAction* a : {png, pdf, xlsxAction_, csvAction_}) a->setShortcutContext(Qt::WindowShortcut);
 
   plot_ = new ChartPlot(data_, this);
-  plot_->setMinimumSize(400, 250);
+  // Each panel at least 80 pixels high (its margins and tick labels take some
+  // 50 more, the time axis 40): more panels than the window holds scroll.
+  plot_->setMinimumSize(400, std::max(250, static_cast<int>(data_->units().size()) * 130 + 40));
+  auto* plotScroll = new QScrollArea(this);
+  plotScroll->setWidget(plot_);
+  plotScroll->setWidgetResizable(true);
+  plotScroll->setFrameShape(QFrame::NoFrame);
+  plotScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   legend_ = new QListWidget(this);
   legend_->setToolTip(QStringLiteral("Click or press Enter to hide or show a channel"));
   summary_ = new SummaryTable(
@@ -98,7 +106,7 @@ ChartWindow::ChartWindow(std::shared_ptr<const ChartData> chartData, QWidget* pa
 
   buildLegend();
   auto* chartRow = new QSplitter(Qt::Horizontal);
-  chartRow->addWidget(plot_);
+  chartRow->addWidget(plotScroll);
   chartRow->addWidget(legend_);
   chartRow->setStretchFactor(0, 1);
   chartRow->setStretchFactor(1, 0);
@@ -113,19 +121,19 @@ ChartWindow::ChartWindow(std::shared_ptr<const ChartData> chartData, QWidget* pa
   chartLayout->addWidget(chartRow, 1);
   chartLayout->addWidget(readOut_);
   chartLayout->addWidget(help);
-  // The table gets the height it asks for, eight lines; the chart the rest.
+  // The chart gets the room, at least 70 % of the height to start with; the
+  // tables below it (Summary, Periods, Excursions) can be enlarged by the
+  // splitter or folded away.
   auto* split = new QSplitter(Qt::Vertical);
   split->addWidget(chartBox);
   split->addWidget(views_);
   split->setStretchFactor(0, 1);
   split->setStretchFactor(1, 0);
-  buildLimitParts(limits, split);
-  split->setChildrenCollapsible(false);
-  // The tabs would ask for the Periods view's height, bars included: start
-  // with the summary's eight lines instead.
-  const int tableHeight = summary_->sizeHint().height() + views_->tabBar()->sizeHint().height();
-  split->setSizes({std::max(height() - tableHeight, tableHeight), tableHeight,
-                   excursionPane_->sizeHint().height()});
+  split->setCollapsible(0, false);
+  split->setCollapsible(1, true);
+  buildLimitParts(limits);
+  const int tablesHeight = height() * 3 / 10;
+  split->setSizes({height() - tablesHeight, tablesHeight});
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(4, 0, 4, 4);
   layout->addWidget(tools);
@@ -163,12 +171,6 @@ ChartWindow::ChartWindow(std::shared_ptr<const ChartData> chartData, QWidget* pa
         false);
   });
   connect(reset, &QAction::triggered, plot_, [this] { plot_->resetView(); });
-  // The periods' table and bars want more room than the summary's eight lines.
-  connect(views_, &QTabWidget::currentChanged, this, [this, split](int tab) {
-    const int total = split->sizes().value(0) + split->sizes().value(1);
-    if (views_->widget(tab) == periods_ && split->sizes().value(1) < total / 2)
-      split->setSizes({total - total / 2, total / 2});
-  });
   connect(legend_, &QListWidget::itemClicked, this, &ChartWindow::legendClicked);
   connect(legend_, &QListWidget::itemActivated, this, &ChartWindow::legendClicked);
   connect(summary_, &QTableWidget::itemSelectionChanged, this, [this, period] {

@@ -17,7 +17,6 @@ class QLabel;
 class QListWidget;
 class QListWidgetItem;
 class QTabWidget;
-class QSplitter;
 
 namespace kestrix::chart {
 class ChartPlot;
@@ -89,8 +88,8 @@ class ChartWindow : public QWidget {
 
  private:
   void buildLegend();
-  // The "Limits…" entry and the excursion list under the chart, in `split`.
-  void buildLimitParts(QAction* limitsAction, QSplitter* split);
+  // The "Limits…" entry and the excursion list, a tab of views_ while limits are set.
+  void buildLimitParts(QAction* limitsAction);
   void tell(const QString& message);
   void legendClicked(QListWidgetItem* item);
   // Asks for a file name (askForSaveFile), suggesting `suggestedName` in the

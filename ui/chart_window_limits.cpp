@@ -4,7 +4,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QMessageBox>
-#include <QSplitter>
+#include <QTabWidget>
 #include <QVBoxLayout>
 
 #include "chart_plot.hpp"
@@ -27,7 +27,7 @@ std::string displayPath(const fs::path& path) {
 
 }  // namespace
 
-void ChartWindow::buildLimitParts(QAction* limitsAction, QSplitter* split) {
+void ChartWindow::buildLimitParts(QAction* limitsAction) {
   limitsAction_ = limitsAction;
   limitsAction_->setToolTip(
       QStringLiteral("The low and high limits of each channel, kept in your limits file"));
@@ -44,9 +44,9 @@ void ChartWindow::buildLimitParts(QAction* limitsAction, QSplitter* split) {
   };
   layout->addWidget(excursionHeading_);
   layout->addWidget(excursions_, 1);
-  split->addWidget(excursionPane_);
-  split->setStretchFactor(split->indexOf(excursionPane_), 0);
-  excursionPane_->setVisible(false);
+  // A tab beside the summary and the periods, there while limits are set.
+  views_->addTab(excursionPane_, QStringLiteral("Excursions"));
+  views_->setTabVisible(views_->indexOf(excursionPane_), false);
 }
 
 void ChartWindow::tell(const QString& message) {
@@ -66,7 +66,7 @@ void ChartWindow::setLimits(std::vector<LimitRule> rules,
   plot_->setLimits(limits_);
   summary_->setLimits(limits_.get());
   excursions_->setLimits(limits_);
-  excursionPane_->setVisible(limits_ != nullptr);
+  views_->setTabVisible(views_->indexOf(excursionPane_), limits_ != nullptr);
   if (!limits_) return;
   const std::size_t count = limits_->excursionCount();
   const std::size_t alarms = limits_->alarmCount();

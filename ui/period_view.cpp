@@ -7,9 +7,11 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPixmap>
-#include <QSplitter>
+#include <QScrollArea>
+#include <QTabWidget>
 #include <QTableView>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "period_bars.hpp"
 #include "period_lines.hpp"
@@ -115,16 +117,23 @@ PeriodView::PeriodView(std::shared_ptr<const chart::ChartData> chartData,
   lines_->verticalHeader()->setDefaultSectionSize(lines_->fontMetrics().height() + 6);
   lines_->setWordWrap(false);
   bars_ = new chart::PeriodBars(data_, colour, this);
-  bars_->setMinimumHeight(120);
-
-  auto* split = new QSplitter(Qt::Vertical, this);
-  split->addWidget(lines_);
-  split->addWidget(bars_);
-  split->setChildrenCollapsible(false);
+  // The bars in a tab of their own, each unit's panel at least 80 pixels
+  // high, as the chart's: panels that do not fit scroll.
+  bars_->setMinimumHeight(std::max(120, static_cast<int>(data_->units().size()) * 130 + 40));
+  auto* barsScroll = new QScrollArea(this);
+  barsScroll->setWidget(bars_);
+  barsScroll->setWidgetResizable(true);
+  barsScroll->setFrameShape(QFrame::NoFrame);
+  barsScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  shown_ = new QTabWidget(this);
+  shown_->setDocumentMode(true);
+  shown_->setTabPosition(QTabWidget::West);
+  shown_->addTab(lines_, QStringLiteral("Table"));
+  shown_->addTab(barsScroll, QStringLiteral("Bars"));
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 2, 0, 0);
   layout->addLayout(top);
-  layout->addWidget(split, 1);
+  layout->addWidget(shown_, 1);
 
   connect(choice_, &QComboBox::currentIndexChanged, this,
           [this] { setKind(static_cast<PeriodKind>(choice_->currentData().toInt())); });

@@ -1,6 +1,6 @@
 // The chart window's "Periods" view: a choice of days, ISO weeks, months or
 // the whole run, the period table of the run (a line per channel and
-// period), and under it the bars of each unit panel. A double-click (or
+// period), and beside it, in a tab of their own, the bars of each unit panel. A double-click (or
 // Enter) on a line asks the chart to show that period.
 #pragma once
 
@@ -15,6 +15,7 @@
 class QCheckBox;
 class QComboBox;
 class QTableView;
+class QTabWidget;
 
 namespace kestrix::chart {
 class PeriodBars;
@@ -45,6 +46,8 @@ class PeriodView : public QWidget {
   QComboBox* choice() const noexcept { return choice_; }
   QTableView* lines() const noexcept { return lines_; }
   chart::PeriodBars* bars() const noexcept { return bars_; }
+  // The tabs "Table" and "Bars".
+  QTabWidget* shown() const noexcept { return shown_; }
   QCheckBox* reportBox() const noexcept { return report_; }
 
   // Called with the rows of a line's period when the user opens the line.
@@ -65,6 +68,7 @@ class PeriodView : public QWidget {
   QTableView* lines_;
   PeriodModel* model_;
   chart::PeriodBars* bars_;
+  QTabWidget* shown_;
 };
 
 }  // namespace kestrix::ui

@@ -533,9 +533,46 @@ TEST(ChartOfShortRuns, DrawZoomReadAndReportWithoutFault) {
   }
 }
 
-// Many channels: the summary shows eight of them at first, and their names
+// The chart gets the room: at least 70 % of the height at first, each of its
+// panels at least 80 pixels high however small the window (the panels
+// scroll), the tables in tabs below it that fold away, the period bars in a
+// tab of their own as high as the panels.
+TEST(ChartWindowLayout, TheChartKeepsTheRoomAndEachPanelEightyPixels) {
+  application();
+  std::vector<LoggerFileBuilder> files(4);
+  const std::uint8_t types[] = {1, 2, 3, 4};  // °C, Pulses, °C and %RH, Watts
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    files[i].name("Logger " + std::to_string(i)).loggerId(static_cast<std::uint16_t>(i + 1));
+    files[i].start(2014, 3, 5, 7, 30, 0).intervalCode(7).typeCode(types[i]);
+    files[i].samples({200, 500, 201, 510, 205, 520});
+  }
+  auto run = std::make_shared<const kestrix::ConversionRun>(kestrix::testing::runOf(files));
+  ChartWindow window(std::make_shared<const kestrix::chart::ChartData>(run));
+  window.show();
+  QApplication::processEvents();
+  QTabWidget* views = window.views();
+  EXPECT_LE(views->height(), window.height() * 3 / 10 + 1);
+  ASSERT_EQ(window.plot()->axisRects().size(), 4);
+  for (QCPAxisRect* panel : window.plot()->axisRects()) EXPECT_GE(panel->rect().height(), 80);
+  ASSERT_GE(views->count(), 3);
+  EXPECT_EQ(views->tabText(0), "Summary");
+  EXPECT_EQ(views->tabText(1), "Periods");
+  EXPECT_EQ(views->tabText(2), "Excursions");
+  EXPECT_FALSE(views->isTabVisible(2));  // no limits
+
+  window.resize(800, 360);  // too small for four panels: they keep their height
+  QApplication::processEvents();
+  for (QCPAxisRect* panel : window.plot()->axisRects()) EXPECT_GE(panel->rect().height(), 80);
+
+  views->setCurrentWidget(window.periodView());
+  window.periodView()->shown()->setCurrentIndex(1);  // the bars
+  QApplication::processEvents();
+  EXPECT_GE(window.periodView()->bars()->height(), 4 * 80);
+}
+
+// Many channels: the summary shows some of them at first, and their names
 // stay in view beside the cursor column when the table scrolls sideways.
-TEST(ChartSummary, EightLinesAndTheChannelNamesAlwaysInView) {
+TEST(ChartSummary, LinesAndTheChannelNamesAlwaysInView) {
   application();
   std::vector<LoggerFileBuilder> files(6);  // two channels each
   for (std::size_t i = 0; i < files.size(); ++i) {
@@ -548,7 +585,9 @@ TEST(ChartSummary, EightLinesAndTheChannelNamesAlwaysInView) {
   window.show();
   QApplication::processEvents();
   kestrix::ui::SummaryTable* table = window.summaryTable();
-  EXPECT_GE(table->viewport()->height(), 8 * table->rowHeight(0));
+  // The chart keeps most of the height (ChartWindowLayout): the summary shows
+  // a few lines at first, more as the splitter gives it room.
+  EXPECT_GE(table->viewport()->height(), 3 * table->rowHeight(0));
 
   QScrollBar* sideways = table->horizontalScrollBar();
   ASSERT_GT(sideways->maximum(), 0);

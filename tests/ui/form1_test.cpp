@@ -595,3 +595,32 @@ TEST_F(Window, ALoggerFileCutShortDuringTheRunDoesNotEndTheProgram) {
 }
 
 }  // namespace
+
+TEST_F(Window, ALongMessageKeepsItsButtonOnTheScreenAndItsListInTheDetails) {
+  std::vector<QString> names;
+  for (int i = 0; i < 40; ++i) {  // forty files cut short: forty lines to tell
+    LoggerFileBuilder cut;
+    cut.name("Cut").start(2014, 3, 5, 7, 30, 0).intervalCode(7).samples({400}).sampleCount(3);
+    const QString name = QStringLiteral("uc%1.pdb").arg(100 + i);
+    ASSERT_TRUE(cut.writeTo((data / name.toStdString()).string()));
+    names.push_back(name);
+  }
+  auto form = makeForm();
+  form->setMessageHandler({});  // the real message box
+  QString text, details;
+  int height = 0;
+  kestrix::testing::whenShown<QMessageBox>([&](QMessageBox* box) {
+    text = box->text();
+    details = box->detailedText();
+    height = box->sizeHint().height();
+    box->accept();
+  });
+  ASSERT_TRUE(form->selectFiles(QStringList(names.begin(), names.end())));
+  form->make();
+  EXPECT_LE(text.count(QLatin1Char('\n')), 11) << text.toStdString();
+  EXPECT_TRUE(text.contains(QStringLiteral("see Show Details"))) << text.toStdString();
+  EXPECT_EQ(details.count(QStringLiteral("the file holds 1 of the 3 samples")), 40);
+  EXPECT_LT(height, 600);
+  // A status longer than the box shows its start.
+  EXPECT_EQ(form->statusBox->cursorPosition(), 0);
+}
