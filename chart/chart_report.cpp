@@ -215,8 +215,9 @@ void writeChartReport(std::shared_ptr<const ChartData> data, const fs::path& tar
           [&plot](std::size_t c) { return plot.colour(c); });
     }
     if (view.periods) {
-      y = drawPeriodPages(report, painter, data, *view.periods, drawn, wholeRun, view.visible,
-                          [&plot](std::size_t c) { return plot.colour(c); });
+      y = drawPeriodPages(
+          report, painter, data, *view.periods, drawn, wholeRun, view.visible,
+          [&plot](std::size_t c) { return plot.colour(c); }, limits ? &limits->checks() : nullptr);
     }
     drawFileRecord(rest, *data, view.limitsSource);
     report.footer();

@@ -65,8 +65,9 @@ TableLayout layOut(const std::vector<std::vector<QString>>& rows, const ReportPa
 int drawPeriodPages(ReportPainter& report, QCPPainter& painter,
                     const std::shared_ptr<const ChartData>& data, PeriodKind kind, RowRange rows,
                     bool wholeRun, const std::vector<bool>& visible,
-                    const std::function<QColor(std::size_t)>& colour) {
-  const std::shared_ptr<const PeriodTable> table = periodTableOf(*data, kind, rows);
+                    const std::function<QColor(std::size_t)>& colour,
+                    const std::vector<ChannelCheck>* limits) {
+  const std::shared_ptr<const PeriodTable> table = periodTableOf(*data, kind, rows, limits);
   report.newPage();
   const QRect page = report.page();
   int y = page.top();
@@ -102,6 +103,7 @@ int drawPeriodPages(ReportPainter& report, QCPPainter& painter,
   std::vector<std::size_t> channelOf(1, 0);
   for (std::size_t c = 0; c < data->channels().size(); ++c) {
     for (std::size_t p = 0; p < table->periods.size(); ++p) {
+      if (!table->line(c, p).held) continue;
       lines.emplace_back();
       for (int i = 0; i < columns; ++i)
         lines.back().push_back(text(periodCell(*data, *table, c, p, static_cast<PeriodColumn>(i))));

@@ -16,11 +16,13 @@ namespace kestrix::chart {
 // Starts a new page headed by the period and the rows covered, draws the
 // bars of the period table of `rows` (of the channels `visible`, all when
 // empty, in their `colour`) and then its lines, continued on further pages
-// under the column names. Returns the line reached on the last page, which
-// the caller ends.
+// under the column names; with `limits` (one check per channel over `rows`)
+// the time below and above them. Returns the line reached on the last page,
+// which the caller ends.
 int drawPeriodPages(ReportPainter& report, QCPPainter& painter,
                     const std::shared_ptr<const ChartData>& data, PeriodKind kind, RowRange rows,
                     bool wholeRun, const std::vector<bool>& visible,
-                    const std::function<QColor(std::size_t)>& colour);
+                    const std::function<QColor(std::size_t)>& colour,
+                    const std::vector<ChannelCheck>* limits = nullptr);
 
 }  // namespace kestrix::chart

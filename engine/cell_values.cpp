@@ -289,6 +289,18 @@ int TableValues::interval(std::size_t c) const noexcept {
   return columns_[c].plan->interval;
 }
 
+RowRange TableValues::heldRows(std::size_t c) const noexcept {
+  const ColumnPlan& plan = *columns_[c].plan;
+  std::int64_t first = 0, last = -1;
+  for (const FilePlan& file : plan.files) {
+    if (file.rows.empty()) continue;
+    first = last < first ? file.rows.first : std::min(first, file.rows.first);
+    last = std::max(last, file.rows.last);
+  }
+  if (last < first) return {1, 0};
+  return {plan.tableRow(first), plan.tableRow(last)};
+}
+
 template <class Out, class FromEntry, class FromValue>
 void TableValues::sampleCells(const Column& c, const FilePlan& file, std::int64_t first,
                               std::int64_t n, Out* out, FromEntry fromEntry,

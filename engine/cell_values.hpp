@@ -105,6 +105,9 @@ class TableValues {
   std::int64_t slotDate(std::size_t c, std::int64_t slot) const noexcept;
   // Seconds from one slot of column c to the next.
   int interval(std::size_t c) const noexcept;
+  // The table rows from the first to the last position of column c's files
+  // (overflowed ones included); empty for a column without one.
+  RowRange heldRows(std::size_t c) const noexcept;
 
   // The cell of column c in slot `slot` (1-based, 1 .. slotCount(c)).
   CellValue cell(std::size_t c, std::int64_t slot) const;

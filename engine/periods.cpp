@@ -197,9 +197,12 @@ PeriodTable makePeriodTable(const TableValues& values, RowRange rows, PeriodKind
     const ColumnInfo& info = values.column(c);
     const TotalKind total = totalKindOf(info);
     const int interval = values.interval(c);
+    const RowRange held = values.heldRows(c);
     PeriodLine* lines = table.lines.data() + c * periods;
     for (std::size_t p = 0; p < periods; ++p) {
-      lines[p].rows = values.slotsIn(c, table.periods[p].rows).count();
+      const RowRange& period = table.periods[p].rows;
+      lines[p].held = period.first <= held.last && period.last >= held.first;
+      lines[p].rows = values.slotsIn(c, period).count();
       lines[p].summary = summarizer->figures(values, c, table.periods[p].rows);
       lines[p].total = periodTotal(total, lines[p].summary.sumTenths, interval, info.decimals);
     }
@@ -233,6 +236,7 @@ void writePeriods(const PeriodTable& table, const TableValues& values, Sink& sin
     for (std::size_t p = 0; p < table.periods.size(); ++p) {
       const Period& period = table.periods[p];
       const PeriodLine& line = table.line(c, p);
+      if (!line.held) continue;
       const ColumnFigures& s = line.summary;
       out.channel(info, text);
       text += '\t';

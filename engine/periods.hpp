@@ -77,6 +77,9 @@ std::optional<FixedDecimal> periodTotal(TotalKind kind, std::int64_t sumTenths, 
 
 // One channel over one period.
 struct PeriodLine {
+  // The period holds some of the channel's samples (it lies between the
+  // first and the last position of its files); the outputs leave the others out.
+  bool held = false;
   std::int64_t rows = 0;  // the channel's own sample slots in the period
   ColumnFigures summary;  // over them
   std::optional<FixedDecimal> total;

@@ -12,6 +12,7 @@
 #include "excursion_list.hpp"
 #include "limits_editor.hpp"
 #include "limits_file.hpp"
+#include "period_view.hpp"
 #include "summary_table.hpp"
 
 namespace kestrix::ui {
@@ -65,6 +66,7 @@ void ChartWindow::setLimits(std::vector<LimitRule> rules,
         std::make_shared<const chart::ChartLimits>(*data_, std::move(rules), std::move(source));
   plot_->setLimits(limits_);
   summary_->setLimits(limits_.get());
+  periods_->setLimits(limits_);
   excursions_->setLimits(limits_);
   views_->setTabVisible(views_->indexOf(excursionPane_), limits_ != nullptr);
   if (!limits_) return;

@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "chart_limits.hpp"
 #include "period_bars.hpp"
 #include "period_lines.hpp"
 
@@ -33,18 +34,23 @@ class PeriodModel : public QAbstractTableModel {
     table_ = std::move(table);
     columns_ = table_ && chart::hasTimeOutside(*table_) ? chart::periodColumnCount
                                                         : chart::periodColumnCount - 2;
+    // A line for each channel and period that holds some of its samples.
+    lines_.clear();
+    for (std::size_t c = 0; table_ && c < data_->channels().size(); ++c) {
+      for (std::size_t p = 0; p < table_->periods.size(); ++p)
+        if (table_->line(data_->channels()[c].column, p).held) lines_.emplace_back(c, p);
+    }
     endResetModel();
   }
 
   // The channel and period of line `row`.
   std::pair<std::size_t, std::size_t> lineAt(int row) const {
-    const std::size_t periods = table_->periods.size();
-    return {static_cast<std::size_t>(row) / periods, static_cast<std::size_t>(row) % periods};
+    return lines_[static_cast<std::size_t>(row)];
   }
 
   int rowCount(const QModelIndex& parent) const override {
     if (parent.isValid() || !table_) return 0;
-    return static_cast<int>(data_->channels().size() * table_->periods.size());
+    return static_cast<int>(lines_.size());
   }
   int columnCount(const QModelIndex& parent) const override {
     return parent.isValid() ? 0 : columns_;
@@ -83,6 +89,7 @@ class PeriodModel : public QAbstractTableModel {
   std::shared_ptr<const chart::ChartData> data_;
   std::function<QColor(std::size_t)> colour_;
   std::shared_ptr<const PeriodTable> table_;
+  std::vector<std::pair<std::size_t, std::size_t>> lines_;  // channel and period of each line
   int columns_ = chart::periodColumnCount - 2;
 };
 
@@ -160,6 +167,12 @@ bool PeriodView::inExports() const {
   return report_->isChecked();
 }
 
+void PeriodView::setLimits(std::shared_ptr<const chart::ChartLimits> limits) {
+  limits_ = std::move(limits);
+  stale_ = true;
+  if (isVisible()) rebuild();
+}
+
 void PeriodView::setChannelVisible(std::size_t channel, bool visible) {
   bars_->setChannelVisible(channel, visible);
 }
@@ -171,7 +184,8 @@ void PeriodView::showEvent(QShowEvent* event) {
 
 void PeriodView::rebuild() {
   stale_ = false;
-  table_ = chart::periodTableOf(*data_, kind_, data_->allRows());
+  table_ =
+      chart::periodTableOf(*data_, kind_, data_->allRows(), limits_ ? &limits_->checks() : nullptr);
   model_->setTable(table_);
   bars_->setTable(table_);
   lines_->resizeColumnsToContents();

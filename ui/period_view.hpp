@@ -18,8 +18,9 @@ class QTableView;
 class QTabWidget;
 
 namespace kestrix::chart {
+class ChartLimits;
 class PeriodBars;
-}
+}  // namespace kestrix::chart
 
 namespace kestrix::ui {
 
@@ -42,6 +43,9 @@ class PeriodView : public QWidget {
   bool inExports() const;
 
   void setChannelVisible(std::size_t channel, bool visible);
+  // With limits (checked over the whole run), the lines gain the time below
+  // and above them; none: without.
+  void setLimits(std::shared_ptr<const chart::ChartLimits> limits);
 
   QComboBox* choice() const noexcept { return choice_; }
   QTableView* lines() const noexcept { return lines_; }
@@ -67,6 +71,7 @@ class PeriodView : public QWidget {
   QCheckBox* report_;
   QTableView* lines_;
   PeriodModel* model_;
+  std::shared_ptr<const chart::ChartLimits> limits_;
   chart::PeriodBars* bars_;
   QTabWidget* shown_;
 };

@@ -31,9 +31,10 @@ void writePeriodSheets(SheetHost& host, const TableValues& values, PeriodKind ki
   for (std::size_t c = 0; c < table.columns; ++c) {
     const ColumnInfo& info = values.column(c);
     const std::string unit(totalUnitText(totalKindOf(info)));
-    for (std::size_t p = 0; p < table.periods.size(); ++p, sheet.next()) {
-      if (sheet.row() >= spreadsheetRows) sheet.start(periodSheetName(sheets++), header, widths);
+    for (std::size_t p = 0; p < table.periods.size(); ++p) {
       const PeriodLine& line = table.line(c, p);
+      if (!line.held) continue;  // none of the channel's samples in it
+      if (sheet.row() >= spreadsheetRows) sheet.start(periodSheetName(sheets++), header, widths);
       const ColumnFigures& s = line.summary;
       sheet.channel(0, info);
       sheet.day(4, table.periods[p].start);
@@ -51,6 +52,7 @@ void writePeriodSheets(SheetHost& host, const TableValues& values, PeriodKind ki
       sheet.text(14, unit);
       if (line.secondsBelow) sheet.duration(15, *line.secondsBelow);
       if (line.secondsAbove) sheet.duration(16, *line.secondsAbove);
+      sheet.next();
     }
   }
 }

@@ -13,6 +13,7 @@
 #include <QFileDialog>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTableView>
 #include <QTableWidget>
 #include <QTest>
 #include <cstdlib>
@@ -24,6 +25,7 @@
 #include "limits_editor.hpp"
 #include "limits_file.hpp"
 #include "modal_dialogs.hpp"
+#include "period_view.hpp"
 #include "qt_application.hpp"
 #include "run_program.hpp"
 #include "summary_table.hpp"
@@ -279,3 +281,20 @@ TEST_F(ChartLimits, TableAsXlsxHandsTheRulesOnWhenLimitsAreSet) {
 }
 
 }  // namespace
+
+// The Periods tab and the report's period table gain the time below and
+// above the limits, as --periods with --limits writes it.
+TEST_F(ChartLimits, PeriodLinesGainTheTimeOutsideTheLimits) {
+  kestrix::ui::PeriodView* periods = chart->periodView();
+  chart->views()->setCurrentWidget(periods);
+  QApplication::processEvents();
+  const QAbstractItemModel* model = periods->lines()->model();
+  const int without = model->columnCount();
+  writeUserLimits();
+  chart->loadUserLimits();
+  QApplication::processEvents();
+  ASSERT_EQ(model->columnCount(), without + 2);
+  EXPECT_EQ(model->headerData(without, Qt::Horizontal).toString(), "Time below");
+  EXPECT_EQ(model->headerData(without + 1, Qt::Horizontal).toString(), "Time above");
+  EXPECT_EQ(model->index(0, without + 1).data().toString(), "0:02:00");  // Room 1, from 07:31
+}
