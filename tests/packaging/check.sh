@@ -48,6 +48,7 @@ contents() {
   fi
 
   expected="./usr/bin/kestrix-convert
+./usr/bin/kestrix-examples
 ./usr/libexec/kestrix/kestrix-convert-full
 ./usr/share/man/man1/kestrix-convert.1.gz
 ./usr/share/man/man1/kestrix.1.gz
@@ -77,6 +78,10 @@ contents() {
   dpkg-deb -x "$deb" "$tree"
   reported=$("$tree/usr/bin/kestrix-convert" --version)
   [ "$reported" = "kestrix-convert $version" ] || fail "kestrix-convert --version says '$reported'"
+  # The README's examples start from the files the installed kestrix-examples writes.
+  "$tree/usr/bin/kestrix-examples" "$tree/examples" >/dev/null || fail "kestrix-examples failed"
+  "$tree/usr/bin/kestrix-convert" -q -o "$tree/uc1.txt" "$tree/examples"/UC00*.PDB ||
+    fail "the examples do not convert"
   # The libraries of the workbook and the chart, merely loaded, cost a
   # conversion memory and time: only kestrix-convert-full links them.
   if command -v objdump >/dev/null 2>&1 &&
