@@ -689,3 +689,19 @@ TEST_F(Cli, ALimitsFileWithoutARuleIsAWarning) {
   EXPECT_EQ(run({"--strict", "--limits", "empty.toml", "--summary", "s.txt", "UC001.PDB"}).status,
             1);
 }
+
+TEST_F(Cli, AWindows1252JoinsListHoldsNoOtherEncoding) {
+  // "UCŁódź日本.PDB": ó has its Windows-1252 byte, the others become '?'.
+  write(
+      "UC\xC5\x81\xC3\xB3"
+      "d\xC5\xBA\xE6\x97\xA5\xE6\x9C\xAC.PDB",
+      temperature({400}));
+  const ProgramResult r = run({"--join", "--joins", "-",
+                               "UC\xC5\x81\xC3\xB3"
+                               "d\xC5\xBA\xE6\x97\xA5\xE6\x9C\xAC.PDB"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("\tUC?\xF3"
+                       "d???.PDB\t"),
+            std::string::npos)
+      << r.out;
+}
