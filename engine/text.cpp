@@ -92,6 +92,19 @@ std::optional<char> toWindows1252(char32_t c) {
   return std::nullopt;
 }
 
+// Calls each(valid, c, bytes) for each character c of `text` in turn, its
+// bytes beside it; `valid` false (c 0) for a byte that is no valid UTF-8.
+// Stops where each returns false.
+template <class Each>
+void forEachCharacter(std::string_view text, Each each) {
+  for (std::size_t i = 0; i < text.size();) {
+    char32_t c = 0;
+    const std::size_t length = decodeUtf8(text, i, c);
+    if (!each(length > 0, c, text.substr(i, std::max<std::size_t>(length, 1)))) return;
+    i += std::max<std::size_t>(length, 1);
+  }
+}
+
 }  // namespace
 
 std::string windows1252ToUtf8(std::string_view bytes) {
@@ -103,60 +116,46 @@ std::string windows1252ToUtf8(std::string_view bytes) {
 
 std::optional<std::string> utf8ToWindows1252(std::string_view text) {
   std::string out;
-  for (std::size_t i = 0; i < text.size();) {
-    char32_t c = 0;
-    const std::size_t length = decodeUtf8(text, i, c);
-    if (length == 0) return std::nullopt;
-    const auto mapped = toWindows1252(c);
-    if (!mapped) return std::nullopt;
-    out.push_back(*mapped);
-    i += length;
-  }
+  bool valid = true;
+  forEachCharacter(text, [&](bool isUtf8, char32_t c, std::string_view) {
+    const auto mapped = isUtf8 ? toWindows1252(c) : std::nullopt;
+    if (mapped) out.push_back(*mapped);
+    return valid = mapped.has_value();
+  });
+  if (!valid) return std::nullopt;
   return out;
 }
 
 std::string utf8ToWindows1252Replacing(std::string_view text) {
   std::string out;
   out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size();) {
-    char32_t c = 0;
-    const std::size_t length = decodeUtf8(text, i, c);
-    out.push_back(length == 0 ? '?' : toWindows1252(c).value_or('?'));
-    i += std::max<std::size_t>(length, 1);
-  }
+  forEachCharacter(text, [&](bool isUtf8, char32_t c, std::string_view) {
+    out.push_back(isUtf8 ? toWindows1252(c).value_or('?') : '?');
+    return true;
+  });
   return out;
 }
 
 std::string validUtf8(std::string_view text) {
   std::string out;
   out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size();) {
-    char32_t c = 0;
-    const std::size_t length = decodeUtf8(text, i, c);
-    if (length == 0) {
-      out += "\uFFFD";
-      ++i;
-    } else {
-      out.append(text.substr(i, length));
-      i += length;
-    }
-  }
+  forEachCharacter(text, [&](bool isUtf8, char32_t, std::string_view bytes) {
+    out += isUtf8 ? bytes : std::string_view("\uFFFD");
+    return true;
+  });
   return out;
 }
 
 std::string foldCase(std::string_view text) {
   std::string out;
   out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size();) {
-    char32_t c = 0;
-    const std::size_t length = decodeUtf8(text, i, c);
-    if (length == 0) {
-      out.push_back(text[i++]);  // not UTF-8: the byte as it is
-      continue;
-    }
-    appendUtf8(folded(c), out);
-    i += length;
-  }
+  forEachCharacter(text, [&](bool isUtf8, char32_t c, std::string_view bytes) {
+    if (isUtf8)
+      appendUtf8(folded(c), out);
+    else
+      out += bytes;  // not UTF-8: the byte as it is
+    return true;
+  });
   return out;
 }
 
