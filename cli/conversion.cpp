@@ -1,7 +1,5 @@
 #include "conversion.hpp"
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <filesystem>
 #include <vector>
@@ -14,9 +12,10 @@
 #include "limits_file.hpp"
 #include "output_target.hpp"
 #include "pending_outputs.hpp"
+#include "file_sinks.hpp"
+#include "platform/terminal.hpp"
 #include "run_warnings.hpp"
 #include "same_file.hpp"
-#include "sinks.hpp"
 #include "text_outputs.hpp"
 #ifdef KESTRIX_REPORT
 #include "report_cli.hpp"
@@ -125,7 +124,7 @@ int convertAndWrite(const Options& o, bool& progressShown) {
   request.options.dates = o.dates;
   request.options.utcOffsetMinutes = o.utcOffsetMinutes;
   request.window = o.window;
-  if (!o.quiet && isatty(STDERR_FILENO) == 1) {
+  if (!o.quiet && platform::isTerminal(platform::StandardStream::Error)) {
     request.options.progress = [&progressShown](int percent) {
       std::fprintf(stderr, "\r%d%%", percent);
       progressShown = true;

@@ -5,8 +5,8 @@
 #include "conversion.hpp"
 #include "error.hpp"
 #include "limits_file.hpp"
-#include "mapped_file.hpp"
 #include "options.hpp"
+#include "platform/mapped_file.hpp"
 #ifdef KESTRIX_FULL_PROGRAM
 #include "full_program.hpp"
 #endif
@@ -40,7 +40,7 @@ int main(int argc, char** argv) {
   }
 #endif
 
-  kestrix::guardMappedFiles(programName);
+  kestrix::platform::guardMappedFiles(programName);
   bool progressShown = false;
   try {
     return kestrix::cli::convertAndWrite(line.options, progressShown);

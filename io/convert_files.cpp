@@ -12,8 +12,8 @@
 #include "mapped_file.hpp"
 #include "output_target.hpp"
 #include "pending_outputs.hpp"
+#include "platform/mapped_file.hpp"
 #include "run.hpp"
-#include "sinks.hpp"
 #ifdef KESTRIX_WORKBOOKS
 #include "workbook_writer.hpp"
 #endif
@@ -55,7 +55,7 @@ ConversionResult convertFiles(const ConversionRequest& request) {
     workbook.limits = request.limitRules;
     workbook.periods = request.periods;
     workbook.rows = options.rows;
-    std::optional<GuardedTemporary> temporary;
+    std::optional<platform::GuardedTemporary> temporary;
     workbook.temporaryReady = [&temporary](const fs::path& p) { temporary.emplace(p); };
     pending.addWrittenFile(request.target, "a workbook", [&](const fs::path& file) {
       result.status = writeWorkbook(run, file, workbook);

@@ -20,10 +20,10 @@
 #include "chart_plot.hpp"
 #include "chart_report.hpp"
 #include "csv_table.hpp"
+#include "file_sinks.hpp"
 #include "period_view.hpp"
 #include "replacement_device.hpp"
 #include "save_dialog.hpp"
-#include "sinks.hpp"
 #include "summary_table.hpp"
 
 namespace kestrix::ui {

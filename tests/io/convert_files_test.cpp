@@ -12,7 +12,8 @@
 #include "convert_files.hpp"
 #include "error.hpp"
 #include "mapped_file.hpp"
-#include "sinks.hpp"
+#include "platform/mapped_file.hpp"
+#include "sink.hpp"
 
 namespace fs = std::filesystem;
 using kestrix::ConversionError;
@@ -196,7 +197,7 @@ TEST(MappedFilesDeathTest, AFaultNamesTheFileBeyondTheFirstHundred) {
   }
   EXPECT_EXIT(
       {
-        kestrix::guardMappedFiles("kestrix-test");
+        kestrix::platform::guardMappedFiles("kestrix-test");
         fs::resize_file(folder / "UC150.PDB", 0);
         const volatile std::uint8_t* last = mapped.back().bytes.data() + 70000;
         std::printf("%d\n", *last);
