@@ -21,6 +21,7 @@
 #include "chart_report.hpp"
 #include "csv_table.hpp"
 #include "file_sinks.hpp"
+#include "path_text.hpp"
 #include "period_view.hpp"
 #include "replacement_device.hpp"
 #include "save_dialog.hpp"
@@ -270,7 +271,7 @@ RowRange ChartWindow::exportRows(bool onlyRangeInView) const {
 void ChartWindow::chooseAndExport(const QString& caption, const QString& filter,
                                   const QString& suggestedName, const Export& write,
                                   std::optional<bool> onlyRangeInView) {
-  const QString folder = saveFolder_.empty() ? QString() : QFile::decodeName(saveFolder_.c_str());
+  const QString folder = saveFolder_.empty() ? QString() : displayName(saveFolder_);
   std::optional<SaveChoice> choice;
   if (onlyRangeInView) {
     choice = SaveChoice{
