@@ -13,9 +13,7 @@ std::string text(const QString& s) {
 }  // namespace
 
 ReplacementDevice::ReplacementDevice(std::filesystem::path target, std::string_view what)
-    : target_(std::move(target)),
-      replacement_(target_, what),
-      file_(QFile::decodeName(replacement_.path().c_str())) {
+    : target_(std::move(target)), replacement_(target_, what), file_(replacement_.path()) {
   if (!file_.open(QIODevice::WriteOnly | QIODevice::Truncate))
     throw ConversionError(ErrorKind::CannotWrite, target_.string(),
                           "cannot open: " + text(file_.errorString()));

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "sinks.hpp"
+#include "file_sinks.hpp"
 
 namespace kestrix::chart {
 

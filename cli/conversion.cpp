@@ -1,7 +1,5 @@
 #include "conversion.hpp"
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <filesystem>
 #include <vector>
@@ -10,17 +8,15 @@
 #include "convert_files.hpp"
 #include "error.hpp"
 #include "excursions.hpp"
+#include "file_sinks.hpp"
 #include "join_list.hpp"
 #include "limits_file.hpp"
 #include "output_target.hpp"
 #include "pending_outputs.hpp"
+#include "platform/terminal.hpp"
 #include "run_warnings.hpp"
 #include "same_file.hpp"
-#include "sinks.hpp"
 #include "text_outputs.hpp"
-#ifdef KESTRIX_REPORT
-#include "report_cli.hpp"
-#endif
 
 namespace fs = std::filesystem;
 
@@ -84,7 +80,7 @@ void printWarnings(const RunWarnings& warnings, bool quiet) {
 
 }  // namespace
 
-int convertAndWrite(const Options& o, bool& progressShown) {
+int convertAndWrite(const Options& o, const Writers& writers, bool& progressShown) {
   ConversionRequest request;
   request.paths.assign(o.files.begin(), o.files.end());
   request.displayNames = o.files;
@@ -117,6 +113,7 @@ int convertAndWrite(const Options& o, bool& progressShown) {
   }
   request.format = o.format;
   request.periods = o.period;
+  request.writeWorkbook = writers.workbook;
   // Other outputs alone: no table unless -o asks for one too.
   if ((!texts.empty() || o.report) && !o.output) request.format = OutputFormat::None;
   request.options.encoding = textEncodingFor(o, tableToStandardOutput);
@@ -125,7 +122,7 @@ int convertAndWrite(const Options& o, bool& progressShown) {
   request.options.dates = o.dates;
   request.options.utcOffsetMinutes = o.utcOffsetMinutes;
   request.window = o.window;
-  if (!o.quiet && isatty(STDERR_FILENO) == 1) {
+  if (!o.quiet && platform::isTerminal(platform::StandardStream::Error)) {
     request.options.progress = [&progressShown](int percent) {
       std::fprintf(stderr, "\r%d%%", percent);
       progressShown = true;
@@ -177,18 +174,17 @@ int convertAndWrite(const Options& o, bool& progressShown) {
       writeTextOutput(text, context, format, pending);
     }
   }
-#ifdef KESTRIX_REPORT
-  if (o.report) {
-    std::optional<chart::ReportLimits> limits;
-    if (o.limits) limits = chart::ReportLimits{*request.limitRules, *o.limits, limitsFileText};
-    pending.addWrittenFile(*o.report, "a report", [&](const fs::path& file) {
-      chart::writeReportWithoutDisplay(
-          run, file, o.includeOverflowed,
-          o.window.limits() ? std::optional<RowRange>(result.rows) : std::nullopt,
-          limits ? &*limits : nullptr, o.period);
-    });
+  if (o.report && writers.report) {
+    std::optional<ReportLimitsFile> limits;
+    if (o.limits) limits = ReportLimitsFile{*request.limitRules, *o.limits, limitsFileText};
+    ReportRequest report;
+    report.includeOverflowed = o.includeOverflowed;
+    if (o.window.limits()) report.rows = result.rows;
+    report.limits = limits ? &*limits : nullptr;
+    report.periods = o.period;
+    pending.addWrittenFile(*o.report, "a report",
+                           [&](const fs::path& file) { writers.report(run, file, report); });
   }
-#endif
   pending.commit();
   if (!o.quiet) std::fprintf(stderr, "%s\n", result.status.c_str());
   return o.strict && (!warnings.empty() || emptyWindow || noRules) ? 1 : 0;

@@ -1,13 +1,11 @@
 #include "full_program.hpp"
 
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <string>
 #include <system_error>
+
+#include "platform/process.hpp"
 
 namespace fs = std::filesystem;
 
@@ -15,7 +13,7 @@ namespace kestrix::cli {
 
 void runFullProgram(char** argv, const char* installed, const char* program) {
   std::error_code ec;
-  const fs::path self = fs::read_symlink("/proc/self/exe", ec);
+  const fs::path self = platform::programFile(ec);
   if (ec) {
     std::fprintf(stderr, "%s: cannot find this program's folder: %s\n", program,
                  ec.message().c_str());
@@ -24,14 +22,13 @@ void runFullProgram(char** argv, const char* installed, const char* program) {
   const fs::path folder = self.parent_path();
   const fs::path candidates[] = {(folder / installed).lexically_normal(),
                                  folder / fs::path(installed).filename()};
-  int error = ENOENT;
+  std::error_code error = std::make_error_code(std::errc::no_such_file_or_directory);
   for (const fs::path& candidate : candidates) {
-    if (access(candidate.c_str(), X_OK) != 0) continue;
-    execv(candidate.c_str(), argv);
-    error = errno;  // only when it could not be run
+    if (!platform::isRunnable(candidate)) continue;
+    error = platform::runInstead(candidate, argv);  // only when it could not be run
   }
-  std::fprintf(stderr, "%s: a workbook or a report needs %s: %s\n", program, candidates[0].c_str(),
-               std::strerror(error));
+  std::fprintf(stderr, "%s: a workbook or a report needs %s: %s\n", program,
+               candidates[0].string().c_str(), error.message().c_str());
 }
 
 }  // namespace kestrix::cli

@@ -231,7 +231,7 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
     throw UsageError{toStandardOutput[0] + " and " + toStandardOutput[1] +
                      " cannot both go to standard output"};
   }
-#if !defined(KESTRIX_REPORT) && !defined(KESTRIX_REPORT_BY_FULL_PROGRAM)
+#ifndef KESTRIX_REPORTS
   if (o.report) {
     throw UsageError{
         "--report needs the chart, which this build lacks (build with KESTRIX_GUI=ON)"};

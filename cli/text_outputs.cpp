@@ -1,34 +1,16 @@
 #include "text_outputs.hpp"
 
-#include <langinfo.h>
-#include <locale.h>
-#include <unistd.h>
-
 #include <cstdio>
 
 #include "cell_values.hpp"
+#include "file_sinks.hpp"
 #include "gaps.hpp"
 #include "join_list.hpp"
 #include "periods.hpp"
-#include "sinks.hpp"
+#include "platform/terminal.hpp"
 #include "summary.hpp"
 
 namespace kestrix::cli {
-
-namespace {
-
-// The character set of the environment's locale (LC_ALL, LC_CTYPE, LANG),
-// without changing the process's own.
-Encoding localeEncoding() {
-  const locale_t locale = newlocale(LC_CTYPE_MASK, "", static_cast<locale_t>(nullptr));
-  if (locale == static_cast<locale_t>(nullptr)) return Encoding::Windows1252;
-  const std::string_view codeset = nl_langinfo_l(CODESET, locale);
-  const Encoding encoding = codeset == "UTF-8" ? Encoding::Utf8 : Encoding::Windows1252;
-  freelocale(locale);
-  return encoding;
-}
-
-}  // namespace
 
 std::vector<TextOutput> textOutputs(const Options& options) {
   std::vector<TextOutput> outputs;
@@ -71,7 +53,8 @@ std::vector<TextOutput> textOutputs(const Options& options) {
 
 Encoding textEncodingFor(const Options& options, bool toStandardOutput) {
   if (options.encoding) return *options.encoding;
-  if (toStandardOutput && isatty(STDOUT_FILENO) == 1) return localeEncoding();
+  if (toStandardOutput && platform::isTerminal(platform::StandardStream::Output))
+    return platform::terminalTakesUtf8() ? Encoding::Utf8 : Encoding::Windows1252;
   return Encoding::Windows1252;
 }
 

@@ -12,11 +12,8 @@
 #include "mapped_file.hpp"
 #include "output_target.hpp"
 #include "pending_outputs.hpp"
+#include "platform/mapped_file.hpp"
 #include "run.hpp"
-#include "sinks.hpp"
-#ifdef KESTRIX_WORKBOOKS
-#include "workbook_writer.hpp"
-#endif
 
 namespace fs = std::filesystem;
 
@@ -48,24 +45,23 @@ ConversionResult convertFiles(const ConversionRequest& request) {
   PendingOutputs own;
   PendingOutputs& pending = request.pending ? *request.pending : own;
   if (request.format == OutputFormat::Workbook) {
-#ifdef KESTRIX_WORKBOOKS
+    if (!request.writeWorkbook) {
+      throw ConversionError(ErrorKind::CannotWrite, request.target.string(),
+                            "this build of the conversion writes no workbook");
+    }
     WorkbookOptions workbook;
     workbook.progress = request.options.progress;
     workbook.includeOverflowed = request.options.includeOverflowed;
     workbook.limits = request.limitRules;
     workbook.periods = request.periods;
     workbook.rows = options.rows;
-    std::optional<GuardedTemporary> temporary;
+    std::optional<platform::GuardedTemporary> temporary;
     workbook.temporaryReady = [&temporary](const fs::path& p) { temporary.emplace(p); };
     pending.addWrittenFile(request.target, "a workbook", [&](const fs::path& file) {
-      result.status = writeWorkbook(run, file, workbook);
+      result.status = request.writeWorkbook(run, file, workbook);
     });
     if (!request.pending) own.commit();
     return result;
-#else
-    throw ConversionError(ErrorKind::CannotWrite, request.target.string(),
-                          "this build of the conversion writes no workbook");
-#endif
   }
 
   Sink* sink = request.output ? request.output : &pending.addSink(request.target);

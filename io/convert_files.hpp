@@ -17,6 +17,7 @@
 #include "sink.hpp"
 #include "table.hpp"
 #include "time_window.hpp"
+#include "workbook_options.hpp"
 
 class CStringBuilder;
 
@@ -26,7 +27,7 @@ class PendingOutputs;
 
 enum class OutputFormat {
   Table,     // the tab-separated text table
-  Workbook,  // an XLSX workbook; needs `target`
+  Workbook,  // an XLSX workbook; needs `target` and `writeWorkbook`
   Csv,       // the table as CSV (csv_table.hpp)
   None,      // nothing written: the run only (for a summary or a report)
 };
@@ -63,6 +64,9 @@ struct ConversionRequest {
   std::optional<std::vector<LimitRule>> limitRules;
   // A workbook gains the sheet "Periods" of these periods (WorkbookOptions::periods).
   std::optional<PeriodKind> periods;
+  // Writes a workbook (xlsx's writeWorkbook), from the program built with
+  // the workbook library; without it a workbook is refused.
+  WorkbookWriter writeWorkbook;
   // Only the rows dated inside it are written (options.rows is set from it).
   TimeWindow window;
 };

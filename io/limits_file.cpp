@@ -1,8 +1,5 @@
 #include "limits_file.hpp"
 
-#include <pwd.h>
-#include <unistd.h>
-
 #include <toml++/toml.h>
 
 #include <cerrno>
@@ -13,8 +10,10 @@
 #include <system_error>
 
 #include "error.hpp"
+#include "file_sinks.hpp"
 #include "limits.hpp"
-#include "sinks.hpp"
+#include "platform/file_system.hpp"
+#include "platform/user_folders.hpp"
 
 namespace fs = std::filesystem;
 
@@ -231,7 +230,7 @@ std::vector<LimitRule> parseLimits(std::string_view text, const std::string& fil
 
 std::string readLimitsText(const fs::path& path, const std::string& fileName) {
   const std::string name = fileName.empty() ? path.string() : fileName;
-  std::FILE* file = std::fopen(path.c_str(), "rb");
+  std::FILE* file = platform::openFile(path, "rb");
   if (!file) throw LimitsFileError(name, 0, 0, "cannot open: " + systemMessage(errno));
   std::string text;
   char buffer[8192];
@@ -318,19 +317,7 @@ void writeLimitsFile(const fs::path& path, const std::vector<LimitRule>& rules) 
 }
 
 fs::path userLimitsPath() {
-  const char* config = std::getenv("XDG_CONFIG_HOME");
-  fs::path base;
-  if (config && fs::path(config).is_absolute()) {
-    base = config;
-  } else {
-    const char* home = std::getenv("HOME");
-    if (!home || !*home) {
-      const passwd* user = ::getpwuid(::getuid());
-      home = user ? user->pw_dir : "";
-    }
-    base = fs::path(home) / ".config";
-  }
-  return base / "kestrix" / "limits.toml";
+  return platform::settingsFolder() / "limits.toml";
 }
 
 }  // namespace kestrix

@@ -72,9 +72,10 @@ std::string limitsText(const std::vector<LimitRule>& rules);
 // earlier file then stays).
 void writeLimitsFile(const std::filesystem::path& path, const std::vector<LimitRule>& rules);
 
-// The user's limits file: $XDG_CONFIG_HOME/kestrix/limits.toml, or
+// The user's limits file: limits.toml in the user's settings folder
+// (platform::settingsFolder): $XDG_CONFIG_HOME/kestrix/limits.toml, or
 // ~/.config/kestrix/limits.toml when XDG_CONFIG_HOME is unset or not an
-// absolute path.
+// absolute path; %APPDATA%\Kestrix\limits.toml on Windows.
 std::filesystem::path userLimitsPath();
 
 }  // namespace kestrix

@@ -1,10 +1,5 @@
 #include "output_target.hpp"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -12,9 +7,11 @@
 #include <vector>
 
 #include "error.hpp"
+#include "file_sinks.hpp"
+#include "platform/file_system.hpp"
+#include "platform/temporary_file.hpp"
 #include "run.hpp"
 #include "same_file.hpp"
-#include "sinks.hpp"
 
 namespace fs = std::filesystem;
 
@@ -29,7 +26,7 @@ constexpr std::size_t kProbeBytes = 64 * 1024;
 bool holdsLoggerFile(const fs::path& path) {
   std::error_code ec;
   if (!fs::is_regular_file(path, ec)) return false;
-  std::FILE* file = std::fopen(path.c_str(), "rb");
+  std::FILE* file = platform::openFile(path, "rb");
   if (!file) return false;
   std::vector<std::uint8_t> bytes(kProbeBytes);
   bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file));
@@ -45,20 +42,10 @@ bool holdsLoggerFile(const fs::path& path) {
 // the target: its folder must be one, and writable by this user. The message
 // is theirs (createTemporaryBeside).
 void refuseFolderTakingNoFile(const fs::path& target) {
-  const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-  struct stat status {};
-  int error = 0;
-  if (::stat(folder.c_str(), &status) != 0) {
-    error = errno;
-  } else if (!S_ISDIR(status.st_mode)) {
-    error = ENOTDIR;
-  } else if (::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0) {
-    error = errno;
-  }
-  if (error != 0) {
-    throw ConversionError(
-        ErrorKind::CannotWrite, target.string(),
-        "cannot create a file in " + folder.string() + ": " + systemMessage(error));
+  const fs::path folder = platform::folderOf(target);
+  if (const std::error_code error = platform::checkFolderTakesNewFiles(folder)) {
+    throw ConversionError(ErrorKind::CannotWrite, target.string(),
+                          "cannot create a file in " + folder.string() + ": " + error.message());
   }
 }
 

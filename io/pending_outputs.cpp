@@ -3,7 +3,7 @@
 #include <string>
 
 #include "error.hpp"
-#include "mapped_file.hpp"
+#include "platform/mapped_file.hpp"
 
 namespace fs = std::filesystem;
 
@@ -14,7 +14,7 @@ namespace kestrix {
 struct PendingOutputs::Output {
   std::unique_ptr<AtomicFileSink> sink;
   std::unique_ptr<ReplacementFile> file;
-  std::unique_ptr<GuardedTemporary> guard;
+  std::unique_ptr<platform::GuardedTemporary> guard;
 
   std::string target() const { return sink ? sink->target().string() : file->target().string(); }
 };
@@ -25,7 +25,7 @@ PendingOutputs::~PendingOutputs() = default;
 AtomicFileSink& PendingOutputs::addSink(const fs::path& target) {
   auto output = std::make_unique<Output>();
   output->sink = std::make_unique<AtomicFileSink>(target);
-  output->guard = std::make_unique<GuardedTemporary>(output->sink->temporaryPath());
+  output->guard = std::make_unique<platform::GuardedTemporary>(output->sink->temporaryPath());
   outputs_.push_back(std::move(output));
   return *outputs_.back()->sink;
 }
@@ -34,7 +34,7 @@ void PendingOutputs::addWrittenFile(const fs::path& target, std::string_view wha
                                     const std::function<void(const fs::path& file)>& write) {
   auto output = std::make_unique<Output>();
   output->file = std::make_unique<ReplacementFile>(target, what);
-  output->guard = std::make_unique<GuardedTemporary>(output->file->path());
+  output->guard = std::make_unique<platform::GuardedTemporary>(output->file->path());
   const ReplacementFile& file = *output->file;
   try {
     write(file.path());

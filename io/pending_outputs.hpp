@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "sinks.hpp"
+#include "file_sinks.hpp"
 
 namespace kestrix {
 

@@ -1,5 +1,6 @@
 // Whether two paths name one file: what keeps two outputs of a run off one
-// file, and an output off a file the run reads. POSIX: device and inode.
+// file, and an output off a file the run reads (platform::fileIdentity: the
+// device and inode, or the volume and file index).
 #pragma once
 
 #include <filesystem>

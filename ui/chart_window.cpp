@@ -21,10 +21,11 @@
 #include "chart_plot.hpp"
 #include "chart_report.hpp"
 #include "csv_table.hpp"
+#include "file_sinks.hpp"
+#include "path_text.hpp"
 #include "period_view.hpp"
 #include "replacement_device.hpp"
 #include "save_dialog.hpp"
-#include "sinks.hpp"
 #include "summary_table.hpp"
 
 namespace kestrix::ui {
@@ -272,7 +273,7 @@ RowRange ChartWindow::exportRows(bool onlyRangeInView) const {
 void ChartWindow::chooseAndExport(const QString& caption, const QString& filter,
                                   const QString& suggestedName, const Export& write,
                                   std::optional<bool> onlyRangeInView) {
-  const QString folder = saveFolder_.empty() ? QString() : QFile::decodeName(saveFolder_.c_str());
+  const QString folder = saveFolder_.empty() ? QString() : displayName(saveFolder_);
   std::optional<SaveChoice> choice;
   if (onlyRangeInView) {
     choice = SaveChoice{

@@ -12,6 +12,7 @@
 #include "excursion_list.hpp"
 #include "limits_editor.hpp"
 #include "limits_file.hpp"
+#include "path_text.hpp"
 #include "period_view.hpp"
 #include "summary_table.hpp"
 
@@ -23,7 +24,7 @@ namespace {
 
 // What a record of the run names the file by: its path as the user knows it.
 std::string displayPath(const fs::path& path) {
-  return QFile::decodeName(path.c_str()).toStdString();
+  return ui::displayName(path).toStdString();
 }
 
 }  // namespace

@@ -20,7 +20,7 @@ constexpr int depthRole = Qt::UserRole + 1;
 constexpr int indentPixels = 12;
 
 fs::path itemPath(const QListWidgetItem* item) {
-  return fs::path(item->data(pathRole).toByteArray().toStdString());
+  return pathFromBytes(item->data(pathRole).toByteArray());
 }
 
 // Shifts each entry of the folder list right by its depth in the chain.

@@ -13,6 +13,7 @@
 #include <cmath>
 
 #include "limits_file.hpp"
+#include "path_text.hpp"
 #include "save_dialog.hpp"
 #include "text_format.hpp"
 
@@ -138,23 +139,22 @@ LimitsEditor::LimitsEditor(const chart::ChartData& chartData, std::vector<LimitR
 
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
   okButton_ = buttons->button(QDialogButtonBox::Ok);
-  okButton_->setToolTip(QStringLiteral("Saves the limits to %1 and applies them")
-                            .arg(QFile::decodeName(target_.c_str())));
+  okButton_->setToolTip(
+      QStringLiteral("Saves the limits to %1 and applies them").arg(displayName(target_)));
   auto* openButton = buttons->addButton(QStringLiteral("Open\u2026"), QDialogButtonBox::ActionRole);
   saveAsButton_ = buttons->addButton(QStringLiteral("Save as\u2026"), QDialogButtonBox::ActionRole);
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   connect(openButton, &QPushButton::clicked, this, [this] {
-    const QString chosen =
-        QFileDialog::getOpenFileName(this, QStringLiteral("Open a limits file"),
-                                     QFile::decodeName(target_.parent_path().c_str()),
-                                     QStringLiteral("Limits (*.toml);;All files (*)"));
-    if (!chosen.isEmpty()) openFile(fs::path(QFile::encodeName(chosen).toStdString()));
+    const QString chosen = QFileDialog::getOpenFileName(
+        this, QStringLiteral("Open a limits file"), displayName(target_.parent_path()),
+        QStringLiteral("Limits (*.toml);;All files (*)"));
+    if (!chosen.isEmpty()) openFile(pathOf(chosen));
   });
   connect(saveAsButton_, &QPushButton::clicked, this, [this] {
     const std::optional<fs::path> chosen = askForSaveFile(
         this, QStringLiteral("Save the limits as"), QStringLiteral("Limits (*.toml)"),
-        QFile::decodeName((target_.parent_path() / "limits.toml").c_str()));
+        displayName(target_.parent_path() / "limits.toml"));
     if (chosen) saveTo(*chosen);
   });
   connect(table_, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* item) {

@@ -1,8 +1,6 @@
 // kestrix: the window program. With a command line naming a logger file
 // (".pdb") and a table (".txt") it converts that file without any window.
 
-#include <unistd.h>
-
 #include <QApplication>
 #include <QStringList>
 #include <clocale>
@@ -17,7 +15,7 @@
 
 #include "Form1.hpp"
 #include "chart_plot.hpp"
-#include "mapped_file.hpp"
+#include "platform/mapped_file.hpp"
 #include "regional.hpp"
 #include "startup.hpp"
 #include "summary_table.hpp"
@@ -35,7 +33,7 @@ constexpr int exitNoDisplay = 2;
 [[noreturn]] void endForWantOfDisplay() {
   std::fputs(noDisplayText, stderr);
   std::fflush(stderr);
-  ::_exit(exitNoDisplay);
+  std::_Exit(exitNoDisplay);
 }
 
 // True when nothing names a display or a window system for Qt to use.
@@ -60,7 +58,7 @@ void onQtMessage(QtMsgType type, const QMessageLogContext& context, const QStrin
 
 int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
-  kestrix::guardMappedFiles("kestrix");
+  kestrix::platform::guardMappedFiles("kestrix");
   const kestrix::Regional regional = kestrix::regionalFromLocale();
 
   // Asked for help or the version: told, without a window.

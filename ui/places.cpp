@@ -6,13 +6,15 @@
 #include <algorithm>
 #include <system_error>
 
+#include "path_text.hpp"
+
 namespace fs = std::filesystem;
 
 namespace kestrix::ui {
 namespace {
 
 fs::path localPath(const QString& path) {
-  return fs::path(QFile::encodeName(path).toStdString());
+  return pathOf(path);
 }
 
 }  // namespace

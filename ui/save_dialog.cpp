@@ -9,6 +9,7 @@
 
 #include "error.hpp"
 #include "output_target.hpp"
+#include "path_text.hpp"
 
 namespace kestrix::ui {
 
@@ -47,7 +48,7 @@ std::optional<std::filesystem::path> askForSaveFile(
                                     .arg(QFileInfo(name).fileName())) != QMessageBox::Yes)
         continue;
     }
-    const std::filesystem::path target(QFile::encodeName(name).toStdString());
+    const std::filesystem::path target = pathOf(name);
     try {
       refuseUnsafeTarget(target);
       if (check) check(target);

@@ -1,8 +1,5 @@
 #include "startup.hpp"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <exception>
 #include <ostream>
@@ -10,6 +7,8 @@
 #include "convert_files.hpp"
 #include "error.hpp"
 #include "folders.hpp"
+#include "platform/file_system.hpp"
+#include "platform/process.hpp"
 #include "table.hpp"
 
 namespace fs = std::filesystem;
@@ -64,16 +63,14 @@ std::optional<CommandLine> commandLineMode(const std::vector<std::string>& argum
 
 fs::path programDirectory() {
   std::error_code ec;
-  const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+  const fs::path exe = platform::programFile(ec);
   if (ec || exe.empty()) return fs::current_path();
   return exe.parent_path();
 }
 
 bool canWriteInto(const fs::path& dir) {
-  std::error_code ec;
-  if (!fs::is_directory(dir, ec)) return false;
   // The effective user's rights, read-only mounts included.
-  return ::faccessat(AT_FDCWD, dir.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
+  return !platform::checkFolderTakesNewFiles(dir);
 }
 
 fs::path tableFolder(const fs::path& programDir, const fs::path& filesDir) {

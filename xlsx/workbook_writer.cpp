@@ -1,7 +1,5 @@
 #include "workbook_writer.hpp"
 
-#include <sys/statvfs.h>
-#include <unistd.h>
 #include <xlsxwriter.h>
 
 #include <algorithm>
@@ -9,14 +7,16 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string_view>
 #include <vector>
 
 #include "cell_values.hpp"
 #include "error.hpp"
+#include "file_sinks.hpp"
 #include "limit_sheets.hpp"
 #include "period_sheet.hpp"
-#include "sinks.hpp"
+#include "platform/file_system.hpp"
 #include "table.hpp"
 #include "text.hpp"
 
@@ -53,11 +53,13 @@ class WorkbookBuilder final : public SheetHost {
     // The sheets' data waits beside the target until the workbook is packed
     // (about as many bytes as the table's text, twice over at the end).
     temporaryFolder_ = file.folder().string();
+    temporaryFolderName_ = platform::libraryFileName(file.folder());
+    const std::string fileName = platform::libraryFileName(file.path());
     lxw_workbook_options settings{};
     settings.constant_memory = LXW_TRUE;
-    settings.tmpdir = temporaryFolder_.data();
+    settings.tmpdir = temporaryFolderName_.data();
     settings.use_zip64 = needsZip64() ? LXW_TRUE : LXW_FALSE;
-    workbook_.reset(workbook_new_opt(file.path().c_str(), &settings));
+    workbook_.reset(workbook_new_opt(fileName.c_str(), &settings));
     if (!workbook_) fail(file_.target(), "out of memory");
 
     bold_ = workbook_add_format(workbook_.get());
@@ -227,13 +229,11 @@ class WorkbookBuilder final : public SheetHost {
         total += static_cast<std::uintmax_t>(size);
       }
     }
-    struct statvfs space {};
-    if (::statvfs(temporaryFolder_.c_str(), &space) == 0) {
-      const std::uintmax_t available = std::uintmax_t{space.f_bavail} * space.f_frsize;
+    if (const std::optional<std::uintmax_t> available = platform::freeSpace(file_.folder())) {
       // The copy of the largest sheet, and the packed workbook beside the
       // target (well under a quarter of its XML) when both share the disk.
       const std::uintmax_t needed = largest + total / 4 + (std::uintmax_t{1} << 20);
-      if (available < needed) {
+      if (*available < needed) {
         fail(file_.target(), "not enough free space in " + temporaryFolder_ + " (" +
                                  std::to_string(needed >> 20) + " MiB needed)");
       }
@@ -247,7 +247,8 @@ class WorkbookBuilder final : public SheetHost {
   const ReplacementFile& file_;
   const WorkbookOptions& options_;
   TableValues values_;
-  std::string temporaryFolder_;
+  std::string temporaryFolder_;      // for messages
+  std::string temporaryFolderName_;  // for the library
   std::unique_ptr<lxw_workbook, FreeWorkbook> workbook_;
   std::vector<lxw_worksheet*> sheets_;
   lxw_worksheet* sheet_ = nullptr;

@@ -3,35 +3,12 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <functional>
-#include <optional>
 #include <string>
-#include <vector>
 
-#include "limit_rules.hpp"
-#include "periods.hpp"
-#include "row_range.hpp"
 #include "run.hpp"
+#include "workbook_options.hpp"
 
 namespace kestrix {
-
-struct WorkbookOptions {
-  // Called with each whole percentage of the work done as it rises.
-  std::function<void(int percent)> progress;
-  // Called with the temporary file that becomes the workbook, once it exists.
-  std::function<void(const std::filesystem::path&)> temporaryReady;
-  // Cells that only the safety margin marks "overflow" show their values.
-  bool includeOverflowed = false;
-  // With rules, every column is checked against the one that applies to it,
-  // and the sheets "Summary" and "Excursions" follow the table's.
-  std::optional<std::vector<LimitRule>> limits;
-  // Only these table rows (1-based; a time window), the limit sheets worked
-  // out over them too. None: every row.
-  std::optional<RowRange> rows;
-  // With a period, the sheet "Periods" follows them (with the time outside
-  // the limits when there are rules).
-  std::optional<PeriodKind> periods;
-};
 
 // Name of sheet `index` (0-based): "uc1", then "uc1 (2)", "uc1 (3)", ...
 std::string sheetName(std::size_t index);
@@ -44,7 +21,7 @@ double spreadsheetSerial(std::int64_t seconds) noexcept;
 // status. The workbook is written to a temporary file beside `target` and
 // renamed over it when complete: `target` is either the earlier file,
 // untouched, or the whole new workbook. Throws ConversionError (CannotWrite)
-// naming `target`.
+// naming `target`. A WorkbookWriter for the conversion (convert_files.hpp).
 std::string writeWorkbook(const ConversionRun& run, const std::filesystem::path& target,
                           const WorkbookOptions& options = {});
 

@@ -6,7 +6,7 @@
 
 #include "error.hpp"
 #include "run.hpp"
-#include "sinks.hpp"
+#include "sink.hpp"
 #include "table.hpp"
 
 using kestrix::ConversionError;

@@ -6,7 +6,7 @@
 #include <logger_file_builder.hpp>
 
 #include "csv_table.hpp"
-#include "sinks.hpp"
+#include "sink.hpp"
 #include "table.hpp"
 
 namespace kestrix {

@@ -8,7 +8,7 @@
 #include "excursions.hpp"
 #include "limit_rules.hpp"
 #include "run.hpp"
-#include "sinks.hpp"
+#include "sink.hpp"
 #include "summary.hpp"
 
 namespace kestrix {

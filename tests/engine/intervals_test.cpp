@@ -11,7 +11,7 @@
 #include "gaps.hpp"
 #include "periods.hpp"
 #include "run.hpp"
-#include "sinks.hpp"
+#include "sink.hpp"
 #include "summary.hpp"
 #include "table.hpp"
 

@@ -9,7 +9,7 @@
 #include "error.hpp"
 #include "gaps.hpp"
 #include "run.hpp"
-#include "sinks.hpp"
+#include "sink.hpp"
 #include "table.hpp"
 
 using kestrix::ConversionError;

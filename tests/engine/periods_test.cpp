@@ -9,7 +9,7 @@
 #include "excursions.hpp"
 #include "periods.hpp"
 #include "run.hpp"
-#include "sinks.hpp"
+#include "sink.hpp"
 #include "summary.hpp"
 
 namespace kestrix {

@@ -7,7 +7,7 @@
 
 #include "cell_values.hpp"
 #include "run.hpp"
-#include "sinks.hpp"
+#include "sink.hpp"
 #include "summary.hpp"
 
 namespace kestrix {

@@ -11,7 +11,7 @@
 #include "error.hpp"
 #include "row_writer.hpp"
 #include "run.hpp"
-#include "sinks.hpp"
+#include "sink.hpp"
 #include "table.hpp"
 #include "text.hpp"
 

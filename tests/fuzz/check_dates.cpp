@@ -8,7 +8,7 @@
 #include "csv_table.hpp"
 #include "dates.hpp"
 #include "fuzz_check.hpp"
-#include "sinks.hpp"
+#include "sink.hpp"
 #include "table.hpp"
 #include "time_window.hpp"
 

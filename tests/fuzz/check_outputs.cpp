@@ -16,7 +16,7 @@
 #include "fuzz_check.hpp"
 #include "minmax_pyramid.hpp"
 #include "regional.hpp"
-#include "sinks.hpp"
+#include "sink.hpp"
 #include "summary.hpp"
 #include "table.hpp"
 #include "workbook_writer.hpp"

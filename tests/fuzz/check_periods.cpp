@@ -8,7 +8,7 @@
 #include "excursions.hpp"
 #include "fuzz_check.hpp"
 #include "periods.hpp"
-#include "sinks.hpp"
+#include "sink.hpp"
 
 namespace kestrix::fuzz {
 

@@ -33,7 +33,7 @@
 #include "limits.hpp"
 #include "recording.hpp"
 #include "run.hpp"
-#include "sinks.hpp"
+#include "sink.hpp"
 #include "table.hpp"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "run.hpp"
-#include "sinks.hpp"
+#include "sink.hpp"
 #include "table.hpp"
 
 using kestrix::testing::LoggerFileBuilder;

@@ -13,7 +13,7 @@
 #include "limits.hpp"
 #include "recording.hpp"
 #include "run.hpp"
-#include "sinks.hpp"
+#include "sink.hpp"
 #include "table.hpp"
 
 using kestrix::ConversionError;

@@ -12,7 +12,8 @@
 #include "convert_files.hpp"
 #include "error.hpp"
 #include "mapped_file.hpp"
-#include "sinks.hpp"
+#include "platform/mapped_file.hpp"
+#include "sink.hpp"
 
 namespace fs = std::filesystem;
 using kestrix::ConversionError;
@@ -196,7 +197,7 @@ TEST(MappedFilesDeathTest, AFaultNamesTheFileBeyondTheFirstHundred) {
   }
   EXPECT_EXIT(
       {
-        kestrix::guardMappedFiles("kestrix-test");
+        kestrix::platform::guardMappedFiles("kestrix-test");
         fs::resize_file(folder / "UC150.PDB", 0);
         const volatile std::uint8_t* last = mapped.back().bytes.data() + 70000;
         std::printf("%d\n", *last);
@@ -204,4 +205,43 @@ TEST(MappedFilesDeathTest, AFaultNamesTheFileBeyondTheFirstHundred) {
       ::testing::ExitedWithCode(1),
       "kestrix-test: UC150.PDB: the file was cut short by another program during the "
       "conversion; the conversion stopped");
+}
+
+TEST(ConvertFiles, AWorkbookIsWrittenByTheWriterHandedIn) {
+  TempFolder folder;
+  ASSERT_TRUE(withSamples(20).writeTo((folder / "UC001.PDB").string()));
+  writeFile(folder / "book.xlsx", "earlier");
+  ConversionRequest request = requestFor(folder, {"UC001.PDB"});
+  request.target = folder / "book.xlsx";
+  request.format = kestrix::OutputFormat::Workbook;
+  // None handed in: refused, the earlier file kept and no temporary file left.
+  try {
+    convertFiles(request);
+    FAIL() << "no error";
+  } catch (const ConversionError& e) {
+    EXPECT_EQ(e.what(), (folder / "book.xlsx").string() +
+                            ": this build of the conversion writes no workbook");
+  }
+  EXPECT_EQ(readFile(folder / "book.xlsx"), "earlier");
+
+  // The writer gets a temporary file beside the target and the request's
+  // options; what it writes there replaces the target.
+  request.options.includeOverflowed = true;
+  request.periods = kestrix::PeriodKind::Week;
+  fs::path written;
+  request.writeWorkbook = [&](const kestrix::ConversionRun& run, const fs::path& file,
+                              const kestrix::WorkbookOptions& options) {
+    EXPECT_EQ(run.files.size(), 1u);
+    EXPECT_TRUE(options.includeOverflowed);
+    EXPECT_EQ(options.periods, kestrix::PeriodKind::Week);
+    EXPECT_FALSE(options.rows);
+    written = file;
+    writeFile(file, "workbook");
+    return std::string("Done by the writer");
+  };
+  EXPECT_EQ(convertFiles(request).status, "Done by the writer");
+  EXPECT_EQ(written.parent_path(), folder.path());
+  EXPECT_NE(written.filename(), "book.xlsx");
+  EXPECT_EQ(readFile(folder / "book.xlsx"), "workbook");
+  EXPECT_FALSE(fs::exists(written));
 }

@@ -8,6 +8,7 @@
 #include "mapped_file.hpp"
 #include "output_target.hpp"
 #include "pending_outputs.hpp"
+#include "platform/mapped_file.hpp"
 #include "same_file.hpp"
 
 namespace fs = std::filesystem;
@@ -153,7 +154,7 @@ TEST(PendingOutputsDeathTest, AFaultOnAMappedFileRemovesEveryTemporaryFile) {
   EXPECT_EXIT(
       {
         const kestrix::InputBytes mapped = kestrix::mapInputFile(input, "UC001.PDB");
-        kestrix::guardMappedFiles("kestrix-test");
+        kestrix::platform::guardMappedFiles("kestrix-test");
         PendingOutputs pending;
         pending.addSink(d / "one.txt").write("one");
         pending.addSink(d / "two.txt").write("two");

@@ -9,10 +9,9 @@
 #include <utility>
 #include <vector>
 
-#include "input_files.hpp"
 #include "logger_file_builder.hpp"
 #include "run.hpp"
-#include "sinks.hpp"
+#include "sink.hpp"
 #include "table.hpp"
 
 namespace kestrix::testing {

@@ -45,7 +45,7 @@
 #include "qt_application.hpp"
 #include "run_program.hpp"
 #include "save_dialog.hpp"
-#include "sinks.hpp"
+#include "sink.hpp"
 #include "summary_table.hpp"
 
 namespace fs = std::filesystem;

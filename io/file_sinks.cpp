@@ -1,9 +1,9 @@
-#include "sinks.hpp"
+#include "file_sinks.hpp"
 
 #include <cerrno>
-#include <random>
 
 #include "error.hpp"
+#include "platform/file_system.hpp"
 
 namespace fs = std::filesystem;
 
@@ -41,7 +41,7 @@ ReplacedFile replacedFile(fs::path target) {
   // A file this user may not write is left alone, as cp leaves it; renaming
   // a new file over it would take no more than write access to its folder.
   if (fs::is_regular_file(status)) {
-    std::FILE* probe = std::fopen(target.c_str(), "r+b");  // neither truncates nor writes
+    std::FILE* probe = platform::openFile(target, "r+b");  // neither truncates nor writes
     if (!probe && (errno == EACCES || errno == EPERM || errno == EROFS)) {
       cannotWrite(target, "cannot replace it: " + systemMessage(errno));
     }
@@ -51,28 +51,17 @@ ReplacedFile replacedFile(fs::path target) {
 }
 
 void keepPermissions(const ReplacedFile& replaced, const fs::path& replacement) {
-  if (!fs::is_regular_file(replaced.status)) return;
-  std::error_code ec;
-  fs::permissions(replacement, replaced.status.permissions() & fs::perms::all, ec);
+  platform::keepPermissions(replaced.status, replacement);
 }
 
-TemporaryFile createTemporaryBeside(const fs::path& target) {
-  std::random_device random;
-  const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-  // Within the 255 bytes a file name may have, however long the target's.
-  const std::string stem = target.filename().string().substr(0, 200);
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::string suffix = std::to_string(random() % 1000000000u);
-    TemporaryFile temporary{folder / ("." + stem + "." + suffix + ".tmp")};
-    temporary.file = std::fopen(temporary.path.c_str(), "wbxe");
-    if (temporary.file) return temporary;
-    const int error = errno;
-    if (error != EEXIST) {
-      cannotWrite(target,
-                  "cannot create a file in " + folder.string() + ": " + systemMessage(error));
-    }
-  }
-  cannotWrite(target, "cannot create a temporary file in " + folder.string());
+platform::TemporaryFile createTemporaryBeside(const fs::path& target) {
+  std::error_code error;
+  platform::TemporaryFile temporary = platform::createTemporaryBeside(target, error);
+  if (temporary.file) return temporary;
+  const std::string folder = platform::folderOf(target).string();
+  if (error == std::errc::file_exists)
+    cannotWrite(target, "cannot create a temporary file in " + folder);
+  cannotWrite(target, "cannot create a file in " + folder + ": " + error.message());
 }
 
 ReplacementFile::ReplacementFile(fs::path target, std::string_view what) {
@@ -83,8 +72,8 @@ ReplacementFile::ReplacementFile(fs::path target, std::string_view what) {
     cannotWrite(target_,
                 "is no plain file; " + std::string(what) + " can only be written to a file");
   }
-  folder_ = target_.has_parent_path() ? target_.parent_path() : fs::path(".");
-  TemporaryFile temporary = createTemporaryBeside(target_);
+  folder_ = platform::folderOf(target_);
+  platform::TemporaryFile temporary = createTemporaryBeside(target_);
   std::fclose(temporary.file);
   temporary_ = std::move(temporary.path);
 }
@@ -97,9 +86,8 @@ ReplacementFile::~ReplacementFile() {
 
 void ReplacementFile::commit() {
   keepPermissions({target_, replacedStatus_}, temporary_);
-  std::error_code ec;
-  fs::rename(temporary_, target_, ec);
-  if (ec) cannotWrite(target_, "cannot replace the file: " + ec.message());
+  if (const std::error_code ec = platform::replaceFile(temporary_, target_))
+    cannotWrite(target_, "cannot replace the file: " + ec.message());
   committed_ = true;
 }
 
@@ -109,11 +97,11 @@ AtomicFileSink::AtomicFileSink(fs::path target) {
   replacedStatus_ = replaced.status;
   if (fs::exists(replaced.status) && !fs::is_regular_file(replaced.status)) {
     // A device or a pipe: written in place, there is nothing to rename over.
-    file_ = std::fopen(target_.c_str(), "wb");
+    file_ = platform::openFile(target_, "wb");
     if (!file_) fail("cannot open: " + systemMessage(errno));
     return;
   }
-  TemporaryFile temporary = createTemporaryBeside(target_);
+  platform::TemporaryFile temporary = createTemporaryBeside(target_);
   temporary_ = std::move(temporary.path);
   file_ = temporary.file;
 }
@@ -156,9 +144,8 @@ void AtomicFileSink::commit() {
     return;
   }
   keepPermissions({target_, replacedStatus_}, temporary_);
-  std::error_code ec;
-  fs::rename(temporary_, target_, ec);
-  if (ec) fail("cannot replace the file: " + ec.message());
+  if (const std::error_code ec = platform::replaceFile(temporary_, target_))
+    fail("cannot replace the file: " + ec.message());
   committed_ = true;
 }
 

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 
 #include "error.hpp"
+#include "platform/file_system.hpp"
 #include "two_threads.hpp"
 
 namespace fs = std::filesystem;
@@ -20,7 +22,7 @@ std::vector<std::uint8_t> readInputFile(const fs::path& path, std::string_view d
     throw ConversionError(ErrorKind::CannotRead, name, "is a folder, not a logger file");
   }
 
-  std::FILE* file = std::fopen(path.c_str(), "rb");
+  std::FILE* file = platform::openFile(path, "rb");
   if (!file)
     throw ConversionError(ErrorKind::CannotRead, name, "cannot open: " + systemMessage(errno));
 

@@ -1,5 +1,5 @@
-// The table's destinations: a file replaced only once complete, an open
-// stream, memory.
+// The files a run writes: each replaced only once complete, through a
+// temporary file beside it (platform/temporary_file.hpp), and an open stream.
 #pragma once
 
 #include <cstdio>
@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/temporary_file.hpp"
 #include "sink.hpp"
 
 namespace kestrix {
@@ -31,11 +32,7 @@ void keepPermissions(const ReplacedFile& replaced, const std::filesystem::path& 
 // A new file beside `target` that nobody else has, created empty and open for
 // writing: ".NAME.NUMBER.tmp", within the 255 bytes a file name may have.
 // Throws ConversionError (CannotWrite) naming `target` when none can be made.
-struct TemporaryFile {
-  std::filesystem::path path;
-  std::FILE* file = nullptr;
-};
-TemporaryFile createTemporaryBeside(const std::filesystem::path& target);
+platform::TemporaryFile createTemporaryBeside(const std::filesystem::path& target);
 
 // A file written by another hand (a library, a painter) that replaces
 // `target` only once complete: a new temporary file beside it, created empty
@@ -107,13 +104,6 @@ class StreamSink final : public Sink {
  private:
   std::FILE* stream_;
   std::string name_;
-};
-
-// Keeps the bytes in memory.
-class StringSink final : public Sink {
- public:
-  void write(std::string_view bytes) override { data.append(bytes); }
-  std::string data;
 };
 
 }  // namespace kestrix
