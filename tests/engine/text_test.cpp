@@ -6,7 +6,7 @@
 
 #include "join_list.hpp"
 #include "run.hpp"
-#include "sinks.hpp"
+#include "sink.hpp"
 #include "text.hpp"
 #include "text_format.hpp"
 
