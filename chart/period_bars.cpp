@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include "own_drawing.hpp"
 #include "unit_panels.hpp"
 
 namespace kestrix::chart {
@@ -32,8 +33,9 @@ class PeriodBoxes : public QCPStatisticalBox {
 
  protected:
   void draw(QCPPainter* painter) override {
-    if (selected() || whiskerPen().style() != Qt::NoPen || whiskerBarPen().style() != Qt::NoPen ||
-        !keyAxis() || keyAxis()->orientation() != Qt::Horizontal || !painter->hasClipping() ||
+    if (!drawsOwnWay(*painter) || selected() || whiskerPen().style() != Qt::NoPen ||
+        whiskerBarPen().style() != Qt::NoPen || !keyAxis() ||
+        keyAxis()->orientation() != Qt::Horizontal || !painter->hasClipping() ||
         painter->clipRegion().rectCount() != 1) {
       QCPStatisticalBox::draw(painter);
       return;
