@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "date_options.hpp"
+#include "file_patterns.hpp"
 #include "limits.hpp"
 
 namespace kestrix::cli {
@@ -199,6 +200,19 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
     if (extra != "--") throw UsageError{"unknown option '" + extra + "'"};
   }
 
+#ifdef _WIN32
+  // Workbooks need libxlsxwriter and reports the chart's Qt: the Windows
+  // build has neither.
+  if (o.format == OutputFormat::Workbook) {
+    throw UsageError{
+        "--format xlsx: this build cannot write workbooks; the Linux package or the browser "
+        "page can"};
+  }
+  if (o.report) {
+    throw UsageError{
+        "--report: this build cannot write reports; the Linux package or the browser page can"};
+  }
+#endif
   if (o.output && o.output->empty()) throw UsageError{"the output path is empty"};
   if (o.summary && o.summary->empty()) throw UsageError{"the summary path is empty"};
   if (o.format == OutputFormat::Workbook && (!o.output || *o.output == "-")) {
@@ -236,6 +250,10 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
     throw UsageError{
         "--report needs the chart, which this build lacks (build with KESTRIX_GUI=ON)"};
   }
+#endif
+#ifdef _WIN32
+  // cmd.exe and PowerShell hand "UC*.PDB" over as it is.
+  o.files = expandFilePatterns(o.files);
 #endif
   if (o.files.empty()) throw UsageError{"no logger file given"};
   const int maxFiles = o.join ? limits::maxJoinedFiles : limits::maxFiles;
