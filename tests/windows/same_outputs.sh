@@ -78,4 +78,5 @@ for data in examples large; do
   same "$data: joins" "$dir" --join --joins OUT/joins.txt -o OUT/joined.txt "${files[@]}"
 done
 echo "$((compared - failed)) passed, $failed failed"
+((failed > 0)) || rm -rf "${scratch:?}"
 ((failed == 0))
