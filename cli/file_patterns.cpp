@@ -83,10 +83,19 @@ void expandInto(const std::string& pattern, std::vector<std::string>& files) {
   for (const auto& [folded, name] : found) files.push_back(folder + name);
 }
 
+// The prefix of a path in Windows' own namespaces, "\\?\" and "\\.\",
+// whose '?' or '.' is no wildcard.
+std::size_t namespacePrefixLength(std::string_view argument) {
+  const bool prefixed = kBackslashParts && argument.size() >= 4 && argument[0] == '\\' &&
+                        argument[1] == '\\' && (argument[2] == '?' || argument[2] == '.') &&
+                        argument[3] == '\\';
+  return prefixed ? 4 : 0;
+}
+
 }  // namespace
 
 bool isFilePattern(std::string_view name) {
-  return name.find_first_of("*?") != std::string_view::npos;
+  return name.find_first_of("*?", namespacePrefixLength(name)) != std::string_view::npos;
 }
 
 bool matchesFilePattern(std::string_view name, std::string_view pattern) {

@@ -67,6 +67,8 @@ TEST(FilePatterns, MatchAsWindowsDoesLetterCaseAside) {
   EXPECT_TRUE(matchesFilePattern("K\xC3\x9CHLRAUM.PDB", "k\xC3\xBC*"));
   EXPECT_TRUE(matchesFilePattern("a*b", "*"));
   EXPECT_FALSE(kestrix::cli::isFilePattern("C:\\Loggers\\UC001.PDB"));
+  EXPECT_FALSE(kestrix::cli::isFilePattern("\\\\?\\C:\\Loggers\\UC001.PDB"));
+  EXPECT_TRUE(kestrix::cli::isFilePattern("\\\\?\\C:\\Loggers\\UC*.PDB"));
 }
 
 TEST_F(WindowsCli, WildcardsAreExpandedInNameOrderLetterCaseAside) {
@@ -120,9 +122,10 @@ TEST_F(WindowsCli, PathsOfEveryForm) {
   ASSERT_EQ(absolute[1], L':');  // C:\users\...\Temp\kestrix-test-...
   std::wstring forward = absolute;
   for (wchar_t& c : forward) c = c == L'\\' ? L'/' : c;
-  const std::wstring fromDrive = absolute.substr(2);  // \users\...: the current drive's
+  const std::wstring fromDrive = absolute.substr(2);    // \users\...: the current drive's
+  const std::wstring longForm = L"\\\\?\\" + absolute;  // \\?\C:\...: no wildcard
 
-  for (const std::wstring& folder : {absolute, forward, fromDrive}) {
+  for (const std::wstring& folder : {absolute, forward, fromDrive, longForm}) {
     const std::wstring separator = folder == forward ? L"/" : L"\\";
     const WindowsProgramResult r =
         run({L"-q", folder + separator + L"UC001.PDB", L"-o", folder + separator + L"t.txt"});
