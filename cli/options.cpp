@@ -141,6 +141,9 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
   CLI::App app{"", programName};
   app.set_help_flag();  // answered below, with helpText
   app.allow_extras();   // an unknown option is named below
+  // Options are GNU-style everywhere: on Windows "/Loggers/UC001.PDB" is a
+  // path from the current drive, not an option (CLI11's default there).
+  app.allow_windows_style_options(false);
   app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
   app.add_flag("--help", help)->disable_flag_override();
   app.add_flag("--version", version)->disable_flag_override();

@@ -126,13 +126,19 @@ TEST_F(WindowsCli, PathsOfEveryForm) {
   const std::wstring longForm = L"\\\\?\\" + absolute;  // \\?\C:\...: no wildcard
 
   for (const std::wstring& folder : {absolute, forward, fromDrive, longForm}) {
-    const std::wstring separator = folder == forward ? L"/" : L"\\";
+    const std::wstring separator = folder.find(L'/') != std::wstring::npos ? L"/" : L"\\";
     const WindowsProgramResult r =
         run({L"-q", folder + separator + L"UC001.PDB", L"-o", folder + separator + L"t.txt"});
     EXPECT_EQ(r.status, 0u) << r.err;
     EXPECT_EQ(readFile(dir_ / "t.txt"), kRoom1Table);
     fs::remove(dir_ / "t.txt");
   }
+  // "/Loggers/UC001.PDB" is a path from the current drive, not a Windows-style
+  // option (Wine would read it as a path of its host, so it names none here).
+  const WindowsProgramResult slash = run({L"-q", L"/Loggers/UC001.PDB"});
+  EXPECT_EQ(slash.status, 1u);
+  EXPECT_TRUE(slash.err.starts_with("kestrix-convert: /Loggers/UC001.PDB: cannot open"))
+      << slash.err;
   // The same file under two names is still one file: never an output.
   const WindowsProgramResult r = run({L"UC001.PDB", L"-o", forward + L"/uc001.pdb"});
   EXPECT_EQ(r.status, 2u);
