@@ -16,7 +16,8 @@ set(KESTRIX_WINE_PREFIX ${PROJECT_BINARY_DIR}/wine-prefix)
 set(KESTRIX_WINE_ENVIRONMENT WINEPREFIX=${KESTRIX_WINE_PREFIX} WINEDEBUG=-all
                              WINEDLLOVERRIDES=mscoree,mshtml=)
 if(CMAKE_CROSSCOMPILING_EMULATOR)
-  add_test(NAME wine_prefix COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} wineboot --init)
+  add_test(NAME wine_prefix COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/wine_prefix.sh
+                                    ${CMAKE_CROSSCOMPILING_EMULATOR})
   set_tests_properties(wine_prefix PROPERTIES FIXTURES_SETUP wine ENVIRONMENT
                                               "${KESTRIX_WINE_ENVIRONMENT}" TIMEOUT 300)
 endif()
