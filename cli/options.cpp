@@ -86,9 +86,20 @@ const char* const helpText =
     "      --help           display this help and exit\n"
     "      --version        output version information and exit\n"
     "\n"
+#ifdef _WIN32
+    "Numbers take a dot for the decimal mark, dates / and : for their separators.\n"
+#else
     "Numbers take the decimal mark of LC_NUMERIC, dates the separators of LC_TIME.\n"
+#endif
     "Exit status: 0 on success, 1 when a file cannot be converted or written (or,\n"
-    "with --strict, after a warning), 2 for a usage error.\n";
+    "with --strict, after a warning), 2 for a usage error.\n"
+#ifdef _WIN32
+    "\n"
+    "This build for Windows expands the wildcards * and ? in FILE itself, in name\n"
+    "order. It writes no workbook (--format xlsx) and no report (--report): the\n"
+    "Linux package and the browser page do.\n"
+#endif
+    ;
 
 namespace {
 

@@ -187,6 +187,10 @@ TEST_F(WindowsCli, HelpAndWhatThisBuildLeavesOut) {
   const WindowsProgramResult help = run({L"--help"});
   EXPECT_EQ(help.status, 0u);
   EXPECT_TRUE(help.out.starts_with("Usage: kestrix-convert")) << help.out;
+  EXPECT_TRUE(
+      help.out.ends_with("It writes no workbook (--format xlsx) and no report (--report): "
+                         "the\nLinux package and the browser page do.\n"))
+      << help.out;
 
   writeLogger(dir_ / "UC001.PDB", "Room 1");
   WindowsProgramResult r = run({L"--format", L"xlsx", L"-o", L"t.xlsx", L"UC001.PDB"});
