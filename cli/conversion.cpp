@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "argument_path.hpp"
 #include "cell_values.hpp"
 #include "convert_files.hpp"
 #include "error.hpp"
@@ -28,11 +29,11 @@ namespace {
 // outputs that do not go to standard output, the report.
 std::vector<fs::path> fileTargets(const Options& o, const std::vector<TextOutput>& texts) {
   std::vector<fs::path> targets;
-  if (o.output && *o.output != standardOutputPath) targets.emplace_back(*o.output);
+  if (o.output && *o.output != standardOutputPath) targets.push_back(argumentPath(*o.output));
   for (const TextOutput& text : texts) {
-    if (text.path != standardOutputPath) targets.emplace_back(text.path);
+    if (text.path != standardOutputPath) targets.push_back(argumentPath(text.path));
   }
-  if (o.report) targets.emplace_back(*o.report);
+  if (o.report) targets.push_back(argumentPath(*o.report));
   return targets;
 }
 
@@ -40,7 +41,7 @@ std::vector<fs::path> fileTargets(const Options& o, const std::vector<TextOutput
 // whatever the names, through links and hard links (sameFile).
 void refuseSharedTargets(const std::vector<fs::path>& targets, const Options& o) {
   for (std::size_t i = 0; i < targets.size(); ++i) {
-    if (o.limits && sameFile(targets[i], *o.limits)) {
+    if (o.limits && sameFile(targets[i], argumentPath(*o.limits))) {
       throw ConversionError(ErrorKind::RefusedTarget, targets[i].string(),
                             "is the limits file given; it is not overwritten by an output");
     }
@@ -82,7 +83,7 @@ void printWarnings(const RunWarnings& warnings, bool quiet) {
 
 int convertAndWrite(const Options& o, const Writers& writers, bool& progressShown) {
   ConversionRequest request;
-  request.paths.assign(o.files.begin(), o.files.end());
+  for (const std::string& file : o.files) request.paths.push_back(argumentPath(file));
   request.displayNames = o.files;
   request.options.regional = regionalFromLocale();
   const std::vector<TextOutput> texts = textOutputs(o);
@@ -90,7 +91,7 @@ int convertAndWrite(const Options& o, const Writers& writers, bool& progressShow
   // Its text is kept for the report's record of it.
   std::string limitsFileText;
   if (o.limits) {
-    limitsFileText = readLimitsText(*o.limits);
+    limitsFileText = readLimitsText(argumentPath(*o.limits), *o.limits);
     request.limitRules = parseLimits(limitsFileText, *o.limits);
   }
   // Every target is checked before a logger file is read: none may take the
@@ -109,7 +110,7 @@ int convertAndWrite(const Options& o, const Writers& writers, bool& progressShow
   if (tableToStandardOutput) {
     request.output = &standardOutput;
   } else {
-    request.target = *o.output;
+    request.target = argumentPath(*o.output);
   }
   request.format = o.format;
   request.periods = o.period;
@@ -182,7 +183,7 @@ int convertAndWrite(const Options& o, const Writers& writers, bool& progressShow
     if (o.window.limits()) report.rows = result.rows;
     report.limits = limits ? &*limits : nullptr;
     report.periods = o.period;
-    pending.addWrittenFile(*o.report, "a report",
+    pending.addWrittenFile(argumentPath(*o.report), "a report",
                            [&](const fs::path& file) { writers.report(run, file, report); });
   }
   pending.commit();

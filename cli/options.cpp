@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "date_options.hpp"
+#include "file_patterns.hpp"
 #include "limits.hpp"
 
 namespace kestrix::cli {
@@ -85,9 +86,20 @@ const char* const helpText =
     "      --help           display this help and exit\n"
     "      --version        output version information and exit\n"
     "\n"
+#ifdef _WIN32
+    "Numbers take a dot for the decimal mark, dates / and : for their separators.\n"
+#else
     "Numbers take the decimal mark of LC_NUMERIC, dates the separators of LC_TIME.\n"
+#endif
     "Exit status: 0 on success, 1 when a file cannot be converted or written (or,\n"
-    "with --strict, after a warning), 2 for a usage error.\n";
+    "with --strict, after a warning), 2 for a usage error.\n"
+#ifdef _WIN32
+    "\n"
+    "This build for Windows expands the wildcards * and ? in FILE itself, in name\n"
+    "order. It writes no workbook (--format xlsx) and no report (--report): the\n"
+    "Linux package and the browser page do.\n"
+#endif
+    ;
 
 namespace {
 
@@ -140,6 +152,9 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
   CLI::App app{"", programName};
   app.set_help_flag();  // answered below, with helpText
   app.allow_extras();   // an unknown option is named below
+  // Options are GNU-style everywhere: on Windows "/Loggers/UC001.PDB" is a
+  // path from the current drive, not an option (CLI11's default there).
+  app.allow_windows_style_options(false);
   app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
   app.add_flag("--help", help)->disable_flag_override();
   app.add_flag("--version", version)->disable_flag_override();
@@ -199,6 +214,19 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
     if (extra != "--") throw UsageError{"unknown option '" + extra + "'"};
   }
 
+#ifdef _WIN32
+  // Workbooks need libxlsxwriter and reports the chart's Qt: the Windows
+  // build has neither.
+  if (o.format == OutputFormat::Workbook) {
+    throw UsageError{
+        "--format xlsx: this build cannot write workbooks; the Linux package or the browser "
+        "page can"};
+  }
+  if (o.report) {
+    throw UsageError{
+        "--report: this build cannot write reports; the Linux package or the browser page can"};
+  }
+#endif
   if (o.output && o.output->empty()) throw UsageError{"the output path is empty"};
   if (o.summary && o.summary->empty()) throw UsageError{"the summary path is empty"};
   if (o.format == OutputFormat::Workbook && (!o.output || *o.output == "-")) {
@@ -236,6 +264,10 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
     throw UsageError{
         "--report needs the chart, which this build lacks (build with KESTRIX_GUI=ON)"};
   }
+#endif
+#ifdef _WIN32
+  // cmd.exe and PowerShell hand "UC*.PDB" over as it is.
+  o.files = expandFilePatterns(o.files);
 #endif
   if (o.files.empty()) throw UsageError{"no logger file given"};
   const int maxFiles = o.join ? limits::maxJoinedFiles : limits::maxFiles;

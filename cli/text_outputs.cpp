@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "argument_path.hpp"
 #include "cell_values.hpp"
 #include "file_sinks.hpp"
 #include "gaps.hpp"
@@ -66,7 +67,7 @@ void writeTextOutput(const TextOutput& output, const OutputContext& context,
     sink.flush();
     return;
   }
-  output.write(context, pending.addSink(output.path), format);
+  output.write(context, pending.addSink(argumentPath(output.path)), format);
 }
 
 }  // namespace kestrix::cli

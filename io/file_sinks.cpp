@@ -42,6 +42,11 @@ ReplacedFile replacedFile(fs::path target) {
   // a new file over it would take no more than write access to its folder.
   if (fs::is_regular_file(status)) {
     std::FILE* probe = platform::openFile(target, "r+b");  // neither truncates nor writes
+    if (!probe && errno == EBUSY) {
+      cannotWrite(target,
+                  "is open in another program, which keeps it from being replaced: close "
+                  "it there and try again");
+    }
     if (!probe && (errno == EACCES || errno == EPERM || errno == EROFS)) {
       cannotWrite(target, "cannot replace it: " + systemMessage(errno));
     }

@@ -109,3 +109,30 @@ kestrix_test_locale() {
   log "generating the de_DE.UTF-8 locale for the tests"
   localedef -i de_DE -f UTF-8 de_DE.UTF-8 2>/dev/null || log "could not generate de_DE.UTF-8"
 }
+
+# --- Windows build: begin ---
+# kestrix-convert.exe, cross-built with mingw-w64 (cmake/mingw-w64.cmake) and
+# tested under Wine: used by scripts/windows and the Windows block of
+# scripts/test.
+
+# Debian packages of the Windows build, besides kestrix_packages: the
+# compiler with the posix thread model, Wine to run the exe and its tests.
+kestrix_windows_packages() {
+  printf '%s\n' g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 googletest
+}
+
+# kestrix_windows_configure DIR [LINUX_BUILD_DIR]
+# Configures DIR for Windows (Release: the tests run the exe that ships).
+# Given a Linux build folder, the tests compare the outputs with its
+# kestrix-convert's.
+kestrix_windows_configure() {
+  local dir="$1" linux="${2:-}"
+  kestrix_configure "$dir" Release --toolchain "$KESTRIX_ROOT/cmake/mingw-w64.cmake" \
+    -DKESTRIX_LINUX_BUILD="$linux"
+}
+
+# kestrix_windows_tests DIR: the tests of a Windows build folder, under Wine.
+kestrix_windows_tests() {
+  ctest --test-dir "$KESTRIX_ROOT/$1" --output-on-failure -j "$(kestrix_jobs)"
+}
+# --- Windows build: end ---

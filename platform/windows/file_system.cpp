@@ -29,8 +29,21 @@ struct Handle {
 }  // namespace
 
 std::FILE* openFile(const fs::path& path, const char* mode) {
+  // A read-only file is opened for reading alone, as Windows has it (Wine
+  // run by root would open it for writing too).
+  const bool writes = std::strpbrk(mode, "wa+") != nullptr;
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  if (writes && attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+    errno = EACCES;
+    return nullptr;
+  }
   const std::wstring wide(mode, mode + std::strlen(mode));
-  return _wfopen(path.c_str(), wide.c_str());
+  std::FILE* file = _wfopen(path.c_str(), wide.c_str());
+  // A file another program holds open without sharing it (Excel keeps a
+  // table it shows so) is EBUSY, not the EACCES of a read-only file.
+  if (!file && (_doserrno == ERROR_SHARING_VIOLATION || _doserrno == ERROR_LOCK_VIOLATION))
+    errno = EBUSY;
+  return file;
 }
 
 std::FILE* createNewFile(const fs::path& path, std::error_code& error) {

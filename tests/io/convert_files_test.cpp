@@ -119,7 +119,11 @@ TEST(ConvertFiles, RefusedRunsLeaveTheTargetAsItWas) {
 
   // A logger file as the target, also through a link to it, is not overwritten.
   const std::string before = readFile(folder / "UC001.PDB");
+#ifdef _WIN32
+  fs::create_hard_link(folder / "UC001.PDB", folder / "link.txt");  // links need rights there
+#else
   fs::create_symlink(folder / "UC001.PDB", folder / "link.txt");
+#endif
   for (const char* target : {"UC001.PDB", "link.txt"}) {
     ConversionRequest request = requestFor(folder, {"UC001.PDB"});
     request.target = folder / target;
@@ -187,6 +191,9 @@ TEST(ConvertFiles, TheReaderChosenGetsTheFilesBytes) {
 // The guard on mapped files names a file cut short whichever of a joined
 // run's thousands it is, not only one of the first hundred.
 TEST(MappedFilesDeathTest, AFaultNamesTheFileBeyondTheFirstHundred) {
+#ifdef _WIN32
+  GTEST_SKIP() << "Windows refuses to cut short a mapped file";
+#endif
   TempFolder folder;
   const std::string bytes(80 * 1024, 'x');  // large enough to be mapped
   std::vector<kestrix::InputBytes> mapped;

@@ -153,6 +153,13 @@ TEST(LimitsFile, WrittenRulesReadBackTheSame) {
   }
 }
 
+#ifdef _WIN32
+TEST(LimitsFile, TheUsersFileIsInAppData) {
+  const wchar_t* appData = _wgetenv(L"APPDATA");
+  ASSERT_NE(appData, nullptr);
+  EXPECT_EQ(kestrix::userLimitsPath(), fs::path(appData) / L"Kestrix" / L"limits.toml");
+}
+#else
 TEST(LimitsFile, TheUsersFileFollowsXdgConfigHome) {
   const char* home = std::getenv("HOME");
   const std::string savedHome = home ? home : "";
@@ -165,5 +172,6 @@ TEST(LimitsFile, TheUsersFileFollowsXdgConfigHome) {
   EXPECT_EQ(kestrix::userLimitsPath(), fs::path("/home/ann/.config/kestrix/limits.toml"));
   ::setenv("HOME", savedHome.c_str(), 1);
 }
+#endif
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -37,6 +38,19 @@ struct StartedProgram {
   pid_t pid = -1;
   std::filesystem::path out, err;  // where its standard output and error go
 };
+
+// True unless KESTRIX_PROGRAM_UNDER_TEST names another program than the one built.
+inline bool testsTheBuiltProgram() {
+  const char* other = std::getenv("KESTRIX_PROGRAM_UNDER_TEST");
+  return other == nullptr || *other == '\0';
+}
+
+// The program a test of a built program runs: `built`, or the one that
+// KESTRIX_PROGRAM_UNDER_TEST names (the command-line tests that hold on
+// Windows run against the Windows build so, through tests/windows/wine_program.sh).
+inline std::string programUnderTest(const std::string& built) {
+  return testsTheBuiltProgram() ? built : std::string(std::getenv("KESTRIX_PROGRAM_UNDER_TEST"));
+}
 
 // Starts `program` with no shell in between and standard input from /dev/null;
 // standard output and error go to files in `scratch`.

@@ -2,7 +2,11 @@
 // removed with everything in it, and whole-file reads and writes.
 #pragma once
 
+#ifdef _WIN32
+#include <process.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <atomic>
 #include <filesystem>
@@ -17,8 +21,13 @@ class TempFolder {
  public:
   TempFolder() {
     static std::atomic<int> serial{0};
+#ifdef _WIN32
+    const int process = ::_getpid();
+#else
+    const int process = ::getpid();
+#endif
     path_ = std::filesystem::temp_directory_path() /
-            ("kestrix-test-" + std::to_string(::getpid()) + "-" + std::to_string(serial++));
+            ("kestrix-test-" + std::to_string(process) + "-" + std::to_string(serial++));
     std::filesystem::remove_all(path_);
     std::filesystem::create_directories(path_);
   }
@@ -37,8 +46,12 @@ class TempFolder {
   TempFolder(const TempFolder&) = delete;
   TempFolder& operator=(const TempFolder&) = delete;
 
-  const std::filesystem::path& path() const { return path_; }
-  std::filesystem::path operator/(std::string_view name) const { return path_ / name; }
+  const std::filesystem::path& path() const {
+    return path_;
+  }
+  std::filesystem::path operator/(std::string_view name) const {
+    return path_ / name;
+  }
 
  private:
   std::filesystem::path path_;
