@@ -8,6 +8,7 @@
 #include "csv_table.hpp"
 #include "dates.hpp"
 #include "fuzz_check.hpp"
+#include "fuzz_input.hpp"
 #include "sink.hpp"
 #include "table.hpp"
 #include "time_window.hpp"
@@ -66,8 +67,7 @@ std::vector<std::string> csvRecord(std::string_view text, std::size_t& at) {
 
 void checkDatesCsvAndWindow(const ConversionRun& run, std::string_view table, Encoding encoding,
                             std::string_view input) {
-  std::uint64_t hash = 14695981039346656037u;
-  for (const char c : input) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211u;
+  std::uint64_t hash = inputHash(input, 14695981039346656037u);
   const auto bits = [&hash](int n) {
     const auto value = static_cast<std::int64_t>(hash & ((std::uint64_t{1} << n) - 1));
     hash >>= n;
