@@ -138,11 +138,10 @@ void checkKind(const TableValues& values, const std::vector<std::vector<CellValu
 }  // namespace
 
 void checkPeriods(const TableValues& values, const std::vector<std::vector<CellValue>>& columns,
-                  const std::vector<LimitRule>& rules, RowRange rows) {
+                  const std::vector<LimitRule>& rules, RowRange rows,
+                  std::span<const PeriodKind> kinds) {
   const std::vector<ChannelCheck> checks = checkLimits(values, rules, rows);
-  for (const PeriodKind kind :
-       {PeriodKind::Day, PeriodKind::Week, PeriodKind::Month, PeriodKind::All})
-    checkKind(values, columns, rules, checks, rows, kind);
+  for (const PeriodKind kind : kinds) checkKind(values, columns, rules, checks, rows, kind);
 }
 
 }  // namespace kestrix::fuzz
