@@ -37,11 +37,14 @@ std::vector<std::vector<CellValue>> checkValues(const TableValues& values, std::
     check(cells.size() == values.columnCount() + 1, "values: column count");
     for (std::size_t c = 0; c < values.columnCount(); ++c) {
       const CellValue cell = values.tableCell(c, row);
-      const std::string where = "row " + std::to_string(row) + " column " + std::to_string(c + 1);
+      const auto where = [&] {
+        return "row " + std::to_string(row) + " column " + std::to_string(c + 1);
+      };
       std::string text;
       appendCellValueText(cell, values.column(c).decimals, ".", text);
-      check(text == cells[c + 1],
-            "value differs from the table:", where + ": " + std::string(cells[c + 1]));
+      check(text == cells[c + 1], "value differs from the table:", [&] {
+        return where() + ": " + std::string(cells[c + 1]);
+      });
       const CellValue other = included.tableCell(c, row);
       check(other == cell || cell.kind == CellKind::Overflow,
             "including the overflowed cells changed a cell that reads no overflow:", where);

@@ -15,10 +15,11 @@ namespace kestrix::fuzz {
 namespace {
 
 // Every data row: a date, then one TAB before each channel's cell.
-void checkRow(std::string_view row, int channels, const std::string& where) {
+void checkRow(std::string_view row, int channels, std::int64_t number) {
+  const auto where = [number] { return "row " + std::to_string(number); };
   check(row.size() >= 17, "row shorter than its date", where);
   check(count(row, "\t") == static_cast<std::size_t>(channels), "row has a wrong column count",
-        where + ": " + std::string(row));
+        [&] { return where() + ": " + std::string(row); });
   check(row.find('\r') == std::string_view::npos && row.find('\n') == std::string_view::npos,
         "line break inside a row", where);
 }
@@ -48,12 +49,13 @@ std::string checkedTable(const ConversionRun& run, int channels, Encoding encodi
     const std::size_t end = table.find("\r\n", from);
     const std::string_view text = table.substr(from, end - from);
     if (line > 4) {
-      const std::string where = "row " + std::to_string(line - 4);
-      checkRow(text, channels, where);
+      checkRow(text, channels, line - 4);
       expected.clear();
       reference.appendRow(line - 4, expected);
-      check(text == expected, "row differs from TableText:",
-            where + ": " + std::string(text) + " instead of " + expected);
+      check(text == expected, "row differs from TableText:", [&] {
+        return "row " + std::to_string(line - 4) + ": " + std::string(text) + " instead of " +
+               expected;
+      });
     } else {
       // Header lines: one field per channel, however odd the container names.
       check(count(text, "\t") == static_cast<std::size_t>(channels),

@@ -60,8 +60,9 @@ void fuzzJoin(std::string_view input) {
       expected = mine;
     withValues += a == Shows::Value || b == Shows::Value ? 1 : 0;
     const std::string got = joinedText.cellText(0, r);
-    check(got == expected, "joined cell differs from the plain merge:",
-          "row " + std::to_string(r) + ": " + got + " instead of " + expected);
+    check(got == expected, "joined cell differs from the plain merge:", [&] {
+      return "row " + std::to_string(r) + ": " + got + " instead of " + expected;
+    });
   }
   const JoinCounts& counts = joined.columns[0].counts(false);
   check(counts.rowsWithValues == withValues, "joined rows with values miscounted");
