@@ -292,10 +292,12 @@ void checkOutputs(const ConversionRun& run, std::string_view table, std::string_
   const std::int64_t n = values.rowCount();
   checkExcursions(values, columns, limits, RowRange{1, n});
   checkExcursions(values, columns, limits, RowRange{1 + n / 3, n - n / 4});  // a stretch
-  // Every kind of period over the whole run; over the stretch, one the input picks.
+  // A kind of period over the whole run and one over the stretch, as the
+  // input's length picks them (the mutations of an input pick every kind).
   constexpr PeriodKind kinds[] = {PeriodKind::Day, PeriodKind::Week, PeriodKind::Month,
                                   PeriodKind::All};
-  checkPeriods(values, columns, limits, RowRange{1, n}, kinds);
+  checkPeriods(values, columns, limits, RowRange{1, n},
+               std::span(kinds).subspan(input.size() % 4, 1));
   checkPeriods(values, columns, limits, RowRange{1 + n / 3, n - n / 4},
                std::span(kinds).subspan(input.size() / 4 % 4, 1));
   checkPyramids(values, columns);
