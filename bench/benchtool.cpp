@@ -38,12 +38,6 @@
 //                                           number cells (table-like values) into the new
 //                                           workbook PATH, constant memory; prints the
 //                                           milliseconds of writing the cells and of packing
-#include <fcntl.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <time.h>
-#include <unistd.h>
-
 #include <xlsxwriter.h>
 #include <CStringBuilder.hpp>
 
@@ -58,6 +52,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 #include "bench_support.hpp"
@@ -68,6 +63,8 @@
 #include "input_files.hpp"
 #include "limits_file.hpp"
 #include "mapped_file.hpp"
+#include "platform/file_system.hpp"
+#include "platform/resource_usage.hpp"
 #include "regional.hpp"
 #include "run.hpp"
 #include "summary.hpp"
@@ -80,9 +77,7 @@ using kestrix::bench::millisecondsSince;
 using kestrix::bench::readRun;
 
 long peakKiB() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_maxrss;
+  return static_cast<long>(kestrix::platform::peakMemoryKiB().value_or(-1));
 }
 
 // Writes `size` bytes to the new file `path` in 1 MiB writes, from a buffer
@@ -96,21 +91,25 @@ int floor(const char* path, std::size_t size, bool hot) {
   }
 
   const Clock::time_point start = Clock::now();
-  const int fd = open(path, O_WRONLY | O_CREAT | O_EXCL, 0644);
-  if (fd < 0) {
-    std::perror(path);
+  std::error_code error;
+  std::FILE* file = kestrix::platform::createNewFile(path, error);
+  if (!file) {
+    std::fprintf(stderr, "%s: %s\n", path, error.message().c_str());
     return 1;
   }
+  // Unbuffered: each write goes to the system as it is, 1 MiB at a time.
+  std::setvbuf(file, nullptr, _IONBF, 0);
   for (std::size_t at = 0; at < size;) {
     const char* from = hot ? bytes.data() : bytes.data() + at;
-    const ssize_t n = write(fd, from, std::min(chunk, size - at));
-    if (n <= 0) {
+    const std::size_t n = std::min(chunk, size - at);
+    if (std::fwrite(from, 1, n, file) != n) {
       std::perror(path);
+      std::fclose(file);
       return 1;
     }
-    at += static_cast<std::size_t>(n);
+    at += n;
   }
-  if (close(fd) != 0) {
+  if (std::fclose(file) != 0) {
     std::perror(path);
     return 1;
   }
@@ -124,14 +123,15 @@ int floorWithInputs(const char* path, std::size_t size, int count, char** files)
   std::vector<char> buffer(std::size_t{1} << 20);
   std::size_t read = 0;
   for (int i = 0; i < count; ++i) {
-    const int fd = open(files[i], O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
+    std::FILE* file = kestrix::platform::openFile(files[i], "rb");
+    if (!file) {
       std::perror(files[i]);
       return 1;
     }
-    for (ssize_t n; (n = ::read(fd, buffer.data(), buffer.size())) > 0;)
-      read += static_cast<std::size_t>(n);
-    close(fd);
+    // Unbuffered: each read fills the 1 MiB buffer straight from the system.
+    std::setvbuf(file, nullptr, _IONBF, 0);
+    for (std::size_t n; (n = std::fread(buffer.data(), 1, buffer.size(), file)) > 0;) read += n;
+    std::fclose(file);
   }
   const double readMs = millisecondsSince(start);
   std::fflush(stdout);
@@ -142,23 +142,12 @@ int floorWithInputs(const char* path, std::size_t size, int count, char** files)
 }
 
 // Runs the command to its end; false (with a message) unless it exits with 0.
-bool runToEnd(char** command, rusage& usage) {
-  const pid_t child = fork();
-  if (child < 0) {
-    std::perror("fork");
+bool ranToSuccess(char** command, kestrix::platform::CommandUsage& usage) {
+  if (const std::error_code error = kestrix::platform::runToEnd(command, usage)) {
+    std::fprintf(stderr, "kestrix-benchtool: %s: %s\n", command[0], error.message().c_str());
     return false;
   }
-  if (child == 0) {
-    execvp(command[0], command);
-    std::perror(command[0]);
-    _exit(127);
-  }
-  int status = 0;
-  if (wait4(child, &status, 0, &usage) != child) {
-    std::perror("wait4");
-    return false;
-  }
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+  if (usage.exitStatus != 0) {
     std::fprintf(stderr, "kestrix-benchtool: %s failed\n", command[0]);
     return false;
   }
@@ -167,19 +156,16 @@ bool runToEnd(char** command, rusage& usage) {
 
 int measure(char** command) {
   const Clock::time_point start = Clock::now();
-  rusage usage{};
-  if (!runToEnd(command, usage)) return 1;
-  std::printf("%.2f %ld\n", millisecondsSince(start), usage.ru_maxrss);
+  kestrix::platform::CommandUsage usage;
+  if (!ranToSuccess(command, usage)) return 1;
+  std::printf("%.2f %lld\n", millisecondsSince(start), static_cast<long long>(usage.peakMemoryKiB));
   return 0;
 }
 
 int cpu(char** command) {
-  rusage usage{};
-  if (!runToEnd(command, usage)) return 1;
-  const auto ms = [](const timeval& t) {
-    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_usec) / 1e3;
-  };
-  std::printf("%.2f\n", ms(usage.ru_utime) + ms(usage.ru_stime));
+  kestrix::platform::CommandUsage usage;
+  if (!ranToSuccess(command, usage)) return 1;
+  std::printf("%.2f\n", usage.processorMilliseconds);
   return 0;
 }
 
@@ -287,9 +273,7 @@ int clipboard(int count, char** names) {
 
 // Processor time of the calling thread: the machine's other work does not count.
 double threadMilliseconds() {
-  timespec t{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
+  return kestrix::platform::threadProcessorMilliseconds();
 }
 
 int summary(int count, char** names) {

@@ -65,7 +65,7 @@ class ColumnSummarizer {
   // Values whose sum over a chunk fits in four bytes.
   static constexpr std::int64_t kSmallTenths = (std::int64_t{1} << 31) / kChunk - 1;
   std::vector<std::int32_t> codes_;      // TableValues::cellCodes
-  std::unique_ptr<ValueCounts> counts_;  // made for the first degree Celsius column
+  std::unique_ptr<ValueCounts> counts_;  // taken for the first degree Celsius column
 };
 
 // One summary per column of `values`, in table order, over every row or over `rows`.

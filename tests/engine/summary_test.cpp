@@ -154,6 +154,21 @@ TEST(Summary, OverflowAndMissingCellsOfAConstantColumn) {
   EXPECT_NEAR(*s.meanKineticTemperature, 20.0, 1e-9);  // of a constant: the constant
 }
 
+// The counts behind the mean kinetic temperature pass from one summary to
+// the next: each one counts its own values alone (that of a constant being
+// the constant), whatever the summary before it counted.
+TEST(Summary, EachSummaryCountsItsOwnValuesAlone) {
+  for (const int sample : {320, 420, 320, -2500}) {
+    SCOPED_TRACE(sample);
+    const std::vector<std::int16_t> constant(50, static_cast<std::int16_t>(sample));
+    const ConversionRun run = runOf({file("A", 1, 0, constant), file("B", 1, 3, constant)});
+    for (const ColumnSummary& s : summarize(TableValues(run))) {
+      ASSERT_TRUE(s.meanKineticTemperature);
+      EXPECT_NEAR(*s.meanKineticTemperature, static_cast<double>(meanHundredths(s)) / 100.0, 1e-9);
+    }
+  }
+}
+
 // Long columns (many chunks, extremes late, a cut in the middle) against
 // figures taken cell by cell.
 TEST(Summary, LongColumnsAgreeWithACountOfTheirCells) {

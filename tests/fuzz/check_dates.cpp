@@ -8,6 +8,7 @@
 #include "csv_table.hpp"
 #include "dates.hpp"
 #include "fuzz_check.hpp"
+#include "fuzz_input.hpp"
 #include "sink.hpp"
 #include "table.hpp"
 #include "time_window.hpp"
@@ -66,8 +67,7 @@ std::vector<std::string> csvRecord(std::string_view text, std::size_t& at) {
 
 void checkDatesCsvAndWindow(const ConversionRun& run, std::string_view table, Encoding encoding,
                             std::string_view input) {
-  std::uint64_t hash = 14695981039346656037u;
-  for (const char c : input) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211u;
+  std::uint64_t hash = inputHash(input, 14695981039346656037u);
   const auto bits = [&hash](int n) {
     const auto value = static_cast<std::int64_t>(hash & ((std::uint64_t{1} << n) - 1));
     hash >>= n;
@@ -119,7 +119,7 @@ void checkDatesCsvAndWindow(const ConversionRun& run, std::string_view table, En
     expected +=
         full.substr(full.find('\t') == std::string_view::npos ? full.size() : full.find('\t'));
     check(isoLines[static_cast<std::size_t>(3 + r - inWindow.first + 1)] == expected,
-          "window: ISO row differs from the table's", "row " + std::to_string(r));
+          "window: ISO row differs from the table's", [r] { return "row " + std::to_string(r); });
   }
 
   // The CSV over the window: its names, and each field the table's number or empty.
@@ -136,7 +136,7 @@ void checkDatesCsvAndWindow(const ConversionRun& run, std::string_view table, En
   for (std::int64_t r = inWindow.first; r <= inWindow.last; ++r) {
     const std::vector<std::string> fields = csvRecord(csv.data, at);
     const std::vector<std::string_view> cells = tabFields(lines[static_cast<std::size_t>(3 + r)]);
-    const std::string where = "row " + std::to_string(r);
+    const auto where = [r] { return "row " + std::to_string(r); };
     check(fields.size() == cells.size(), "csv: row width", where);
     std::string date;
     appendIsoDate(run.rowDate(r), 'T', offset, date);
@@ -144,7 +144,7 @@ void checkDatesCsvAndWindow(const ConversionRun& run, std::string_view table, En
     for (std::size_t c = 1; c < cells.size(); ++c) {
       const bool number = !cells[c].empty() && cells[c] != "-" && cells[c] != "overflow";
       check(fields[c] == (number ? cells[c] : std::string_view()), "csv: field differs",
-            where + " column " + std::to_string(c));
+            [&] { return where() + " column " + std::to_string(c); });
     }
   }
   check(at == csv.data.size(), "csv: more records than rows");

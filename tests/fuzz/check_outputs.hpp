@@ -1,6 +1,6 @@
-// The outputs made from a run besides the table: its cells as values, the
-// summary, the excursions, the period tables, the chart's pyramids and the
-// workbook, each checked against the table's text or a plain scan.
+// The outputs made from a run besides the table and the workbook: its cells
+// as values, the summary, the excursions, the period tables and the chart's
+// pyramids, each checked against the table's text or a plain scan.
 #pragma once
 
 #include <string_view>
@@ -10,9 +10,8 @@
 namespace kestrix::fuzz {
 
 // `table` is the run's whole table as written with the default regional
-// settings in Windows-1252. `workbook`: also write the run as a workbook.
-// The limits the excursions are checked against come from `input`'s bytes.
-void checkOutputs(const ConversionRun& run, std::string_view table, bool workbook,
-                  std::string_view input);
+// settings. The limits the excursions are checked against come from
+// `input`'s bytes (limitsFrom).
+void checkOutputs(const ConversionRun& run, std::string_view table, std::string_view input);
 
 }  // namespace kestrix::fuzz

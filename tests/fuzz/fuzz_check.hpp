@@ -2,6 +2,7 @@
 // abort, which the fuzzer and the replay both catch.
 #pragma once
 
+#include <concepts>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -17,6 +18,13 @@ namespace kestrix::fuzz {
 
 inline void check(bool ok, const char* what, const std::string& detail = {}) {
   if (!ok) broken(what, detail);
+}
+
+// The same with the detail made only when the check fails: the checks of
+// every row and cell would otherwise spend their time writing messages.
+template <std::invocable Detail>
+inline void check(bool ok, const char* what, Detail&& detail) {
+  if (!ok) broken(what, detail());
 }
 
 // The fields of one line of a tab-separated output.

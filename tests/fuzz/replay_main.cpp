@@ -1,4 +1,4 @@
-// Runs the fuzz entry over files and folders of inputs, without libFuzzer:
+// Runs every fuzz target over files and folders of inputs, without libFuzzer:
 //   kestrix_fuzz_replay CORPUS_DIR_OR_FILE...
 // Exits non-zero when no input was found (an empty corpus proves nothing); a
 // finding aborts, as under the fuzzer.
@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
+#include "fuzz_targets.hpp"
 
 namespace fs = std::filesystem;
 
@@ -23,9 +23,10 @@ bool replay(const fs::path& path) {
     std::fprintf(stderr, "cannot read %s\n", path.c_str());
     return false;
   }
-  const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                                        std::istreambuf_iterator<char>());
-  LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
+  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  for (const kestrix::fuzz::Target& target : kestrix::fuzz::kTargets) {
+    kestrix::fuzz::runTarget(target, bytes);
+  }
   return true;
 }
 
@@ -52,6 +53,7 @@ int main(int argc, char** argv) {
   for (const fs::path& p : inputs) {
     if (!replay(p)) ++failed;
   }
-  std::printf("%zu inputs replayed, %d unreadable\n", inputs.size(), failed);
+  std::printf("%zu inputs replayed through %zu targets, %d unreadable\n", inputs.size(),
+              kestrix::fuzz::kTargets.size(), failed);
   return failed == 0 ? 0 : 1;
 }

@@ -14,6 +14,7 @@
 #include "platform/file_system.hpp"
 #include "platform/mapped_file.hpp"
 #include "platform/process.hpp"
+#include "platform/resource_usage.hpp"
 #include "platform/temporary_file.hpp"
 #include "platform/terminal.hpp"
 #include "platform/user_folders.hpp"
@@ -193,6 +194,27 @@ TEST(Process, FindsItselfAndSaysWhyAnotherCannotRun) {
   char name[] = "missing";
   char* argv[] = {name, nullptr};
   EXPECT_EQ(runInstead(dir / "missing", argv).message(), "No such file or directory");
+}
+
+// A command's exit status, processor time and memory; a program that is not
+// there, by the system's reason.
+TEST(ResourceUsage, CommandsRunToTheirEndAndSayWhatTheyTook) {
+  char shell[] = "sh", dashC[] = "-c",
+       work[] = "i=0; while [ $i -lt 20000 ]; do i=$((i+1)); done; exit 3";
+  char* command[] = {shell, dashC, work, nullptr};
+  CommandUsage usage;
+  EXPECT_FALSE(runToEnd(command, usage));
+  EXPECT_EQ(usage.exitStatus, 3);
+  EXPECT_GT(usage.processorMilliseconds, 0);
+  EXPECT_GT(usage.peakMemoryKiB, 0);
+  char missing[] = "kestrix-no-such-program";
+  char* absent[] = {missing, nullptr};
+  EXPECT_EQ(runToEnd(absent, usage).message(), "No such file or directory");
+  EXPECT_GT(peakMemoryKiB().value_or(0), 0);
+  const double before = threadProcessorMilliseconds();
+  volatile double sum = 0;
+  for (int i = 0; i < 20'000'000 && threadProcessorMilliseconds() - before < 1; ++i) sum = sum + i;
+  EXPECT_GE(threadProcessorMilliseconds() - before, 1);
 }
 
 }  // namespace
