@@ -22,7 +22,8 @@ kestrix_gui() {
 # Debian packages needed to build and test.
 kestrix_packages() {
   local pkgs=(g++ cmake ninja-build pkg-config libgtest-dev googletest libbenchmark-dev clang-format
-    locales dpkg-dev groff-base libxlsxwriter-dev libcli11-dev libtomlplusplus-dev python3-openpyxl)
+    locales dpkg-dev groff-base libxlsxwriter-dev libcli11-dev libtomlplusplus-dev libfmt-dev
+    python3-openpyxl)
   if [[ "$(kestrix_gui)" == ON ]]; then
     pkgs+=(qt6-base-dev libqcustomplot-dev xvfb xauth fonts-dejavu-core desktop-file-utils appstream
       poppler-utils)
