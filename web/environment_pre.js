@@ -2,7 +2,8 @@
 // its getenv sees, with the host's regional settings added. The C library of
 // this build knows no locale but C, so the decimal mark and the date and time
 // separators come from the host's JavaScript (Intl) for the locale named by
-// LC_ALL, LC_NUMERIC, LC_TIME or LANG under Node, or handed in by the page.
+// LC_ALL, LC_NUMERIC, LC_TIME or LANG under Node, for the browser's language
+// in the page.
 
 // The settings for a locale such as "de_DE.UTF-8" or "de-DE"; none for C,
 // POSIX or a locale that Intl does not know (the program's defaults then).
@@ -46,11 +47,15 @@ function kestrixRegionalSettings(numericLocale, timeLocale) {
 }
 
 Module['preRun'] = [].concat(Module['preRun'] || [], function () {
-  var host = Module['kestrixEnvironment'];
+  var host = null;
   if (!host && typeof process === 'object' && process.env) {
     var env = process.env;
     host = Object.assign({}, env, kestrixRegionalSettings(
       env.LC_ALL || env.LC_NUMERIC || env.LANG, env.LC_ALL || env.LC_TIME || env.LANG));
+  }
+  if (!host && typeof navigator === 'object' && navigator.language) {
+    // The page's worker: the browser's language.
+    host = kestrixRegionalSettings(navigator.language, navigator.language);
   }
   for (var name in host || {}) ENV[name] = String(host[name]);
 });
