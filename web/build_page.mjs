@@ -32,6 +32,8 @@ const worker = await esbuild.build({
   entryPoints: [path.join(here, 'page/worker.js')],
   format: 'iife',
   loader: { '.wasm': 'binary' },
+  // Reached only under Node (platform/memory/file_system.cpp), never in the page.
+  external: ['fs'],
   plugins: [webBuild],
 });
 const page = await esbuild.build({

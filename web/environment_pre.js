@@ -52,6 +52,9 @@ Module['preRun'] = [].concat(Module['preRun'] || [], function () {
     var env = process.env;
     host = Object.assign({}, env, kestrixRegionalSettings(
       env.LC_ALL || env.LC_NUMERIC || env.LANG, env.LC_ALL || env.LC_TIME || env.LANG));
+    // Which standard streams reach a terminal.
+    host.KESTRIX_TERMINAL_OUTPUT = process.stdout.isTTY ? '1' : '0';
+    host.KESTRIX_TERMINAL_ERROR = process.stderr.isTTY ? '1' : '0';
   }
   if (!host && typeof navigator === 'object' && navigator.language) {
     // The page's worker: the browser's language.
