@@ -84,8 +84,30 @@ function runJob(job, transfer) {
   });
 }
 
+// The window's limits on one run: 101 files, or 10,000 downloads to join.
+const maxFiles = 101;
+const maxJoinedFiles = 10000;
+
+// What stops a run before it starts, as the window says it, or null.
+function refusal(count, join) {
+  if (count === 0) return { status: 'No file selected' };
+  const most = join ? maxJoinedFiles : maxFiles;
+  if (count <= most) return null;
+  let message = `${count} files selected; at most ${most} can be converted at once`;
+  if (!join && count <= maxJoinedFiles)
+    message += ` (${maxJoinedFiles} when joining the downloads of each logger)`;
+  return { status: message, message };
+}
+
 async function make() {
   if (running) return;
+  const chosenCount = entries.filter((entry) => entry.selected).length;
+  const refused = refusal(chosenCount, $('Check3').checked);
+  if (refused) {
+    $('etat').value = refused.status;
+    showMessages(refused.message ? [refused.message] : []);
+    return;
+  }
   running = true;
   $('Command1').disabled = true;
   const started = performance.now();
@@ -102,9 +124,11 @@ async function make() {
     const result = await runJob(
       { files, args: line.args, outputs: line.outputs },
       files.map((file) => file.data));
+    const messages = shownMessages(result.messages);
+    // "Done..." as the run tells it, or what stopped it.
     const status = result.messages.filter((text) => text.startsWith('Done...')).pop();
     if (status) $('etat').value = status;
-    const messages = shownMessages(result.messages);
+    else if (result.status !== 0 && messages.length) $('etat').value = messages[0];
     for (const name of line.outputs) if (result.outputs[name]) download(result.outputs[name], name);
     const table = result.outputs[line.table];
     if (table && $('Check1').checked) {
