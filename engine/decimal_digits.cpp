@@ -2,11 +2,13 @@
 
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 // Header-only: the engine links no library.
 #ifndef FMT_HEADER_ONLY
 #define FMT_HEADER_ONLY
 #endif
+#include <fmt/compile.h>
 #include <fmt/format.h>
 
 namespace kestrix {
@@ -26,7 +28,7 @@ struct Digits {
 // whichever form it chose: [-]digits[.digits][e(+|-)digits].
 Digits shortestDigits(double value) {
   char text[40];
-  const char* const end = fmt::format_to_n(text, sizeof text, "{}", value).out;
+  const char* const end = fmt::format_to_n(text, sizeof text, FMT_COMPILE("{}"), value).out;
   Digits d;
   const char* p = text;
   if (p != end && *p == '-') {
@@ -74,7 +76,8 @@ char* writeNonFinite(double value, char* at) {
 // them padded not with zeros but with its exact digits, as to_chars writes it:
 // of the texts that read back as it, all as long, the nearest.
 char* writeFixed(double value, const Digits& d, char* at) {
-  if (d.pointAt > d.count) return fmt::format_to_n(at, kMaxDecimalText, "{:.0f}", value).out;
+  if (d.pointAt > d.count)
+    return fmt::format_to_n(at, kMaxDecimalText, FMT_COMPILE("{:.0f}"), value).out;
   if (d.negative) *at++ = '-';
   if (d.pointAt <= 0) {
     *at++ = '0';
@@ -94,6 +97,17 @@ char* writeFixed(double value, const Digits& d, char* at) {
   return at;
 }
 
+// e+xx, e-xx or e+xxx: at least two digits, as to_chars writes them.
+char* writeExponent(int exponent, char* at) {
+  *at++ = 'e';
+  *at++ = exponent < 0 ? '-' : '+';
+  const int magnitude = exponent < 0 ? -exponent : exponent;
+  if (magnitude >= 100) *at++ = static_cast<char>('0' + magnitude / 100);
+  *at++ = static_cast<char>('0' + magnitude / 10 % 10);
+  *at++ = static_cast<char>('0' + magnitude % 10);
+  return at;
+}
+
 char* writeExponentForm(const Digits& d, char* at) {
   if (d.negative) *at++ = '-';
   *at++ = d.digits[0];
@@ -102,14 +116,7 @@ char* writeExponentForm(const Digits& d, char* at) {
     std::memcpy(at, d.digits + 1, static_cast<std::size_t>(d.count - 1));
     at += d.count - 1;
   }
-  const int exponent = d.pointAt - 1;
-  *at++ = 'e';
-  *at++ = exponent < 0 ? '-' : '+';
-  const int magnitude = exponent < 0 ? -exponent : exponent;
-  if (magnitude >= 100) *at++ = static_cast<char>('0' + magnitude / 100);
-  *at++ = static_cast<char>('0' + magnitude / 10 % 10);
-  *at++ = static_cast<char>('0' + magnitude % 10);
-  return at;
+  return writeExponent(d.pointAt - 1, at);
 }
 
 }  // namespace
@@ -134,7 +141,21 @@ char* writeShortest(double value, char* first) {
 
 char* writeScientific(double value, int fractionDigits, char* first) {
   if (!std::isfinite(value)) return writeNonFinite(value, first);
-  return fmt::format_to_n(first, kMaxDecimalText, "{:.{}e}", value, fractionDigits).out;
+  // Up to 15 significant digits, a normal double's shortest digits, when
+  // there are no more of them, are its digits rounded from the exact value:
+  // the double lies within half a unit in its last place of them, less than
+  // half a step of the 15th digit. Other values take the slower exact rounding.
+  const bool normal = value == 0 || std::fabs(value) >= std::numeric_limits<double>::min();
+  const Digits d = normal && fractionDigits < 15 ? shortestDigits(value) : Digits{};
+  if (d.count == 0 || d.count > fractionDigits + 1)
+    return fmt::format_to_n(first, kMaxDecimalText, FMT_COMPILE("{:.{}e}"), value, fractionDigits)
+        .out;
+  char* at = first;
+  if (d.negative) *at++ = '-';
+  *at++ = d.digits[0];
+  if (fractionDigits > 0) *at++ = '.';
+  for (int i = 1; i <= fractionDigits; ++i) *at++ = i < d.count ? d.digits[i] : '0';
+  return writeExponent(value == 0 ? 0 : d.pointAt - 1, at);
 }
 
 }  // namespace kestrix
