@@ -139,7 +139,8 @@ async function make() {
     }
     showMessages(messages);
     document.body.dataset.lastRun = JSON.stringify({
-      status: result.status, ms: performance.now() - started, memoryBytes: result.memoryBytes });
+      status: result.status, ms: performance.now() - started, memoryBytes: result.memoryBytes,
+      phases: result.phases });
   } finally {
     clearTimeout(progress);
     $('progress').hidden = true;
