@@ -131,6 +131,25 @@ describe('the page', () => {
     await page.screenshot({ path: path.join(screenshots, 'page-options.png'), fullPage: true });
   });
 
+  test('joined downloads and their list are the native ones', async () => {
+    const downloads = exampleFiles('--downloads');
+    const joined = await openPage();
+    try {
+      const { page } = joined;
+      await page.setInputFiles('#Chooser', downloads);
+      await page.check('#Check3');
+      await page.click('#options summary');
+      await page.check('#joins');
+      const got = await make(page, ['uc1.txt', 'joins.txt']);
+      const expected = native(downloads, ['--join', '-o', 'uc1.txt', '--joins', 'joins.txt']);
+      assert.equal(expected.status, 0, expected.err);
+      assert.ok(got['uc1.txt'].equals(expected.read('uc1.txt')));
+      assert.ok(got['joins.txt'].equals(expected.read('joins.txt')));
+    } finally {
+      await joined.close();
+    }
+  });
+
   test('a limits file in error is told with its line and column, as the command tells it', async () => {
     const { page } = session;
     const bad = '[[limit]]\nunit = "°C"\nhihg = 8.0\n';
