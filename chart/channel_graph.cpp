@@ -1,5 +1,6 @@
 #include "channel_graph.hpp"
 
+#include "own_drawing.hpp"
 #include "pixel_lines.hpp"
 
 #include <algorithm>
@@ -26,7 +27,7 @@ bool ChannelGraph::drawsStraight() const {
 void ChannelGraph::draw(QCPPainter* painter) {
   if (drawnByPanel_) return;
   // Anything but a plain line on linear axes, time across: QCPGraph's own way.
-  if (!drawsStraight()) {
+  if (!drawsStraight() || !drawsOwnWay(*painter)) {
     QCPGraph::draw(painter);
     return;
   }

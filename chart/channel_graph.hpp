@@ -12,13 +12,6 @@ namespace kestrix::chart {
 
 class LinePixels;
 
-// Whether `painter` paints into a raster image (not a PDF or SVG): where the
-// chart's drawing shortcuts may apply.
-inline bool paintsRaster(const QCPPainter& painter) {
-  return painter.paintEngine() && painter.paintEngine()->type() == QPaintEngine::Raster &&
-         !painter.modes().testFlag(QCPPainter::pmVectorized);
-}
-
 // An axis's coordinate to pixel, as QCPAxis::coordToPixel works it out for
 // a linear axis that is not reversed (the same operations in the same order,
 // so the same pixels), without a call per coordinate.
@@ -45,7 +38,7 @@ class ChannelGraph : public QCPGraph {
   ChannelGraph(QCPAxis* keyAxis, QCPAxis* valueAxis) : QCPGraph(keyAxis, valueAxis) {}
 
   // Whether the graph is drawn the straight way (a plain line on linear
-  // axes, time across) rather than QCPGraph's.
+  // axes, time across) rather than QCPGraph's, where drawsOwnWay.
   bool drawsStraight() const;
   // Draws the line the straight way, its pen and antialiasing set on `painter`.
   void drawStraight(QCPPainter* painter) const;

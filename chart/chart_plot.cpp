@@ -6,6 +6,7 @@
 
 #include "channel_graph.hpp"
 #include "two_threads.hpp"
+#include "unit_panels.hpp"
 
 namespace kestrix::chart {
 
@@ -13,13 +14,6 @@ namespace {
 
 // At most this many shaded overflow stretches in view; closer ones are joined.
 constexpr std::int64_t maxOverflowItems = 400;
-
-QCPAxis* timeAxis(QCPAxisRect* panel) {
-  return panel->axis(QCPAxis::atBottom);
-}
-QCPAxis* valueAxis(QCPAxisRect* panel) {
-  return panel->axis(QCPAxis::atLeft);
-}
 
 }  // namespace
 
@@ -39,26 +33,15 @@ ChartPlot::ChartPlot(std::shared_ptr<const ChartData> chartData, QWidget* parent
   QSharedPointer<QCPAxisTickerDateTime> ticker(new QCPAxisTickerDateTime);
   ticker->setDateTimeSpec(Qt::UTC);
   ticker->setDateTimeFormat(QStringLiteral("dd/MM/yy\nhh:mm"));
-  // Fonts in pixels: the plot then lays out alike on a screen and on a page.
-  QFont axisFont = font();
-  axisFont.setPixelSize(11);
-  auto* margins = new QCPMarginGroup(this);
+  const QFont noteFont = axisFont(*this);
   const std::vector<std::string>& units = data_->units();
+  // Panels are short: a few value labels, not one crowding the next.
+  panels_ = addUnitPanels(*this, units, ticker, 4);
   for (std::size_t i = 0; i < units.size(); ++i) {
-    auto* panel = new QCPAxisRect(this);
-    plotLayout()->addElement(static_cast<int>(i), 0, panel);
-    panel->setMarginGroup(QCP::msLeft | QCP::msRight, margins);
+    QCPAxisRect* panel = panels_[i];
     panel->setRangeDrag(Qt::Horizontal);
     panel->setRangeZoom(Qt::Horizontal);
-    timeAxis(panel)->setTicker(ticker);
-    timeAxis(panel)->setTickLabels(i + 1 == units.size());
     valueAxis(panel)->setLabel(QString::fromStdString(units[i]));
-    // Panels are short: a few value labels, not one crowding the next.
-    valueAxis(panel)->ticker()->setTickCount(4);
-    for (QCPAxis* axis : {timeAxis(panel), valueAxis(panel)}) {
-      axis->setTickLabelFont(axisFont);
-      axis->setLabelFont(axisFont);
-    }
     QCPAxis* x = timeAxis(panel);
     connect(x, QOverload<const QCPRange&>::of(&QCPAxis::rangeChanged), this,
             [this, x](const QCPRange& range) { timeRangeChanged(x, range); });
@@ -82,11 +65,10 @@ ChartPlot::ChartPlot(std::shared_ptr<const ChartData> chartData, QWidget* parent
     note->position->setCoords(0.5, 0.5);
     note->setText(QStringLiteral("no data in view"));
     note->setColor(Qt::gray);
-    note->setFont(axisFont);
+    note->setFont(noteFont);
     note->setSelectable(false);
     note->setVisible(false);
     emptyNotes_.push_back(note);
-    panels_.push_back(panel);
   }
 
   // Before the graphs on their layer: drawn first, in their place.

@@ -72,11 +72,11 @@ class ChartPlot : public QCustomPlot {
     return emptyNotes_[static_cast<std::size_t>(panel)]->visible();
   }
 
-  // Shortcuts on raster devices: each panel's lines on two threads, one-pixel
-  // lines written into the panel's pixels (LinesAhead; the same lines as the
-  // plain way's to within a pixel), the excursions' shading as one row of
-  // colours stretched over the panel. Off: the plain way, as on every other
-  // device.
+  // Shortcuts where shortcutsApply (raster devices of device pixel ratio 1):
+  // each panel's lines on two threads, one-pixel lines written into the
+  // panel's pixels (LinesAhead; the same lines as the plain way's to within a
+  // pixel), the excursions' shading as one row of colours stretched over the
+  // panel. Off: the plain way, as on every other device.
   void setDrawingShortcuts(bool on);
   bool drawingShortcuts() const noexcept { return drawingShortcuts_; }
 

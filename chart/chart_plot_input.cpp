@@ -5,15 +5,9 @@
 #include <QMouseEvent>
 #include <cmath>
 
+#include "unit_panels.hpp"
+
 namespace kestrix::chart {
-
-namespace {
-
-QCPAxis* timeAxis(QCPAxisRect* panel) {
-  return panel->axis(QCPAxis::atBottom);
-}
-
-}  // namespace
 
 ChartPlot::ReadOut ChartPlot::readOut(double key) const {
   ReadOut out;

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "channel_graph.hpp"
 #include "chart_plot.hpp"
+#include "own_drawing.hpp"
 
 namespace kestrix::chart {
 
@@ -85,7 +85,7 @@ class LimitMarks::Shading : public QCPLayerable {
       left = right;
       level_[x] = highestMark(static_cast<std::size_t>(from), static_cast<std::size_t>(to));
     }
-    if (plot_.drawingShortcuts() && paintsRaster(*painter)) {
+    if (plot_.drawingShortcuts() && shortcutsApply(*painter)) {
       // One row of the colours, stretched over the panel's height in one
       // call: a whole run's shading may change colour at every pixel.
       const QRgb colours[3] = {0, qPremultiply(noAlarmColour().rgba()),

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <functional>
 
+#include "own_drawing.hpp"
+
 namespace kestrix::chart {
 
 namespace {
@@ -60,19 +62,17 @@ void PanelLines::draw(QCPPainter* painter) {
 }
 
 LinesAhead::LinesAhead(QCustomPlot* plot) {
+  if constexpr (!kCheckedQCustomPlot) return;  // never started: each graph draws itself
   new DrawHook(plot, plot->layer(0)->name(), true, [this](QCPPainter* p) { start(p); });
   new DrawHook(plot, plot->layer(plot->layerCount() - 1)->name(), false,
                [this](QCPPainter*) { finish(); });
 }
 
-LinesAhead::~LinesAhead() {
-  finish();
-}
-
 void LinesAhead::start(QCPPainter* painter) {
   finish();
   for (Panel& panel : work_) panel.lines = nullptr;
-  if (!enabled_ || !paintsRaster(*painter) || painter->transform().type() > QTransform::TxTranslate)
+  if (!enabled_ || !shortcutsApply(*painter) ||
+      painter->transform().type() > QTransform::TxTranslate)
     return;
   transform_ = painter->transform();
   modes_ = painter->modes();
@@ -128,10 +128,11 @@ void LinesAhead::start(QCPPainter* painter) {
   started_ = static_cast<std::size_t>(
       std::count_if(work_.begin(), work_.end(), [](const Panel& panel) { return panel.lines; }));
   drawn_ = 0;
-  failure_ = nullptr;
   firstMs_ = secondMs_ = waitedMs_ = 0;
   lastWait_ = secondDone_ = Clock::now();
-  thread_ = std::thread([this] { drawLater(); });
+  laterDone_ = false;
+  running_ = true;
+  second_.start([this] { drawLater(); });
 }
 
 void LinesAhead::drawLater() {
@@ -158,20 +159,24 @@ void LinesAhead::drawLater() {
       readied_.notify_one();
     }
   } catch (...) {
-    const std::scoped_lock lock(mutex_);
-    failure_ = std::current_exception();
-    for (Panel& panel : work_) panel.ready = true;
-    readied_.notify_one();
+    laterDone(began);  // the panels not ready stay so: draw rethrows
+    throw;
   }
+  laterDone(began);
+}
+
+void LinesAhead::laterDone(Clock::time_point began) {
   const std::scoped_lock lock(mutex_);
+  laterDone_ = true;
   secondDone_ = Clock::now();
   secondMs_ = millisecondsBetween(began, secondDone_);
+  readied_.notify_one();
 }
 
 bool LinesAhead::draw(const PanelLines& lines, QCPPainter* painter) {
   const auto found = std::find_if(work_.begin(), work_.end(),
                                   [&](const Panel& panel) { return panel.lines == &lines; });
-  if (found == work_.end() || !thread_.joinable()) return false;
+  if (found == work_.end() || !running_) return false;
   Panel& panel = *found;
   if (panel.drawn) return false;
   panel.drawn = true;
@@ -199,24 +204,21 @@ bool LinesAhead::draw(const PanelLines& lines, QCPPainter* painter) {
   const Clock::time_point waiting = Clock::now();
   firstMs_ += millisecondsBetween(began, waiting);
   std::unique_lock lock(mutex_);
-  readied_.wait(lock, [&] { return panel.ready; });
+  readied_.wait(lock, [&] { return panel.ready || laterDone_; });
   lastWait_ = waiting;
   waitedMs_ += millisecondsBetween(waiting, Clock::now());
-  if (failure_) {
-    const std::exception_ptr failure = failure_;
-    lock.unlock();
-    finish();
-    std::rethrow_exception(failure);
-  }
+  const bool ready = panel.ready;
   lock.unlock();
+  if (!ready) finish();  // the second thread threw: so does this
   ++drawn_;
   if (same) painter->drawImage(panel.imaged.topLeft(), panel.image);
   return true;
 }
 
-void LinesAhead::finish() noexcept {
-  if (!thread_.joinable()) return;
-  thread_.join();
+void LinesAhead::finish() {
+  if (!running_) return;
+  running_ = false;
+  second_.wait();
   // The second thread's share for the next drawing: what either thread
   // waited for the other, split between them (half of it, against swings).
   const double lines = firstMs_ + secondMs_;

@@ -13,14 +13,13 @@
 
 #include <chrono>
 #include <condition_variable>
-#include <exception>
 #include <memory>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 #include "channel_graph.hpp"
 #include "pixel_lines.hpp"
+#include "two_threads.hpp"
 
 namespace kestrix::chart {
 
@@ -51,11 +50,12 @@ class PanelLines : public QCPLayerable {
 };
 
 // The second thread of one drawing's lines. Its share of the points follows
-// how long either thread waited for the other at the drawing before.
+// how long either thread waited for the other at the drawing before. Only
+// with the QCustomPlot it was checked against (kCheckedQCustomPlot), and
+// where shortcutsApply.
 class LinesAhead {
  public:
   explicit LinesAhead(QCustomPlot* plot);
-  ~LinesAhead();
   LinesAhead(const LinesAhead&) = delete;
   LinesAhead& operator=(const LinesAhead&) = delete;
 
@@ -67,10 +67,12 @@ class LinesAhead {
   // layerable drawn.
   void start(QCPPainter* painter);
   // Waits for the second thread; by the last layerable drawn, and before
-  // anything the thread reads may change.
-  void finish() noexcept;
+  // anything the thread reads may change. Rethrows what the second thread
+  // threw, unless draw did.
+  void finish();
   // Draws the lines of `lines` with `painter` if this drawing's second thread
   // took a part of them; false if it did not (they are to be drawn otherwise).
+  // Rethrows what the second thread threw.
   bool draw(const PanelLines& lines, QCPPainter* painter);
 
  private:
@@ -88,6 +90,8 @@ class LinesAhead {
   };
   using Clock = std::chrono::steady_clock;
   void drawLater();  // on the second thread
+  // The second thread done with this drawing, whether or not it threw.
+  void laterDone(Clock::time_point began);
 
   std::vector<PanelLines*> panels_;
   bool enabled_ = true;
@@ -96,10 +100,10 @@ class LinesAhead {
   // image of this thread's.
   LinePixels earlierPixels_, laterPixels_;
   QImage earlierImage_;
-  std::thread thread_;
+  bool running_ = false;  // a drawing taken up by the second thread, not yet finished
   std::mutex mutex_;
   std::condition_variable readied_;
-  std::exception_ptr failure_;
+  bool laterDone_ = false;  // under mutex_, as each Panel::ready
   QTransform transform_;
   QCPPainter::PainterModes modes_;
   double share_ = 0.5;
@@ -108,6 +112,8 @@ class LinesAhead {
   Clock::time_point secondDone_{}, lastWait_{};
   double firstMs_ = 0, secondMs_ = 0, waitedMs_ = 0;
   std::size_t started_ = 0, drawn_ = 0;  // panels the second thread took up, and drawn since
+  // Last: done with the drawing under way before the rest goes.
+  SecondThread second_;
 };
 
 }  // namespace kestrix::chart

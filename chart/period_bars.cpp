@@ -4,16 +4,12 @@
 #include <cmath>
 #include <limits>
 
+#include "own_drawing.hpp"
+#include "unit_panels.hpp"
+
 namespace kestrix::chart {
 
 namespace {
-
-QCPAxis* timeAxis(QCPAxisRect* panel) {
-  return panel->axis(QCPAxis::atBottom);
-}
-QCPAxis* valueAxis(QCPAxisRect* panel) {
-  return panel->axis(QCPAxis::atLeft);
-}
 
 // How long a period lasts on the calendar (the whole run: its rows, one step each).
 double periodSeconds(const PeriodTable& table, const Period& period, int interval) {
@@ -37,8 +33,9 @@ class PeriodBoxes : public QCPStatisticalBox {
 
  protected:
   void draw(QCPPainter* painter) override {
-    if (selected() || whiskerPen().style() != Qt::NoPen || whiskerBarPen().style() != Qt::NoPen ||
-        !keyAxis() || keyAxis()->orientation() != Qt::Horizontal || !painter->hasClipping() ||
+    if (!drawsOwnWay(*painter) || selected() || whiskerPen().style() != Qt::NoPen ||
+        whiskerBarPen().style() != Qt::NoPen || !keyAxis() ||
+        keyAxis()->orientation() != Qt::Horizontal || !painter->hasClipping() ||
         painter->clipRegion().rectCount() != 1) {
       QCPStatisticalBox::draw(painter);
       return;
@@ -86,24 +83,8 @@ PeriodBars::PeriodBars(std::shared_ptr<const ChartData> chartData,
   setNotAntialiasedElements(QCP::aePlottables);
   ticker_.reset(new QCPAxisTickerDateTime);
   ticker_->setDateTimeSpec(Qt::UTC);
-  // Fonts in pixels: the plot then lays out alike on a screen and on a page.
-  QFont axisFont = font();
-  axisFont.setPixelSize(11);
-  auto* margins = new QCPMarginGroup(this);
   const std::vector<std::string>& units = data_->units();
-  for (std::size_t i = 0; i < units.size(); ++i) {
-    auto* panel = new QCPAxisRect(this);
-    plotLayout()->addElement(static_cast<int>(i), 0, panel);
-    panel->setMarginGroup(QCP::msLeft | QCP::msRight, margins);
-    timeAxis(panel)->setTicker(ticker_);
-    timeAxis(panel)->setTickLabels(i + 1 == units.size());
-    valueAxis(panel)->ticker()->setTickCount(3);  // the panels are low
-    for (QCPAxis* axis : {timeAxis(panel), valueAxis(panel)}) {
-      axis->setTickLabelFont(axisFont);
-      axis->setLabelFont(axisFont);
-    }
-    panels_.push_back(panel);
-  }
+  panels_ = addUnitPanels(*this, units, ticker_, 3);  // the panels are low
   const std::vector<ChartChannel>& channels = data_->channels();
   for (const ChartChannel& channel : channels) {
     panelOf_.push_back(

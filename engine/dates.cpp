@@ -32,6 +32,15 @@ void append2(int v, std::string& out) {
   out.push_back(static_cast<char>('0' + v % 10));
 }
 
+void appendYearMonthDay(const CivilTime& t, std::string& out) {
+  append2(t.year / 100, out);
+  append2(t.year % 100, out);
+  out.push_back('-');
+  append2(t.month, out);
+  out.push_back('-');
+  append2(t.day, out);
+}
+
 }  // namespace
 
 bool isValidCivilTime(const CivilTime& t) noexcept {
@@ -83,15 +92,14 @@ void appendRowDate(std::int64_t seconds, const Regional& regional, std::string& 
   append2(t.second, out);
 }
 
+void appendIsoDay(std::int64_t seconds, std::string& out) {
+  appendYearMonthDay(fromSeconds(seconds), out);
+}
+
 void appendIsoDate(std::int64_t seconds, char between, std::optional<int> utcOffsetMinutes,
                    std::string& out) {
   const CivilTime t = fromSeconds(seconds);
-  append2(t.year / 100, out);
-  append2(t.year % 100, out);
-  out.push_back('-');
-  append2(t.month, out);
-  out.push_back('-');
-  append2(t.day, out);
+  appendYearMonthDay(t, out);
   out.push_back(between);
   append2(t.hour, out);
   out.push_back(':');

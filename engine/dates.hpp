@@ -48,6 +48,8 @@ inline DateForm regionalDates(const Regional& regional) {
 
 // Appends "dd/mm/yy hh:mm:ss" with the regional separators.
 void appendRowDate(std::int64_t seconds, const Regional& regional, std::string& out);
+// Appends "YYYY-MM-DD".
+void appendIsoDay(std::int64_t seconds, std::string& out);
 // Appends "YYYY-MM-DD", `between`, "HH:MM:SS" and the offset, if any.
 void appendIsoDate(std::int64_t seconds, char between, std::optional<int> utcOffsetMinutes,
                    std::string& out);

@@ -21,6 +21,23 @@ std::int64_t dayOf(std::int64_t seconds) noexcept {
   return seconds >= 0 ? seconds / kDay : -((-seconds + kDay - 1) / kDay);
 }
 
+// The first second of the month that `t` falls in.
+std::int64_t startOfMonth(CivilTime t) noexcept {
+  t.day = 1;
+  t.hour = t.minute = t.second = 0;
+  return toSeconds(t);
+}
+
+// The name of `value` in `names` (one per enumerator, in order); the last one
+// for a value out of range.
+template <typename Enum, std::size_t N>
+std::string_view nameIn(const std::array<std::string_view, N>& names, Enum value) noexcept {
+  return names[std::min<std::size_t>(static_cast<std::size_t>(value), N - 1)];
+}
+
+constexpr std::array<std::string_view, 4> kPeriodKindNames{"day", "week", "month", "all"};
+constexpr std::array<std::string_view, 4> kTotalUnitTexts{"", "kWh", "Pulses", "h"};
+
 // numerator x factor / denominator (factor >= 0, denominator > 0) to the
 // nearest whole number, a half away from zero, without overflow where the
 // result fits: the whole quotient of numerator / denominator times factor,
@@ -63,17 +80,7 @@ std::optional<PeriodKind> parsePeriodKind(std::string_view name) noexcept {
 }
 
 std::string_view periodKindName(PeriodKind kind) noexcept {
-  switch (kind) {
-    case PeriodKind::Day:
-      return "day";
-    case PeriodKind::Week:
-      return "week";
-    case PeriodKind::Month:
-      return "month";
-    case PeriodKind::All:
-      break;
-  }
-  return "all";
+  return nameIn(kPeriodKindNames, kind);
 }
 
 std::int64_t periodStartOf(PeriodKind kind, std::int64_t seconds) noexcept {
@@ -84,12 +91,8 @@ std::int64_t periodStartOf(PeriodKind kind, std::int64_t seconds) noexcept {
       const std::int64_t sinceMonday = ((day + 5) % 7 + 7) % 7;
       return (day - sinceMonday) * kDay;
     }
-    case PeriodKind::Month: {
-      CivilTime t = fromSeconds(seconds);
-      t.day = 1;
-      t.hour = t.minute = t.second = 0;
-      return toSeconds(t);
-    }
+    case PeriodKind::Month:
+      return startOfMonth(fromSeconds(seconds));
     case PeriodKind::Day:
     case PeriodKind::All:
       break;
@@ -107,9 +110,7 @@ std::int64_t nextPeriodStart(PeriodKind kind, std::int64_t start) noexcept {
         t.month = 1;
         ++t.year;
       }
-      t.day = 1;
-      t.hour = t.minute = t.second = 0;
-      return toSeconds(t);
+      return startOfMonth(t);
     }
     case PeriodKind::Day:
     case PeriodKind::All:
@@ -150,17 +151,7 @@ TotalKind totalKindOf(const ColumnInfo& column) noexcept {
 }
 
 std::string_view totalUnitText(TotalKind kind) noexcept {
-  switch (kind) {
-    case TotalKind::Energy:
-      return "kWh";
-    case TotalKind::Pulses:
-      return "Pulses";
-    case TotalKind::BurningHours:
-      return "h";
-    case TotalKind::None:
-      break;
-  }
-  return "";
+  return nameIn(kTotalUnitTexts, kind);
 }
 
 std::optional<FixedDecimal> periodTotal(TotalKind kind, std::int64_t sumTenths, int interval,

@@ -13,24 +13,6 @@
 
 namespace kestrix {
 
-namespace {
-
-void append2(int v, std::string& out) {
-  out.push_back(static_cast<char>('0' + v / 10 % 10));
-  out.push_back(static_cast<char>('0' + v % 10));
-}
-
-void appendIsoDay(const CivilTime& t, std::string& out) {
-  append2(t.year / 100, out);
-  append2(t.year % 100, out);
-  out.push_back('-');
-  append2(t.month, out);
-  out.push_back('-');
-  append2(t.day, out);
-}
-
-}  // namespace
-
 void appendShortestDecimal(double value, std::string_view decimalMark, std::string& out) {
   if (value == 0) value = 0;  // no "-0"
   char digits[400];           // a double's fixed form takes at most 309 digits and a sign
@@ -123,7 +105,7 @@ char* TextFormatter::date(std::int64_t seconds, char* at) const {
 
 void TextFormatter::day(std::int64_t seconds, std::string& out) const {
   if (format_.dates == DateStyle::Iso) {
-    appendIsoDay(fromSeconds(seconds), out);
+    appendIsoDay(seconds, out);
     return;
   }
   std::string full;

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <system_error>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace kestrix {
@@ -92,6 +93,93 @@ void forEachOnTwoThreads(std::size_t count, const PieceWork& work, const PieceDe
     throw;
   }
   stopHelper();
+  if (failure) std::rethrow_exception(failure);
+}
+
+struct SecondThread::State {
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::function<void()> job;   // handed over, not yet taken up
+  bool working = false;        // a job handed over and not yet done
+  bool ending = false;         // by the destructor
+  std::exception_ptr failure;  // the last job's, until waited for
+  bool noThread = false;       // none to be had: the caller does the jobs
+  std::thread thread;
+
+  // The second thread: each job handed over, until the end; a job handed
+  // over before the end is still done.
+  void serve() {
+    std::unique_lock lock(mutex);
+    for (;;) {
+      changed.wait(lock, [&] { return ending || job; });
+      if (!job) return;
+      std::function<void()> taken = std::exchange(job, nullptr);
+      lock.unlock();
+      std::exception_ptr error;
+      try {
+        taken();
+      } catch (...) {
+        error = std::current_exception();
+      }
+      taken = nullptr;
+      lock.lock();
+      failure = error;
+      working = false;
+      changed.notify_all();
+    }
+  }
+};
+
+SecondThread::SecondThread() : state_(std::make_unique<State>()) {}
+
+SecondThread::~SecondThread() {
+  {
+    const std::lock_guard lock(state_->mutex);
+    state_->ending = true;
+  }
+  state_->changed.notify_all();
+  if (state_->thread.joinable()) state_->thread.join();
+}
+
+void SecondThread::start(std::function<void()> job) {
+  wait();
+  State& state = *state_;
+  if (!state.thread.joinable() && !state.noThread) {
+    state.noThread = std::thread::hardware_concurrency() == 1;
+    if (!state.noThread) {
+      try {
+        state.thread = std::thread([&state] { state.serve(); });
+      } catch (const std::system_error&) {
+        state.noThread = true;
+      }
+    }
+  }
+  if (state.noThread) {
+    std::exception_ptr error;
+    try {
+      job();
+    } catch (...) {
+      error = std::current_exception();
+    }
+    const std::lock_guard lock(state.mutex);
+    state.failure = error;
+    return;
+  }
+  {
+    const std::lock_guard lock(state.mutex);
+    state.job = std::move(job);
+    state.working = true;
+  }
+  state.changed.notify_all();
+}
+
+void SecondThread::wait() {
+  std::exception_ptr failure;
+  {
+    std::unique_lock lock(state_->mutex);
+    state_->changed.wait(lock, [&] { return !state_->working; });
+    failure = std::exchange(state_->failure, nullptr);
+  }
   if (failure) std::rethrow_exception(failure);
 }
 

@@ -1,11 +1,14 @@
-// Pieces of work shared between the calling thread and one more, the first
-// exception passed back to the caller.
+// Work shared between the calling thread and one more, the first exception
+// passed back to the caller: pieces handed out within one call, or a job the
+// second thread does while the caller goes on. Every thread of the programs
+// is started here.
 #pragma once
 
 #include <concepts>
 #include <cstddef>
 #include <functional>
 #include <limits>
+#include <memory>
 
 namespace kestrix {
 
@@ -43,5 +46,28 @@ requires std::invocable<Work&, std::size_t>
 void forEachOnTwoThreads(std::size_t count, Work&& work) {
   forEachOnTwoThreads(count, [&work](std::size_t piece, int) { work(piece); });
 }
+
+// A second thread kept for jobs handed to it one at a time, each done while
+// the caller goes on with its own work (drawing a picture, say) until it
+// waits for it. The thread is started with the first job and ends with this.
+class SecondThread {
+ public:
+  SecondThread();
+  // Waits for the job under way; an exception it threw is lost.
+  ~SecondThread();
+
+  // Waits for the job before (rethrowing its exception, as wait() does),
+  // then hands `job` over. Where the machine has one core, or no second
+  // thread can be had, the job is done here, before this returns, and its
+  // exception kept for wait() all the same.
+  void start(std::function<void()> job);
+  // Waits for the job handed over last and rethrows its exception, once;
+  // returns at once when every job was waited for.
+  void wait();
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
 
 }  // namespace kestrix

@@ -290,6 +290,10 @@ void Form1::showOutcome(const RunOutcome& outcome) {
   if (!outcome.warning.isEmpty()) tell(outcome.warning, QMessageBox::Warning);
 }
 
+Form1::~Form1() {
+  delete chart_;
+}
+
 void Form1::exitProgram() {
   QGuiApplication::clipboard()->clear();
   cancelRequested_ = true;

@@ -39,6 +39,8 @@ class Form1 : public QWidget {
 
   explicit Form1(Options options);
   Form1() : Form1(Options{}) {}
+  // The chart window, a window of its own without a parent, goes too.
+  ~Form1() override;
 
   // The controls; their object names are the usual ones ("Drive1", "Dir1",
   // "File1", "Label1".."Label4", "etat", "Check1", "Check2", "Check3", "Command1", "Command2",

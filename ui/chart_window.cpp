@@ -27,6 +27,7 @@
 #include "replacement_device.hpp"
 #include "save_dialog.hpp"
 #include "summary_table.hpp"
+#include "swatch.hpp"
 
 namespace kestrix::ui {
 
@@ -40,12 +41,6 @@ namespace {
 
 QString text(const std::string& utf8) {
   return QString::fromStdString(utf8);
-}
-
-QIcon swatch(const QColor& colour) {
-  QPixmap square(12, 12);
-  square.fill(colour);
-  return QIcon(square);
 }
 
 }  // namespace

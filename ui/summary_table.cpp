@@ -1,9 +1,10 @@
 #include "summary_table.hpp"
 
 #include <QHeaderView>
-#include <QPixmap>
 #include <QScrollBar>
 #include <algorithm>
+
+#include "swatch.hpp"
 
 namespace kestrix::ui {
 
@@ -14,12 +15,6 @@ constexpr int widestChannelColumn = 320;
 
 QString text(const std::string& utf8) {
   return QString::fromStdString(utf8);
-}
-
-QIcon swatch(const QColor& colour) {
-  QPixmap square(12, 12);
-  square.fill(colour);
-  return QIcon(square);
 }
 
 }  // namespace

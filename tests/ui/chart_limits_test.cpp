@@ -298,3 +298,11 @@ TEST_F(ChartLimits, PeriodLinesGainTheTimeOutsideTheLimits) {
   EXPECT_EQ(model->headerData(without + 1, Qt::Horizontal).toString(), "Time above");
   EXPECT_EQ(model->index(0, without + 1).data().toString(), "0:02:00");  // Room 1, from 07:31
 }
+
+// A window test started by hand, outside CTest, never reaches the user's own
+// limits file: the application object moves the settings to a folder of its own.
+TEST(UserLimitsFile, NeverTheUsersOwnInAWindowTest) {
+  kestrix::testing::application();
+  const std::string file = kestrix::userLimitsPath().string();
+  EXPECT_EQ(file.rfind(fs::temp_directory_path().string(), 0), 0u) << file;
+}

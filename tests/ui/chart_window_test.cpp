@@ -644,9 +644,9 @@ TEST(ChartSummary, LinesAndTheChannelNamesAlwaysInView) {
 // from one row): the picture drawn the plain way, its lines to within a
 // pixel, across views, with a bold line (whose panel is drawn the plain way),
 // a hidden one, lines running off the panel's edges and excursions shaded.
-TEST(ChartLines, ShortcutsDrawThePlainPicture) {
-  application();
-  std::vector<LoggerFileBuilder> files(5);  // two panels of five lines each
+// Two panels of five wavy, jagged lines each (temperature and humidity).
+std::shared_ptr<const kestrix::chart::ChartData> wavyChart() {
+  std::vector<LoggerFileBuilder> files(5);
   for (std::size_t i = 0; i < files.size(); ++i) {
     std::vector<std::int16_t> samples;
     for (int k = 0; k < 1500; ++k) {
@@ -659,7 +659,12 @@ TEST(ChartLines, ShortcutsDrawThePlainPicture) {
     files[i].start(2014, 3, 5, 7, 30, 0).intervalCode(7).typeCode(3).samples(samples);
   }
   auto run = std::make_shared<const kestrix::ConversionRun>(kestrix::testing::runOf(files));
-  auto data = std::make_shared<const kestrix::chart::ChartData>(run);
+  return std::make_shared<const kestrix::chart::ChartData>(run);
+}
+
+TEST(ChartLines, ShortcutsDrawThePlainPicture) {
+  application();
+  const auto data = wavyChart();
   kestrix::chart::ChartPlot plot(data);
   // Excursions shaded: without alarm (a long delay), and with one for logger 1.
   kestrix::LimitRule patient, strict;
@@ -696,6 +701,36 @@ TEST(ChartLines, ShortcutsDrawThePlainPicture) {
   QCPAxisRect* panel = plot.panelOf(0);
   panel->axis(QCPAxis::atLeft)->setRange(15, 25);  // lines off the top and bottom
   same("a bold line, a hidden one, lines off the edges");
+}
+
+// At a device pixel ratio of 2 (a screen at 200 %) the painter doubles every
+// pixel behind the plot's back: the chart draws as QCustomPlot does, the
+// same picture with its shortcuts on as off, and every line shows.
+TEST(ChartLines, AtDevicePixelRatioTwoThePanelsDrawThePlainWay) {
+  application();
+  const auto data = wavyChart();
+  kestrix::chart::ChartPlot plot(data);
+  plot.resize(640, 360);
+  plot.replot();
+  const auto picture = [&plot](bool shortcuts) {
+    plot.setDrawingShortcuts(shortcuts);
+    QImage image(2 * plot.size(), QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(2);
+    image.fill(Qt::white);
+    QCPPainter painter(&image);
+    plot.toPainter(&painter, plot.width(), plot.height());
+    return image;
+  };
+  const QImage plain = picture(false);
+  EXPECT_TRUE(picture(true) == plain) << "the shortcuts changed the picture";
+  for (std::size_t c = 0; c < data->channels().size(); ++c) {
+    const QRect panel = plot.panelOf(c)->rect();
+    int pixels = 0;
+    for (int y = 2 * panel.top(); y < 2 * (panel.bottom() + 1); ++y)
+      for (int x = 2 * panel.left(); x < 2 * (panel.right() + 1); ++x)
+        pixels += plain.pixel(x, y) == plot.colour(c).rgb();
+    EXPECT_GT(pixels, 2 * panel.width()) << "channel " << c;
+  }
 }
 
 // Lines written into pixels keep to their clip whatever their points: far
