@@ -40,6 +40,13 @@ function takeFiles(files) {
 
 function chooseLimits(file) {
   limitsFile = file;
+  const input = $('limitsFile');
+  if (input.files[0] !== file) {
+    // A file dropped on the page: the chooser shows its name too.
+    const transfer = new DataTransfer();
+    transfer.items.add(file);
+    input.files = transfer.files;
+  }
   $('excursions').checked = true;
   $('options').open = true;
 }
@@ -77,9 +84,7 @@ async function copyToClipboard(blob, encoding) {
 
 function runJob(job, transfer) {
   return new Promise((resolve) => {
-    worker.onmessage = (event) => {
-      if (event.data.kind === 'done') resolve(event.data);
-    };
+    worker.onmessage = (event) => resolve(event.data);
     worker.postMessage(job, transfer);
   });
 }
@@ -155,6 +160,7 @@ $('Chooser').addEventListener('change', (event) => {
 });
 $('limitsFile').addEventListener('change', (event) => {
   if (event.target.files[0]) chooseLimits(event.target.files[0]);
+  else limitsFile = null;
 });
 $('File1').addEventListener('change', () => {
   for (const option of $('File1').options) entries[Number(option.value)].selected = option.selected;

@@ -34,10 +34,7 @@ async function convert(job) {
       return {};
     },
     print: () => {},
-    printErr: (line) => {
-      messages.push(line);
-      postMessage({ kind: 'message', line });
-    },
+    printErr: (line) => messages.push(line),
   });
   const { FS } = kestrix;
   growFilesByDoubling(FS.filesystems.MEMFS);
@@ -61,10 +58,10 @@ async function convert(job) {
     FS.unlink(path);
   }
   const phases = { setUp: ready - started, command: converted - ready, outputs: performance.now() - converted };
-  return { kind: 'done', status, messages, outputs, memoryBytes: kestrix.HEAP8.buffer.byteLength, phases };
+  return { status, messages, outputs, memoryBytes: kestrix.HEAP8.buffer.byteLength, phases };
 }
 
 onmessage = (event) => {
   convert(event.data).then(postMessage, (error) =>
-    postMessage({ kind: 'done', status: -1, messages: [String(error)], outputs: {} }));
+    postMessage({ status: -1, messages: [String(error)], outputs: {} }));
 };

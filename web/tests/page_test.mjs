@@ -207,6 +207,40 @@ describe('bad input', () => {
   });
 });
 
+describe('dropping files', () => {
+  test('logger files dropped are listed, a limits file dropped is taken as the limits', async () => {
+    const files = exampleFiles();
+    const session = await openPage();
+    try {
+      const { page } = session;
+      const dropped = [...files.slice(0, 2), 'limits.toml'].map((file) => ({
+        name: path.basename(file),
+        data: (file.endsWith('.toml') ? Buffer.from(limits) : readFileSync(file)).toString('base64'),
+      }));
+      const transfer = await page.evaluateHandle((items) => {
+        const data = new DataTransfer();
+        for (const item of items) {
+          const bytes = Uint8Array.from(atob(item.data), (c) => c.charCodeAt(0));
+          data.items.add(new File([bytes], item.name));
+        }
+        return data;
+      }, dropped);
+      await page.dispatchEvent('body', 'drop', { dataTransfer: transfer });
+      assert.deepEqual(await page.$$eval('#File1 option', (options) => options.map((o) => o.textContent)),
+        ['UC001.PDB', 'UC002.PDB']);
+      assert.equal(await page.$eval('#limitsFile', (input) => input.files[0].name), 'limits.toml');
+      assert.equal(await page.isChecked('#excursions'), true);
+      const downloads = await make(page, ['uc1.txt', 'excursions.txt']);
+      const expected = native(files.slice(0, 2),
+        ['-o', 'uc1.txt', '--limits', 'limits.toml', '--excursions', 'excursions.txt'],
+        { extra: { 'limits.toml': limits } });
+      assert.ok(downloads['excursions.txt'].equals(expected.read('excursions.txt')));
+    } finally {
+      await session.close();
+    }
+  });
+});
+
 describe('without a network', () => {
   test('the page makes no request after it has loaded and cannot make one', async () => {
     const session = await openPage();
