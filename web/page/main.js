@@ -17,12 +17,16 @@ function showFiles() {
   const list = $('File1');
   list.replaceChildren(...entries.map((entry, i) => {
     const option = new Option(entry.file.name, String(i), false, entry.selected);
-    if (!looksLikeLoggerFile(entry.file.name)) option.title = 'Not a name such as UC***.PDB';
+    if (!looksLikeLoggerFile(entry.file.name)) {
+      option.title = 'Not a name such as UC***.PDB';
+      option.className = 'other';
+    }
     return option;
   }));
   const selected = entries.filter((entry) => entry.selected).length;
   $('fileCount').textContent = entries.length
-    ? `${entries.length} file${entries.length === 1 ? '' : 's'}, ${selected} selected`
+    ? `${entries.length} file${entries.length === 1 ? '' : 's'}, ${selected} selected ` +
+      '(Ctrl+click selects or unselects one, Shift+click a range)'
     : '';
 }
 
