@@ -27,9 +27,9 @@ export function exampleFiles(flag) {
   return names.map((name) => path.join(folder, name));
 }
 
-// Opens the page from a copy in a folder of its own; every request it makes
-// is kept in `requests`.
-export async function openPage({ locale = 'en-US' } = {}) {
+// Opens the page from a copy in a folder of its own, or from `address`;
+// every request it makes is kept in `requests`.
+export async function openPage({ locale = 'en-US', address } = {}) {
   const browser = await chromium.launch({
     executablePath: process.env.KESTRIX_CHROMIUM || '/usr/bin/chromium',
     // Chromium keeps its sandbox from root, which CI is.
@@ -45,7 +45,7 @@ export async function openPage({ locale = 'en-US' } = {}) {
   const folder = temporaryFolder('page');
   const copy = path.join(folder, 'kestrix.html');
   copyFileSync(pageFile, copy);
-  const url = pathToFileURL(copy).href;
+  const url = address || pathToFileURL(copy).href;
   await page.goto(url);
   return {
     browser, page, requests, errors, url,

@@ -4,9 +4,10 @@
 import assert from 'node:assert/strict';
 import { copyFileSync, mkdirSync, readFileSync, writeFileSync } from 'node:fs';
 import path from 'node:path';
+import http from 'node:http';
 import { after, before, describe, test } from 'node:test';
 import {
-  exampleFiles, make, openPage, runNative, temporaryFolder,
+  exampleFiles, make, openPage, pageFile, runNative, temporaryFolder,
 } from './page_harness.mjs';
 
 const screenshots = process.env.KESTRIX_SCREENSHOTS || temporaryFolder('screenshots');
@@ -255,6 +256,37 @@ describe('without a network', () => {
       assert.deepEqual(elsewhere, []);
     } finally {
       await session.close();
+    }
+  });
+});
+
+describe('one file', () => {
+  test('the page holds everything it needs, in at most 3 MB', () => {
+    const html = readFileSync(pageFile, 'utf8');
+    assert.ok(html.length <= 3e6, `${html.length} bytes`);
+    assert.doesNotMatch(html, /<(script|img|iframe)[^>]+src=|<link[^>]+href=/i);
+    assert.match(html, /connect-src 'none'/);
+  });
+
+  test('served by a web server, it converts as from file://', async () => {
+    const html = readFileSync(pageFile);
+    const server = http.createServer((request, response) => {
+      response.writeHead(request.url === '/kestrix.html' ? 200 : 404, { 'Content-Type': 'text/html' });
+      response.end(request.url === '/kestrix.html' ? html : '');
+    });
+    await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
+    const address = `http://127.0.0.1:${server.address().port}/kestrix.html`;
+    const session = await openPage({ address });
+    try {
+      const files = exampleFiles();
+      await session.page.setInputFiles('#Chooser', files);
+      const downloads = await make(session.page, ['uc1.txt']);
+      assert.ok(downloads['uc1.txt'].equals(native(files, ['-o', 'uc1.txt']).read('uc1.txt')));
+      const elsewhere = session.requests.filter((url) => url !== address && !url.startsWith('blob:'));
+      assert.deepEqual(elsewhere, []);
+    } finally {
+      await session.close();
+      server.close();
     }
   });
 });
