@@ -260,6 +260,31 @@ describe('without a network', () => {
   });
 });
 
+describe('the 101-logger job', () => {
+  test('shows a progress bar while it runs and downloads the native table', async () => {
+    const files = exampleFiles('--large');
+    const session = await openPage();
+    try {
+      const { page } = session;
+      await page.uncheck('#Check1');
+      await page.setInputFiles('#Chooser', files);
+      await page.evaluate(() => {
+        const bar = document.getElementById('progress');
+        window.progressShown = false;
+        new MutationObserver(() => { window.progressShown ||= !bar.hidden; })
+          .observe(bar, { attributes: true });
+      });
+      const table = (await make(page, ['uc1.txt']))['uc1.txt'];
+      const run = JSON.parse(await page.evaluate(() => document.body.dataset.lastRun));
+      if (run.ms > 600) assert.equal(await page.evaluate(() => window.progressShown), true);
+      assert.equal(await page.isHidden('#progress'), true);
+      assert.ok(table.equals(native(files, ['-o', 'uc1.txt']).read('uc1.txt')));
+    } finally {
+      await session.close();
+    }
+  });
+});
+
 describe('one file', () => {
   test('the page holds everything it needs, in at most 3 MB', () => {
     const html = readFileSync(pageFile, 'utf8');
