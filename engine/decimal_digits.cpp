@@ -141,21 +141,48 @@ char* writeShortest(double value, char* first) {
 
 char* writeScientific(double value, int fractionDigits, char* first) {
   if (!std::isfinite(value)) return writeNonFinite(value, first);
-  // Up to 15 significant digits, a normal double's shortest digits, when
-  // there are no more of them, are its digits rounded from the exact value:
-  // the double lies within half a unit in its last place of them, less than
-  // half a step of the 15th digit. Other values take the slower exact rounding.
-  const bool normal = value == 0 || std::fabs(value) >= std::numeric_limits<double>::min();
-  const Digits d = normal && fractionDigits < 15 ? shortestDigits(value) : Digits{};
-  if (d.count == 0 || d.count > fractionDigits + 1)
+  const int kept = fractionDigits + 1;  // significant digits
+  char* at = first;
+  if (value == 0) {
+    if (std::signbit(value)) *at++ = '-';
+    *at++ = '0';
+    if (fractionDigits > 0) *at++ = '.';
+    for (int i = 0; i < fractionDigits; ++i) *at++ = '0';
+    return writeExponent(0, at);
+  }
+  // The shortest digits D lie within half a unit in the last place of the
+  // double x. Rounded to `kept` digits they give x's own rounding unless a
+  // midpoint between two such texts lies between D and x: unless D's tail
+  // beyond them is within that half unit of one half. Only then, and for
+  // longer texts than a double's shortest, the slower exact rounding.
+  Digits d = kept <= 17 ? shortestDigits(value) : Digits{};
+  double tail = 0;
+  for (int i = d.count - 1; i >= kept; --i) tail = (tail + (d.digits[i] - '0')) / 10;
+  const double magnitude = std::fabs(value);
+  const double halfUlp = (std::nextafter(magnitude, HUGE_VAL) - magnitude) / 2;
+  const double halfUlpInUnits = halfUlp / std::pow(10.0, d.pointAt - kept);
+  if (d.count == 0 || !(halfUlpInUnits < 0.25) ||
+      std::fabs(tail - 0.5) <= 1.25 * halfUlpInUnits + 1e-9)
     return fmt::format_to_n(first, kMaxDecimalText, FMT_COMPILE("{:.{}e}"), value, fractionDigits)
         .out;
-  char* at = first;
+  if (d.count > kept) {
+    d.count = kept;
+    if (tail > 0.5) {  // round up, carrying
+      int i = kept - 1;
+      for (; i >= 0 && d.digits[i] == '9'; --i) d.digits[i] = '0';
+      if (i >= 0) {
+        ++d.digits[i];
+      } else {
+        d.digits[0] = '1';
+        ++d.pointAt;
+      }
+    }
+  }
   if (d.negative) *at++ = '-';
   *at++ = d.digits[0];
   if (fractionDigits > 0) *at++ = '.';
   for (int i = 1; i <= fractionDigits; ++i) *at++ = i < d.count ? d.digits[i] : '0';
-  return writeExponent(value == 0 ? 0 : d.pointAt - 1, at);
+  return writeExponent(d.pointAt - 1, at);
 }
 
 }  // namespace kestrix

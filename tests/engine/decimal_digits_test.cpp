@@ -38,29 +38,14 @@ std::string standard(double v, int form, int precision = 0) {
 // Values where the forms change over, the extremes and the exact ties of
 // rounding to 15 significant digits.
 std::vector<double> edgeValues() {
-  std::vector<double> values{0.0,
-                             -0.0,
-                             0.1,
-                             -1.5,
-                             100.0,
-                             123456.789,
-                             1e-5,
-                             1e-4,
-                             1e15,
-                             1e16,
-                             1e21,
-                             1e22,
-                             1e23,
-                             5e-324,
-                             std::numeric_limits<double>::min(),
-                             std::numeric_limits<double>::max(),
-                             1000000000000005.0,
-                             1000000000000015.0,
-                             2.5,
-                             0.125,
-                             std::numeric_limits<double>::infinity(),
-                             -std::numeric_limits<double>::infinity(),
-                             std::numeric_limits<double>::quiet_NaN()};
+  std::vector<double> values{
+      0.0, -0.0, 0.1, -1.5, 100.0, 123456.789, 1e-5, 1e-4, 1e15, 1e16, 1e21, 1e22, 1e23, 5e-324,
+      std::numeric_limits<double>::min(), std::numeric_limits<double>::max(), 1000000000000005.0,
+      1000000000000015.0, 2.5, 0.125,
+      // Shortest digits beyond the 15th near one half, and a carry.
+      1.2345678901234549, 1.234567890123455, 1.2345678901234551, 9.9999999999999996,
+      0.99999999999999994, 123456789012345.67, std::numeric_limits<double>::infinity(),
+      -std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN()};
   for (int e = -30; e <= 30; ++e) values.push_back(std::pow(10.0, e) * 1.25);
   return values;
 }
