@@ -22,19 +22,20 @@ const char* outputWithoutWriter(const kestrix::cli::Options& options) {
 
 int main(int argc, char** argv) {
   using namespace kestrix::cli;
+  CommandLine line;
   try {
-    const CommandLine line = parseCommandLine(argc, argv);
-    if (const char* option = line.request == CommandLine::Request::Convert
-                                 ? outputWithoutWriter(line.options)
-                                 : nullptr) {
-      std::fprintf(stderr,
-                   "%s: %s is written by the installed kestrix-convert (Debian package "
-                   "kestrix), not by this build\nTry '%s --help' for more information.\n",
-                   programName, option, programName);
-      return 2;
-    }
+    line = parseCommandLine(argc, argv);
   } catch (const UsageError&) {
-    // runCommand says it, as the native program does.
+    return runCommand(argc, argv, Command{});  // which says it, as the native program does
   }
-  return runCommand(argc, argv, Command{});
+  if (const char* option = line.request == CommandLine::Request::Convert
+                               ? outputWithoutWriter(line.options)
+                               : nullptr) {
+    std::fprintf(stderr,
+                 "%s: %s is written by the installed kestrix-convert (Debian package "
+                 "kestrix), not by this build\nTry '%s --help' for more information.\n",
+                 programName, option, programName);
+    return 2;
+  }
+  return runCommandLine(line, argv, Command{});
 }
