@@ -20,6 +20,10 @@ int runCommand(int argc, char** argv, const Command& command) {
                  e.message.c_str(), programName);
     return 2;
   }
+  return runCommandLine(line, argv, command);
+}
+
+int runCommandLine(const CommandLine& line, char** argv, const Command& command) {
   switch (line.request) {
     case CommandLine::Request::Help:
       std::fputs(helpText, stdout);

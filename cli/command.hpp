@@ -5,6 +5,7 @@
 #pragma once
 
 #include "conversion.hpp"
+#include "options.hpp"
 
 namespace kestrix::cli {
 
@@ -18,5 +19,8 @@ struct Command {
 
 // Runs the command line `argv` as `command` says and returns the exit status.
 int runCommand(int argc, char** argv, const Command& command);
+
+// The same for a command line already read from `argv` (without a usage error).
+int runCommandLine(const CommandLine& line, char** argv, const Command& command);
 
 }  // namespace kestrix::cli

@@ -14,6 +14,7 @@
 #include "limits_file.hpp"
 #include "output_target.hpp"
 #include "pending_outputs.hpp"
+#include "platform/regional_settings.hpp"
 #include "platform/terminal.hpp"
 #include "run_warnings.hpp"
 #include "same_file.hpp"
@@ -85,7 +86,7 @@ int convertAndWrite(const Options& o, const Writers& writers, bool& progressShow
   ConversionRequest request;
   for (const std::string& file : o.files) request.paths.push_back(argumentPath(file));
   request.displayNames = o.files;
-  request.options.regional = regionalFromLocale();
+  request.options.regional = platform::regionalSettings();
   const std::vector<TextOutput> texts = textOutputs(o);
   // The limits are read first: a bad file stops everything (LimitsFileError).
   // Its text is kept for the report's record of it.

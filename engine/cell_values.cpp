@@ -21,6 +21,16 @@ namespace kestrix {
 
 namespace {
 
+// One table entry read or stored whole while another thread may be storing
+// it: relaxed atomic access through the compilers' builtins (std::atomic_ref
+// does the same, but the browser's standard library has none).
+std::int32_t loadEntry(const std::int32_t& entry) noexcept {
+  return __atomic_load_n(&entry, __ATOMIC_RELAXED);
+}
+void storeEntry(std::int32_t& entry, std::int32_t value) noexcept {
+  __atomic_store_n(&entry, value, __ATOMIC_RELAXED);
+}
+
 // A look-up entry: kUnknown until computed, kNotNumber for a text no number
 // (none of the formulas gives one), else the tenths plus kBias. Cell values
 // stay far inside +-kBias: the largest formula result is below 40000.
@@ -117,7 +127,7 @@ class TableValues::Formulas : public FormulaTables<std::int32_t> {
   // Readers may look at the entries meanwhile: each is stored at once, whole.
   void fill(const CellParams& reduced, const Tables& tables, std::int16_t v) {
     FormulaTables::fill(reduced, tables, v, ".", [](std::int32_t& entry, std::string_view field) {
-      std::atomic_ref<std::int32_t>(entry).store(entryOf(field), std::memory_order_relaxed);
+      storeEntry(entry, entryOf(field));
     });
   }
 };
@@ -227,8 +237,7 @@ CellValue TableValues::valueAt(const Column& c, std::int64_t r) const {
 std::int32_t TableValues::entry(const Column& c, std::uint16_t v) const {
   // Entries only ever go from kUnknown to their value: a reader that sees
   // kUnknown takes the lock and looks again.
-  const std::int32_t e = std::atomic_ref<std::int32_t>(const_cast<std::int32_t&>(c.values[v]))
-                             .load(std::memory_order_relaxed);
+  const std::int32_t e = loadEntry(c.values[v]);
   if (e != kUnknown) [[likely]]
     return e;
   return fillEntry(c, v);
@@ -326,9 +335,7 @@ void TableValues::sampleCells(const Column& c, const FilePlan& file, std::int64_
     const std::int64_t cells = (stretch - skip + step - 1) / step;
 #pragma GCC unroll 4
     for (std::int64_t k = 0; k < cells; ++k) {
-      entries[k] =
-          std::atomic_ref<std::int32_t>(const_cast<std::int32_t&>(table[indices[skip + k * step]]))
-              .load(std::memory_order_relaxed);
+      entries[k] = loadEntry(table[indices[skip + k * step]]);
     }
     if (countOf(entries, cells, kUnknown) > 0) [[unlikely]] {
       for (std::int64_t k = 0; k < cells; ++k) entries[k] = entry(c, indices[skip + k * step]);

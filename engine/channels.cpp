@@ -4,8 +4,9 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
-#include <system_error>
 #include <utility>
+
+#include "decimal_digits.hpp"
 
 namespace kestrix {
 
@@ -192,10 +193,8 @@ void formatNumber(double value, NumberFormat format, std::string_view decimalMar
   // The value to 15 significant digits, rounded from its exact decimal
   // expansion: [-]d.ddddddddddddddde(+|-)x, independent of the C locale.
   constexpr int kSignificant = 15;
-  char sci[32];
-  const auto printed =
-      std::to_chars(sci, sci + sizeof sci, value, std::chars_format::scientific, kSignificant - 1);
-  if (printed.ec != std::errc{}) return;  // cannot happen: 22 characters at most
+  char sci[kMaxDecimalText];
+  const char* const printedEnd = writeScientific(value, kSignificant - 1, sci);
   const char* p = sci;
   const bool negative = *p == '-';
   if (negative) ++p;
@@ -207,7 +206,7 @@ void formatNumber(double value, NumberFormat format, std::string_view decimalMar
   ++p;  // 'e'
   const bool negativeExponent = *p++ == '-';
   int exponent = 0;
-  std::from_chars(p, printed.ptr, exponent);
+  std::from_chars(p, printedEnd, exponent);
   if (negativeExponent) exponent = -exponent;
 
   // Digit i stands for 10^(exponent - i); keep those down to 10^-fracDigits.

@@ -157,10 +157,13 @@ void tenthsToValues(const std::int32_t* codes, std::int64_t n, float* out) noexc
   // double division takes one. The loops are written without a branch so
   // that the compiler can do them so.
   constexpr std::int32_t exactTenths = std::int32_t{1} << 24;
-  constexpr auto nanBits = std::bit_cast<std::uint32_t>(std::numeric_limits<float>::quiet_NaN());
+  // The compilers' bit_cast: the browser's standard library has no std::bit_cast.
+  constexpr auto nanBits =
+      __builtin_bit_cast(std::uint32_t, std::numeric_limits<float>::quiet_NaN());
   auto store = [](std::int32_t code, float v, float* to) {
     const std::uint32_t gap = code > cellCodeNoNumber ? 0u : ~0u;
-    *to = std::bit_cast<float>((std::bit_cast<std::uint32_t>(v) & ~gap) | (nanBits & gap));
+    *to =
+        __builtin_bit_cast(float, (__builtin_bit_cast(std::uint32_t, v) & ~gap) | (nanBits & gap));
   };
   std::int32_t inexact = 0;
   for (std::int64_t i = 0; i < n; ++i) {

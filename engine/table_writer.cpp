@@ -41,7 +41,7 @@ class SegmentBuffer {
  private:
   std::size_t used() const noexcept { return static_cast<std::size_t>(w - data_.get()); }
   void grow(std::size_t capacity) {
-    auto bigger = std::make_unique_for_overwrite<char[]>(capacity);
+    std::unique_ptr<char[]> bigger(new char[capacity]);  // left uninitialised
     const std::size_t kept = data_ ? used() : 0;
     if (kept > 0) std::memcpy(bigger.get(), data_.get(), kept);
     data_ = std::move(bigger);

@@ -8,6 +8,7 @@
 
 #include "cell_values.hpp"
 #include "dates.hpp"
+#include "decimal_digits.hpp"
 #include "table.hpp"
 #include "text.hpp"
 
@@ -15,9 +16,8 @@ namespace kestrix {
 
 void appendShortestDecimal(double value, std::string_view decimalMark, std::string& out) {
   if (value == 0) value = 0;  // no "-0"
-  char digits[400];           // a double's fixed form takes at most 309 digits and a sign
-  const auto end =
-      std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed).ptr;
+  char digits[kMaxDecimalText];
+  const char* const end = writeShortestFixed(value, digits);
   const std::string_view text(digits, static_cast<std::size_t>(end - digits));
   const std::size_t point = text.find('.');
   out += text.substr(0, point);

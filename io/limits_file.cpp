@@ -3,12 +3,12 @@
 #include <toml++/toml.h>
 
 #include <cerrno>
-#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
 #include <system_error>
 
+#include "decimal_digits.hpp"
 #include "error.hpp"
 #include "file_sinks.hpp"
 #include "limits.hpp"
@@ -196,8 +196,8 @@ void appendQuoted(std::string_view text, std::string& out) {
 // A TOML float that reads back as `value`: the shortest digits, a ".0" where
 // they make an integer.
 void appendFloat(double value, std::string& out) {
-  char digits[64];
-  const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+  char digits[kestrix::kMaxDecimalText];
+  const char* const end = writeShortest(value, digits);
   const std::string_view text(digits, static_cast<std::size_t>(end - digits));
   out += text;
   if (text.find_first_of(".e") == std::string_view::npos) out += ".0";

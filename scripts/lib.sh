@@ -22,7 +22,8 @@ kestrix_gui() {
 # Debian packages needed to build and test.
 kestrix_packages() {
   local pkgs=(g++ cmake ninja-build pkg-config libgtest-dev googletest libbenchmark-dev clang-format
-    locales dpkg-dev groff-base libxlsxwriter-dev libcli11-dev libtomlplusplus-dev python3-openpyxl)
+    locales dpkg-dev groff-base libxlsxwriter-dev libcli11-dev libtomlplusplus-dev libfmt-dev
+    python3-openpyxl)
   if [[ "$(kestrix_gui)" == ON ]]; then
     pkgs+=(qt6-base-dev libqcustomplot-dev xvfb xauth fonts-dejavu-core desktop-file-utils appstream
       poppler-utils)
@@ -136,3 +137,27 @@ kestrix_windows_tests() {
   ctest --test-dir "$KESTRIX_ROOT/$1" --output-on-failure -j "$(kestrix_jobs)"
 }
 # --- Windows build: end ---
+
+# --- WebAssembly build: begin ---
+# What scripts/web and the page's tests need beside the native build:
+# Emscripten (Debian's, with its LLVM and binaryen), the three header-only
+# libraries its programs take from Debian, Chromium for the browser tests,
+# and Node with npm (Debian's, unless a node and npm are there already).
+kestrix_web_packages() {
+  printf '%s\n' cmake ninja-build emscripten libfmt-dev libtomlplusplus-dev libcli11-dev chromium
+  command -v node >/dev/null || echo nodejs
+  command -v npm >/dev/null || echo npm
+}
+
+# Emscripten's tools find Node's modules (acorn) only there on Debian.
+export NODE_PATH="${NODE_PATH:-/usr/share/nodejs}"
+
+# kestrix_web_npm: the page's npm packages (web/node_modules), as the
+# committed lock file names them; nothing is fetched once they are there.
+kestrix_web_npm() {
+  local web="$KESTRIX_ROOT/web"
+  [[ "$web/node_modules/.package-lock.json" -nt "$web/package-lock.json" ]] && return 0
+  log "installing the page's npm packages"
+  npm ci --prefix "$web" --no-audit --no-fund --loglevel=error
+}
+# --- WebAssembly build: end ---

@@ -1,6 +1,9 @@
 // The browser build: files in memory are read, never mapped, so nothing can
-// fault.
+// fault; the temporaries are kept in the guard's list all the same, as on
+// the other systems.
 #include "platform/mapped_file.hpp"
+
+#include "platform/guard_slots.hpp"
 
 namespace kestrix::platform {
 
@@ -10,8 +13,11 @@ std::optional<FileBytes> mapFile(const std::filesystem::path&, std::uintmax_t, s
 
 void guardMappedFiles(const char*) {}
 
-GuardedTemporary::GuardedTemporary(const std::filesystem::path&) {}
+GuardedTemporary::GuardedTemporary(const std::filesystem::path& temporary)
+    : slot_(guard::rememberTemporary(temporary)) {}
 
-GuardedTemporary::~GuardedTemporary() = default;
+GuardedTemporary::~GuardedTemporary() {
+  guard::forgetTemporary(slot_);
+}
 
 }  // namespace kestrix::platform

@@ -17,6 +17,7 @@
 #include <run_program.hpp>
 #include <string>
 #include <temp_folder.hpp>
+#include <web_build.hpp>
 
 namespace fs = std::filesystem;
 using kestrix::testing::LoggerFileBuilder;
@@ -126,6 +127,23 @@ TEST_F(Cli, UsageErrorsExitWithTwo) {
   EXPECT_EQ(help.out.rfind("Usage: kestrix-convert", 0), 0u);
   EXPECT_EQ(run({"--version"}).out.rfind("kestrix-convert ", 0), 0u);
 }
+
+#ifdef KESTRIX_WEB_CONVERT
+TEST_F(Cli, WorkbooksAndReportsAreUsageErrorsNamingTheNativeProgram) {
+  write("UC001.PDB", temperature({400}));
+  const std::string tail =
+      " is written by the installed kestrix-convert (Debian package kestrix), not by this "
+      "build\nTry 'kestrix-convert --help' for more information.\n";
+  const ProgramResult workbook = run({"--format", "xlsx", "-o", "t.xlsx", "UC001.PDB"});
+  EXPECT_EQ(workbook.status, 2);
+  EXPECT_EQ(workbook.err, "kestrix-convert: --format xlsx" + tail);
+  const ProgramResult report = run({"--report", "r.pdf", "-o", "t.txt", "UC001.PDB"});
+  EXPECT_EQ(report.status, 2);
+  EXPECT_EQ(report.err, "kestrix-convert: --report" + tail);
+  EXPECT_FALSE(fs::exists(dir_ / "t.xlsx"));
+  EXPECT_FALSE(fs::exists(dir_ / "t.txt"));
+}
+#endif
 
 TEST_F(Cli, OptionsAsGnuProgramsTakeThem) {
   write("-", temperature({400}));  // a file named "-", and one named "-q"
@@ -280,6 +298,7 @@ TEST_F(Cli, RegionalSettingsComeFromTheLocale) {
 }
 
 TEST_F(Cli, InputFileCutShortDuringTheRunStopsItCleanly) {
+  KESTRIX_NATIVE_ONLY("the WebAssembly build reads its input files; it maps none");
   // The program waits to open a pipe that nobody reads yet, its input files
   // already in memory; the file is cut short, then the pipe opened.
   std::vector<std::int16_t> samples(40000, 400);  // 80 KB: mapped (a smaller file is read)
@@ -340,6 +359,7 @@ TEST_F(Cli, ReportIsWrittenBesideTheTableOrRefusedWithoutTheChart) {
   EXPECT_EQ(r.out, "");
   EXPECT_TRUE(fs::exists(dir_ / "alone.pdf"));
 #else
+  KESTRIX_NATIVE_ONLY("the WebAssembly command names the native one for a report");
   const ProgramResult r = run({"--report", "report.pdf", "UC001.PDB"});
   EXPECT_EQ(r.status, 2);
   EXPECT_NE(r.err.find("--report needs the chart"), std::string::npos);

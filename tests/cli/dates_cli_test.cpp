@@ -10,6 +10,7 @@
 #include <string>
 #include <temp_folder.hpp>
 #include <vector>
+#include <web_build.hpp>
 
 namespace fs = std::filesystem;
 using kestrix::testing::LoggerFileBuilder;

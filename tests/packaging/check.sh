@@ -2,7 +2,9 @@
 # Checks of the packaging files; exit status 77 means skipped (a tool is missing).
 #
 #   check.sh quiet TOOL ARGS...           TOOL succeeds and prints no warning or error
-#   check.sh contents DEB GUI VERSION     the package's fields and exact file list
+#   check.sh contents DEB GUI VERSION [PAGE]
+#                                         the package's fields and exact file list
+#                                         (PAGE ON: with the page kestrix.html)
 #   check.sh deb BUILD_DIR GUI VERSION    builds the package with cpack, then as contents
 set -eu
 
@@ -28,7 +30,7 @@ quiet() {
 }
 
 contents() {
-  deb=$1 gui=$2 version=$3
+  deb=$1 gui=$2 version=$3 page=${4:-OFF}
   need dpkg-deb dpkg
   arch=$(dpkg --print-architecture)
   [ "$(basename "$deb")" = "kestrix_${version}_${arch}.deb" ] || fail "unexpected name $deb"
@@ -63,6 +65,10 @@ contents() {
 ./usr/share/icons/hicolor/scalable/apps/org.kestrix.Kestrix.svg
 ./usr/share/metainfo/org.kestrix.Kestrix.metainfo.xml"
   fi
+  if [ "$page" = ON ]; then
+    expected="$expected
+./usr/share/kestrix/kestrix.html"
+  fi
   expected=$(printf '%s\n' "$expected" | LC_ALL=C sort)
   # Every entry but the folders.
   actual=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $NF }' | LC_ALL=C sort)
@@ -76,6 +82,10 @@ contents() {
   tree=$(mktemp -d)
   trap 'rm -rf "$tree"' EXIT
   dpkg-deb -x "$deb" "$tree"
+  if [ "$page" = ON ]; then
+    grep -q '<title>ULMACORDER</title>' "$tree/usr/share/kestrix/kestrix.html" ||
+      fail "the installed kestrix.html is not the page"
+  fi
   reported=$("$tree/usr/bin/kestrix-convert" --version)
   [ "$reported" = "kestrix-convert $version" ] || fail "kestrix-convert --version says '$reported'"
   # The README's examples start from the files the installed kestrix-examples writes.

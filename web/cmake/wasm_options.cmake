@@ -1,0 +1,5 @@
+# How the engine is compiled to WebAssembly: its SSE2 loops as WebAssembly
+# SIMD, memory copied by the bulk-memory instructions (not through
+# JavaScript), C++ exceptions caught (the command's messages are exceptions).
+add_compile_options(-msimd128 -msse2 -mbulk-memory -fexceptions)
+add_link_options(-mbulk-memory -fexceptions)
