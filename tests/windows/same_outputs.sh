@@ -31,6 +31,9 @@ high = 60.0
 TOML
 
 compared=0 failed=0
+# The locale both programs run in: Linux takes its decimal mark and
+# separators from it, Wine makes it the Windows user's regional settings.
+locale=C
 # same NAME DATA_DIR ARGS...: one run of each program in DATA_DIR, the
 # arguments' OUT/ standing for a folder of that program's own; every file it
 # writes there, its standard output and its standard error compared.
@@ -43,10 +46,10 @@ same() {
     local args=()
     for arg in "$@"; do args+=("${arg/#OUT\//$scratch/$side/out/}"); done
     if [[ $side == linux ]]; then
-      (cd "$data" && LC_ALL=C "$linux" "${args[@]}" >"$scratch/$side/stdout" \
+      (cd "$data" && LC_ALL="$locale" "$linux" "${args[@]}" >"$scratch/$side/stdout" \
         2>"$scratch/$side/stderr") || echo "exit $?" >>"$scratch/$side/stderr"
     else
-      (cd "$data" && "$wine" "$exe" "${args[@]}" >"$scratch/$side/stdout" \
+      (cd "$data" && LC_ALL="$locale" "$wine" "$exe" "${args[@]}" >"$scratch/$side/stdout" \
         2>"$scratch/$side/stderr") || echo "exit $?" >>"$scratch/$side/stderr"
     fi
   done
@@ -77,6 +80,17 @@ for data in examples large; do
     --excursions OUT/excursions.txt --periods OUT/weeks.txt --period week --dates iso "${files[@]}"
   same "$data: joins" "$dir" --join --joins OUT/joins.txt -o OUT/joined.txt "${files[@]}"
 done
+# A German user's decimal comma and dotted dates.
+locale=de_DE.UTF-8
+dir="$scratch/examples"
+mapfile -t files < <(cd "$dir" && ls UC*.PDB)
+same "examples, de_DE: table" "$dir" -o OUT/table.txt "${files[@]}"
+if ! grep -qE '[0-9],[0-9]' "$scratch/windows/out/table.txt"; then
+  failed=$((failed + 1))
+  echo "DIFFERENT: examples, de_DE: no decimal comma in the Windows table" >&2
+fi
+same "examples, de_DE: text outputs" "$dir" --summary OUT/summary.txt --periods OUT/periods.txt \
+  "${files[@]}"
 echo "$((compared - failed)) passed, $failed failed"
 ((failed > 0)) || rm -rf "${scratch:?}"
 ((failed == 0))
