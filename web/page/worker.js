@@ -12,16 +12,26 @@ const pieceBytes = 1 << 20;
 
 // The in-memory files grow by an eighth once past 1 MiB, which copies a
 // table of 70 MB some forty times over as it is written; doubling copies it
-// about twice.
-function growFilesByDoubling(memfs) {
+// about twice, each copy into fresh pages, a fifth of the command's time. A
+// file that outgrows 1 MiB is given `largeBytes` at once instead (the table's
+// likely size), and doubles from there: a table no larger is never copied.
+// The room it does not fill is never written, so the system need not back it
+// with memory (Linux does not).
+const smallFileBytes = 1 << 20;
+function growFilesByDoubling(memfs, largeBytes) {
   memfs.expandFileStorage = (node, wanted) => {
     const capacity = node.contents ? node.contents.length : 0;
     if (capacity >= wanted) return;
-    const contents = new Uint8Array(Math.max(wanted, 2 * capacity, 256));
+    const doubled = Math.max(wanted, 2 * capacity, 256);
+    const size = doubled > smallFileBytes ? Math.max(doubled, largeBytes) : doubled;
+    const contents = new Uint8Array(size);
     if (node.usedBytes > 0) contents.set(node.contents.subarray(0, node.usedBytes), 0);
     node.contents = contents;
   };
 }
+
+// The table of the 101-logger job is some three times the size of its inputs.
+const likelyTableBytes = (files) => 4 * files.reduce((sum, file) => sum + file.data.byteLength, 0);
 
 async function convert(job) {
   const started = performance.now();
@@ -37,7 +47,7 @@ async function convert(job) {
     printErr: (line) => messages.push(line),
   });
   const { FS } = kestrix;
-  growFilesByDoubling(FS.filesystems.MEMFS);
+  growFilesByDoubling(FS.filesystems.MEMFS, likelyTableBytes(job.files));
   FS.mkdir('/in');
   FS.mkdir('/out');
   // The bytes handed over become the in-memory files' own, not copied.
