@@ -190,6 +190,32 @@ void formatNumber(double value, NumberFormat format, std::string_view decimalMar
   }
   const int fracDigits = format == NumberFormat::OneDecimal ? 1 : 0;
 
+  // Most cells: below 10^8 units of the last digit kept, the 15 significant
+  // digits move a value by less than 10^-7 units and the product below by
+  // less than 10^-8; away from a half, both roundings are then the nearest
+  // whole number of units to the double itself.
+  const double scaled = std::fabs(fracDigits == 1 ? value * 10 : value);
+  if (scaled < 1e8) {
+    const double whole = std::floor(scaled);
+    const double fraction = scaled - whole;  // exact
+    if (std::fabs(fraction - 0.5) > 1e-6) {
+      const auto units = static_cast<std::uint32_t>(whole) + (fraction > 0.5 ? 1U : 0U);
+      char digits[12];
+      char* end = std::to_chars(digits, digits + sizeof digits, units).ptr;
+      if (end - digits <= fracDigits) {  // 0.d
+        *end++ = digits[0];
+        digits[0] = '0';
+      }
+      if (std::signbit(value) && units != 0) out += '-';
+      out.append(digits, end - fracDigits);
+      if (fracDigits > 0) {
+        out += decimalMark;
+        out.append(end - fracDigits, end);
+      }
+      return;
+    }
+  }
+
   // The value to 15 significant digits, rounded from its exact decimal
   // expansion: [-]d.ddddddddddddddde(+|-)x, independent of the C locale.
   constexpr int kSignificant = 15;

@@ -68,6 +68,12 @@ TEST(FormatNumber, HalvesAwayFromZeroAfterFifteenDigits) {
   EXPECT_EQ(number(99.96), "100.0");
   EXPECT_EQ(number(0.05), "0.1");
   EXPECT_EQ(number(0.0499), "0.0");
+  // Either side of 10^8 units of the last digit.
+  EXPECT_EQ(number(9999999.94), "9999999.9");
+  EXPECT_EQ(number(9999999.96), "10000000.0");
+  EXPECT_EQ(number(99999999.96), "100000000.0");
+  EXPECT_EQ(number(-99999999.5, NumberFormat::Whole), "-100000000");
+  EXPECT_EQ(number(100000000.45), "100000000.5");
 }
 
 TEST(FormatNumber, ZeroSignMarkAndExtremes) {
