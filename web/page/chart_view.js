@@ -47,14 +47,20 @@ export class ChartView {
       panel.dataset.unit = unit;
       const heading = document.createElement('h3');
       heading.textContent = unit;
-      panel.append(heading);
+      const note = document.createElement('div');
+      note.className = 'empty';
+      note.textContent = 'no data in view';
+      note.hidden = true;
+      panel.append(heading, note);
       plots.append(panel);
       const last = p === info.units.length - 1;
       const plot = new uPlot({
         width,
         height: panelHeight + (last ? 40 : 0),
         tzDate: (seconds) => uPlot.tzDate(new Date(seconds * 1e3), 'Etc/UTC'),
-        scales: { x: { time: true } },
+        // A panel without a value in view keeps a scale, and so its width.
+        scales: { x: { time: true }, y: { range: (u, min, max) => (min == null || max == null
+          ? [0, 1] : uPlot.rangeNum(min, max, 0.1, true)) } },
         // The same right margin in every panel, the lowest one's last date
         // label included: their time axes stay one above the other.
         padding: [8, 32, 0, 0],
@@ -68,6 +74,7 @@ export class ChartView {
         cursor: {
           sync: { key: 'kestrix-chart' },
           points: { show: false },
+          y: false,
           drag: { x: true, y: false, setScale: false },
           bind: { dblclick: () => null },
         },
@@ -79,7 +86,7 @@ export class ChartView {
       }, [[]].concat(channels.map(() => [])), panel);
       plot.over.addEventListener('wheel', (event) => this.wheel(event, plot), { passive: false });
       plot.over.addEventListener('dblclick', () => this.showWhole());
-      return { plot, channels, unit };
+      return { plot, channels, unit, note };
     });
     this.width = width;
   }
@@ -124,9 +131,11 @@ export class ChartView {
       return values;
     };
     this.drawing = new Set(this.plots.map(({ plot }) => plot));
-    for (const { plot, channels } of this.plots) {
+    for (const { plot, channels, note } of this.plots) {
+      const series = channels.map((channel) => channelValues(channel.c));
+      note.hidden = series.some((values) => values.some((value) => value !== null));
       plot.batch(() => {
-        plot.setData([x, ...channels.map((channel) => channelValues(channel.c))], false);
+        plot.setData([x, ...series], false);
         plot.setScale('x', { min: from, max: Math.max(to, from + 1) });
       });
     }
