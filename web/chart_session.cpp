@@ -24,6 +24,8 @@
 #include "error.hpp"
 #include "options.hpp"
 #include "platform/regional_settings.hpp"
+#include "sink.hpp"
+#include "summary.hpp"
 
 namespace {
 
@@ -34,6 +36,7 @@ struct Session {
   kestrix::RowRange rows;  // of the table, 1-based: what the time window holds
   kestrix::DateForm dates;
   std::string decimalMark = ".";
+  kestrix::TextFormat text;  // of the text outputs, in UTF-8 for the page
 };
 
 std::unique_ptr<Session> session;
@@ -103,6 +106,10 @@ std::unique_ptr<Session> openSession(const std::vector<std::string>& args) {
   opened->dates.style = o.dates;
   if (o.dates == kestrix::DateStyle::Iso) opened->dates.utcOffsetMinutes = o.utcOffsetMinutes;
   opened->decimalMark = request.options.regional.decimalMark;
+  opened->text.regional = request.options.regional;
+  opened->text.encoding = kestrix::Encoding::Utf8;
+  opened->text.dates = o.dates;
+  if (o.dates == kestrix::DateStyle::Iso) opened->text.utcOffsetMinutes = o.utcOffsetMinutes;
   return opened;
 }
 
@@ -249,6 +256,14 @@ std::string rowCells(const Session& s, std::int64_t row0) {
   return out;
 }
 
+// The summary of the rows the table holds, as --summary writes it (in UTF-8).
+std::string summaryText(const Session& s) {
+  kestrix::StringSink sink;
+  const ChartData& data = *s.data;
+  kestrix::writeSummary(kestrix::summarize(data.values(), s.rows), data.run(), sink, s.text);
+  return sink.data;
+}
+
 std::string errorJson(const std::string& message) {
   std::string out = "{\"error\":";
   appendJsonString(message, out);
@@ -297,6 +312,11 @@ EMSCRIPTEN_KEEPALIVE int kestrix_chart_count() {
 EMSCRIPTEN_KEEPALIVE const char* kestrix_chart_row(double row0) {
   if (!session) return answerText({});
   return answerText(rowCells(*session, static_cast<std::int64_t>(row0)));
+}
+
+// summaryText of the session's run.
+EMSCRIPTEN_KEEPALIVE const char* kestrix_chart_summary() {
+  return answerText(session ? summaryText(*session) : std::string());
 }
 
 }  // extern "C"

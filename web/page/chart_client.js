@@ -35,6 +35,11 @@ export class ChartClient {
     return this.ask({ kind: 'chart-row', row }).then((answer) => answer.cells);
   }
 
+  // The summary of the run as --summary writes it, in UTF-8.
+  summary() {
+    return this.ask({ kind: 'chart-summary' }).then((answer) => answer.summary);
+  }
+
   // The points of [from, to] (seconds) across `columns`; resolves to null
   // when a later request took its place before it was sent.
   points(from, to, columns) {

@@ -203,9 +203,28 @@ async function openChart() {
   $('chartPeriod').textContent = `Period: ${panels.period}`;
   chartView = new ChartView($('chart'), chartClient, panels);
   window.kestrixChart = chartView;  // for the page's tests and speed figures
-  await chartView.showWhole();
+  await Promise.all([chartView.showWhole(), showSummary()]);
   $('chart').focus();
   $('chart').scrollIntoView();
+}
+
+// The summary under the chart: the lines of --summary, its first line the headers.
+async function showSummary() {
+  const lines = (await chartClient.summary()).split('\r\n').filter(Boolean);
+  const row = (line, tag) => {
+    const tr = document.createElement('tr');
+    tr.append(...line.split('\t').map((text) => {
+      const cell = document.createElement(tag);
+      cell.textContent = text;
+      return cell;
+    }));
+    return tr;
+  };
+  const head = document.createElement('thead');
+  const body = document.createElement('tbody');
+  if (lines.length) head.append(row(lines[0], 'th'));
+  body.append(...lines.slice(1).map((line) => row(line, 'td')));
+  $('chartSummary').replaceChildren(head, body);
 }
 
 $('Command3').addEventListener('click', openChart);

@@ -106,6 +106,7 @@ const chartJobs = {
   'chart-open': openChart,
   'chart-points': chartPoints,
   'chart-row': (job) => ({ cells: chart ? text(chart, chart._kestrix_chart_row(job.row)) : '' }),
+  'chart-summary': () => ({ summary: chart ? text(chart, chart._kestrix_chart_summary()) : '' }),
 };
 
 onmessage = (event) => {

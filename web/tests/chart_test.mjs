@@ -4,7 +4,8 @@
 import assert from 'node:assert/strict';
 import path from 'node:path';
 import { after, before, describe, test } from 'node:test';
-import { exampleFiles, make, openPage, temporaryFolder } from './page_harness.mjs';
+import { exampleFiles, make, openPage, runNative, temporaryFolder } from './page_harness.mjs';
+import { copyFileSync, readFileSync } from 'node:fs';
 
 const screenshots = process.env.KESTRIX_SCREENSHOTS || temporaryFolder('screenshots');
 const windowUnits = ['\u00b0C', '%RH', 'Watts', 'Volts', 'Pulses', 'Seconds'];
@@ -40,11 +41,13 @@ async function drawnAfter(page, action) {
 describe('the chart', () => {
   let session;
   let table;
+  let files;
   before(async () => {
     session = await openPage();
     const { page } = session;
     await page.uncheck('#Check1');
-    await page.setInputFiles('#Chooser', exampleFiles());
+    files = exampleFiles();
+    await page.setInputFiles('#Chooser', files);
     table = (await make(page, ['uc1.txt']))['uc1.txt'];
     await page.waitForFunction(() => !document.getElementById('Command3').disabled);
     await drawnAfter(page, () => page.click('#Command3'));
@@ -136,5 +139,18 @@ describe('the chart', () => {
         (i === 0 ? item.textContent : item.querySelector('output').textContent)));
       assert.deepEqual(readout, lines[line].split('\t'), `row ${row}`);
     }
+  });
+
+  test('the summary under the chart is --summary\'s', async () => {
+    const folder = temporaryFolder('native');
+    for (const file of files) copyFileSync(file, path.join(folder, path.basename(file)));
+    const run = runNative(folder, ['--encoding', 'utf-8', '--summary', 'summary.txt',
+      ...files.map((file) => path.basename(file))]);
+    assert.equal(run.status, 0, run.err);
+    const expected = readFileSync(path.join(folder, 'summary.txt'), 'utf8').split('\r\n').filter(Boolean)
+      .map((line) => line.split('\t'));
+    const shown = await session.page.$$eval('#chartSummary tr', (rows) =>
+      rows.map((row) => [...row.cells].map((cell) => cell.textContent)));
+    assert.deepEqual(shown, expected);
   });
 });
