@@ -1,13 +1,21 @@
 // The page: the window's controls wired to the command in a worker. Files are
 // chosen or dropped, listed in name order and converted with MAKE; every
 // output is downloaded, and with Check1 the table goes onto the clipboard too.
+// Beside the conversion, a second worker reads the same files for the chart,
+// which CHART (Command3) shows once both are done.
+import { ChartClient } from './chart_client.js';
+import { ChartView } from './chart_view.js';
 import { commandLine, readForm } from './command_line.js';
 import { addFiles, looksLikeLoggerFile } from './file_list.js';
 
 /* global KESTRIX_WORKER_SOURCE */
 const $ = (id) => document.getElementById(id);
-const worker = new Worker(
-  URL.createObjectURL(new Blob([KESTRIX_WORKER_SOURCE], { type: 'text/javascript' })));
+const workerSource = URL.createObjectURL(
+  new Blob([KESTRIX_WORKER_SOURCE], { type: 'text/javascript' }));
+const worker = new Worker(workerSource);
+const chartClient = new ChartClient(new Worker(workerSource));
+let chartRun = null;  // the chart's run of the last conversion: a promise of its panels
+let chartView = null;
 
 let entries = [];  // {file, selected}, in name order
 let limitsFile = null;
@@ -119,6 +127,9 @@ async function make() {
   }
   running = true;
   $('Command1').disabled = true;
+  closeChart();
+  $('Command3').disabled = true;
+  chartRun = null;
   const started = performance.now();
   $('etat').value = '...';
   showMessages([]);
@@ -130,6 +141,11 @@ async function make() {
     const files = await Promise.all(inputs.map(async (file) => ({
       name: file.name, data: await file.arrayBuffer() })));
     const line = commandLine(form, chosen.map((file) => file.name), limitsFile && limitsFile.name);
+    // The chart's worker reads its own copies, at the same time.
+    const chartFiles = await Promise.all(chosen.map(async (file) => ({
+      name: file.name, data: await file.arrayBuffer() })));
+    const chartStarted = performance.now();
+    const chartOpened = chartClient.open(chartFiles, line.args);
     const result = await runJob(
       { files, args: line.args, outputs: line.outputs },
       files.map((file) => file.data));
@@ -147,8 +163,21 @@ async function make() {
       });
     }
     showMessages(messages);
+    const converted = performance.now();
+    if (result.status === 0 && table) {
+      chartRun = chartOpened;
+      chartOpened.then((answer) => {
+        if (chartRun !== chartOpened) return;
+        const panels = answer.panels;
+        $('Command3').disabled = !panels || Boolean(panels.error);
+        document.body.dataset.chartRun = JSON.stringify({
+          ms: answer.ms, sinceStart: performance.now() - chartStarted,
+          afterConversion: performance.now() - converted, memoryBytes: answer.memoryBytes,
+          error: panels && panels.error });
+      });
+    }
     document.body.dataset.lastRun = JSON.stringify({
-      status: result.status, ms: performance.now() - started, memoryBytes: result.memoryBytes,
+      status: result.status, ms: converted - started, memoryBytes: result.memoryBytes,
       phases: result.phases });
   } finally {
     clearTimeout(progress);
@@ -157,6 +186,58 @@ async function make() {
     running = false;
   }
 }
+
+function closeChart() {
+  if (chartView) chartView.destroy();
+  chartView = null;
+  $('chart').hidden = true;
+}
+
+// CHART: the panels of the last conversion over the whole run.
+async function openChart() {
+  if (!chartRun || running) return;
+  const { panels } = await chartRun;
+  if (!panels || panels.error) return;
+  closeChart();
+  $('chart').hidden = false;
+  $('chartPeriod').textContent = `Period: ${panels.period}`;
+  chartView = new ChartView($('chart'), chartClient, panels);
+  window.kestrixChart = chartView;  // for the page's tests and speed figures
+  await Promise.all([chartView.showWhole(), showSummary()]);
+  $('chart').focus();
+  $('chart').scrollIntoView();
+}
+
+// The summary under the chart: the lines of --summary, its first line the headers.
+async function showSummary() {
+  const lines = (await chartClient.summary()).split('\r\n').filter(Boolean);
+  const row = (line, tag) => {
+    const tr = document.createElement('tr');
+    tr.append(...line.split('\t').map((text) => {
+      const cell = document.createElement(tag);
+      cell.textContent = text;
+      return cell;
+    }));
+    return tr;
+  };
+  const head = document.createElement('thead');
+  const body = document.createElement('tbody');
+  if (lines.length) head.append(row(lines[0], 'th'));
+  body.append(...lines.slice(1).map((line) => row(line, 'td')));
+  $('chartSummary').replaceChildren(head, body);
+}
+
+$('Command3').addEventListener('click', openChart);
+$('chartClose').addEventListener('click', closeChart);
+$('chartZoomIn').addEventListener('click', () => chartView && chartView.zoom(0.5));
+$('chartZoomOut').addEventListener('click', () => chartView && chartView.zoom(2));
+$('chartWhole').addEventListener('click', () => chartView && chartView.showWhole());
+// The chart's keys wherever the focus is, but in a field or a list.
+document.addEventListener('keydown', (event) => {
+  if (!chartView || event.ctrlKey || event.metaKey || event.altKey) return;
+  if (event.target.closest && event.target.closest('input, select, textarea')) return;
+  chartView.key(event);
+});
 
 $('Chooser').addEventListener('change', (event) => {
   takeFiles(event.target.files);

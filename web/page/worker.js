@@ -4,6 +4,10 @@
 // lines the command wrote on standard error, each output as a Blob of
 // 1 MiB pieces, the instance's memory at the end (which only grows) and the
 // milliseconds of its phases.
+//
+// A message with a `kind` is the chart's (chart_session.cpp): "chart-open"
+// converts the files once more in an instance of its own that stays, to be
+// asked for points ("chart-points") and for a row's cells ("chart-row").
 import createKestrix from 'kestrix-worker-glue';
 import wasmBytes from 'kestrix-worker-wasm';
 
@@ -33,11 +37,8 @@ function growFilesByDoubling(memfs, largeBytes) {
 // The table of the 101-logger job is some three times the size of its inputs.
 const likelyTableBytes = (files) => 4 * files.reduce((sum, file) => sum + file.data.byteLength, 0);
 
-async function convert(job) {
-  const started = performance.now();
-  const module = await compiled;
-  const messages = [];
-  const kestrix = await createKestrix({
+function newInstance(messages) {
+  return compiled.then((module) => createKestrix({
     noInitialRun: true,
     instantiateWasm(imports, receive) {
       WebAssembly.instantiate(module, imports).then((instance) => receive(instance));
@@ -45,15 +46,25 @@ async function convert(job) {
     },
     print: () => {},
     printErr: (line) => messages.push(line),
-  });
-  const { FS } = kestrix;
-  growFilesByDoubling(FS.filesystems.MEMFS, likelyTableBytes(job.files));
+  }));
+}
+
+// The chosen files in the instance's /in, its working folder.
+function writeInputs(FS, files) {
+  growFilesByDoubling(FS.filesystems.MEMFS, likelyTableBytes(files));
   FS.mkdir('/in');
-  FS.mkdir('/out');
   // The bytes handed over become the in-memory files' own, not copied.
-  for (const file of job.files)
-    FS.writeFile(`/in/${file.name}`, new Uint8Array(file.data), { canOwn: true });
+  for (const file of files) FS.writeFile(`/in/${file.name}`, new Uint8Array(file.data), { canOwn: true });
   FS.chdir('/in');
+}
+
+async function convert(job) {
+  const started = performance.now();
+  const messages = [];
+  const kestrix = await newInstance(messages);
+  const { FS } = kestrix;
+  writeInputs(FS, job.files);
+  FS.mkdir('/out');
   const ready = performance.now();
   const status = kestrix.callMain(job.args);
   const converted = performance.now();
@@ -73,7 +84,50 @@ async function convert(job) {
   return { status, messages, outputs, memoryBytes: kestrix.HEAP8.buffer.byteLength, phases };
 }
 
+let chart = null;  // the instance holding the chart's run
+
+function text(kestrix, pointer) {
+  const bytes = kestrix.HEAPU8;
+  return new TextDecoder().decode(bytes.subarray(pointer, bytes.indexOf(0, pointer)));
+}
+
+async function openChart(job) {
+  const started = performance.now();
+  chart = null;
+  const kestrix = await newInstance([]);
+  const { FS } = kestrix;
+  writeInputs(FS, job.files);
+  FS.mkdir('/chart');
+  FS.writeFile('/chart/args', job.args.map((arg) => `${arg}\0`).join(''));
+  const panels = JSON.parse(text(kestrix, kestrix._kestrix_chart_open()));
+  if (!panels.error) chart = kestrix;
+  return { panels, ms: performance.now() - started, memoryBytes: kestrix.HEAP8.buffer.byteLength };
+}
+
+// [x..., then as many values per channel], NaN where a line breaks.
+function chartPoints(job) {
+  if (!chart) return { points: new Float64Array(0) };
+  const at = chart._kestrix_chart_points(job.from, job.to, job.columns) / 8;
+  const answer = chart.HEAPF64.slice(at, at + chart._kestrix_chart_count());
+  return { points: answer.subarray(1), count: answer[0] };
+}
+
+const chartJobs = {
+  'chart-open': openChart,
+  'chart-points': chartPoints,
+  'chart-row': (job) => ({ cells: chart ? text(chart, chart._kestrix_chart_row(job.row)) : '' }),
+  'chart-summary': () => ({ summary: chart ? text(chart, chart._kestrix_chart_summary()) : '' }),
+};
+
 onmessage = (event) => {
+  const job = event.data;
+  if (job.kind) {
+    Promise.resolve(job).then(chartJobs[job.kind]).then(
+      (answer) => postMessage({ id: job.id, ...answer },
+        answer.points ? [answer.points.buffer] : []),
+      (error) => postMessage({ id: job.id, error: String(error) }));
+    return;
+  }
   convert(event.data).then(postMessage, (error) =>
     postMessage({ status: -1, messages: [String(error)], outputs: {} }));
 };

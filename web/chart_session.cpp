@@ -1,0 +1,322 @@
+// The chart's side of the page's worker: one conversion kept in memory
+// (ChartData, the window's own), asked by the page's JavaScript for its
+// panels, for the points of a time range at a pixel width and for the table's
+// cells at a row. Every answer is a text (JSON or tab-separated) or an array
+// of doubles that the worker reads out of the instance's memory.
+//
+// The conversion reads the command line of the table (the same files,
+// options and time window), from /chart/args, one argument after another,
+// each ended by a NUL: the chart shows what the table holds.
+
+#include <emscripten/emscripten.h>
+
+#include <cmath>
+#include <cstdint>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "argument_path.hpp"
+#include "chart_data.hpp"
+#include "convert_files.hpp"
+#include "error.hpp"
+#include "options.hpp"
+#include "platform/regional_settings.hpp"
+#include "sink.hpp"
+#include "summary.hpp"
+
+namespace {
+
+using kestrix::chart::ChartData;
+
+struct Session {
+  std::shared_ptr<const ChartData> data;
+  kestrix::RowRange rows;  // of the table, 1-based: what the time window holds
+  kestrix::DateForm dates;
+  std::string decimalMark = ".";
+  kestrix::TextFormat text;  // of the text outputs, in UTF-8 for the page
+};
+
+std::unique_ptr<Session> session;
+std::string answer;           // the last text answer, NUL-ended
+std::vector<double> numbers;  // the last points answer
+
+void appendJsonString(const std::string& text, std::string& out) {
+  out += '"';
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (byte < 0x20) {
+      static const char hex[] = "0123456789abcdef";
+      out += "\\u00";
+      out += hex[byte >> 4];
+      out += hex[byte & 15];
+    } else {
+      out += c;
+    }
+  }
+  out += '"';
+}
+
+std::vector<std::string> readArguments(const char* path) {
+  std::ifstream in(path, std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::vector<std::string> args;
+  std::string current;
+  for (const char c : bytes) {
+    if (c == '\0') {
+      args.push_back(current);
+      current.clear();
+    } else {
+      current += c;
+    }
+  }
+  return args;
+}
+
+// The run of the command line `args` (without the program's name), made
+// ready for the chart.
+std::unique_ptr<Session> openSession(const std::vector<std::string>& args) {
+  std::vector<const char*> argv{"kestrix-convert"};
+  for (const std::string& a : args) argv.push_back(a.c_str());
+  const kestrix::cli::CommandLine line =
+      kestrix::cli::parseCommandLine(static_cast<int>(argv.size()), argv.data());
+  const kestrix::cli::Options& o = line.options;
+
+  kestrix::ConversionRequest request;
+  for (const std::string& file : o.files) request.paths.push_back(kestrix::cli::argumentPath(file));
+  request.displayNames = o.files;
+  request.options.regional = kestrix::platform::regionalSettings();
+  request.options.includeOverflowed = o.includeOverflowed;
+  request.options.dates = o.dates;
+  request.options.utcOffsetMinutes = o.utcOffsetMinutes;
+  request.joinDownloads = o.join;
+  request.window = o.window;
+  request.format = kestrix::OutputFormat::None;
+  const kestrix::ConversionResult result = kestrix::convertFiles(request);
+
+  auto opened = std::make_unique<Session>();
+  opened->data = std::make_shared<const ChartData>(result.run, o.includeOverflowed);
+  opened->rows = result.rows;
+  opened->dates.regional = request.options.regional;
+  opened->dates.style = o.dates;
+  if (o.dates == kestrix::DateStyle::Iso) opened->dates.utcOffsetMinutes = o.utcOffsetMinutes;
+  opened->decimalMark = request.options.regional.decimalMark;
+  opened->text.regional = request.options.regional;
+  opened->text.encoding = kestrix::Encoding::Utf8;
+  opened->text.dates = o.dates;
+  if (o.dates == kestrix::DateStyle::Iso) opened->text.utcOffsetMinutes = o.utcOffsetMinutes;
+  return opened;
+}
+
+// {"rows":[first,last],"step":s,"firstKey":k,"units":[...],
+//  "channels":[{"name","unit","panel","decimals"}...]}; keys are seconds
+// since 1970 of the row's date read as UTC.
+std::string panelsJson(const Session& s) {
+  const ChartData& data = *s.data;
+  std::string out = "{\"rows\":[" + std::to_string(s.rows.first) + "," +
+                    std::to_string(s.rows.last) +
+                    "],\"rowCount\":" + std::to_string(data.rowCount());
+  char number[64];
+  std::snprintf(number, sizeof number, ",\"firstKey\":%.17g,\"step\":%.17g", data.keyOfRow(0),
+                data.keyOfRow(1) - data.keyOfRow(0));
+  out += number;
+  out += ",\"period\":";
+  appendJsonString(data.periodText(s.rows), out);
+  out += ",\"units\":[";
+  const std::vector<std::string>& units = data.units();
+  for (std::size_t u = 0; u < units.size(); ++u) {
+    if (u) out += ',';
+    appendJsonString(units[u], out);
+  }
+  out += "],\"channels\":[";
+  const auto& channels = data.channels();
+  for (std::size_t c = 0; c < channels.size(); ++c) {
+    if (c) out += ',';
+    out += "{\"name\":";
+    appendJsonString(channels[c].name(), out);
+    out += ",\"unit\":";
+    appendJsonString(channels[c].unit, out);
+    std::size_t panel = 0;
+    while (panel < units.size() && units[panel] != channels[c].unit) ++panel;
+    out += ",\"panel\":" + std::to_string(panel) + "}";
+  }
+  out += "]}";
+  return out;
+}
+
+// Points per pixel column: at a sixth, a half and five sixths of it, the
+// column's values in row order (its lowest and highest) and a null (NaN)
+// where it holds rows without value before, between or after them.
+constexpr int slotsPerColumn = 3;
+
+void columnValues(const kestrix::MinMaxPyramid& series, std::int64_t first, std::int64_t end,
+                  double* slots) {
+  const kestrix::RowSummary s = series.summarize(first, end);
+  const double gap = std::nan("");
+  if (!s.hasValue()) {
+    slots[0] = slots[1] = slots[2] = gap;
+    return;
+  }
+  const bool minFirst = s.minAt <= s.maxAt;
+  const double a = minFirst ? s.min : s.max;
+  const double b = minFirst ? s.max : s.min;
+  const std::int32_t lastExtreme = minFirst ? s.maxAt : s.minAt;
+  const std::int32_t firstExtreme = minFirst ? s.minAt : s.maxAt;
+  if (!s.hasGap()) {
+    slots[0] = a;
+    slots[1] = b;
+    slots[2] = b;
+  } else if (s.firstGap < firstExtreme) {
+    slots[0] = gap;
+    slots[1] = a;
+    slots[2] = b;
+  } else if (s.lastGap > lastExtreme) {
+    slots[0] = a;
+    slots[1] = b;
+    slots[2] = gap;
+  } else {
+    slots[0] = a;
+    slots[1] = gap;
+    slots[2] = b;
+  }
+}
+
+// The points of rows [first, end) (0-based) across `columns` pixel columns:
+// [pointCount, x..., then pointCount values per channel]. Each row is a
+// point when the rows are fewer than the columns.
+void fillPoints(const Session& s, double fromKey, double toKey, int columns) {
+  const ChartData& data = *s.data;
+  const std::int64_t rowCount = data.rowCount();
+  auto clampRow = [rowCount](double row) {
+    return static_cast<std::int64_t>(std::clamp(row, 0.0, static_cast<double>(rowCount)));
+  };
+  const std::int64_t first = clampRow(std::floor(data.rowOfKey(fromKey)));
+  const std::int64_t end = clampRow(std::ceil(data.rowOfKey(toKey)) + 1);
+  const auto& channels = data.channels();
+  numbers.clear();
+  columns = std::max(columns, 1);
+  const std::int64_t rows = end - first;
+  if (rows <= 0) {
+    numbers.push_back(0);
+    return;
+  }
+  if (rows <= columns) {
+    numbers.push_back(static_cast<double>(rows));
+    for (std::int64_t r = first; r < end; ++r)
+      numbers.push_back(data.keyOfRow(static_cast<double>(r)));
+    for (const auto& channel : channels)
+      for (std::int64_t r = first; r < end; ++r) numbers.push_back(channel.series.value(r));
+    return;
+  }
+  const std::size_t count = static_cast<std::size_t>(columns) * slotsPerColumn;
+  numbers.reserve(1 + count * (channels.size() + 1));
+  numbers.push_back(static_cast<double>(count));
+  const double perColumn = static_cast<double>(rows) / columns;
+  // The columns' bounds on whole blocks of the pyramid's largest size that
+  // fits in a column (at most one block off, as the window draws them): each
+  // column is then summed from a few blocks rather than from single rows.
+  std::int64_t block = 1;
+  while (static_cast<double>(block * kestrix::MinMaxPyramid::fanOut) <= perColumn)
+    block *= kestrix::MinMaxPyramid::fanOut;
+  auto columnStart = [&](int k) {
+    if (k == columns) return end;
+    const auto row = first + static_cast<std::int64_t>(std::llround(perColumn * k));
+    return k == 0 ? first : std::max(first, row / block * block);
+  };
+  for (int k = 0; k < columns; ++k) {
+    const double at = static_cast<double>(first) + perColumn * k;
+    for (int slot = 0; slot < slotsPerColumn; ++slot)
+      numbers.push_back(data.keyOfRow(at + perColumn * (2 * slot + 1) / (2 * slotsPerColumn)));
+  }
+  for (const auto& channel : channels) {
+    const std::size_t at = numbers.size();
+    numbers.resize(at + count);
+    for (int k = 0; k < columns; ++k)
+      columnValues(channel.series, columnStart(k), columnStart(k + 1),
+                   numbers.data() + at + static_cast<std::size_t>(k) * slotsPerColumn);
+  }
+}
+
+// The row's date and each channel's cell as the table writes them, tab-separated.
+std::string rowCells(const Session& s, std::int64_t row0) {
+  const ChartData& data = *s.data;
+  std::string out;
+  if (row0 < 0 || row0 >= data.rowCount()) return out;
+  kestrix::appendDate(data.run().rowDate(row0 + 1), s.dates, out);
+  for (const auto& channel : data.channels()) {
+    out += '\t';
+    kestrix::appendCellValueText(data.values().tableCell(channel.column, row0 + 1),
+                                 channel.decimals, s.decimalMark, out);
+  }
+  return out;
+}
+
+// The summary of the rows the table holds, as --summary writes it (in UTF-8).
+std::string summaryText(const Session& s) {
+  kestrix::StringSink sink;
+  const ChartData& data = *s.data;
+  kestrix::writeSummary(kestrix::summarize(data.values(), s.rows), data.run(), sink, s.text);
+  return sink.data;
+}
+
+std::string errorJson(const std::string& message) {
+  std::string out = "{\"error\":";
+  appendJsonString(message, out);
+  return out + "}";
+}
+
+const char* answerText(std::string text) {
+  answer = std::move(text);
+  return answer.c_str();
+}
+
+}  // namespace
+
+extern "C" {
+
+// Converts as /chart/args says and keeps the run. Returns panelsJson's text,
+// or {"error": message} naming the file and the problem.
+EMSCRIPTEN_KEEPALIVE const char* kestrix_chart_open() {
+  session.reset();
+  try {
+    session = openSession(readArguments("/chart/args"));
+    return answerText(panelsJson(*session));
+  } catch (const kestrix::ConversionError& e) {
+    return answerText(errorJson(e.what()));
+  } catch (const kestrix::cli::UsageError& e) {
+    return answerText(errorJson(e.message));
+  } catch (const std::exception& e) {
+    return answerText(errorJson(e.what()));
+  }
+}
+
+// fillPoints of the session's run; the answer's doubles are at the pointer
+// returned, kestrix_chart_count() of them.
+EMSCRIPTEN_KEEPALIVE const double* kestrix_chart_points(double fromKey, double toKey, int columns) {
+  numbers.clear();
+  if (!session) return nullptr;
+  fillPoints(*session, fromKey, toKey, columns);
+  return numbers.data();
+}
+
+EMSCRIPTEN_KEEPALIVE int kestrix_chart_count() {
+  return static_cast<int>(numbers.size());
+}
+
+// rowCells of the 0-based row, or "" outside the table.
+EMSCRIPTEN_KEEPALIVE const char* kestrix_chart_row(double row0) {
+  if (!session) return answerText({});
+  return answerText(rowCells(*session, static_cast<std::int64_t>(row0)));
+}
+
+// summaryText of the session's run.
+EMSCRIPTEN_KEEPALIVE const char* kestrix_chart_summary() {
+  return answerText(session ? summaryText(*session) : std::string());
+}
+
+}  // extern "C"
