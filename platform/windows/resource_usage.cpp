@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "platform/windows/command_line.hpp"
 #include "platform/windows/windows_error.hpp"
 
 namespace kestrix::platform {
@@ -23,26 +24,6 @@ std::wstring wide(const char* text) {
   std::wstring out(static_cast<std::size_t>(length - 1), L'\0');
   MultiByteToWideChar(CP_UTF8, 0, text, -1, out.data(), length);
   return out;
-}
-
-// One argument as CommandLineToArgvW and the C runtime read it back: in
-// quotation marks, a quotation mark after its backslashes doubled and
-// escaped, the backslashes before the closing mark doubled.
-void appendArgument(std::wstring_view argument, std::wstring& line) {
-  if (!line.empty()) line += L' ';
-  line += L'"';
-  std::size_t backslashes = 0;
-  for (const wchar_t c : argument) {
-    if (c == L'\\') {
-      ++backslashes;
-      continue;
-    }
-    line.append(c == L'"' ? 2 * backslashes + 1 : backslashes, L'\\');
-    backslashes = 0;
-    line += c;
-  }
-  line.append(2 * backslashes, L'\\');
-  line += L'"';
 }
 
 }  // namespace
@@ -64,7 +45,7 @@ double threadProcessorMilliseconds() {
 std::error_code runToEnd(char** command, CommandUsage& usage) {
   std::wstring line;
   for (char** argument = command; *argument != nullptr; ++argument)
-    appendArgument(wide(*argument), line);
+    windows::appendQuotedArgument(wide(*argument), line);
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION started{};

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/windows/command_line.hpp"
 #include "temp_folder.hpp"
 
 namespace kestrix::testing {
@@ -18,24 +19,6 @@ struct WindowsProgramResult {
   std::string out;
   std::string err;
 };
-
-// `argument` as the C runtime's parser reads it back: quoted, with the
-// backslashes before a quotation mark doubled.
-inline std::wstring quotedArgument(const std::wstring& argument) {
-  std::wstring quoted = L"\"";
-  std::size_t backslashes = 0;
-  for (const wchar_t c : argument) {
-    if (c == L'\\') {
-      ++backslashes;
-      continue;
-    }
-    quoted.append(c == L'"' ? 2 * backslashes + 1 : backslashes, L'\\');
-    backslashes = 0;
-    quoted += c;
-  }
-  quoted.append(2 * backslashes, L'\\');
-  return quoted + L"\"";
-}
 
 // Runs `program` with `arguments` in `folder`; its standard output and
 // error go through files in `scratch`.
@@ -52,8 +35,10 @@ inline WindowsProgramResult runWindowsProgram(const std::filesystem::path& progr
   const HANDLE out = create(outPath), err = create(errPath);
   const HANDLE in = CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                 &inherited, OPEN_EXISTING, 0, nullptr);
-  std::wstring commandLine = quotedArgument(program.native());
-  for (const std::wstring& argument : arguments) commandLine += L" " + quotedArgument(argument);
+  std::wstring commandLine;
+  kestrix::platform::windows::appendQuotedArgument(program.native(), commandLine);
+  for (const std::wstring& argument : arguments)
+    kestrix::platform::windows::appendQuotedArgument(argument, commandLine);
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
