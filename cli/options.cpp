@@ -233,6 +233,9 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
     throw UsageError{"a workbook is written to a file only: give it with -o PATH"};
   }
   if (o.report && o.report->empty()) throw UsageError{"the report path is empty"};
+  if (o.report && *o.report == "-") {
+    throw UsageError{"a report is written to a file only: give it with --report PATH"};
+  }
   if (o.limits && o.limits->empty()) throw UsageError{"the limits file's path is empty"};
   if (o.excursions && o.excursions->empty()) throw UsageError{"the excursions path is empty"};
   if (o.excursions && !o.limits) {

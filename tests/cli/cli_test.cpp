@@ -337,6 +337,14 @@ TEST_F(Cli, ReportIsWrittenBesideTheTableOrRefusedWithoutTheChart) {
   EXPECT_EQ(r.err, "");
   EXPECT_TRUE(kestrix::testing::readFile(dir_ / "report.pdf").starts_with("%PDF"));
   EXPECT_TRUE(fs::exists(dir_ / "table.txt"));
+  // "-" is standard output, which takes no PDF; "./-" names a file.
+  r = run({"-q", "--report", "-", "UC001.PDB"});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_TRUE(
+      r.err.starts_with("kestrix-convert: a report is written to a file only: give it "
+                        "with --report PATH\n"))
+      << r.err;
+  EXPECT_FALSE(fs::exists(dir_ / "-"));
   // "Done..." only once every output is written: not before a report that fails.
   r = run({"-o", "table.txt", "--report=missing/report.pdf", "UC001.PDB"});
   EXPECT_EQ(r.status, 1);
