@@ -71,6 +71,7 @@ describe('the limits', () => {
     assert.equal(await page.getAttribute('#limitsTable tbody tr:first-child input', 'title'),
       'Low: \u201ctwo\u201d is not a number');
     assert.ok(await page.isDisabled('#limitsOk'));
+    await page.locator('#limitsEditor').screenshot({ path: path.join(screenshots, 'limits-editor-refused.png') });
     await typeCell(page, 0, 0, '9');
     await typeCell(page, 0, 1, '8');
     await checked(page);
@@ -83,6 +84,16 @@ describe('the limits', () => {
     await checked(page);
     assert.ok(await page.isHidden('#limitsProblem'));
     assert.ok(await page.isEnabled('#limitsOk'));
+
+    // A limits file in error is told as the command tells it, the cells kept.
+    const folder = temporaryFolder('bad');
+    writeFileSync(path.join(folder, 'bad.toml'), '[[limit]]\nunit = "°C"\nhihg = 8.0\n');
+    await page.setInputFiles('#limitsEditor input[type=file]', path.join(folder, 'bad.toml'));
+    await page.waitForSelector('#limitsMessage:not([hidden])');
+    copyFileSync(files[0], path.join(folder, path.basename(files[0])));
+    const run = runNative(folder, ['--limits', 'bad.toml', '--excursions', 'e.txt', path.basename(files[0])]);
+    assert.equal(await page.textContent('#limitsMessage'), run.err.trim().replace(/^kestrix-convert: /, ''));
+    assert.equal(await page.inputValue('#limitsTable tbody tr:first-child input'), '2');
     await page.click('#limitsCancel');
   });
 
