@@ -140,7 +140,8 @@ EMSCRIPTEN_KEEPALIVE const char* kestrix_limits_apply() {
 
 // Per panel, one byte per row of the run (0-based): 2 where an excursion
 // with an alarm covers it, 1 where one without does, 0 elsewhere; an
-// excursion covers its rows up to the next sample of its channel. The bytes
+// excursion covers its rows up to the next sample of its channel. Channels
+// hidden (a '1' at their place in /limits/hidden) mark nothing. The bytes
 // are at the pointer returned, kestrix_limits_marks_count() of them (none
 // without limits).
 EMSCRIPTEN_KEEPALIVE const std::uint8_t* kestrix_limits_marks() {
@@ -151,11 +152,12 @@ EMSCRIPTEN_KEEPALIVE const std::uint8_t* kestrix_limits_marks() {
   const auto rows = static_cast<std::size_t>(std::max<std::int64_t>(data.rowCount(), 0));
   const std::vector<std::string>& units = data.units();
   marks.assign(units.size() * rows, 0);
+  const std::string hidden = fileText("/limits/hidden");
   for (const std::uint8_t mark : {std::uint8_t{1}, std::uint8_t{2}}) {  // alarms last: they win
     for (std::size_t c = 0; c < data.channels().size() && c < limits->checks().size(); ++c) {
       const auto panel = static_cast<std::size_t>(
           std::find(units.begin(), units.end(), data.channels()[c].unit) - units.begin());
-      if (panel >= units.size()) continue;
+      if (panel >= units.size() || (c < hidden.size() && hidden[c] == '1')) continue;
       std::uint8_t* row0 = marks.data() + panel * rows;
       for (const kestrix::Excursion& e : limits->checks()[c].excursions) {
         if ((e.alarm ? 2 : 1) != mark) continue;

@@ -84,6 +84,7 @@ export class ChartView {
         hooks: {
           setSelect: [(u) => this.selected(u)],
           setCursor: [(u) => this.cursorMoved(u)],
+          setSeries: [() => this.element.dispatchEvent(new CustomEvent('seriesshown'))],
           drawClear: [(u) => this.overlay && this.overlay.shade(u, p)],
           draw: [(u) => this.overlay && this.overlay.draw(u, p, channels.map((channel) => channel.c)),
             (u) => this.drawn(u)],

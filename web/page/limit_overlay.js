@@ -2,7 +2,7 @@
 // limited channel's low and high as dashed lines in the channel's colour over
 // its panel, and the time of the excursions shaded behind the panel, red where
 // an excursion raised an alarm and amber where it did not. A hidden channel
-// shows no line.
+// shows neither.
 //
 // The shading comes from the worker once per set of limits: per panel, a
 // byte per row of the run (2 alarm, 1 no alarm, 0 none). Each drawing takes
@@ -44,8 +44,13 @@ export class LimitOverlay {
       const { panel } = info.channels[channel];
       if (panel < panels) this.lines[panel].push({ channel, value, colour: channelColour(channel) });
     }
+    this.setMarks(marks);
+  }
+
+  // The rows' marks, panel after panel, as the worker gives them.
+  setMarks(marks) {
     this.marks = [];
-    for (let p = 0; p < panels; ++p) {
+    for (let p = 0; p < this.lines.length; ++p) {
       const rows = marks.length >= (p + 1) * this.rowCount
         ? marks.subarray(p * this.rowCount, (p + 1) * this.rowCount) : new Uint8Array(0);
       if (!rows.some((mark) => mark !== 0)) {
@@ -134,4 +139,16 @@ export class LimitOverlay {
     }
     ctx.restore();
   }
+}
+
+// The channels hidden in the chart's legend, as the worker's marks take them:
+// a '1' at the place of each.
+export function hiddenChannels(chartView) {
+  const hidden = new Array(chartView.info.channels.length).fill('0');
+  for (const { plot, channels } of chartView.plots) {
+    channels.forEach((channel, i) => {
+      if (plot.series[i + 1] && !plot.series[i + 1].show) hidden[channel.c] = '1';
+    });
+  }
+  return hidden.join('');
 }

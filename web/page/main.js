@@ -8,7 +8,7 @@ import { ChartView } from './chart_view.js';
 import { commandLine, readForm } from './command_line.js';
 import { addFiles, looksLikeLoggerFile } from './file_list.js';
 import { ExcursionList } from './excursion_list.js';
-import { LimitOverlay } from './limit_overlay.js';
+import { LimitOverlay, hiddenChannels } from './limit_overlay.js';
 import { LimitsEditor } from './limits_editor.js';
 import { limitsAsFile, storedLimits, storeLimits } from './limits_set.js';
 
@@ -285,11 +285,22 @@ async function applyLimits() {
   }
   if (!view || view !== chartView) return;
   const set = !answer.error && answer.rules > 0;
-  const marks = set ? (await chartClient.limits('marks')).bytes : null;
+  const marks = set ? (await chartClient.limits('marks', { hidden: hiddenChannels(view) })).bytes : null;
   if (asked !== applying || view !== chartView) return;
   excursionList.set(set ? answer : null);
   await Promise.all([view.setOverlay(set ? new LimitOverlay(view.info, answer, marks) : null), showSummary()]);
 }
+
+// A channel hidden or shown in the legend: its excursions' shading too.
+$('chart').addEventListener('seriesshown', async () => {
+  const view = chartView;
+  if (!view || !view.overlay) return;
+  const { overlay } = view;
+  const { bytes } = await chartClient.limits('marks', { hidden: hiddenChannels(view) });
+  if (view !== chartView || view.overlay !== overlay) return;
+  overlay.setMarks(bytes);
+  for (const { plot } of view.plots) plot.redraw(false);
+});
 
 // The page's limits become `next` ({name, text} or null), kept in the
 // browser, and apply at once.

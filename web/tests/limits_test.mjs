@@ -193,6 +193,19 @@ describe('the limits', () => {
     await page.locator('#chart .panels').screenshot({ path: path.join(screenshots, 'limits-chart.png') });
     const panels = await shaded();
     assert.ok(panels[0] > 1000, `the °C panel is shaded: ${panels}`);
+    // A channel hidden in the legend shades nothing: the °C panel keeps the other's excursions.
+    const legend = page.locator('#chart .panel').first().locator('.u-legend .u-series').nth(1);
+    await legend.click();
+    await page.waitForFunction((was) => {
+      const canvas = document.querySelector('#chart .panel canvas');
+      const pixels = canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height).data;
+      let shading = 0;
+      for (let i = 3; i < pixels.length; i += 4) if (pixels[i] > 30 && pixels[i] < 80) ++shading;
+      return shading < was;
+    }, panels[0]);
+    const hidden = await shaded();
+    assert.ok(hidden[0] > 0 && hidden[0] < panels[0], `${hidden[0]} of ${panels[0]}`);
+    await legend.click();
 
     await page.$eval('#chartExcursions .lines', (box) => { box.scrollTop = 0; });
     await page.waitForSelector('#excursionList tbody tr[data-line="0"]');
