@@ -68,10 +68,11 @@ std::string number(double value) {
   return text;
 }
 
-// [fromKey, toKey] of the 1-based rows `rows`.
-std::string keysJson(const ChartData& data, kestrix::RowRange rows) {
+// [fromKey, toKey, channel] of the 1-based rows `rows` of `channel`.
+std::string viewJson(const ChartData& data, kestrix::RowRange rows, std::size_t channel) {
   return "[" + number(data.keyOfRow(static_cast<double>(rows.first - 1))) + "," +
-         number(data.keyOfRow(static_cast<double>(rows.last - 1))) + "]";
+         number(data.keyOfRow(static_cast<double>(rows.last - 1))) + "," + std::to_string(channel) +
+         "]";
 }
 
 }  // namespace
@@ -177,9 +178,9 @@ EMSCRIPTEN_KEEPALIVE int kestrix_limits_marks_count() {
 }
 
 // Lines [first, first + count) of the excursion list (by channel, then by
-// start): {"lines": [text...], "views": [[fromKey, toKey]...]}, each line as
-// --excursions writes it (without its line end) and each view the range the
-// chart shows it over.
+// start): {"lines": [text...], "views": [[fromKey, toKey, channel]...]}, each
+// line as --excursions writes it (without its line end) and each view the
+// range the chart shows it over.
 EMSCRIPTEN_KEEPALIVE const char* kestrix_limits_excursions(double first, double count) {
   const ChartLimits* limits = current();
   if (!limits || !(first >= 0) || !(count > 0)) return answerText("{\"lines\":[],\"views\":[]}");
@@ -199,7 +200,7 @@ EMSCRIPTEN_KEEPALIVE const char* kestrix_limits_excursions(double first, double 
     for (std::size_t e = a; e < b; ++e) {
       slice[c].excursions.push_back(all[e]);
       if (!views.empty()) views += ',';
-      views += keysJson(data, kestrix::chart::excursionView(all[e], data.rowCount()));
+      views += viewJson(data, kestrix::chart::excursionView(all[e], data.rowCount()), c);
     }
   }
   kestrix::StringSink sink;

@@ -13,7 +13,7 @@ const pageLines = 200;
 
 export class ExcursionList {
   // `element`: the list's place; `client`: the chart's worker; `zoom(from,
-  // to)`: shows the chart over those keys.
+  // to, channel)`: shows the chart's channel over those keys.
   constructor(element, client, zoom) {
     this.element = element;
     this.client = client;
@@ -116,7 +116,7 @@ export class ExcursionList {
     if (this.selected < 0) return;
     const answer = await this.page(Math.floor(this.selected / pageLines));
     const view = answer.views[this.selected % pageLines];
-    if (view) await this.zoom(view[0], view[1]);
+    if (view) await this.zoom(view[0], view[1], view[2]);
   }
 
   key(event) {

@@ -224,8 +224,7 @@ async function openChart() {
   $('chartPeriod').textContent = `Period: ${panels.period}`;
   chartView = new ChartView($('chart'), chartClient, panels);
   window.kestrixChart = chartView;  // for the page's tests and speed figures
-  excursionList = new ExcursionList($('chartExcursions'), chartClient,
-    (from, to) => chartView && chartView.show(from, to));
+  excursionList = new ExcursionList($('chartExcursions'), chartClient, zoomToExcursion);
   await Promise.all([chartView.showWhole(), applyLimits()]);
   $('chart').focus();
   $('chart').scrollIntoView();
@@ -289,6 +288,19 @@ async function applyLimits() {
   if (asked !== applying || view !== chartView) return;
   excursionList.set(set ? answer : null);
   await Promise.all([view.setOverlay(set ? new LimitOverlay(view.info, answer, marks) : null), showSummary()]);
+}
+
+// An excursion of the list: its channel shown (and its summary line
+// marked), the chart over the excursion and half its length either side.
+function zoomToExcursion(from, to, channel) {
+  if (!chartView) return null;
+  for (const { plot, channels } of chartView.plots) {
+    const s = channels.findIndex((c) => c.c === channel) + 1;
+    if (s > 0 && !plot.series[s].show) plot.setSeries(s, { show: true });
+  }
+  const lines = $('chartSummary').tBodies[0];
+  if (lines) [...lines.rows].forEach((tr, i) => tr.classList.toggle('selected', i === channel));
+  return chartView.show(from, to);
 }
 
 // A channel hidden or shown in the legend: its excursions' shading too.
