@@ -221,5 +221,13 @@ describe('the limits', () => {
     await drawnAfter(page, () => page.click('#chartSummary tbody tr:first-child'));
     const shown = await page.evaluate(() => window.kestrixChart.view);
     assert.ok(shown.to - shown.from > range.to - range.from);
+
+    // No limits: the browser forgets them, and the chart's summary and list follow.
+    await page.click('#limitsForget');
+    await page.waitForFunction(() => !document.querySelector('#chartSummary th:last-child')
+      .textContent.startsWith('Result'));
+    assert.equal(await page.evaluate(() => localStorage.getItem('kestrix.limits')), null);
+    assert.ok(await page.isHidden('#chartExcursions'));
+    assert.equal(await page.$eval('#limitsFile', (input) => input.files.length), 0);
   });
 });
