@@ -20,6 +20,8 @@
 
 #include "argument_path.hpp"
 #include "chart_data.hpp"
+#include "chart_session.hpp"
+#include "chart_session_limits.hpp"
 #include "convert_files.hpp"
 #include "error.hpp"
 #include "options.hpp"
@@ -30,20 +32,19 @@
 namespace {
 
 using kestrix::chart::ChartData;
-
-struct Session {
-  std::shared_ptr<const ChartData> data;
-  kestrix::RowRange rows;  // of the table, 1-based: what the time window holds
-  kestrix::DateForm dates;
-  std::string decimalMark = ".";
-  kestrix::TextFormat text;  // of the text outputs, in UTF-8 for the page
-};
+using kestrix::web::Session;
 
 std::unique_ptr<Session> session;
 std::string answer;           // the last text answer, NUL-ended
 std::vector<double> numbers;  // the last points answer
 
-void appendJsonString(const std::string& text, std::string& out) {
+}  // namespace
+
+const Session* kestrix::web::chartSession() noexcept {
+  return session.get();
+}
+
+void kestrix::web::appendJsonString(const std::string& text, std::string& out) {
   out += '"';
   for (const char c : text) {
     const auto byte = static_cast<unsigned char>(c);
@@ -61,6 +62,10 @@ void appendJsonString(const std::string& text, std::string& out) {
   }
   out += '"';
 }
+
+namespace {
+
+using kestrix::web::appendJsonString;
 
 std::vector<std::string> readArguments(const char* path) {
   std::ifstream in(path, std::ios::binary);
@@ -260,7 +265,8 @@ std::string rowCells(const Session& s, std::int64_t row0) {
 std::string summaryText(const Session& s) {
   kestrix::StringSink sink;
   const ChartData& data = *s.data;
-  kestrix::writeSummary(kestrix::summarize(data.values(), s.rows), data.run(), sink, s.text);
+  kestrix::writeSummary(kestrix::summarize(data.values(), s.rows), data.run(), sink, s.text,
+                        kestrix::web::appliedChecks());
   return sink.data;
 }
 

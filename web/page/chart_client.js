@@ -40,6 +40,14 @@ export class ChartClient {
     return this.ask({ kind: 'chart-summary' }).then((answer) => answer.summary);
   }
 
+  // A limits function of the chart's instance (chart_session_limits.cpp,
+  // limits_editor_lines.cpp) after `files` ({name: text}) are written under
+  // /limits: its JSON answer, or {bytes} or {numbers} for marks and
+  // summary_views.
+  limits(call, files = {}, args = []) {
+    return this.ask({ kind: 'limits', call, files, args });
+  }
+
   // The points of [from, to] (seconds) across `columns`; resolves to null
   // when a later request took its place before it was sent.
   points(from, to, columns) {

@@ -59,8 +59,11 @@ export class ChartView {
         height: panelHeight + (last ? 40 : 0),
         tzDate: (seconds) => uPlot.tzDate(new Date(seconds * 1e3), 'Etc/UTC'),
         // A panel without a value in view keeps a scale, and so its width.
-        scales: { x: { time: true }, y: { range: (u, min, max) => (min == null || max == null
-          ? [0, 1] : uPlot.rangeNum(min, max, 0.1, true)) } },
+        scales: { x: { time: true }, y: { range: (u, low, high) => {
+          // The limits drawn (limit_overlay.js) stay in view.
+          const [min, max] = this.overlay ? this.overlay.widen(p, low, high) : [low, high];
+          return min == null || max == null ? [0, 1] : uPlot.rangeNum(min, max, 0.1, true);
+        } } },
         // The same right margin in every panel, the lowest one's last date
         // label included: their time axes stay one above the other.
         padding: [8, 32, 0, 0],
@@ -81,7 +84,10 @@ export class ChartView {
         hooks: {
           setSelect: [(u) => this.selected(u)],
           setCursor: [(u) => this.cursorMoved(u)],
-          draw: [(u) => this.drawn(u)],
+          setSeries: [() => this.element.dispatchEvent(new CustomEvent('seriesshown'))],
+          drawClear: [(u) => this.overlay && this.overlay.shade(u, p)],
+          draw: [(u) => this.overlay && this.overlay.draw(u, p, channels.map((channel) => channel.c)),
+            (u) => this.drawn(u)],
         },
       }, [[]].concat(channels.map(() => [])), panel);
       plot.over.addEventListener('wheel', (event) => this.wheel(event, plot), { passive: false });
@@ -150,6 +156,12 @@ export class ChartView {
   allDrawn() {
     if (!this.drawing || this.drawing.size === 0) return Promise.resolve();
     return new Promise((resolve) => { this.whenDrawn = () => { this.whenDrawn = null; resolve(); }; });
+  }
+
+  // The limits' lines and shading (a LimitOverlay, or null), drawn again.
+  setOverlay(overlay) {
+    this.overlay = overlay;
+    return this.show(this.view.from, this.view.to);
   }
 
   showWhole() { return this.show(this.whole.from, this.whole.to); }

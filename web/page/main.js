@@ -7,6 +7,10 @@ import { ChartClient } from './chart_client.js';
 import { ChartView } from './chart_view.js';
 import { commandLine, readForm } from './command_line.js';
 import { addFiles, looksLikeLoggerFile } from './file_list.js';
+import { ExcursionList } from './excursion_list.js';
+import { LimitOverlay, hiddenChannels } from './limit_overlay.js';
+import { LimitsEditor } from './limits_editor.js';
+import { limitsAsFile, storedLimits, storeLimits } from './limits_set.js';
 
 /* global KESTRIX_WORKER_SOURCE */
 const $ = (id) => document.getElementById(id);
@@ -18,7 +22,7 @@ let chartRun = null;  // the chart's run of the last conversion: a promise of it
 let chartView = null;
 
 let entries = [];  // {file, selected}, in name order
-let limitsFile = null;
+let limits = storedLimits();  // {name, text} of the page's limits, or null
 let running = false;
 
 function showFiles() {
@@ -50,17 +54,30 @@ function takeFiles(files) {
   }
 }
 
+// A limits file chosen or dropped becomes the page's limits, for the
+// conversion and the chart alike.
+// A conversion started meanwhile waits for them (limitsRead).
+let limitsRead = Promise.resolve();
 function chooseLimits(file) {
-  limitsFile = file;
-  const input = $('limitsFile');
-  if (input.files[0] !== file) {
-    // A file dropped on the page: the chooser shows its name too.
-    const transfer = new DataTransfer();
-    transfer.items.add(file);
-    input.files = transfer.files;
-  }
   $('excursions').checked = true;
   $('options').open = true;
+  showLimitsFile(file);
+  limitsRead = file.text().then((text) => setLimits({ name: file.name, text }, file));
+  return limitsRead;
+}
+
+// The chooser shows the name of the page's limits (`file`, or one made of them).
+function showLimitsFile(file) {
+  const input = $('limitsFile');
+  $('limitsForget').hidden = !limits && !file;
+  if (!limits && !file) {
+    input.value = '';
+    return;
+  }
+  if (file && input.files[0] === file) return;
+  const transfer = new DataTransfer();
+  transfer.items.add(file || limitsAsFile(limits));
+  input.files = transfer.files;
 }
 
 // The command's standard error, as the page shows it: without the program's
@@ -127,8 +144,10 @@ async function make() {
   }
   running = true;
   $('Command1').disabled = true;
+  await limitsRead.catch(() => {});
   closeChart();
   $('Command3').disabled = true;
+  $('limitsEdit').disabled = true;
   chartRun = null;
   const started = performance.now();
   $('etat').value = '...';
@@ -137,6 +156,7 @@ async function make() {
   try {
     const form = readForm(document);
     const chosen = entries.filter((entry) => entry.selected).map((entry) => entry.file);
+    const limitsFile = limits && limitsAsFile(limits);
     const inputs = limitsFile ? [...chosen, limitsFile] : chosen;
     const files = await Promise.all(inputs.map(async (file) => ({
       name: file.name, data: await file.arrayBuffer() })));
@@ -170,6 +190,7 @@ async function make() {
         if (chartRun !== chartOpened) return;
         const panels = answer.panels;
         $('Command3').disabled = !panels || Boolean(panels.error);
+        $('limitsEdit').disabled = $('Command3').disabled;
         document.body.dataset.chartRun = JSON.stringify({
           ms: answer.ms, sinceStart: performance.now() - chartStarted,
           afterConversion: performance.now() - converted, memoryBytes: answer.memoryBytes,
@@ -203,7 +224,8 @@ async function openChart() {
   $('chartPeriod').textContent = `Period: ${panels.period}`;
   chartView = new ChartView($('chart'), chartClient, panels);
   window.kestrixChart = chartView;  // for the page's tests and speed figures
-  await Promise.all([chartView.showWhole(), showSummary()]);
+  excursionList = new ExcursionList($('chartExcursions'), chartClient, zoomToExcursion);
+  await Promise.all([chartView.showWhole(), applyLimits()]);
   $('chart').focus();
   $('chart').scrollIntoView();
 }
@@ -224,8 +246,87 @@ async function showSummary() {
   const body = document.createElement('tbody');
   if (lines.length) head.append(row(lines[0], 'th'));
   body.append(...lines.slice(1).map((line) => row(line, 'td')));
+  // With limits, a channel that fails them says so in red.
+  const result = lines.length ? lines[0].split('\t').indexOf('Result') : -1;
+  for (const tr of body.rows)
+    if (result >= 0 && tr.cells[result] && tr.cells[result].textContent === 'fail') tr.cells[result].className = 'fail';
   $('chartSummary').replaceChildren(head, body);
 }
+
+// A click on a summary line shows that channel from its first value to its last.
+let summaryViews = null;  // the chart's: per line, [fromKey, toKey]
+$('chartSummary').addEventListener('click', async (event) => {
+  const tr = event.target.closest('tbody tr');
+  if (!tr || !chartView) return;
+  const view = chartView;
+  if (!summaryViews || summaryViews.chart !== view) {
+    summaryViews = { chart: view, keys: chartClient.limits('summary_views').then((answer) => answer.numbers) };
+  }
+  const keys = await summaryViews.keys;
+  const line = tr.sectionRowIndex;
+  const [from, to] = [keys[2 * line], keys[2 * line + 1]];
+  if (view === chartView && Number.isFinite(from)) await view.show(from, to);
+});
+
+// The page's limits applied to the chart's run: its summary, its limit
+// lines and shading and the excursion list follow them.
+let applying = 0;
+let excursionList = null;
+async function applyLimits() {
+  const asked = ++applying;
+  const view = chartView;
+  const { answer } = await chartClient.limits('apply',
+    { name: limits ? limits.name : '', text: limits ? limits.text : '' });
+  if (asked !== applying) return;
+  if (answer.error) {
+    const told = [...$('messages').children].map((item) => item.textContent);
+    showMessages([...told, `The limits were not applied: ${answer.error}`]);
+  }
+  if (!view || view !== chartView) return;
+  const set = !answer.error && answer.rules > 0;
+  const marks = set ? (await chartClient.limits('marks', { hidden: hiddenChannels(view) })).bytes : null;
+  if (asked !== applying || view !== chartView) return;
+  excursionList.set(set ? answer : null);
+  await Promise.all([view.setOverlay(set ? new LimitOverlay(view.info, answer, marks) : null), showSummary()]);
+}
+
+// An excursion of the list: its channel shown (and its summary line
+// marked), the chart over the excursion and half its length either side.
+function zoomToExcursion(from, to, channel) {
+  if (!chartView) return null;
+  for (const { plot, channels } of chartView.plots) {
+    const s = channels.findIndex((c) => c.c === channel) + 1;
+    if (s > 0 && !plot.series[s].show) plot.setSeries(s, { show: true });
+  }
+  const lines = $('chartSummary').tBodies[0];
+  if (lines) [...lines.rows].forEach((tr, i) => tr.classList.toggle('selected', i === channel));
+  return chartView.show(from, to);
+}
+
+// A channel hidden or shown in the legend: its excursions' shading too.
+$('chart').addEventListener('seriesshown', async () => {
+  const view = chartView;
+  if (!view || !view.overlay) return;
+  const { overlay } = view;
+  const { bytes } = await chartClient.limits('marks', { hidden: hiddenChannels(view) });
+  if (view !== chartView || view.overlay !== overlay) return;
+  overlay.setMarks(bytes);
+  for (const { plot } of view.plots) plot.redraw(false);
+});
+
+// The page's limits become `next` ({name, text} or null), kept in the
+// browser, and apply at once.
+async function setLimits(next, file) {
+  limits = next;
+  storeLimits(limits);
+  showLimitsFile(file);
+  await applyLimits();
+}
+
+const limitsEditor = new LimitsEditor(chartClient, { apply: (next) => setLimits(next), download });
+$('limitsEdit').addEventListener('click', () => chartRun && !running && limitsEditor.open(limits));
+$('limitsForget').addEventListener('click', () => setLimits(null));
+showLimitsFile();  // the limits kept from an earlier visit
 
 $('Command3').addEventListener('click', openChart);
 $('chartClose').addEventListener('click', closeChart);
@@ -245,7 +346,7 @@ $('Chooser').addEventListener('change', (event) => {
 });
 $('limitsFile').addEventListener('change', (event) => {
   if (event.target.files[0]) chooseLimits(event.target.files[0]);
-  else limitsFile = null;
+  else showLimitsFile();  // the choice given up: the limits stay
 });
 $('File1').addEventListener('change', () => {
   for (const option of $('File1').options) entries[Number(option.value)].selected = option.selected;

@@ -112,7 +112,39 @@ function chartPoints(job) {
   return { points: answer.subarray(1), count: answer[0] };
 }
 
+// The limits' jobs (chart_session_limits.cpp, limits_editor_lines.cpp): the
+// texts given written under /limits, then one of their functions called. The
+// chart's instance answers them; before there is one, an instance of their
+// own reads limits files.
+let spare = null;
+async function limitsInstance() {
+  if (chart) return chart;
+  if (!spare) spare = await newInstance([]);
+  return spare;
+}
+
+async function limitsJob(job) {
+  const kestrix = await limitsInstance();
+  const { FS } = kestrix;
+  if (!FS.analyzePath('/limits').exists) FS.mkdir('/limits');
+  for (const [name, content] of Object.entries(job.files || {})) FS.writeFile(`/limits/${name}`, content);
+  const call = (name, ...args) => kestrix[`_kestrix_limits_${name}`](...args);
+  switch (job.call) {
+    case 'marks': {
+      const at = call('marks');
+      return { bytes: kestrix.HEAPU8.slice(at, at + call('marks_count')) };
+    }
+    case 'summary_views': {
+      const at = call('summary_views') / 8;
+      return { numbers: kestrix.HEAPF64.slice(at, at + call('summary_count')) };
+    }
+    default:
+      return { answer: JSON.parse(text(kestrix, call(job.call, ...(job.args || [])))) };
+  }
+}
+
 const chartJobs = {
+  limits: limitsJob,
   'chart-open': openChart,
   'chart-points': chartPoints,
   'chart-row': (job) => ({ cells: chart ? text(chart, chart._kestrix_chart_row(job.row)) : '' }),
@@ -124,7 +156,7 @@ onmessage = (event) => {
   if (job.kind) {
     Promise.resolve(job).then(chartJobs[job.kind]).then(
       (answer) => postMessage({ id: job.id, ...answer },
-        answer.points ? [answer.points.buffer] : []),
+        [answer.points, answer.bytes, answer.numbers].filter(Boolean).map((array) => array.buffer)),
       (error) => postMessage({ id: job.id, error: String(error) }));
     return;
   }

@@ -3,7 +3,8 @@
 // conversion ended, CHART to the panels drawn, then MOVES zooms and moves
 // (+, −, arrows), each from the key to every panel redrawn with the worker's
 // points; and the memory of the page's script and of both workers'
-// WebAssembly. Prints one line of JSON.
+// WebAssembly. Prints one line of JSON. With KESTRIX_LIMITS=FILE, the page's
+// limits are that file's: the chart draws their lines and shading too.
 import { openPage, make } from './page_harness.mjs';
 
 const [moves, ...files] = process.argv.slice(2);
@@ -12,6 +13,7 @@ try {
   const { page } = session;
   await page.uncheck('#Check1');
   await page.setInputFiles('#Chooser', files);
+  if (process.env.KESTRIX_LIMITS) await page.setInputFiles('#limitsFile', process.env.KESTRIX_LIMITS);
   await make(page, ['uc1.txt']);
   await page.waitForFunction(() => !document.getElementById('Command3').disabled, null, { timeout: 120_000 });
   const run = JSON.parse(await page.evaluate(() => document.body.dataset.lastRun));
@@ -33,6 +35,7 @@ try {
     .map((m) => [m.name, m.value]));
   console.log(JSON.stringify({
     channels: await page.evaluate(() => window.kestrixChart.info.channels.length),
+    excursions: await page.evaluate(() => document.querySelector('#chartExcursions .heading').textContent),
     conversionMs: Math.round(run.ms),
     chartReadyAfterConversionMs: Math.round(chartRun.afterConversion),
     chartRunMs: Math.round(chartRun.ms),
