@@ -40,6 +40,21 @@ export class ChartClient {
     return this.ask({ kind: 'chart-summary' }).then((answer) => answer.summary);
   }
 
+  // The period table of `kind` ('day', 'week', 'month' or 'all') as
+  // --periods writes it, with `limits` ({name, text} or null): {text, rows}.
+  periods(kind, limits) {
+    const kinds = ['day', 'week', 'month', 'all'];
+    return this.ask({ kind: 'chart-periods', period: kinds.indexOf(kind), limits })
+      .then((answer) => JSON.parse(answer.json));
+  }
+
+  // The print view's parts over the 1-based rows [first, last] (see
+  // report_session.hpp), at most `mostExcursions` excursions listed.
+  report(first, last, limits, mostExcursions) {
+    return this.ask({ kind: 'chart-report', first, last, limits, mostExcursions })
+      .then((answer) => JSON.parse(answer.json));
+  }
+
   // The points of [from, to] (seconds) across `columns`; resolves to null
   // when a later request took its place before it was sent.
   points(from, to, columns) {

@@ -7,6 +7,7 @@ import { ChartClient } from './chart_client.js';
 import { ChartView } from './chart_view.js';
 import { commandLine, readForm } from './command_line.js';
 import { addFiles, looksLikeLoggerFile } from './file_list.js';
+import { closeTables, openTables } from './chart_tables.js';
 
 /* global KESTRIX_WORKER_SOURCE */
 const $ = (id) => document.getElementById(id);
@@ -16,6 +17,7 @@ const worker = new Worker(workerSource);
 const chartClient = new ChartClient(new Worker(workerSource));
 let chartRun = null;  // the chart's run of the last conversion: a promise of its panels
 let chartView = null;
+let chartInputs = null;  // the logger files and limits of the chart's run, for its report
 
 let entries = [];  // {file, selected}, in name order
 let limitsFile = null;
@@ -144,6 +146,8 @@ async function make() {
     // The chart's worker reads its own copies, at the same time.
     const chartFiles = await Promise.all(chosen.map(async (file) => ({
       name: file.name, data: await file.arrayBuffer() })));
+    const limitsBytes = limitsFile && new Uint8Array(await limitsFile.arrayBuffer());
+    const runInputs = { files: chosen, limits: limitsFile && { name: limitsFile.name, bytes: limitsBytes } };
     const chartStarted = performance.now();
     const chartOpened = chartClient.open(chartFiles, line.args);
     const result = await runJob(
@@ -166,6 +170,7 @@ async function make() {
     const converted = performance.now();
     if (result.status === 0 && table) {
       chartRun = chartOpened;
+      chartInputs = runInputs;
       chartOpened.then((answer) => {
         if (chartRun !== chartOpened) return;
         const panels = answer.panels;
@@ -188,6 +193,7 @@ async function make() {
 }
 
 function closeChart() {
+  closeTables();
   if (chartView) chartView.destroy();
   chartView = null;
   $('chart').hidden = true;
@@ -203,6 +209,7 @@ async function openChart() {
   $('chartPeriod').textContent = `Period: ${panels.period}`;
   chartView = new ChartView($('chart'), chartClient, panels);
   window.kestrixChart = chartView;  // for the page's tests and speed figures
+  openTables(chartClient, panels, chartView, chartInputs);
   await Promise.all([chartView.showWhole(), showSummary()]);
   $('chart').focus();
   $('chart').scrollIntoView();
