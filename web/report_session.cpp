@@ -97,7 +97,8 @@ std::string periodsJson(const ChartData& data, RowRange rows, PeriodKind kind,
       if (!first) out += ',';
       first = false;
       const RowRange period = table.periods[p].rows;
-      out += '[' + std::to_string(period.first) + ',' + std::to_string(period.last) + ']';
+      out += '[' + std::to_string(period.first) + ',' + std::to_string(period.last) + ',' +
+             std::to_string(c) + ']';
     }
   }
   return out + "]}";

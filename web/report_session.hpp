@@ -21,8 +21,9 @@
 
 namespace kestrix::web {
 
-// {"text": the period table of `rows` as --periods writes it, "rows": the
-// table rows [first, last] of each of its lines' period, in its order};
+// {"text": the period table of `rows` as --periods writes it, "rows": for
+// each of its lines in order, its period's table rows and its channel,
+// [first, last, channel]};
 // `limits` (one check per channel over `rows`) adds the time outside them.
 std::string periodsJson(const chart::ChartData& data, RowRange rows, PeriodKind kind,
                         const std::vector<ChannelCheck>* limits, const TextFormat& format);
