@@ -44,6 +44,16 @@ async function chartOf(files, limitsText) {
   return session;
 }
 
+// The print view printed to A4 landscape, its pages as images to look at.
+async function printed(page, name) {
+  const pdf = path.join(screenshots, `${name}.pdf`);
+  await page.pdf({ path: pdf, preferCSSPageSize: true });
+  const info = execFileSync('pdfinfo', [pdf], { encoding: 'utf8' });
+  assert.match(info, /Page size:\s+841\.\d+ x 59[45]\.\d+ pts \(A4\)/);
+  execFileSync('pdftoppm', ['-png', '-r', '60', '-l', '3', pdf, path.join(screenshots, `${name}-page`)]);
+  return Number(/Pages:\s+(\d+)/.exec(info)[1]);
+}
+
 async function openReport(page) {
   await page.click('#chartReport');
   await page.waitForFunction(() => document.body.dataset.report, null, { timeout: 120_000 });
@@ -123,21 +133,24 @@ describe('the Periods view and the print view', () => {
       ['Limits file: limits.toml', String(Buffer.byteLength(limits)), sha(Buffer.from(limits))]]);
     await page.screenshot({ path: path.join(screenshots, 'report-view.png'), fullPage: true });
 
-    // Printed to A4: the pages as images, to look at.
-    const pdf = path.join(screenshots, 'report.pdf');
-    await page.pdf({ path: pdf, preferCSSPageSize: true });
-    const pages = execFileSync('pdfinfo', [pdf], { encoding: 'utf8' });
-    assert.match(pages, /Page size:\s+841\.\d+ x 59[45]\.\d+ pts \(A4\)/);
-    execFileSync('pdftoppm', ['-png', '-r', '60', pdf, path.join(screenshots, 'report-page')]);
+    assert.ok(await printed(page, 'report') >= 2);
     await page.click('#reportClose');
     assert.equal(await page.isVisible('#chart'), true);
+
+    // Zoomed in, the report is of the range in view.
+    await page.evaluate(() => window.kestrixChart.zoom(0.25));
+    await openReport(page);
+    assert.match(await page.textContent('#report .period'), /^Period: .* to .*, part of the run from .* to /);
+    assert.match(await page.textContent('#report .summary h2'), /^Summary over the period drawn, /);
+    assert.equal(await page.textContent('#report .verdicts h2'), 'Limits and verdicts over the period drawn');
+    await page.click('#reportClose');
   });
 });
 
 describe('the print view of the 101-logger job with excursions by the thousand', () => {
   let session;
   let files;
-  const tight = '[[limit]]\nunit = "°C"\nlow = 4.5\nhigh = 5.0\n';
+  const tight = '[[limit]]\nunit = "°C"\nlow = 20.99\nhigh = 21.01\n';
   before(async () => {
     files = exampleFiles('--large');
     session = await chartOf(files, tight);
@@ -155,5 +168,7 @@ describe('the print view of the 101-logger job with excursions by the thousand',
       `and ${all - 1000} more excursions, not listed here: the excursions download (excursions.txt) holds them all`);
     const heading = await page.textContent('#report .excursions h2');
     assert.match(heading, new RegExp(`^Excursions over the whole run: ${all}, \\d+ with an alarm$`));
+    await page.screenshot({ path: path.join(screenshots, 'report-large-view.png') });
+    assert.ok(await printed(page, 'report-large') > 10);
   });
 });
