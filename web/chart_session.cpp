@@ -316,13 +316,17 @@ EMSCRIPTEN_KEEPALIVE const char* kestrix_chart_periods(int kind) {
                                                 session->text, "/chart/limits"));
 }
 
-// reportAnswer of the 1-based rows [first, last].
-EMSCRIPTEN_KEEPALIVE const char* kestrix_chart_report(double first, double last,
-                                                      int mostExcursions) {
+// reportAnswer of the 1-based rows [first, last], with the period table of
+// `periods` (as PeriodKind counts; -1: none).
+EMSCRIPTEN_KEEPALIVE const char* kestrix_chart_report(double first, double last, int mostExcursions,
+                                                      int periods) {
   if (!session) return answerText("{\"error\":\"no chart\"}");
   const kestrix::RowRange drawn{static_cast<std::int64_t>(first), static_cast<std::int64_t>(last)};
+  std::optional<kestrix::PeriodKind> kind;
+  if (periods >= 0 && periods <= static_cast<int>(kestrix::PeriodKind::All))
+    kind = static_cast<kestrix::PeriodKind>(periods);
   return answerText(kestrix::web::reportAnswer(
-      *session->data, drawn, static_cast<std::size_t>(std::max(mostExcursions, 0)),
+      *session->data, drawn, static_cast<std::size_t>(std::max(mostExcursions, 0)), kind,
       "/chart/limits"));
 }
 

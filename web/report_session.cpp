@@ -6,6 +6,7 @@
 #include "chart_limits.hpp"
 #include "json_text.hpp"
 #include "limits_file.hpp"
+#include "period_lines.hpp"
 #include "sink.hpp"
 
 namespace kestrix::web {
@@ -77,6 +78,40 @@ void appendLimitParts(const ChartData& data, const chart::ChartLimits& limits,
   out += "},\"excursionCount\":" + std::to_string(count) + '}';
 }
 
+// The period table of the report's period pages: its lines as the window
+// writes them, channel after channel, each held period.
+void appendPeriodPart(const ChartData& data, PeriodKind kind, RowRange drawn, bool wholeRun,
+                      const std::vector<ChannelCheck>* limits, std::string& out) {
+  const std::shared_ptr<const PeriodTable> table = chart::periodTableOf(data, kind, drawn, limits);
+  const int columns =
+      chart::hasTimeOutside(*table) ? chart::periodColumnCount : chart::periodColumnCount - 2;
+  std::vector<std::string> headers;
+  for (int i = 0; i < columns; ++i)
+    headers.push_back(chart::periodHeading(static_cast<chart::PeriodColumn>(i)));
+  std::vector<std::vector<std::string>> lines;
+  std::vector<std::string> channels;  // of each line, as a number
+  for (std::size_t c = 0; c < data.channels().size(); ++c) {
+    for (std::size_t p = 0; p < table->periods.size(); ++p) {
+      if (!table->line(c, p).held) continue;
+      lines.emplace_back();
+      for (int i = 0; i < columns; ++i)
+        lines.back().push_back(
+            chart::periodCell(data, *table, c, p, static_cast<chart::PeriodColumn>(i)));
+      channels.push_back(std::to_string(c));
+    }
+  }
+  out += "{\"heading\":";
+  appendJsonString("Period table: " + chart::periodChoiceText(kind) +
+                       (wholeRun ? ", over the whole run"
+                                 : ", over the period drawn, " + data.periodText(drawn)),
+                   out);
+  out += ",\"lines\":";
+  appendTable(headers, lines, out);
+  out += "},\"channels\":";
+  appendJsonStrings(channels, out);
+  out += '}';
+}
+
 }  // namespace
 
 std::string periodsJson(const ChartData& data, RowRange rows, PeriodKind kind,
@@ -105,7 +140,7 @@ std::string periodsJson(const ChartData& data, RowRange rows, PeriodKind kind,
 }
 
 std::string reportJson(const ChartData& data, RowRange drawn, const std::vector<LimitRule>* rules,
-                       std::size_t mostExcursions) {
+                       std::size_t mostExcursions, std::optional<PeriodKind> periods) {
   drawn.first = std::max<std::int64_t>(drawn.first, 1);
   drawn.last = std::min(drawn.last, data.rowCount());
   const bool wholeRun = drawn.first <= 1 && drawn.last >= data.rowCount();
@@ -131,10 +166,17 @@ std::string reportJson(const ChartData& data, RowRange drawn, const std::vector<
   out += ",\"summary\":";
   appendTable(ChartData::summaryHeaders(), summary, out);
   out += "},\"limits\":";
+  std::optional<chart::ChartLimits> limits;
   if (rules) {
-    const chart::ChartLimits limits(data, *rules, std::nullopt, wholeRun ? data.allRows() : drawn);
-    appendLimitParts(data, limits, wholeRun ? "over the whole run" : "over the period drawn",
+    limits.emplace(data, *rules, std::nullopt, wholeRun ? data.allRows() : drawn);
+    appendLimitParts(data, *limits, wholeRun ? "over the whole run" : "over the period drawn",
                      mostExcursions, out);
+  } else {
+    out += "null";
+  }
+  out += ",\"periods\":";
+  if (periods) {
+    appendPeriodPart(data, *periods, drawn, wholeRun, limits ? &limits->checks() : nullptr, out);
   } else {
     out += "null";
   }
@@ -187,10 +229,11 @@ std::string periodsAnswer(const std::shared_ptr<const ChartData>& data, RowRange
 }
 
 std::string reportAnswer(const ChartData& data, RowRange drawn, std::size_t mostExcursions,
+                         std::optional<PeriodKind> periods,
                          const std::filesystem::path& limitsFolder) {
   try {
     const std::optional<std::vector<LimitRule>> rules = readPageLimits(limitsFolder);
-    return reportJson(data, drawn, rules ? &*rules : nullptr, mostExcursions);
+    return reportJson(data, drawn, rules ? &*rules : nullptr, mostExcursions, periods);
   } catch (const LimitsFileError& e) {
     return errorJson(e.what());
   }

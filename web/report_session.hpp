@@ -35,9 +35,12 @@ std::string periodsJson(const chart::ChartData& data, RowRange rows, PeriodKind 
 // {"headers",
 //  "rows"}, "limits": null or {"verdictsHeading", "verdicts": {"headers",
 //  "rows", "fail"}, "excursionsHeading", "excursions": {"headers", "rows",
-//  "alarm"}, "excursionCount"}}.
+//  "alarm"}, "excursionCount"}, "periods": null or, with `periods`, the
+//  period table of the report's period pages {"heading", "lines": {"headers",
+//  "rows"}, "channels": each line's channel}}.
 std::string reportJson(const chart::ChartData& data, RowRange drawn,
-                       const std::vector<LimitRule>* rules, std::size_t mostExcursions);
+                       const std::vector<LimitRule>* rules, std::size_t mostExcursions,
+                       std::optional<PeriodKind> periods = std::nullopt);
 
 // The limits the page hands over with a request: the one file in
 // `folder` (its name the limits file's), read as the command reads --limits;
@@ -52,6 +55,7 @@ std::string periodsAnswer(const std::shared_ptr<const chart::ChartData>& data, R
                           const std::filesystem::path& limitsFolder);
 // reportJson with the limits in `limitsFolder`, or {"error"}.
 std::string reportAnswer(const chart::ChartData& data, RowRange drawn, std::size_t mostExcursions,
+                         std::optional<PeriodKind> periods,
                          const std::filesystem::path& limitsFolder);
 
 }  // namespace kestrix::web

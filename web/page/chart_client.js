@@ -49,9 +49,10 @@ export class ChartClient {
   }
 
   // The print view's parts over the 1-based rows [first, last] (see
-  // report_session.hpp), at most `mostExcursions` excursions listed.
-  report(first, last, limits, mostExcursions) {
-    return this.ask({ kind: 'chart-report', first, last, limits, mostExcursions })
+  // report_session.hpp), at most `mostExcursions` excursions listed, with
+  // the period table of `periods` (a kind as for periods(), or null).
+  report(first, last, limits, mostExcursions, periods = null) {
+    return this.ask({ kind: 'chart-report', first, last, limits, mostExcursions, periods })
       .then((answer) => JSON.parse(answer.json));
   }
 

@@ -45,6 +45,7 @@ export function closeTables() {
   if (opened && opened.periods) opened.periods.destroy();
   opened = null;
   $('periodChoice').value = 'day';
+  $('periodReport').checked = false;
 }
 
 async function openReport() {
@@ -54,7 +55,8 @@ async function openReport() {
   report.hidden = false;
   delete document.body.dataset.report;
   try {
-    await makeReport(report, opened.client, opened.chart, opened.inputs.files, opened.inputs.limits);
+    const periods = $('periodReport').checked ? $('periodChoice').value : null;
+    await makeReport(report, opened.client, opened.chart, opened.inputs, periods);
     document.body.dataset.report = 'ready';
   } catch (error) {
     report.querySelector('.content').textContent = `The report could not be made: ${error.message}`;

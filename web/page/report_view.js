@@ -3,8 +3,8 @@
 // the PDF report of kestrix-convert --report: the files and the "Period:"
 // line of what is drawn, the chart of the range in view with its legend, the
 // summary over those rows, with limits their verdicts and the excursion list
-// (the first `mostExcursions`), and last the files with their size and
-// SHA-256 and the limits file's.
+// (the first `mostExcursions`), the period table when asked for, and last the
+// files with their size and SHA-256 and the limits file's.
 import { channelColour } from './chart_colours.js';
 
 export const mostExcursions = 1000;
@@ -91,13 +91,14 @@ function madeText(date) {
 const cssString = (text) => `"${text.replace(/[\\"]/g, '\\$&').replace(/\n/g, ' ')}"`;
 
 // Fills `report` (#report) with the report of `chart` (a ChartView) in its
-// present view: `files` the run's logger files (File objects), `limits` the
-// run's ({name, bytes}) or null.
-export async function makeReport(report, client, chart, files, limits) {
+// present view: `inputs.files` the run's logger files (File objects),
+// `inputs.limits` the run's ({name, bytes}) or null; with `periods` (a kind
+// of period) the period table of the rows drawn.
+export async function makeReport(report, client, chart, { files, limits }, periods = null) {
   const { info } = chart;
   const drawn = rowsInView(chart.view, info);
   const [parts, hashes, limitsHash] = await Promise.all([
-    client.report(drawn.first, drawn.last, limits, mostExcursions),
+    client.report(drawn.first, drawn.last, limits, mostExcursions, periods),
     Promise.all(files.map(async (file) => sha256Text(await file.arrayBuffer()))),
     limits ? sha256Text(limits.bytes) : null,
   ]);
@@ -156,6 +157,13 @@ export async function makeReport(report, client, chart, files, limits) {
         'not listed here: the excursions download (excursions.txt) holds them all'));
     }
     content.append(section('excursions', parts.limits.excursionsHeading, ...list));
+  }
+
+  if (parts.periods) {
+    const { lines, channels } = parts.periods;
+    const right = lines.headers.map((_, i) => i).filter((i) => i >= 2);
+    content.append(section('periods', parts.periods.heading, table(lines.headers, lines.rows,
+      (line, r) => line.cells[0].prepend(swatch(Number(channels[r]))), right)));
   }
 
   const record = files.map((file, f) => [file.name, String(file.size), hashes[f]]);

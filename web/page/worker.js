@@ -129,11 +129,15 @@ function chartPeriods(job) {
   writeLimits(job.limits);
   return { json: text(chart, chart._kestrix_chart_periods(job.period)) };
 }
-// The report's parts over the 1-based rows [first, last].
+// The report's parts over the 1-based rows [first, last], with the period
+// table of job.periods ('day', 'week', 'month', 'all' or none).
 function chartReport(job) {
   if (!chart) return { json: noChart };
   writeLimits(job.limits);
-  return { json: text(chart, chart._kestrix_chart_report(job.first, job.last, job.mostExcursions)) };
+  const periods = ['day', 'week', 'month', 'all'].indexOf(job.periods);
+  return {
+    json: text(chart, chart._kestrix_chart_report(job.first, job.last, job.mostExcursions, periods)),
+  };
 }
 
 const chartJobs = {

@@ -137,6 +137,18 @@ describe('the Periods view and the print view', () => {
     await page.click('#reportClose');
     assert.equal(await page.isVisible('#chart'), true);
 
+    // With "In the report" ticked, the period table follows the excursions, a line per --periods line.
+    await page.click('#tabPeriods');
+    await page.selectOption('#periodChoice', 'week');
+    await page.check('#periodReport');
+    await openReport(page);
+    assert.deepEqual(await page.$$eval('#report .content > section h2', (headings) =>
+      headings.slice(-2).map((heading) => heading.textContent)), ['Period table: ISO weeks, over the whole run', 'Files']);
+    assert.equal(await page.$$eval('#report .periods tbody tr', (rows) => rows.length),
+      native(files, limits, ['--periods', 'p.txt', '--period', 'week'])('p.txt').length - 1);
+    await page.click('#reportClose');
+    await page.uncheck('#periodReport');
+
     // Zoomed in, the report is of the range in view.
     await page.evaluate(() => window.kestrixChart.zoom(0.25));
     await openReport(page);
