@@ -41,11 +41,12 @@ export class ChartClient {
   }
 
   // The period table of `kind` ('day', 'week', 'month' or 'all') as
-  // --periods writes it, with `limits` ({name, text} or null): {text, rows}.
+  // --periods writes it, with `limits` ({name, bytes} or null): {text, rows}
+  // and the worker's milliseconds.
   periods(kind, limits) {
     const kinds = ['day', 'week', 'month', 'all'];
     return this.ask({ kind: 'chart-periods', period: kinds.indexOf(kind), limits })
-      .then((answer) => JSON.parse(answer.json));
+      .then((answer) => ({ ...JSON.parse(answer.json), ms: answer.ms }));
   }
 
   // The print view's parts over the 1-based rows [first, last] (see
