@@ -89,6 +89,14 @@ describe('the Periods view and the print view', () => {
     assert.ok(days.length > 10);
     assert.deepEqual(days, native(files, limits, ['--periods', 'p.txt', '--period', 'day'])('p.txt'));
     await page.locator('#chart .views').screenshot({ path: path.join(screenshots, 'periods-days.png') });
+    // Scrolled to its end, the view draws the last lines.
+    const last = await page.evaluate(() => new Promise((resolve) => {
+      const lines = document.querySelector('#periodView .lines');
+      lines.addEventListener('scroll', () => requestAnimationFrame(() => resolve(
+        [...document.querySelectorAll('#periodLines tr:not(.spacer)')].at(-1).cells[4].textContent)), { once: true });
+      lines.scrollTop = lines.scrollHeight;
+    }));
+    assert.equal(last, days.at(-1)[4]);
     for (const kind of ['week', 'month']) {
       const lines = await shown(() => page.selectOption('#periodChoice', kind));
       assert.deepEqual(lines, native(files, limits, ['--periods', 'p.txt', '--period', kind])('p.txt'), kind);
