@@ -48,8 +48,11 @@ export function closeTables() {
   $('periodReport').checked = false;
 }
 
+let making = false;  // a report being made
+
 async function openReport() {
-  if (!opened) return;
+  if (!opened || making) return;
+  making = true;
   const report = $('report');
   document.body.classList.add('reporting');
   report.hidden = false;
@@ -61,6 +64,8 @@ async function openReport() {
   } catch (error) {
     report.querySelector('.content').textContent = `The report could not be made: ${error.message}`;
     document.body.dataset.report = 'failed';
+  } finally {
+    making = false;
   }
   window.scrollTo(0, 0);
   $('reportPrint').focus();
@@ -77,3 +82,10 @@ for (const tab of tabs) $(tab).addEventListener('click', () => showTab(tab));
 $('chartReport').addEventListener('click', openReport);
 $('reportClose').addEventListener('click', closeReport);
 $('reportPrint').addEventListener('click', () => window.print());
+// In the print view the chart's keys are not the chart's: it stays as the
+// report shows it. Escape closes the view.
+document.addEventListener('keydown', (event) => {
+  if ($('report').hidden) return;
+  if (event.key === 'Escape') closeReport();
+  event.stopImmediatePropagation();
+}, true);
