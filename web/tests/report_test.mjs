@@ -166,6 +166,7 @@ describe('the Periods view and the print view', () => {
       headings.slice(-2).map((heading) => heading.textContent)), ['Period table: ISO weeks, over the whole run', 'Files']);
     assert.equal(await page.$$eval('#report .periods tbody tr', (rows) => rows.length),
       native(files, limits, ['--periods', 'p.txt', '--period', 'week'])('p.txt').length - 1);
+    assert.ok(await printed(page, 'report-periods') >= 3);
     await page.click('#reportClose');
     await page.uncheck('#periodReport');
 
