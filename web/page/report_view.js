@@ -40,7 +40,7 @@ function swatch(c) {
 function table(headers, rows, decorate = () => {}, rightAligned = []) {
   const made = element('table');
   const head = made.createTHead().insertRow();
-  for (const text of headers) head.append(element('th', '', text));
+  headers.forEach((text, i) => head.append(element('th', rightAligned.includes(i) ? 'number' : '', text)));
   const body = made.createTBody();
   rows.forEach((cells, r) => {
     const line = body.insertRow();
@@ -111,8 +111,6 @@ export async function makeReport(report, client, chart, { files, limits }, perio
     element('p', 'period', parts.period));
   content.append(head);
 
-  // The chart takes what the first page leaves (at least 45 % of it), in
-  // panels at least 60 pixels high.
   const legend = element('ul', 'legend');
   legend.append(...info.channels.map((channel, c) => {
     const item = element('li');
@@ -120,9 +118,14 @@ export async function makeReport(report, client, chart, { files, limits }, perio
     return item;
   }));
   const figure = element('figure', 'part chart');
-  content.append(figure, legend);
-  const used = head.getBoundingClientRect().height + legend.getBoundingClientRect().height;
-  const room = Math.max(pageHeight - used - 24, pageHeight * 0.45) - axisHeight;
+  const summaryRight = parts.summary.headers.map((_, i) => i).filter((i) => i >= 2);
+  const summary = section('summary', parts.summaryHeading, table(parts.summary.headers,
+    parts.summary.rows, (line, r) => line.cells[0].prepend(swatch(r)), summaryRight));
+  content.append(figure, legend, summary);
+  // The chart takes what the first page leaves beside the legend and the
+  // summary (at least 45 % of it), in panels at least 60 pixels high.
+  const used = [head, legend, summary].reduce((sum, part) => sum + part.getBoundingClientRect().height, 0);
+  const room = Math.max(pageHeight - used - 40, pageHeight * 0.45) - axisHeight;
   const panelHeight = Math.max(60, Math.floor(room / Math.max(1, chart.plots.length)) - 20);
   const images = await panelImages(chart, panelHeight);
   figure.append(...chart.plots.map(({ unit }, p) => {
@@ -134,9 +137,6 @@ export async function makeReport(report, client, chart, { files, limits }, perio
     return panel;
   }));
 
-  const summaryRight = parts.summary.headers.map((_, i) => i).filter((i) => i >= 2);
-  content.append(section('summary', parts.summaryHeading, table(parts.summary.headers, parts.summary.rows,
-    (line, r) => line.cells[0].prepend(swatch(r)), summaryRight)));
 
   if (parts.limits) {
     const { verdicts, excursions } = parts.limits;
@@ -173,7 +173,7 @@ export async function makeReport(report, client, chart, { files, limits }, perio
 
   // The footer of every printed page.
   report.querySelector('style').textContent =
-    `@page { @bottom-left { font: 8pt system-ui, sans-serif; content: ${
+    `@page { @bottom-left { font: 7pt system-ui, sans-serif; color: #808080; content: ${
       cssString(`Generated ${madeText(new Date())} by ${parts.version} \u2014 page `)} counter(page); } }`;
   return parts;
 }
