@@ -99,7 +99,10 @@ export async function makeReport(report, client, chart, { files, limits }, perio
   const drawn = rowsInView(chart.view, info);
   const [parts, hashes, limitsHash] = await Promise.all([
     client.report(drawn.first, drawn.last, limits, mostExcursions, periods),
-    Promise.all(files.map(async (file) => sha256Text(await file.arrayBuffer()))),
+    Promise.all(files.map(async (file) => sha256Text(await file.arrayBuffer().catch((error) => {
+      // The file was moved or changed since the conversion.
+      throw new Error(`${file.name}: cannot be read again for its SHA-256 (${error.message})`);
+    })))),
     limits ? sha256Text(limits.bytes) : null,
   ]);
   if (parts.error) throw new Error(parts.error);

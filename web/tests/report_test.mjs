@@ -6,7 +6,7 @@
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
 import { createHash } from 'node:crypto';
-import { copyFileSync, readFileSync, writeFileSync } from 'node:fs';
+import { copyFileSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
 import path from 'node:path';
 import { after, before, describe, test } from 'node:test';
 import { exampleFiles, make, openPage, runNative, temporaryFolder } from './page_harness.mjs';
@@ -177,6 +177,17 @@ describe('the Periods view and the print view', () => {
     assert.match(await page.textContent('#report .summary h2'), /^Summary over the period drawn, /);
     assert.equal(await page.textContent('#report .verdicts h2'), 'Limits and verdicts over the period drawn');
     await page.click('#reportClose');
+  });
+
+  test('a file gone since the conversion is named, not hashed as empty', async () => {
+    const { page } = session;
+    rmSync(files[1]);
+    await page.click('#chartReport');
+    await page.waitForFunction(() => document.body.dataset.report);
+    assert.equal(await page.evaluate(() => document.body.dataset.report), 'failed');
+    assert.match(await page.textContent('#report .content'),
+      /^The report could not be made: UC002\.PDB: cannot be read again for its SHA-256 /);
+    await page.keyboard.press('Escape');
   });
 });
 
