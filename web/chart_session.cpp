@@ -24,14 +24,18 @@
 #include "chart_session_limits.hpp"
 #include "convert_files.hpp"
 #include "error.hpp"
+#include "json_text.hpp"
 #include "options.hpp"
+#include "periods.hpp"
 #include "platform/regional_settings.hpp"
+#include "report_session.hpp"
 #include "sink.hpp"
 #include "summary.hpp"
 
 namespace {
 
 using kestrix::chart::ChartData;
+using kestrix::web::appendJsonString;
 using kestrix::web::Session;
 
 std::unique_ptr<Session> session;
@@ -44,28 +48,7 @@ const Session* kestrix::web::chartSession() noexcept {
   return session.get();
 }
 
-void kestrix::web::appendJsonString(const std::string& text, std::string& out) {
-  out += '"';
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += c;
-    } else if (byte < 0x20) {
-      static const char hex[] = "0123456789abcdef";
-      out += "\\u00";
-      out += hex[byte >> 4];
-      out += hex[byte & 15];
-    } else {
-      out += c;
-    }
-  }
-  out += '"';
-}
-
 namespace {
-
-using kestrix::web::appendJsonString;
 
 std::vector<std::string> readArguments(const char* path) {
   std::ifstream in(path, std::ios::binary);
@@ -323,6 +306,32 @@ EMSCRIPTEN_KEEPALIVE const char* kestrix_chart_row(double row0) {
 // summaryText of the session's run.
 EMSCRIPTEN_KEEPALIVE const char* kestrix_chart_summary() {
   return answerText(session ? summaryText(*session) : std::string());
+}
+
+// The Periods view and the print view (report_session.hpp), with the limits
+// the page wrote into /chart/limits/ (none there: none).
+
+// periodsAnswer of the rows the table holds; `kind` as PeriodKind counts.
+EMSCRIPTEN_KEEPALIVE const char* kestrix_chart_periods(int kind) {
+  if (!session || kind < 0 || kind > static_cast<int>(kestrix::PeriodKind::All))
+    return answerText("{\"error\":\"no chart\"}");
+  return answerText(kestrix::web::periodsAnswer(session->data, session->rows,
+                                                static_cast<kestrix::PeriodKind>(kind),
+                                                session->text, "/chart/limits"));
+}
+
+// reportAnswer of the 1-based rows [first, last], with the period table of
+// `periods` (as PeriodKind counts; -1: none).
+EMSCRIPTEN_KEEPALIVE const char* kestrix_chart_report(double first, double last, int mostExcursions,
+                                                      int periods) {
+  if (!session) return answerText("{\"error\":\"no chart\"}");
+  const kestrix::RowRange drawn{static_cast<std::int64_t>(first), static_cast<std::int64_t>(last)};
+  std::optional<kestrix::PeriodKind> kind;
+  if (periods >= 0 && periods <= static_cast<int>(kestrix::PeriodKind::All))
+    kind = static_cast<kestrix::PeriodKind>(periods);
+  return answerText(kestrix::web::reportAnswer(
+      *session->data, drawn, static_cast<std::size_t>(std::max(mostExcursions, 0)), kind,
+      "/chart/limits"));
 }
 
 }  // extern "C"

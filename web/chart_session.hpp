@@ -7,6 +7,7 @@
 #include <string>
 
 #include "chart_data.hpp"
+#include "json_text.hpp"
 #include "row_range.hpp"
 #include "text_format.hpp"
 
@@ -22,8 +23,5 @@ struct Session {
 
 // The run last opened, or null before one is or when it failed.
 const Session* chartSession() noexcept;
-
-// Appends `text` as a JSON string, quotes included.
-void appendJsonString(const std::string& text, std::string& out);
 
 }  // namespace kestrix::web

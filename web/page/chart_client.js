@@ -48,6 +48,23 @@ export class ChartClient {
     return this.ask({ kind: 'limits', call, files, args });
   }
 
+  // The period table of `kind` ('day', 'week', 'month' or 'all') as
+  // --periods writes it, with `limits` ({name, bytes} or null): {text, rows}
+  // and the worker's milliseconds.
+  periods(kind, limits) {
+    const kinds = ['day', 'week', 'month', 'all'];
+    return this.ask({ kind: 'chart-periods', period: kinds.indexOf(kind), limits })
+      .then((answer) => ({ ...JSON.parse(answer.json), ms: answer.ms }));
+  }
+
+  // The print view's parts over the 1-based rows [first, last] (see
+  // report_session.hpp), at most `mostExcursions` excursions listed, with
+  // the period table of `periods` (a kind as for periods(), or null).
+  report(first, last, limits, mostExcursions, periods = null) {
+    return this.ask({ kind: 'chart-report', first, last, limits, mostExcursions, periods })
+      .then((answer) => JSON.parse(answer.json));
+  }
+
   // The points of [from, to] (seconds) across `columns`; resolves to null
   // when a later request took its place before it was sent.
   points(from, to, columns) {

@@ -11,6 +11,7 @@ import { ExcursionList } from './excursion_list.js';
 import { LimitOverlay, hiddenChannels } from './limit_overlay.js';
 import { LimitsEditor } from './limits_editor.js';
 import { limitsAsFile, storedLimits, storeLimits } from './limits_set.js';
+import { closeTables, openTables, showTab } from './chart_tables.js';
 
 /* global KESTRIX_WORKER_SOURCE */
 const $ = (id) => document.getElementById(id);
@@ -20,6 +21,7 @@ const worker = new Worker(workerSource);
 const chartClient = new ChartClient(new Worker(workerSource));
 let chartRun = null;  // the chart's run of the last conversion: a promise of its panels
 let chartView = null;
+let chartInputs = null;  // the logger files of the chart's run, for its report
 
 let entries = [];  // {file, selected}, in name order
 let limits = storedLimits();  // {name, text} of the page's limits, or null
@@ -164,6 +166,7 @@ async function make() {
     // The chart's worker reads its own copies, at the same time.
     const chartFiles = await Promise.all(chosen.map(async (file) => ({
       name: file.name, data: await file.arrayBuffer() })));
+    const runInputs = { files: chosen };
     const chartStarted = performance.now();
     const chartOpened = chartClient.open(chartFiles, line.args);
     const result = await runJob(
@@ -186,6 +189,7 @@ async function make() {
     const converted = performance.now();
     if (result.status === 0 && table) {
       chartRun = chartOpened;
+      chartInputs = runInputs;
       chartOpened.then((answer) => {
         if (chartRun !== chartOpened) return;
         const panels = answer.panels;
@@ -209,6 +213,7 @@ async function make() {
 }
 
 function closeChart() {
+  closeTables();
   if (chartView) chartView.destroy();
   chartView = null;
   $('chart').hidden = true;
@@ -225,6 +230,14 @@ async function openChart() {
   chartView = new ChartView($('chart'), chartClient, panels);
   window.kestrixChart = chartView;  // for the page's tests and speed figures
   excursionList = new ExcursionList($('chartExcursions'), chartClient, zoomToExcursion);
+  // The Periods view and the report take the page's limits as they are when
+  // asked, those the chart shows.
+  openTables(chartClient, panels, chartView, {
+    files: chartInputs.files,
+    get limits() {
+      return limits && { name: limits.name, bytes: new TextEncoder().encode(limits.text) };
+    },
+  });
   await Promise.all([chartView.showWhole(), applyLimits()]);
   $('chart').focus();
   $('chart').scrollIntoView();
@@ -272,6 +285,8 @@ $('chartSummary').addEventListener('click', async (event) => {
 // lines and shading and the excursion list follow them.
 let applying = 0;
 let excursionList = null;
+// The list makes the lines in sight: none while its tab is hidden.
+$('tabExcursions').addEventListener('click', () => excursionList && excursionList.showLines());
 async function applyLimits() {
   const asked = ++applying;
   const view = chartView;
@@ -287,6 +302,8 @@ async function applyLimits() {
   const marks = set ? (await chartClient.limits('marks', { hidden: hiddenChannels(view) })).bytes : null;
   if (asked !== applying || view !== chartView) return;
   excursionList.set(set ? answer : null);
+  $('tabExcursions').hidden = !set;
+  if (!set && $('tabExcursions').getAttribute('aria-selected') === 'true') showTab('tabSummary');
   await Promise.all([view.setOverlay(set ? new LimitOverlay(view.info, answer, marks) : null), showSummary()]);
 }
 

@@ -143,8 +143,40 @@ async function limitsJob(job) {
   }
 }
 
+// The limits a periods or report request hands over ({name, bytes or text}, or none),
+// as the one file of /chart/limits that the chart's instance reads.
+function writeLimits(limits) {
+  const { FS } = chart;
+  if (!FS.analyzePath('/chart/limits').exists) FS.mkdir('/chart/limits');
+  for (const name of FS.readdir('/chart/limits'))
+    if (name !== '.' && name !== '..') FS.unlink(`/chart/limits/${name}`);
+  if (limits) FS.writeFile(`/chart/limits/${limits.name}`, limits.bytes || limits.text);
+}
+
+const noChart = JSON.stringify({ error: 'no chart' });
+// The period table as --periods writes it, period: 0 day, 1 week, 2 month, 3 all.
+function chartPeriods(job) {
+  if (!chart) return { json: noChart };
+  writeLimits(job.limits);
+  const started = performance.now();
+  const json = text(chart, chart._kestrix_chart_periods(job.period));
+  return { json, ms: performance.now() - started };
+}
+// The report's parts over the 1-based rows [first, last], with the period
+// table of job.periods ('day', 'week', 'month', 'all' or none).
+function chartReport(job) {
+  if (!chart) return { json: noChart };
+  writeLimits(job.limits);
+  const periods = ['day', 'week', 'month', 'all'].indexOf(job.periods);
+  return {
+    json: text(chart, chart._kestrix_chart_report(job.first, job.last, job.mostExcursions, periods)),
+  };
+}
+
 const chartJobs = {
   limits: limitsJob,
+  'chart-periods': chartPeriods,
+  'chart-report': chartReport,
   'chart-open': openChart,
   'chart-points': chartPoints,
   'chart-row': (job) => ({ cells: chart ? text(chart, chart._kestrix_chart_row(job.row)) : '' }),

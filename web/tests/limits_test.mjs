@@ -154,6 +154,8 @@ describe('the limits', () => {
 
     await page.waitForFunction(() => !document.getElementById('Command3').disabled);
     await page.click('#Command3');
+    // The list is the Excursions tab's, there once limits are applied.
+    await page.click('#tabExcursions');
     await page.waitForFunction(() => document.querySelectorAll('#excursionList tbody tr').length > 0);
     const summary = await page.$$eval('#chartSummary tr', (rows) =>
       rows.map((row) => [...row.cells].map((cell) => cell.textContent)));
@@ -218,6 +220,7 @@ describe('the limits', () => {
     assert.ok(one > 0 && one < both, `${one} of ${both}`);
 
     // A click on a summary line: that channel's first to last value.
+    await page.click('#tabSummary');
     await drawnAfter(page, () => page.click('#chartSummary tbody tr:first-child'));
     const shown = await page.evaluate(() => window.kestrixChart.view);
     assert.ok(shown.to - shown.from > range.to - range.from);
@@ -228,6 +231,7 @@ describe('the limits', () => {
       .textContent.startsWith('Result'));
     assert.equal(await page.evaluate(() => localStorage.getItem('kestrix.limits')), null);
     assert.ok(await page.isHidden('#chartExcursions'));
+    assert.ok(await page.isHidden('#tabExcursions'));
     assert.equal(await page.$eval('#limitsFile', (input) => input.files.length), 0);
   });
 });
