@@ -111,13 +111,11 @@ int bitWidth(Uint128 n) noexcept {
 // by. False where the integers would not hold it (very small or large
 // magnitudes), for the exact way with no bound.
 bool quickDigits(double magnitude, int significant, std::uint64_t& digits, int& exponent) noexcept {
-  const auto bits = std::bit_cast<std::uint64_t>(magnitude);
-  const auto biased = static_cast<int>(bits >> 52);
-  if (biased == 0) return false;  // subnormal
-  const std::uint64_t m = (bits & ((std::uint64_t{1} << 52) - 1)) | std::uint64_t{1} << 52;
-  const int e = biased - 1075;
-  // Within one of floor(log10(magnitude)): log10 2 as 78913 / 2^18.
-  const int estimate = ((52 + e) * 78913) >> 18;
+  const BinaryDouble b = binaryOf(magnitude);
+  if (b.mantissa < std::uint64_t{1} << 52) return false;  // subnormal
+  const std::uint64_t m = b.mantissa;
+  const int e = b.exponent;
+  const int estimate = decimalExponentEstimate(b);
   const int shift = significant - 1 - estimate;
   if (shift > 22 || shift < -38) return false;
   Uint128 numerator = m;

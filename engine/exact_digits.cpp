@@ -8,31 +8,22 @@
 
 namespace kestrix {
 
-namespace {
-
-// magnitude = mantissa * 2^exponent, the mantissa below 2^53.
-struct Binary {
-  std::uint64_t mantissa;
-  int exponent;
-  // The double below is half as far as the one above: a power of two above
-  // the subnormals, whose spacing halves beneath it.
-  bool closerBelow;
-};
-
-Binary binaryOf(double magnitude) noexcept {
-  const auto bits = std::bit_cast<std::uint64_t>(magnitude);
+BinaryDouble binaryOf(double value) noexcept {
+  std::uint64_t bits = 0;  // std::bit_cast, which the browser's library lacks
+  std::memcpy(&bits, &value, sizeof bits);
   const auto biased = static_cast<int>(bits >> 52 & 0x7FF);
   const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
   if (biased == 0) return {fraction, -1074, false};
   return {fraction | std::uint64_t{1} << 52, biased - 1075, fraction == 0 && biased > 1};
 }
 
-// About floor(log10(magnitude)), within one either way: log10 2 as
-// 78913 / 2^18 times the place of the mantissa's top bit.
-int decimalExponentEstimate(const Binary& b) noexcept {
+int decimalExponentEstimate(const BinaryDouble& b) noexcept {
+  // log10 2 as 78913 / 2^18, times the place of the mantissa's top bit.
   const int topBit = static_cast<int>(std::bit_width(b.mantissa)) - 1 + b.exponent;
   return (topBit * 78913) >> 18;  // an arithmetic shift: the floor below 0 too
 }
+
+namespace {
 
 // numerator / denominator, and beside them the denominator's multiples by
 // 2, 4 and 8 for taking one digit at a time.
@@ -64,7 +55,7 @@ struct Division {
 // magnitude / 10^exponent = numerator / denominator, in [1, 10); returns the
 // exponent, floor(log10(magnitude)).
 int scaleToOneDigit(double magnitude, Division& division) noexcept {
-  const Binary b = binaryOf(magnitude);
+  const BinaryDouble b = binaryOf(magnitude);
   BigUnsigned& numerator = division.numerator;
   BigUnsigned& denominator = division.multiples[0];
   numerator = BigUnsigned(b.mantissa);
@@ -142,7 +133,7 @@ void shortestDigits(double magnitude, DecimalDigits& out) noexcept {
   // (r + mPlus) / s and (r - mMinus) / s. Any digits strictly between them
   // read back as this double; the midpoints themselves too where the mantissa
   // is even, since reading rounds a tie to even.
-  const Binary b = binaryOf(magnitude);
+  const BinaryDouble b = binaryOf(magnitude);
   const bool boundsRead = b.mantissa % 2 == 0;
   const std::uint64_t parts = b.closerBelow ? 4 : 2;
   BigUnsigned r(b.mantissa * parts);

@@ -4,7 +4,23 @@
 // back as the same double, and a given number rounded half to even.
 #pragma once
 
+#include <cstdint>
+
 namespace kestrix {
+
+// A finite double's magnitude = mantissa * 2^exponent, the mantissa below
+// 2^53 (below 2^52 for the subnormals).
+struct BinaryDouble {
+  std::uint64_t mantissa;
+  int exponent;
+  // The double below is half as far as the one above: a power of two above
+  // the subnormals, whose spacing halves beneath it.
+  bool closerBelow;
+};
+BinaryDouble binaryOf(double value) noexcept;
+
+// About floor(log10(magnitude)) of a nonzero magnitude, within one either way.
+int decimalExponentEstimate(const BinaryDouble& b) noexcept;
 
 // value = 0.d1d2...dn * 10^pointAt with d1 not 0: `count` characters '0' to
 // '9' in `digits`.
