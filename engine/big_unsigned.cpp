@@ -16,15 +16,15 @@ void BigUnsigned::trim() noexcept {
 void BigUnsigned::shiftLeft(int bits) noexcept {
   if (size_ == 0 || bits <= 0) return;
   const int whole = bits / 32;
-  const int part = bits % 32;
+  const int rest = bits % 32;
   int size = size_ + whole + 1;  // the top limb may come out 0
   if (size > kLimbs) size = kLimbs;
   // From the top down: limb `to` is made of source limbs `from` and the one
   // below, neither overwritten yet.
   for (int to = size - 1; to >= whole; --to) {
     const int from = to - whole;
-    std::uint32_t limb = from < size_ ? limbs_[from] << part : 0;
-    if (part != 0 && from >= 1) limb |= limbs_[from - 1] >> (32 - part);
+    std::uint32_t limb = from < size_ ? limbs_[from] << rest : 0;
+    if (rest != 0 && from >= 1) limb |= limbs_[from - 1] >> (32 - rest);
     limbs_[to] = limb;
   }
   for (int i = 0; i < whole && i < size; ++i) limbs_[i] = 0;

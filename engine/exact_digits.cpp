@@ -135,9 +135,9 @@ void shortestDigits(double magnitude, DecimalDigits& out) noexcept {
   // is even, since reading rounds a tie to even.
   const BinaryDouble b = binaryOf(magnitude);
   const bool boundsRead = b.mantissa % 2 == 0;
-  const std::uint64_t parts = b.closerBelow ? 4 : 2;
-  BigUnsigned r(b.mantissa * parts);
-  BigUnsigned s(parts);
+  const std::uint64_t scale = b.closerBelow ? 4 : 2;
+  BigUnsigned r(b.mantissa * scale);
+  BigUnsigned s(scale);
   BigUnsigned mPlus(b.closerBelow ? 2 : 1);
   BigUnsigned mMinus(1);
   if (b.exponent > 0) {

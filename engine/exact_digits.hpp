@@ -25,8 +25,8 @@ int decimalExponentEstimate(const BinaryDouble& b) noexcept;
 // value = 0.d1d2...dn * 10^pointAt with d1 not 0: `count` characters '0' to
 // '9' in `digits`.
 struct DecimalDigits {
-  // Enough for the whole part of the largest double (309 digits) and for 41
-  // significant digits.
+  // Enough for the digits before the point of the largest double (309) and
+  // for 41 significant digits.
   static constexpr int kMost = 320;
   char digits[kMost];
   int count = 0;
