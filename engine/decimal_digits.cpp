@@ -172,9 +172,9 @@ bool quickDigits(double magnitude, int significant, std::uint64_t& digits, int& 
   return true;
 }
 
-}  // namespace
-
-char* writeShortestFixed(double value, char* first) noexcept {
+// The shortest digits in fixed form, or with `eitherForm` in the shorter of
+// the fixed and the exponent form (fixed on a tie).
+char* writeShortestIn(double value, bool eitherForm, char* first) noexcept {
   if (!std::isfinite(value)) return writeNonFinite(value, first);
   char* at = first;
   if (std::signbit(value)) *at++ = '-';
@@ -185,22 +185,19 @@ char* writeShortestFixed(double value, char* first) noexcept {
   const double magnitude = std::fabs(value);
   DecimalDigits d;
   shortestDigits(magnitude, d);
+  if (eitherForm && exponentFormLength(d) < fixedLength(d))
+    return writeExponentForm(d.digits, d.count - 1, d.pointAt - 1, at);
   return writeFixed(magnitude, d, at);
 }
 
+}  // namespace
+
+char* writeShortestFixed(double value, char* first) noexcept {
+  return writeShortestIn(value, false, first);
+}
+
 char* writeShortest(double value, char* first) noexcept {
-  if (!std::isfinite(value)) return writeNonFinite(value, first);
-  char* at = first;
-  if (std::signbit(value)) *at++ = '-';
-  if (value == 0) {
-    *at++ = '0';
-    return at;
-  }
-  const double magnitude = std::fabs(value);
-  DecimalDigits d;
-  shortestDigits(magnitude, d);
-  if (fixedLength(d) <= exponentFormLength(d)) return writeFixed(magnitude, d, at);
-  return writeExponentForm(d.digits, d.count - 1, d.pointAt - 1, at);
+  return writeShortestIn(value, true, first);
 }
 
 char* writeScientific(double value, int fractionDigits, char* first) noexcept {
