@@ -11,6 +11,7 @@
 #include "channels.hpp"
 #include "conversion.hpp"
 #include "dates.hpp"
+#include "decimal_digits.hpp"
 #include "logger_file_builder.hpp"
 #include "run.hpp"
 #include "table.hpp"
@@ -47,6 +48,23 @@ void BM_AppendCellText(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_AppendCellText)->Arg(1)->Arg(3)->Arg(4)->Arg(5)->Arg(8);
+
+// The digits of doubles: 15 significant digits, as cells away from the
+// quick rounding take them (0), and the shortest digits, as limits are
+// written (1); of values such as the formulas give.
+void BM_DecimalDigits(benchmark::State& state) {
+  std::vector<double> values;
+  for (const std::int16_t s : drifting(4096, -2000, 30000)) values.push_back(s / 8.0 * 3.93 * 1.09);
+  char text[kestrix::kMaxDecimalText];
+  std::size_t i = 0;
+  for (auto _ : state) {
+    const double v = values[i++ % values.size()];
+    benchmark::DoNotOptimize(state.range(0) == 0 ? kestrix::writeScientific(v, 14, text)
+                                                 : kestrix::writeShortest(v, text));
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_DecimalDigits)->Arg(0)->Arg(1);
 
 // Row dates: formatted afresh, or updated in place.
 void BM_AppendRowDate(benchmark::State& state) {

@@ -1,70 +1,20 @@
 #include "decimal_digits.hpp"
 
+#include <bit>
+#include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
-#include <limits>
 
-// Header-only: the engine links no library.
-#ifndef FMT_HEADER_ONLY
-#define FMT_HEADER_ONLY
-#endif
-#include <fmt/compile.h>
-#include <fmt/format.h>
+#include "exact_digits.hpp"
 
 namespace kestrix {
 
 namespace {
 
-// A finite double's shortest digits: value = 0.d1d2...dn * 10^pointAt, d1 not
-// 0 (for zero: one digit 0, pointAt 1).
-struct Digits {
-  bool negative = false;
-  char digits[20] = {};
-  int count = 0;
-  int pointAt = 0;
-};
+__extension__ typedef unsigned __int128 Uint128;
 
-// The shortest digits come from fmt's shortest representation ("{}"), in
-// whichever form it chose: [-]digits[.digits][e(+|-)digits].
-Digits shortestDigits(double value) {
-  char text[40];
-  const char* const end = fmt::format_to_n(text, sizeof text, FMT_COMPILE("{}"), value).out;
-  Digits d;
-  const char* p = text;
-  if (p != end && *p == '-') {
-    d.negative = true;
-    ++p;
-  }
-  int beforePoint = 0;
-  bool afterPoint = false;
-  for (; p != end && *p != 'e'; ++p) {
-    if (*p == '.') {
-      afterPoint = true;
-      continue;
-    }
-    if (!afterPoint) ++beforePoint;
-    if (d.count == 0 && *p == '0') {
-      --beforePoint;  // a leading zero moves the point
-      continue;
-    }
-    d.digits[d.count++] = *p;
-  }
-  int exponent = 0;
-  bool negativeExponent = false;
-  if (p != end) ++p;  // 'e'
-  if (p != end && (*p == '-' || *p == '+')) negativeExponent = *p++ == '-';
-  for (; p != end; ++p) exponent = exponent * 10 + (*p - '0');
-  while (d.count > 0 && d.digits[d.count - 1] == '0') --d.count;
-  if (d.count == 0) {  // zero
-    d.digits[d.count++] = '0';
-    d.pointAt = 1;
-    return d;
-  }
-  d.pointAt = beforePoint + (negativeExponent ? -exponent : exponent);
-  return d;
-}
-
-char* writeNonFinite(double value, char* at) {
+char* writeNonFinite(double value, char* at) noexcept {
   const char* text =
       std::isnan(value) ? (std::signbit(value) ? "-nan" : "nan") : (value < 0 ? "-inf" : "inf");
   const std::size_t n = std::strlen(text);
@@ -72,33 +22,19 @@ char* writeNonFinite(double value, char* at) {
   return at + n;
 }
 
-// The fixed form. An integer whose shortest digits end before the point has
-// them padded not with zeros but with its exact digits, as to_chars writes it:
-// of the texts that read back as it, all as long, the nearest.
-char* writeFixed(double value, const Digits& d, char* at) {
-  if (d.pointAt > d.count)
-    return fmt::format_to_n(at, kMaxDecimalText, FMT_COMPILE("{:.0f}"), value).out;
-  if (d.negative) *at++ = '-';
-  if (d.pointAt <= 0) {
-    *at++ = '0';
-    *at++ = '.';
-    for (int i = d.pointAt; i < 0; ++i) *at++ = '0';
-    std::memcpy(at, d.digits, static_cast<std::size_t>(d.count));
-    return at + d.count;
-  }
-  std::memcpy(at, d.digits, static_cast<std::size_t>(d.pointAt));
-  at += d.pointAt;
-  if (d.count > d.pointAt) {
-    *at++ = '.';
-    const int rest = d.count - d.pointAt;
-    std::memcpy(at, d.digits + d.pointAt, static_cast<std::size_t>(rest));
-    at += rest;
-  }
-  return at;
+char* writeZeros(int n, char* at) noexcept {
+  if (n <= 0) return at;
+  std::memset(at, '0', static_cast<std::size_t>(n));
+  return at + n;
+}
+
+char* writeDigits(const char* digits, int n, char* at) noexcept {
+  std::memcpy(at, digits, static_cast<std::size_t>(n));
+  return at + n;
 }
 
 // e+xx, e-xx or e+xxx: at least two digits, as to_chars writes them.
-char* writeExponent(int exponent, char* at) {
+char* writeExponent(int exponent, char* at) noexcept {
   *at++ = 'e';
   *at++ = exponent < 0 ? '-' : '+';
   const int magnitude = exponent < 0 ? -exponent : exponent;
@@ -108,81 +44,185 @@ char* writeExponent(int exponent, char* at) {
   return at;
 }
 
-char* writeExponentForm(const Digits& d, char* at) {
-  if (d.negative) *at++ = '-';
-  *at++ = d.digits[0];
-  if (d.count > 1) {
-    *at++ = '.';
-    std::memcpy(at, d.digits + 1, static_cast<std::size_t>(d.count - 1));
-    at += d.count - 1;
+// The shortest digits in fixed form, the magnitude's only. A whole number
+// whose digits end before the point is written with its exact digits, as
+// to_chars writes it: of the texts as long that read back as it, the
+// nearest. Below 2^53 those are the shortest digits and zeros.
+char* writeFixed(double magnitude, const DecimalDigits& d, char* at) noexcept {
+  if (d.pointAt > d.count) {
+    if (magnitude < 0x1p53)
+      return writeZeros(d.pointAt - d.count, writeDigits(d.digits, d.count, at));
+    DecimalDigits whole;
+    wholeDigits(magnitude, whole);
+    return writeDigits(whole.digits, whole.count, at);
   }
-  return writeExponent(d.pointAt - 1, at);
+  if (d.pointAt <= 0) {
+    *at++ = '0';
+    *at++ = '.';
+    return writeDigits(d.digits, d.count, writeZeros(-d.pointAt, at));
+  }
+  at = writeDigits(d.digits, d.pointAt, at);
+  if (d.count == d.pointAt) return at;
+  *at++ = '.';
+  return writeDigits(d.digits + d.pointAt, d.count - d.pointAt, at);
+}
+
+// d.ddd, `fractionDigits` after the point, then the exponent.
+char* writeExponentForm(const char* digits, int fractionDigits, int exponent, char* at) noexcept {
+  *at++ = digits[0];
+  if (fractionDigits > 0) {
+    *at++ = '.';
+    at = writeDigits(digits + 1, fractionDigits, at);
+  }
+  return writeExponent(exponent, at);
+}
+
+int fixedLength(const DecimalDigits& d) noexcept {
+  if (d.pointAt <= 0) return 2 - d.pointAt + d.count;
+  return d.pointAt >= d.count ? d.pointAt : d.count + 1;
+}
+
+int exponentFormLength(const DecimalDigits& d) noexcept {
+  const int exponent = d.pointAt - 1;
+  return d.count + (d.count > 1 ? 1 : 0) + (exponent <= -100 || exponent >= 100 ? 5 : 4);
+}
+
+// 10^n as 128-bit integers, n from 0 to 38.
+struct PowersOfTen {
+  Uint128 values[39];
+  constexpr PowersOfTen() : values() {
+    values[0] = 1;
+    for (int n = 1; n < 39; ++n) values[n] = values[n - 1] * 10;
+  }
+};
+constexpr PowersOfTen kPowersOfTen;
+
+int bitWidth(Uint128 n) noexcept {
+  const auto high = static_cast<std::uint64_t>(n >> 64);
+  return static_cast<int>(high != 0 ? 64 + std::bit_width(high)
+                                    : std::bit_width(static_cast<std::uint64_t>(n)));
+}
+
+// The quick way to writeScientific's digits, for most doubles the cells meet:
+// `significant` digits (at most 17) of a normal double's magnitude, rounded
+// half to even from its exact value in 128-bit integers. magnitude =
+// m * 2^e, and its digits down to 10^(exponent - significant + 1) are
+// floor(m * 2^e * 10^(significant - 1 - exponent)) with the remainder to round
+// by. False where the integers would not hold it (very small or large
+// magnitudes), for the exact way with no bound.
+bool quickDigits(double magnitude, int significant, std::uint64_t& digits, int& exponent) noexcept {
+  const BinaryDouble b = binaryOf(magnitude);
+  if (b.mantissa < std::uint64_t{1} << 52) return false;  // subnormal
+  const std::uint64_t m = b.mantissa;
+  const int e = b.exponent;
+  const int estimate = decimalExponentEstimate(b);
+  const int shift = significant - 1 - estimate;
+  if (shift > 22 || shift < -38) return false;
+  Uint128 numerator = m;
+  Uint128 denominator = 1;
+  if (shift >= 0) {
+    numerator *= kPowersOfTen.values[shift];  // below 2^53 * 2^74
+  } else {
+    denominator = kPowersOfTen.values[-shift];
+  }
+  int powerOfTwo = 0;  // a denominator 2^powerOfTwo: the quotient by shifting
+  if (e >= 0) {
+    if (bitWidth(numerator) + e > 127) return false;
+    numerator <<= e;
+  } else if (shift >= 0) {
+    if (-e > 126) return false;
+    powerOfTwo = -e;
+  } else {
+    if (bitWidth(denominator) - e > 126) return false;
+    denominator <<= -e;
+  }
+  Uint128 quotient = 0;
+  Uint128 remainder = 0;
+  if (powerOfTwo > 0) {
+    quotient = numerator >> powerOfTwo;
+    denominator = Uint128{1} << powerOfTwo;
+    remainder = numerator & (denominator - 1);
+  } else {
+    quotient = numerator / denominator;
+    remainder = numerator - quotient * denominator;
+  }
+  const auto lowest = static_cast<std::uint64_t>(kPowersOfTen.values[significant - 1]);
+  const std::uint64_t highest = lowest * 10;
+  if (quotient >= Uint128{highest} * 10) return false;
+  auto q = static_cast<std::uint64_t>(quotient);
+  // What follows the digits, remainder / denominator, against one half.
+  const Uint128 twice = remainder * 2;
+  int half = twice < denominator ? -1 : twice > denominator ? 1 : 0;
+  exponent = estimate;
+  if (q >= highest) {  // one digit more than asked: it is rounded off too
+    const auto last = static_cast<int>(q % 10);
+    q /= 10;
+    ++exponent;
+    half = last < 5 ? -1 : last > 5 ? 1 : (remainder == 0 ? 0 : 1);
+  }
+  if (q < lowest) return false;  // the estimate one too high
+  if (half > 0 || (half == 0 && q % 2 == 1)) {
+    ++q;
+    if (q == highest) {
+      q = lowest;
+      ++exponent;
+    }
+  }
+  digits = q;
+  return true;
+}
+
+// The shortest digits in fixed form, or with `eitherForm` in the shorter of
+// the fixed and the exponent form (fixed on a tie).
+char* writeShortestIn(double value, bool eitherForm, char* first) noexcept {
+  if (!std::isfinite(value)) return writeNonFinite(value, first);
+  char* at = first;
+  if (std::signbit(value)) *at++ = '-';
+  if (value == 0) {
+    *at++ = '0';
+    return at;
+  }
+  const double magnitude = std::fabs(value);
+  DecimalDigits d;
+  shortestDigits(magnitude, d);
+  if (eitherForm && exponentFormLength(d) < fixedLength(d))
+    return writeExponentForm(d.digits, d.count - 1, d.pointAt - 1, at);
+  return writeFixed(magnitude, d, at);
 }
 
 }  // namespace
 
-char* writeShortestFixed(double value, char* first) {
-  if (!std::isfinite(value)) return writeNonFinite(value, first);
-  return writeFixed(value, shortestDigits(value), first);
+char* writeShortestFixed(double value, char* first) noexcept {
+  return writeShortestIn(value, false, first);
 }
 
-char* writeShortest(double value, char* first) {
-  if (!std::isfinite(value)) return writeNonFinite(value, first);
-  const Digits d = shortestDigits(value);
-  char fixed[kMaxDecimalText];
-  char* const fixedEnd = writeFixed(value, d, fixed);
-  char* const end = writeExponentForm(d, first);
-  if (fixedEnd - fixed <= end - first) {
-    std::memcpy(first, fixed, static_cast<std::size_t>(fixedEnd - fixed));
-    return first + (fixedEnd - fixed);
-  }
-  return end;
+char* writeShortest(double value, char* first) noexcept {
+  return writeShortestIn(value, true, first);
 }
 
-char* writeScientific(double value, int fractionDigits, char* first) {
+char* writeScientific(double value, int fractionDigits, char* first) noexcept {
   if (!std::isfinite(value)) return writeNonFinite(value, first);
-  const int kept = fractionDigits + 1;  // significant digits
+  if (fractionDigits < 0) fractionDigits = 6;  // as printf takes a negative precision
+  if (fractionDigits >= DecimalDigits::kMost) fractionDigits = DecimalDigits::kMost - 1;
   char* at = first;
+  if (std::signbit(value)) *at++ = '-';
   if (value == 0) {
-    if (std::signbit(value)) *at++ = '-';
     *at++ = '0';
     if (fractionDigits > 0) *at++ = '.';
-    for (int i = 0; i < fractionDigits; ++i) *at++ = '0';
-    return writeExponent(0, at);
+    return writeExponent(0, writeZeros(fractionDigits, at));
   }
-  // The shortest digits D lie within half a unit in the last place of the
-  // double x. Rounded to `kept` digits they give x's own rounding unless a
-  // midpoint between two such texts lies between D and x: unless D's tail
-  // beyond them is within that half unit of one half. Only then, and for
-  // longer texts than a double's shortest, the slower exact rounding.
-  Digits d = kept <= 17 ? shortestDigits(value) : Digits{};
-  double tail = 0;
-  for (int i = d.count - 1; i >= kept; --i) tail = (tail + (d.digits[i] - '0')) / 10;
   const double magnitude = std::fabs(value);
-  const double halfUlp = (std::nextafter(magnitude, HUGE_VAL) - magnitude) / 2;
-  const double halfUlpInUnits = halfUlp / std::pow(10.0, d.pointAt - kept);
-  if (d.count == 0 || !(halfUlpInUnits < 0.25) ||
-      std::fabs(tail - 0.5) <= 1.25 * halfUlpInUnits + 1e-9)
-    return fmt::format_to_n(first, kMaxDecimalText, FMT_COMPILE("{:.{}e}"), value, fractionDigits)
-        .out;
-  if (d.count > kept) {
-    d.count = kept;
-    if (tail > 0.5) {  // round up, carrying
-      int i = kept - 1;
-      for (; i >= 0 && d.digits[i] == '9'; --i) d.digits[i] = '0';
-      if (i >= 0) {
-        ++d.digits[i];
-      } else {
-        d.digits[0] = '1';
-        ++d.pointAt;
-      }
-    }
+  const int significant = fractionDigits + 1;
+  std::uint64_t quick = 0;
+  int exponent = 0;
+  if (significant <= 17 && quickDigits(magnitude, significant, quick, exponent)) {
+    char digits[20];
+    std::to_chars(digits, digits + sizeof digits, quick);
+    return writeExponentForm(digits, fractionDigits, exponent, at);
   }
-  if (d.negative) *at++ = '-';
-  *at++ = d.digits[0];
-  if (fractionDigits > 0) *at++ = '.';
-  for (int i = 1; i <= fractionDigits; ++i) *at++ = i < d.count ? d.digits[i] : '0';
-  return writeExponent(d.pointAt - 1, at);
+  DecimalDigits d;
+  roundedDigits(magnitude, significant, d);
+  return writeExponentForm(d.digits, fractionDigits, d.pointAt - 1, at);
 }
 
 }  // namespace kestrix

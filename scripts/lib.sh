@@ -22,7 +22,7 @@ kestrix_gui() {
 # Debian packages needed to build and test.
 kestrix_packages() {
   local pkgs=(g++ cmake ninja-build pkg-config libgtest-dev googletest libbenchmark-dev clang-format
-    locales dpkg-dev groff-base libxlsxwriter-dev libcli11-dev libtomlplusplus-dev libfmt-dev
+    locales dpkg-dev groff-base libxlsxwriter-dev libcli11-dev libtomlplusplus-dev
     python3-openpyxl)
   if [[ "$(kestrix_gui)" == ON ]]; then
     pkgs+=(qt6-base-dev libqcustomplot-dev xvfb xauth fonts-dejavu-core desktop-file-utils appstream
@@ -140,11 +140,11 @@ kestrix_windows_tests() {
 
 # --- WebAssembly build: begin ---
 # What scripts/web and the page's tests need beside the native build:
-# Emscripten (Debian's, with its LLVM and binaryen), the three header-only
+# Emscripten (Debian's, with its LLVM and binaryen), the two header-only
 # libraries its programs take from Debian, Chromium for the browser tests,
 # and Node with npm (Debian's, unless a node and npm are there already).
 kestrix_web_packages() {
-  printf '%s\n' cmake ninja-build emscripten libfmt-dev libtomlplusplus-dev libcli11-dev chromium
+  printf '%s\n' cmake ninja-build emscripten libtomlplusplus-dev libcli11-dev chromium
   command -v node >/dev/null || echo nodejs
   command -v npm >/dev/null || echo npm
 }
