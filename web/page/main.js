@@ -141,8 +141,8 @@ async function make() {
     const files = await Promise.all(inputs.map(async (file) => ({
       name: file.name, data: await file.arrayBuffer() })));
     const line = commandLine(form, chosen.map((file) => file.name), limitsFile && limitsFile.name);
-    // The chart's worker reads its own copies, at the same time.
-    const chartFiles = await Promise.all(chosen.map(async (file) => ({
+    // The chart's worker reads its own copies (the limits file too), at the same time.
+    const chartFiles = await Promise.all(inputs.map(async (file) => ({
       name: file.name, data: await file.arrayBuffer() })));
     const chartStarted = performance.now();
     const chartOpened = chartClient.open(chartFiles, line.args);
@@ -228,6 +228,10 @@ async function showSummary() {
 }
 
 $('Command3').addEventListener('click', openChart);
+// The Period line: the rows drawn, as the window writes them.
+$('chart').addEventListener('chartdrawn', (event) => {
+  $('chartPeriod').textContent = `Period: ${event.detail.period}`;
+});
 $('chartClose').addEventListener('click', closeChart);
 $('chartZoomIn').addEventListener('click', () => chartView && chartView.zoom(0.5));
 $('chartZoomOut').addEventListener('click', () => chartView && chartView.zoom(2));
