@@ -6,10 +6,15 @@
 
 namespace kestrix::web {
 
-void fillChartPoints(const chart::ChartData& data, double fromKey, double toKey, int columns,
-                     ChartPoints& out) {
+void fillChartPoints(const chart::ChartData& data, RowRange rows, double fromKey, double toKey,
+                     int columns, ChartPoints& out) {
   const auto& channels = data.channels();
   out.index.assign(channels.size() * pointsIndexWidth, 0.0);
+  const float none = std::numeric_limits<float>::quiet_NaN();
+  for (std::size_t c = 0; c < channels.size(); ++c) {
+    out.index[c * pointsIndexWidth + 2] = none;
+    out.index[c * pointsIndexWidth + 3] = none;
+  }
   out.pairs.clear();
   const double rowCount = static_cast<double>(data.rowCount());
   auto clampRow = [rowCount](double row) {
@@ -24,8 +29,8 @@ void fillChartPoints(const chart::ChartData& data, double fromKey, double toKey,
   // years' run at one second a pixel, which no float of absolute seconds is.
   const double firstKey = data.keyOfRow(0) - fromKey;
   const double step = data.keyOfRow(1) - data.keyOfRow(0);
+  const RowRange inView = rowsInRange(data, rows, fromKey, toKey);
   std::vector<PlotPoint> points;
-  const float none = std::numeric_limits<float>::quiet_NaN();
   for (std::size_t c = 0; c < channels.size(); ++c) {
     points.clear();
     channels[c].series.decimate(first, end, columns, points);
@@ -45,6 +50,8 @@ void fillChartPoints(const chart::ChartData& data, double fromKey, double toKey,
     index[1] = static_cast<double>(points.size());
     index[2] = low <= high ? low : none;
     index[3] = low <= high ? high : none;
+    index[4] = inView.count() > 0 &&
+               channels[c].series.summarize(inView.first - 1, inView.last).hasValue();
   }
 }
 

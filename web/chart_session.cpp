@@ -37,6 +37,7 @@ struct Session {
   kestrix::DateForm dates;
   std::string decimalMark = ".";
   kestrix::TextFormat text;  // of the text outputs, in UTF-8 for the page
+  std::string summary;       // summaryText, worked out with the run
 };
 
 std::unique_ptr<Session> session;
@@ -192,6 +193,9 @@ EMSCRIPTEN_KEEPALIVE const char* kestrix_chart_open() {
   session.reset();
   try {
     session = openSession(readArguments("/chart/args"));
+    // Worked out while the table is still being converted beside it, rather
+    // than after CHART, when it would hold up the panels' first moves.
+    session->summary = summaryText(*session);
     return answerText(panelsJson(*session));
   } catch (const kestrix::ConversionError& e) {
     return answerText(errorJson(e.what()));
@@ -204,13 +208,13 @@ EMSCRIPTEN_KEEPALIVE const char* kestrix_chart_open() {
 
 // The points of keys [fromKey, toKey] across `columns` (chart_points.hpp):
 // kestrix_chart_index() and kestrix_chart_pairs() point at them, of
-// kestrix_chart_pair_count() pairs. Returns the channel count.
+// kestrix_chart_pair_count() pairs. Returns the count of numbers in the index.
 EMSCRIPTEN_KEEPALIVE int kestrix_chart_points(double fromKey, double toKey, int columns) {
   points.index.clear();
   points.pairs.clear();
   if (!session) return 0;
-  kestrix::web::fillChartPoints(*session->data, fromKey, toKey, columns, points);
-  return static_cast<int>(session->data->channels().size());
+  kestrix::web::fillChartPoints(*session->data, session->rows, fromKey, toKey, columns, points);
+  return static_cast<int>(points.index.size());
 }
 
 EMSCRIPTEN_KEEPALIVE const double* kestrix_chart_index() {
@@ -241,7 +245,7 @@ EMSCRIPTEN_KEEPALIVE const char* kestrix_chart_row(double row0) {
 
 // summaryText of the session's run.
 EMSCRIPTEN_KEEPALIVE const char* kestrix_chart_summary() {
-  return answerText(session ? summaryText(*session) : std::string());
+  return answerText(session ? session->summary : std::string());
 }
 
 }  // extern "C"

@@ -9,7 +9,7 @@
 // (panel_lines.js), so that a redraw builds no value per point.
 import uPlot from 'uplot';
 import { channelColour } from './chart_colours.js';
-import { PanelLines, panelValueRange } from './panel_lines.js';
+import { PanelLines, panelExtent } from './panel_lines.js';
 
 const panelHeight = 190;
 const zoomStep = 2;       // + and − halve and double the range
@@ -17,7 +17,7 @@ const wheelStep = 1.25;
 const moveShare = 0.25;   // the arrows move by a quarter of the range
 const fewestRows = 8;     // the narrowest range, in rows
 const narrowest = 320;    // px, the panels' least width
-// What uPlot draws of a channel: nothing (its panel's PanelLines draws it).
+// What uPlot draws of a channel's line: nothing.
 const noPath = { stroke: null, fill: null, clip: null, band: null, gaps: null, flags: 0 };
 
 // A time tick as the window writes it: dd/mm/yy over hh:mm, in UTC (the
@@ -90,18 +90,19 @@ export class ChartView {
         width,
         height: panelHeight + (last ? 40 : 0),
         tzDate: (seconds) => uPlot.tzDate(new Date(seconds * 1e3), 'Etc/UTC'),
-        // The lines' values never pass through uPlot: the scale is the
-        // worker's lowest and highest in view (a panel without a value in
-        // view keeps its last).
+        // The lines' values never pass through uPlot: the value scale is
+        // the one draw() fits to the worker's answer.
         scales: { x: { time: true }, y: { range: () => state.range } },
         // The same right margin in every panel, the lowest one's last date
         // label included: their time axes stay one above the other.
         padding: [8, 32, 0, 0],
         series: [{}, ...channels.map((channel) => ({
           label: channel.name, stroke: colours[channels.indexOf(channel)], width: 1,
+          // The lines are the panel's PanelLines' to draw.
           paths: () => noPath, points: { show: false } }))],
         axes: [
-          { show: last, values: (u, ticks) => ticks.map(tickText), size: 48 },
+          // Ticks far enough apart for their dates (dd/mm/yy) not to touch.
+          { show: last, values: (u, ticks) => ticks.map(tickText), size: 48, space: 80 },
           { label: unit, size: 64 }],
         legend: { live: false },
         cursor: {
@@ -193,11 +194,15 @@ export class ChartView {
     this.answer = answer;
     const { from, to } = answer;
     for (const panel of this.plots) {
-      const range = panelValueRange(answer.index, panel.channels);
-      panel.note.hidden = range !== null;
+      // As the window fits them: the lowest and highest value drawn (the
+      // limits in view too, where valueRange widens it), 6 % of the range
+      // beyond each; a panel without a value keeps the scale it had.
+      const { range, inView } = panelExtent(answer.index, panel.channels);
+      panel.note.hidden = inView;
       if (range) {
-        panel.range = this.options.valueRange ? this.options.valueRange(panel.index, range) : range;
-        panel.range = uPlot.rangeNum(panel.range[0], panel.range[1], 0.1, true);
+        const [low, high] = this.options.valueRange ? this.options.valueRange(panel.index, range) : range;
+        const pad = high > low ? (high - low) * 0.06 : 1;
+        panel.range = [low - pad, high + pad];
       }
       const { plot } = panel;
       plot.batch(() => {

@@ -2,23 +2,25 @@
 // panel's pixels, as the chart window draws them (chart/pixel_lines.cpp): a
 // whole run's view of a hundred channels is some hundred and fifty thousand
 // segments a frame, which the canvas's own antialiased strokes take many
-// times longer to lay down. The colours go straight into an ImageData, which
-// the panel's canvas takes in one copy.
+// times longer to lay down. The colours go straight into an ImageData's
+// bytes, which the panel's canvas takes in one copy.
 
 // Pixel (i, j) covers [i, i + 1) x [j, j + 1) of the area's coordinates.
 export class LinePixels {
-  // An area of width x height pixels, every one cleared (transparent).
+  // An area of width x height pixels, every one cleared (transparent):
+  // `bytes` holds them as an ImageData's data, `pixels` the same a pixel a
+  // number.
   reset(width, height) {
     width = Math.max(1, Math.floor(width));
     height = Math.max(1, Math.floor(height));
-    if (!this.image || this.image.width !== width || this.image.height !== height) {
-      this.image = new ImageData(width, height);
-      this.pixels = new Uint32Array(this.image.data.buffer);
+    if (width !== this.width || height !== this.height) {
+      this.bytes = new Uint8ClampedArray(4 * width * height);
+      this.pixels = new Uint32Array(this.bytes.buffer);
+      this.width = width;
+      this.height = height;
     } else {
       this.pixels.fill(0);
     }
-    this.width = width;
-    this.height = height;
   }
 
   // Draws the polyline through the pairs (x, y) of `points` from pair `first`,
@@ -95,7 +97,7 @@ export class LinePixels {
   }
 }
 
-// A colour "#rrggbb" as an ImageData pixel, opaque.
+// A colour "#rrggbb" as a pixel of `pixels`, opaque.
 export function pixelColour(hex) {
   const value = parseInt(hex.slice(1), 16);
   const bytes = new Uint8Array([value >> 16, (value >> 8) & 255, value & 255, 255]);

@@ -104,16 +104,17 @@ async function openChart(job) {
   return { panels, ms: performance.now() - started, memoryBytes: kestrix.HEAP8.buffer.byteLength };
 }
 
-// The points of [from, to] (chart_points.hpp): per channel four numbers in
-// `index` (its first pair, its pair count, its lowest and highest value),
-// then `pairs` of (seconds after `from`, value), NaN where a line breaks;
-// with the Period line of the rows in view and the milliseconds it took.
+// The points of [from, to] (chart_points.hpp): per channel a few numbers in
+// `index` (its first pair, its pair count, its lowest and highest value, a
+// value in view or not), then `pairs` of (seconds after `from`, value), NaN
+// where a line breaks; with the Period line of the rows in view and the
+// milliseconds it took.
 function chartPoints(job) {
   const started = performance.now();
   if (!chart) return { index: new Float64Array(0), pairs: new Float32Array(0), period: '' };
-  const channels = chart._kestrix_chart_points(job.from, job.to, job.columns);
+  const indexCount = chart._kestrix_chart_points(job.from, job.to, job.columns);
   const indexAt = chart._kestrix_chart_index() / 8;
-  const index = chart.HEAPF64.slice(indexAt, indexAt + 4 * channels);
+  const index = chart.HEAPF64.slice(indexAt, indexAt + indexCount);
   const pairsAt = chart._kestrix_chart_pairs() / 4;
   const pairs = chart.HEAPF32.slice(pairsAt, pairsAt + 2 * chart._kestrix_chart_pair_count());
   const period = text(chart, chart._kestrix_chart_period(job.from, job.to));
