@@ -2,7 +2,8 @@
 // Chromium, with a limit on every channel (a limits file of a rule per unit,
 // chosen as a user would, so that the chart's run reads it too). After MAKE:
 // how long the chart's run took to be ready after the conversion ended, CHART
-// to the panels drawn (their sum: the chart ready after the conversion), then
+// to the panels drawn and the summary shown (their sum: the chart ready after
+// the conversion), then
 // MOVES zooms and moves (+, −, arrows), each from the key to every panel
 // redrawn with the worker's points, and those redraws' parts (the worker's
 // points, the time the answer waited to reach the page, the drawing); the
@@ -62,7 +63,8 @@ try {
   const chartRun = JSON.parse(await page.evaluate(() => document.body.dataset.chartRun));
   const opened = Date.now();
   await page.click('#Command3');
-  await page.waitForFunction(() => window.kestrixChart && window.kestrixChart.redraws.length > 0);
+  await page.waitForFunction(() => window.kestrixChart && window.kestrixChart.redraws.length > 0 &&
+    document.querySelectorAll('#chartSummary tbody tr').length > 0);
   const chartShown = Date.now() - opened;
   // The main thread's tasks from here on.
   await page.evaluate(() => {
