@@ -29,36 +29,45 @@ export class LinePixels {
   // later lines over earlier ones. A segment lights one pixel in each row
   // (or column) along it, where it crosses that row's (or column's) middle;
   // a point alone between breaks lights its own pixel, so that no value
-  // goes unseen. One loop without calls: a call per segment would box its
-  // coordinates, some hundred thousand numbers a frame for the collector.
+  // goes unseen.
+  //
+  // One loop without calls (a call per segment would box its coordinates,
+  // some hundred thousand numbers a frame for the collector), on coordinates
+  // moved `margin` pixels right and down, clamped to [0, size + 2 margin]:
+  // far coordinates give the same pixels inside, and truncating is flooring.
   draw(points, first, count, x0, kx, y0, ky, colour) {
-    const { pixels, width } = this;
-    const right = width - 1;
-    const bottom = this.height - 1;
-    const beyondX = width + 8;
-    const beyondY = this.height + 8;
-    let open = false;   // a line is being drawn
-    let alone = false;  // through one point so far
-    let ax = 0;
+    const { pixels, width, height } = this;
+    const margin = 8;
+    const right = width - 1 + margin;  // the area's last column and row, moved
+    const bottom = height - 1 + margin;
+    const farX = width + 2 * margin;
+    const farY = height + 2 * margin;
+    x0 += margin;
+    y0 += margin;
+    const at = (column, row) => (row - margin) * width + column - margin;
+    let ax = -1;  // the line's last point; -1: none, the line broken
     let ay = 0;
-    for (let i = 2 * first, end = 2 * (first + count) + 2; i < end; i += 2) {
-      // One break more after the last point.
-      const value = i + 2 < end ? points[i + 1] : NaN;
+    let alone = false;  // the line through that point alone so far
+    const end = 2 * (first + count);
+    for (let i = 2 * first; i <= end; i += 2) {
+      const value = i < end ? points[i + 1] : NaN;  // a break after the last
       if (value !== value) {
         if (alone) {
-          const column = Math.floor(ax);
-          const row = Math.floor(ay);
-          if (column >= 0 && column <= right && row >= 0 && row <= bottom)
-            pixels[row * width + column] = colour;
+          const column = ax | 0;
+          const row = ay | 0;
+          if (column >= margin && column <= right && row >= margin && row <= bottom)
+            pixels[at(column, row)] = colour;
         }
-        open = alone = false;
+        ax = -1;
+        alone = false;
         continue;
       }
-      // Coordinates far out give the same pixels inside as a few pixels out.
-      const bx = Math.min(Math.max(x0 + points[i] * kx, -8), beyondX);
-      const by = Math.min(Math.max(y0 + value * ky, -8), beyondY);
-      if (!open) {
-        open = alone = true;
+      let bx = x0 + points[i] * kx;
+      let by = y0 + value * ky;
+      bx = bx < 0 ? 0 : bx > farX ? farX : bx;
+      by = by < 0 ? 0 : by > farY ? farY : by;
+      if (ax < 0) {
+        alone = true;
         ax = bx;
         ay = by;
         continue;
@@ -66,29 +75,28 @@ export class LinePixels {
       alone = false;
       const dx = bx - ax;
       const dy = by - ay;
-      if (Math.abs(dy) >= Math.abs(dx)) {
-        const from = Math.max(Math.floor(Math.min(ay, by)), 0);
-        const to = Math.min(Math.floor(Math.max(ay, by)), bottom);
-        const column = Math.floor(ax);
-        if (column === Math.floor(bx)) {  // upright in one column
-          if (column >= 0 && column <= right) {
-            for (let at = from * width + column, last = to * width + column; at <= last; at += width)
-              pixels[at] = colour;
+      if ((dy < 0 ? -dy : dy) >= (dx < 0 ? -dx : dx)) {
+        const from = Math.max((ay < by ? ay : by) | 0, margin);
+        const to = Math.min((ay < by ? by : ay) | 0, bottom);
+        const column = ax | 0;
+        if (column === (bx | 0)) {  // upright in one column
+          if (column >= margin && column <= right) {
+            for (let k = at(column, from), last = at(column, to); k <= last; k += width) pixels[k] = colour;
           }
         } else {
           const slope = dx / dy;
           for (let y = from; y <= to; ++y) {
             const x = ax + (y + 0.5 - ay) * slope;
-            if (x >= 0 && x < right + 1) pixels[y * width + Math.floor(x)] = colour;
+            if (x >= margin && x < right + 1) pixels[at(x | 0, y)] = colour;
           }
         }
       } else {
-        const from = Math.max(Math.floor(Math.min(ax, bx)), 0);
-        const to = Math.min(Math.floor(Math.max(ax, bx)), right);
+        const from = Math.max((ax < bx ? ax : bx) | 0, margin);
+        const to = Math.min((ax < bx ? bx : ax) | 0, right);
         const slope = dy / dx;
         for (let x = from; x <= to; ++x) {
           const y = ay + (x + 0.5 - ax) * slope;
-          if (y >= 0 && y < bottom + 1) pixels[Math.floor(y) * width + x] = colour;
+          if (y >= margin && y < bottom + 1) pixels[at(x, y | 0)] = colour;
         }
       }
       ax = bx;
