@@ -12,7 +12,7 @@ import { addFiles, looksLikeLoggerFile } from './file_list.js';
 const $ = (id) => document.getElementById(id);
 const workerSource = URL.createObjectURL(
   new Blob([KESTRIX_WORKER_SOURCE], { type: 'text/javascript' }));
-const worker = new Worker(workerSource);
+let worker = new Worker(workerSource);
 const chartClient = new ChartClient(new Worker(workerSource));
 let chartRun = null;  // the chart's run of the last conversion: a promise of its panels
 let chartView = null;
@@ -94,9 +94,18 @@ async function copyToClipboard(blob, encoding) {
   await navigator.clipboard.writeText(text);
 }
 
+// A run's instance, its input files and its table in memory (some 130 MiB
+// for the 101-logger job) are garbage once it has answered, but an idle
+// worker may keep them for as long as it stays idle: the worker that ran is
+// let go, which frees them at once, and a fresh one readies itself for the
+// next run (its outputs are Blobs, which outlive it).
 function runJob(job, transfer) {
   return new Promise((resolve) => {
-    worker.onmessage = (event) => resolve(event.data);
+    worker.onmessage = (event) => {
+      worker.terminate();
+      worker = new Worker(workerSource);
+      resolve(event.data);
+    };
     worker.postMessage(job, transfer);
   });
 }
