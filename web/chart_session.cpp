@@ -1,8 +1,8 @@
 // The chart's side of the page's worker: one conversion kept in memory
 // (ChartData, the window's own), asked by the page's JavaScript for its
 // panels, for the points of a time range at a pixel width and for the table's
-// cells at a row. Every answer is a text (JSON or tab-separated) or an array
-// of doubles that the worker reads out of the instance's memory.
+// cells at a row. Every answer is a text (JSON or tab-separated) or arrays of
+// numbers (chart_points.hpp) that the worker reads out of the instance's memory.
 //
 // The conversion reads the command line of the table (the same files,
 // options and time window), from /chart/args, one argument after another,
@@ -10,7 +10,6 @@
 
 #include <emscripten/emscripten.h>
 
-#include <cmath>
 #include <cstdint>
 #include <fstream>
 #include <iterator>
@@ -20,6 +19,7 @@
 
 #include "argument_path.hpp"
 #include "chart_data.hpp"
+#include "chart_points.hpp"
 #include "chart_session.hpp"
 #include "chart_session_limits.hpp"
 #include "convert_files.hpp"
@@ -39,8 +39,8 @@ using kestrix::web::appendJsonString;
 using kestrix::web::Session;
 
 std::unique_ptr<Session> session;
-std::string answer;           // the last text answer, NUL-ended
-std::vector<double> numbers;  // the last points answer
+std::string answer;                // the last text answer, NUL-ended
+kestrix::web::ChartPoints points;  // the last points answer
 
 }  // namespace
 
@@ -137,99 +137,6 @@ std::string panelsJson(const Session& s) {
   return out;
 }
 
-// Points per pixel column: at a sixth, a half and five sixths of it, the
-// column's values in row order (its lowest and highest) and a null (NaN)
-// where it holds rows without value before, between or after them.
-constexpr int slotsPerColumn = 3;
-
-void columnValues(const kestrix::MinMaxPyramid& series, std::int64_t first, std::int64_t end,
-                  double* slots) {
-  const kestrix::RowSummary s = series.summarize(first, end);
-  const double gap = std::nan("");
-  if (!s.hasValue()) {
-    slots[0] = slots[1] = slots[2] = gap;
-    return;
-  }
-  const bool minFirst = s.minAt <= s.maxAt;
-  const double a = minFirst ? s.min : s.max;
-  const double b = minFirst ? s.max : s.min;
-  const std::int32_t lastExtreme = minFirst ? s.maxAt : s.minAt;
-  const std::int32_t firstExtreme = minFirst ? s.minAt : s.maxAt;
-  if (!s.hasGap()) {
-    slots[0] = a;
-    slots[1] = b;
-    slots[2] = b;
-  } else if (s.firstGap < firstExtreme) {
-    slots[0] = gap;
-    slots[1] = a;
-    slots[2] = b;
-  } else if (s.lastGap > lastExtreme) {
-    slots[0] = a;
-    slots[1] = b;
-    slots[2] = gap;
-  } else {
-    slots[0] = a;
-    slots[1] = gap;
-    slots[2] = b;
-  }
-}
-
-// The points of rows [first, end) (0-based) across `columns` pixel columns:
-// [pointCount, x..., then pointCount values per channel]. Each row is a
-// point when the rows are fewer than the columns.
-void fillPoints(const Session& s, double fromKey, double toKey, int columns) {
-  const ChartData& data = *s.data;
-  const std::int64_t rowCount = data.rowCount();
-  auto clampRow = [rowCount](double row) {
-    return static_cast<std::int64_t>(std::clamp(row, 0.0, static_cast<double>(rowCount)));
-  };
-  const std::int64_t first = clampRow(std::floor(data.rowOfKey(fromKey)));
-  const std::int64_t end = clampRow(std::ceil(data.rowOfKey(toKey)) + 1);
-  const auto& channels = data.channels();
-  numbers.clear();
-  columns = std::max(columns, 1);
-  const std::int64_t rows = end - first;
-  if (rows <= 0) {
-    numbers.push_back(0);
-    return;
-  }
-  if (rows <= columns) {
-    numbers.push_back(static_cast<double>(rows));
-    for (std::int64_t r = first; r < end; ++r)
-      numbers.push_back(data.keyOfRow(static_cast<double>(r)));
-    for (const auto& channel : channels)
-      for (std::int64_t r = first; r < end; ++r) numbers.push_back(channel.series.value(r));
-    return;
-  }
-  const std::size_t count = static_cast<std::size_t>(columns) * slotsPerColumn;
-  numbers.reserve(1 + count * (channels.size() + 1));
-  numbers.push_back(static_cast<double>(count));
-  const double perColumn = static_cast<double>(rows) / columns;
-  // The columns' bounds on whole blocks of the pyramid's largest size that
-  // fits in a column (at most one block off, as the window draws them): each
-  // column is then summed from a few blocks rather than from single rows.
-  std::int64_t block = 1;
-  while (static_cast<double>(block * kestrix::MinMaxPyramid::fanOut) <= perColumn)
-    block *= kestrix::MinMaxPyramid::fanOut;
-  auto columnStart = [&](int k) {
-    if (k == columns) return end;
-    const auto row = first + static_cast<std::int64_t>(std::llround(perColumn * k));
-    return k == 0 ? first : std::max(first, row / block * block);
-  };
-  for (int k = 0; k < columns; ++k) {
-    const double at = static_cast<double>(first) + perColumn * k;
-    for (int slot = 0; slot < slotsPerColumn; ++slot)
-      numbers.push_back(data.keyOfRow(at + perColumn * (2 * slot + 1) / (2 * slotsPerColumn)));
-  }
-  for (const auto& channel : channels) {
-    const std::size_t at = numbers.size();
-    numbers.resize(at + count);
-    for (int k = 0; k < columns; ++k)
-      columnValues(channel.series, columnStart(k), columnStart(k + 1),
-                   numbers.data() + at + static_cast<std::size_t>(k) * slotsPerColumn);
-  }
-}
-
 // The row's date and each channel's cell as the table writes them, tab-separated.
 std::string rowCells(const Session& s, std::int64_t row0) {
   const ChartData& data = *s.data;
@@ -274,6 +181,9 @@ EMSCRIPTEN_KEEPALIVE const char* kestrix_chart_open() {
   session.reset();
   try {
     session = openSession(readArguments("/chart/args"));
+    // Worked out while the table is still being converted beside it, rather
+    // than after CHART, when it would hold up the panels' first moves.
+    session->summary = summaryText(*session);
     return answerText(panelsJson(*session));
   } catch (const kestrix::ConversionError& e) {
     return answerText(errorJson(e.what()));
@@ -284,17 +194,35 @@ EMSCRIPTEN_KEEPALIVE const char* kestrix_chart_open() {
   }
 }
 
-// fillPoints of the session's run; the answer's doubles are at the pointer
-// returned, kestrix_chart_count() of them.
-EMSCRIPTEN_KEEPALIVE const double* kestrix_chart_points(double fromKey, double toKey, int columns) {
-  numbers.clear();
-  if (!session) return nullptr;
-  fillPoints(*session, fromKey, toKey, columns);
-  return numbers.data();
+// The points of keys [fromKey, toKey] across `columns` (chart_points.hpp):
+// kestrix_chart_index() and kestrix_chart_pairs() point at them, of
+// kestrix_chart_pair_count() pairs. Returns the count of numbers in the index.
+EMSCRIPTEN_KEEPALIVE int kestrix_chart_points(double fromKey, double toKey, int columns) {
+  points.index.clear();
+  points.pairs.clear();
+  if (!session) return 0;
+  kestrix::web::fillChartPoints(*session->data, session->rows, fromKey, toKey, columns, points);
+  return static_cast<int>(points.index.size());
 }
 
-EMSCRIPTEN_KEEPALIVE int kestrix_chart_count() {
-  return static_cast<int>(numbers.size());
+EMSCRIPTEN_KEEPALIVE const double* kestrix_chart_index() {
+  return points.index.data();
+}
+
+EMSCRIPTEN_KEEPALIVE const float* kestrix_chart_pairs() {
+  return points.pairs.data();
+}
+
+EMSCRIPTEN_KEEPALIVE int kestrix_chart_pair_count() {
+  return static_cast<int>(points.pairs.size() / 2);
+}
+
+// "first date to last date" of the table's rows that keys [fromKey, toKey]
+// show, as the window's Period line writes them.
+EMSCRIPTEN_KEEPALIVE const char* kestrix_chart_period(double fromKey, double toKey) {
+  if (!session) return answerText({});
+  return answerText(session->data->periodText(
+      kestrix::web::rowsInRange(*session->data, session->rows, fromKey, toKey)));
 }
 
 // rowCells of the 0-based row, or "" outside the table.
@@ -305,7 +233,9 @@ EMSCRIPTEN_KEEPALIVE const char* kestrix_chart_row(double row0) {
 
 // summaryText of the session's run.
 EMSCRIPTEN_KEEPALIVE const char* kestrix_chart_summary() {
-  return answerText(session ? summaryText(*session) : std::string());
+  if (!session) return answerText({});
+  // The one worked out at opening holds no limit columns.
+  return answerText(kestrix::web::appliedChecks() ? summaryText(*session) : session->summary);
 }
 
 // The Periods view and the print view (report_session.hpp), with the limits

@@ -1,16 +1,24 @@
 // The chart of a run, as the chart window draws it: a panel per unit, stacked,
 // one uPlot each, on one time range and with one cursor. The points come from
 // the worker for the range in view and the panels' width in pixels, asked
-// again at every zoom and move; the read-out at the cursor is the table's
-// date and cells at that row, also from the worker.
+// again at every zoom and move and when the panels change width; the read-out
+// at the cursor is the table's date and cells at that row, also from the worker.
+//
+// uPlot draws the axes, the cursor, the selection and the legend; each
+// panel's lines are drawn straight from the worker's arrays into its pixels
+// (panel_lines.js), so that a redraw builds no value per point.
 import uPlot from 'uplot';
 import { channelColour } from './chart_colours.js';
+import { PanelLines, panelExtent } from './panel_lines.js';
 
 const panelHeight = 190;
 const zoomStep = 2;       // + and − halve and double the range
 const wheelStep = 1.25;
 const moveShare = 0.25;   // the arrows move by a quarter of the range
 const fewestRows = 8;     // the narrowest range, in rows
+const narrowest = 320;    // px, the panels' least width
+// What uPlot draws of a channel's line: nothing.
+const noPath = { stroke: null, fill: null, clip: null, band: null, gaps: null, flags: 0 };
 
 // A time tick as the window writes it: dd/mm/yy over hh:mm, in UTC (the
 // table's dates carry no time zone).
@@ -21,24 +29,38 @@ function tickText(seconds) {
     `${two(d.getUTCHours())}:${two(d.getUTCMinutes())}`;
 }
 
+const median = (values) => [...values].sort((a, b) => a - b)[Math.floor(values.length / 2)];
+
 export class ChartView {
   // `panels`: the worker's answer to chart-open (chart_session.cpp's panelsJson).
-  constructor(element, client, panels) {
+  // `options.hooks`: uPlot hooks added to every panel's plot (drawClear under
+  // the lines, draw over them), each called as uPlot calls it, the panel
+  // being `view.panelOf(u)`; `options.valueRange(panel, [low, high])` may
+  // widen a panel's value scale (to show its limits) and returns it.
+  constructor(element, client, panels, options = {}) {
     this.element = element;
     this.client = client;
     this.info = panels;
+    this.options = options;
     this.redraws = [];  // ms from each zoom or move to its panels drawn
+    this.phases = [];   // of each: {worker, waited, draw} ms
+    this.answer = null; // the worker's points last drawn
     const rowKey = (row1) => panels.firstKey + (row1 - 1) * panels.step;
     this.whole = { from: rowKey(panels.rows[0]), to: rowKey(Math.max(panels.rows[1], panels.rows[0])) };
     this.view = { ...this.whole };
     this.build();
   }
 
+  panelWidth() {
+    return Math.max(narrowest, Math.floor(this.element.querySelector('.panels').clientWidth));
+  }
+
   build() {
     const { info } = this;
     const plots = this.element.querySelector('.panels');
     plots.replaceChildren();
-    const width = Math.max(320, plots.clientWidth || this.element.clientWidth || 800);
+    const width = this.panelWidth();
+    const extra = this.options.hooks || {};
     this.plots = info.units.map((unit, p) => {
       const channels = info.channels.map((channel, c) => ({ ...channel, c }))
         .filter((channel) => channel.panel === p);
@@ -54,24 +76,37 @@ export class ChartView {
       panel.append(heading, note);
       plots.append(panel);
       const last = p === info.units.length - 1;
+      const colours = channels.map((channel) => channelColour(channel.c));
+      const state = { index: p, unit, channels, note, range: [0, 1],
+        lines: new PanelLines(channels, colours) };
+      const hooks = {
+        setSelect: [(u) => this.selected(u)],
+        setCursor: [(u) => this.cursorMoved(u)],
+        setSeries: [() => this.element.dispatchEvent(new CustomEvent('seriesshown'))],
+        // The limits' shading under the lines, their lines over them
+        // (limit_overlay.js), under whatever the hooks given draw.
+        drawClear: [(u) => this.overlay && this.overlay.shade(u, p)],
+        draw: [(u) => state.lines.draw(u, this.answer),
+          (u) => this.overlay && this.overlay.draw(u, p, channels.map((channel) => channel.c))],
+      };
+      for (const [name, list] of Object.entries(extra)) hooks[name] = [...(hooks[name] || []), ...list];
       const plot = new uPlot({
         width,
         height: panelHeight + (last ? 40 : 0),
         tzDate: (seconds) => uPlot.tzDate(new Date(seconds * 1e3), 'Etc/UTC'),
-        // A panel without a value in view keeps a scale, and so its width.
-        scales: { x: { time: true }, y: { range: (u, low, high) => {
-          // The limits drawn (limit_overlay.js) stay in view.
-          const [min, max] = this.overlay ? this.overlay.widen(p, low, high) : [low, high];
-          return min == null || max == null ? [0, 1] : uPlot.rangeNum(min, max, 0.1, true);
-        } } },
+        // The lines' values never pass through uPlot: the value scale is
+        // the one draw() fits to the worker's answer.
+        scales: { x: { time: true }, y: { range: () => state.range } },
         // The same right margin in every panel, the lowest one's last date
         // label included: their time axes stay one above the other.
         padding: [8, 32, 0, 0],
         series: [{}, ...channels.map((channel) => ({
-          label: channel.name, stroke: channelColour(channel.c), width: 1, spanGaps: false,
-          points: { show: false } }))],
+          label: channel.name, stroke: colours[channels.indexOf(channel)], width: 1,
+          // The lines are the panel's PanelLines' to draw.
+          paths: () => noPath, points: { show: false } }))],
         axes: [
-          { show: last, values: (u, ticks) => ticks.map(tickText), size: 48 },
+          // Ticks far enough apart for their dates (dd/mm/yy) not to touch.
+          { show: last, values: (u, ticks) => ticks.map(tickText), size: 48, space: 80 },
           { label: unit, size: 64 }],
         legend: { live: false },
         cursor: {
@@ -81,20 +116,46 @@ export class ChartView {
           drag: { x: true, y: false, setScale: false },
           bind: { dblclick: () => null },
         },
-        hooks: {
-          setSelect: [(u) => this.selected(u)],
-          setCursor: [(u) => this.cursorMoved(u)],
-          setSeries: [() => this.element.dispatchEvent(new CustomEvent('seriesshown'))],
-          drawClear: [(u) => this.overlay && this.overlay.shade(u, p)],
-          draw: [(u) => this.overlay && this.overlay.draw(u, p, channels.map((channel) => channel.c)),
-            (u) => this.drawn(u)],
-        },
-      }, [[]].concat(channels.map(() => [])), panel);
+        hooks,
+      }, this.emptyData(channels.length), panel);
       plot.over.addEventListener('wheel', (event) => this.wheel(event, plot), { passive: false });
       plot.over.addEventListener('dblclick', () => this.showWhole());
-      return { plot, channels, unit, note };
+      state.plot = plot;
+      return state;
     });
     this.width = width;
+    this.buildReadout();
+    this.watchWidth(plots);
+  }
+
+  // uPlot's own data: the range's two ends, no value (the lines are drawn
+  // from the worker's points).
+  emptyData(count, from = this.view.from, to = this.view.to) {
+    const none = [null, null];
+    return [[from, to], ...Array.from({ length: count }, () => none)];
+  }
+
+  panelOf(u) {
+    return this.plots.find((panel) => panel.plot === u);
+  }
+
+  // The panels follow the page's width: resized at once (the points last
+  // drawn stretched to it), then drawn again with points for the new width.
+  watchWidth(plots) {
+    this.resizing = new ResizeObserver(() => {
+      if (this.resizeFrame) return;
+      this.resizeFrame = requestAnimationFrame(() => {
+        this.resizeFrame = null;
+        // Hidden (the print view shown instead), the panels keep their width.
+        if (plots.clientWidth === 0) return;
+        const width = this.panelWidth();
+        if (width === this.width || !this.plots.length) return;
+        this.width = width;
+        for (const { plot } of this.plots) plot.setSize({ width, height: plot.height });
+        this.show(this.view.from, this.view.to);
+      });
+    });
+    this.resizing.observe(plots);
   }
 
   // The columns the points are asked for: the plotting area's width in pixels.
@@ -117,54 +178,54 @@ export class ChartView {
     this.view = { from, to };
     const started = performance.now();
     const answer = await this.client.points(from, to, this.columns());
-    if (!answer) return;  // a later range took its place
-    this.draw(answer, from, to);
-    await this.allDrawn();
-    this.redraws.push(performance.now() - started);
-    this.element.dispatchEvent(new CustomEvent('chartdrawn', { detail: { from, to } }));
+    if (!answer || !this.plots.length) return;  // a later range took its place, or closed
+    const answered = performance.now();
+    this.draw(answer);
+    const drawn = performance.now();
+    this.redraws.push(drawn - started);
+    this.phases.push({ worker: answer.ms, waited: answered - started - answer.ms, draw: drawn - answered });
+    this.element.dispatchEvent(new CustomEvent('chartdrawn',
+      { detail: { from, to, period: answer.period } }));
   }
 
-  draw(answer, from, to) {
-    const { points, count } = answer;
-    const x = points.subarray(0, count);
-    const channelValues = (c) => {
-      const values = new Array(count);
-      const at = count * (c + 1);
-      for (let i = 0; i < count; ++i) {
-        const value = points[at + i];
-        values[i] = Number.isNaN(value) ? null : value;
+  // Medians of the redraws' parts, after the first drawing.
+  phaseMedians() {
+    const later = this.phases.slice(1);
+    if (!later.length) return null;
+    return Object.fromEntries(['worker', 'waited', 'draw'].map((part) =>
+      [part, median(later.map((phase) => phase[part]))]));
+  }
+
+  draw(answer) {
+    this.answer = answer;
+    const { from, to } = answer;
+    for (const panel of this.plots) {
+      // As the window fits them: the lowest and highest value drawn (the
+      // limits in view too, where valueRange widens it), 6 % of the range
+      // beyond each; a panel without a value keeps the scale it had.
+      const { range, inView } = panelExtent(answer.index, panel.channels);
+      panel.note.hidden = inView;
+      if (range) {
+        let [low, high] = this.options.valueRange ? this.options.valueRange(panel.index, range) : range;
+        if (this.overlay) [low, high] = this.overlay.widen(panel.index, low, high);
+        const pad = high > low ? (high - low) * 0.06 : 1;
+        panel.range = [low - pad, high + pad];
       }
-      return values;
-    };
-    this.drawing = new Set(this.plots.map(({ plot }) => plot));
-    for (const { plot, channels, note } of this.plots) {
-      const series = channels.map((channel) => channelValues(channel.c));
-      note.hidden = series.some((values) => values.some((value) => value !== null));
+      const { plot } = panel;
       plot.batch(() => {
-        plot.setData([x, ...series], false);
+        plot.setData(this.emptyData(panel.channels.length, from, to), false);
         plot.setScale('x', { min: from, max: Math.max(to, from + 1) });
       });
     }
   }
 
-  drawn(plot) {
-    if (!this.drawing || !this.drawing.delete(plot) || this.drawing.size > 0) return;
-    if (this.whenDrawn) this.whenDrawn();
-  }
-
-  // Once every panel has drawn the points last given.
-  allDrawn() {
-    if (!this.drawing || this.drawing.size === 0) return Promise.resolve();
-    return new Promise((resolve) => { this.whenDrawn = () => { this.whenDrawn = null; resolve(); }; });
-  }
+  showWhole() { return this.show(this.whole.from, this.whole.to); }
 
   // The limits' lines and shading (a LimitOverlay, or null), drawn again.
   setOverlay(overlay) {
     this.overlay = overlay;
     return this.show(this.view.from, this.view.to);
   }
-
-  showWhole() { return this.show(this.whole.from, this.whole.to); }
 
   zoom(factor, centre = (this.view.from + this.view.to) / 2) {
     const { from, to } = this.view;
@@ -215,29 +276,36 @@ export class ChartView {
     this.showRow(row);
   }
 
-  async showRow(row) {
-    const cells = await this.client.row(row);
-    if (row !== this.readoutRow) return;
-    const [date, ...values] = cells.split('\t');
+  // The read-out's lines, made once: a move of the cursor sets their texts.
+  buildReadout() {
     const readout = this.element.querySelector('.readout');
-    readout.dataset.row = String(row);
-    const dateCell = document.createElement('div');
-    dateCell.className = 'date';
-    dateCell.textContent = date || '';
-    readout.replaceChildren(dateCell, ...this.info.channels.map((channel, c) => {
+    this.readoutDate = document.createElement('div');
+    this.readoutDate.className = 'date';
+    this.readoutValues = this.info.channels.map(() => document.createElement('output'));
+    readout.replaceChildren(this.readoutDate, ...this.info.channels.map((channel, c) => {
       const line = document.createElement('div');
       const name = document.createElement('span');
       name.style.color = channelColour(c);
       name.textContent = channel.name;
-      const value = document.createElement('output');
-      value.textContent = values[c] ?? '';
-      line.append(name, value);
+      line.append(name, this.readoutValues[c]);
       return line;
     }));
+    delete readout.dataset.row;
+  }
+
+  async showRow(row) {
+    const cells = await this.client.row(row);
+    if (row !== this.readoutRow || !this.plots.length) return;
+    const [date, ...values] = cells.split('\t');
+    this.readoutDate.textContent = date || '';
+    this.readoutValues.forEach((output, c) => { output.textContent = values[c] ?? ''; });
+    this.element.querySelector('.readout').dataset.row = String(row);
     this.element.dispatchEvent(new CustomEvent('readout', { detail: { row } }));
   }
 
   destroy() {
+    if (this.resizing) this.resizing.disconnect();
+    if (this.resizeFrame) cancelAnimationFrame(this.resizeFrame);
     for (const { plot } of this.plots) plot.destroy();
     this.plots = [];
   }

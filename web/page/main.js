@@ -17,7 +17,7 @@ import { closeTables, openTables, showTab } from './chart_tables.js';
 const $ = (id) => document.getElementById(id);
 const workerSource = URL.createObjectURL(
   new Blob([KESTRIX_WORKER_SOURCE], { type: 'text/javascript' }));
-const worker = new Worker(workerSource);
+let worker = new Worker(workerSource);
 const chartClient = new ChartClient(new Worker(workerSource));
 let chartRun = null;  // the chart's run of the last conversion: a promise of its panels
 let chartView = null;
@@ -113,9 +113,18 @@ async function copyToClipboard(blob, encoding) {
   await navigator.clipboard.writeText(text);
 }
 
+// A run's instance, its input files and its table in memory (some 130 MiB
+// for the 101-logger job) are garbage once it has answered, but an idle
+// worker may keep them for as long as it stays idle: the worker that ran is
+// let go, which frees them at once, and a fresh one readies itself for the
+// next run (its outputs are Blobs, which outlive it).
 function runJob(job, transfer) {
   return new Promise((resolve) => {
-    worker.onmessage = (event) => resolve(event.data);
+    worker.onmessage = (event) => {
+      worker.terminate();
+      worker = new Worker(workerSource);
+      resolve(event.data);
+    };
     worker.postMessage(job, transfer);
   });
 }
@@ -163,8 +172,8 @@ async function make() {
     const files = await Promise.all(inputs.map(async (file) => ({
       name: file.name, data: await file.arrayBuffer() })));
     const line = commandLine(form, chosen.map((file) => file.name), limitsFile && limitsFile.name);
-    // The chart's worker reads its own copies, at the same time.
-    const chartFiles = await Promise.all(chosen.map(async (file) => ({
+    // The chart's worker reads its own copies (the limits file too), at the same time.
+    const chartFiles = await Promise.all(inputs.map(async (file) => ({
       name: file.name, data: await file.arrayBuffer() })));
     const runInputs = { files: chosen };
     const chartStarted = performance.now();
@@ -346,6 +355,10 @@ $('limitsForget').addEventListener('click', () => setLimits(null));
 showLimitsFile();  // the limits kept from an earlier visit
 
 $('Command3').addEventListener('click', openChart);
+// The Period line: the rows drawn, as the window writes them.
+$('chart').addEventListener('chartdrawn', (event) => {
+  $('chartPeriod').textContent = `Period: ${event.detail.period}`;
+});
 $('chartClose').addEventListener('click', closeChart);
 $('chartZoomIn').addEventListener('click', () => chartView && chartView.zoom(0.5));
 $('chartZoomOut').addEventListener('click', () => chartView && chartView.zoom(2));

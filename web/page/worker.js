@@ -104,12 +104,21 @@ async function openChart(job) {
   return { panels, ms: performance.now() - started, memoryBytes: kestrix.HEAP8.buffer.byteLength };
 }
 
-// [x..., then as many values per channel], NaN where a line breaks.
+// The points of [from, to] (chart_points.hpp): per channel a few numbers in
+// `index` (its first pair, its pair count, its lowest and highest value, a
+// value in view or not), then `pairs` of (seconds after `from`, value), NaN
+// where a line breaks; with the Period line of the rows in view and the
+// milliseconds it took.
 function chartPoints(job) {
-  if (!chart) return { points: new Float64Array(0) };
-  const at = chart._kestrix_chart_points(job.from, job.to, job.columns) / 8;
-  const answer = chart.HEAPF64.slice(at, at + chart._kestrix_chart_count());
-  return { points: answer.subarray(1), count: answer[0] };
+  const started = performance.now();
+  if (!chart) return { index: new Float64Array(0), pairs: new Float32Array(0), period: '' };
+  const indexCount = chart._kestrix_chart_points(job.from, job.to, job.columns);
+  const indexAt = chart._kestrix_chart_index() / 8;
+  const index = chart.HEAPF64.slice(indexAt, indexAt + indexCount);
+  const pairsAt = chart._kestrix_chart_pairs() / 4;
+  const pairs = chart.HEAPF32.slice(pairsAt, pairsAt + 2 * chart._kestrix_chart_pair_count());
+  const period = text(chart, chart._kestrix_chart_period(job.from, job.to));
+  return { from: job.from, to: job.to, index, pairs, period, ms: performance.now() - started };
 }
 
 // The limits' jobs (chart_session_limits.cpp, limits_editor_lines.cpp): the
@@ -187,8 +196,9 @@ onmessage = (event) => {
   const job = event.data;
   if (job.kind) {
     Promise.resolve(job).then(chartJobs[job.kind]).then(
+      // Arrays of numbers are handed over, not copied.
       (answer) => postMessage({ id: job.id, ...answer },
-        [answer.points, answer.bytes, answer.numbers].filter(Boolean).map((array) => array.buffer)),
+        Object.values(answer).filter(ArrayBuffer.isView).map((array) => array.buffer)),
       (error) => postMessage({ id: job.id, error: String(error) }));
     return;
   }

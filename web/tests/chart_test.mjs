@@ -30,6 +30,9 @@ const timeRange = (page) => page.evaluate(() => {
   return { from: x.min, to: x.max, asked: window.kestrixChart.client.pointsAsked };
 });
 
+// A date of the table, dd/mm/yy hh:mm:ss, as the window's Period line writes it.
+const windowDate = (date) => date.replace(/^(\d\d\/\d\d\/)(\d\d) /, '$120$2 ');
+
 // Waits for the chart's next drawing after `action`.
 async function drawnAfter(page, action) {
   const before = await page.evaluate(() => (window.kestrixChart ? window.kestrixChart.redraws.length : 0));
@@ -41,6 +44,7 @@ async function drawnAfter(page, action) {
 describe('the chart', () => {
   let session;
   let table;
+  let dates;  // of the table's rows
   let files;
   before(async () => {
     session = await openPage();
@@ -49,6 +53,8 @@ describe('the chart', () => {
     files = exampleFiles();
     await page.setInputFiles('#Chooser', files);
     table = (await make(page, ['uc1.txt']))['uc1.txt'];
+    dates = new TextDecoder('windows-1252').decode(table).split('\r\n')
+      .filter((line) => /^\d\d\/\d\d\/\d\d /.test(line)).map((line) => line.split('\t')[0]);
     await page.waitForFunction(() => !document.getElementById('Command3').disabled);
     await drawnAfter(page, () => page.click('#Command3'));
   });
@@ -152,5 +158,45 @@ describe('the chart', () => {
     const shown = await session.page.$$eval('#chartSummary tr', (rows) =>
       rows.map((row) => [...row.cells].map((cell) => cell.textContent)));
     assert.deepEqual(shown, expected);
+  });
+
+  test('the Period line names the rows drawn, for the whole run and after a zoom', async () => {
+    const { page } = session;
+    const period = () => page.textContent('#chartPeriod');
+    await drawnAfter(page, () => page.keyboard.press('Home'));
+    assert.equal(await period(), `Period: ${windowDate(dates[0])} to ${windowDate(dates.at(-1))}`);
+    await drawnAfter(page, () => page.keyboard.press('+'));
+    await drawnAfter(page, () => page.keyboard.press('ArrowRight'));
+    // The rows on or inside the time axis's ends.
+    const { first, last } = await page.evaluate(() => {
+      const { info, plots } = window.kestrixChart;
+      const x = plots[0].plot.scales.x;
+      const row = (key) => (key - info.firstKey) / info.step;
+      return { first: Math.ceil(row(x.min) - 1e-6), last: Math.floor(row(x.max) + 1e-6) };
+    });
+    assert.ok(first > 0 && last < dates.length - 1 && first < last, `${first} to ${last}`);
+    assert.equal(await period(), `Period: ${windowDate(dates[first])} to ${windowDate(dates[last])}`);
+  });
+
+  test('the panels fill the chart\'s width and follow the window\'s', async () => {
+    const { page } = session;
+    const widths = () => page.evaluate(() => ({
+      chart: document.querySelector('#chart').clientWidth,
+      panels: document.querySelector('#chart .panels').clientWidth,
+      plots: [...document.querySelectorAll('#chart .uplot')].map((plot) => plot.getBoundingClientRect().width),
+      columns: window.kestrixChart.columns(),
+      asked: window.kestrixChart.client.pointsAsked,
+    }));
+    const filled = (w) => w.panels >= w.chart - 40 && w.plots.every((plot) => Math.abs(plot - w.panels) <= 1);
+    const wide = await widths();
+    assert.ok(filled(wide), JSON.stringify(wide));
+    await drawnAfter(page, () => page.setViewportSize({ width: 900, height: 720 }));
+    const narrow = await widths();
+    assert.ok(filled(narrow) && narrow.panels < wide.panels - 300, JSON.stringify({ wide, narrow }));
+    // The points asked again, for fewer pixel columns.
+    assert.ok(narrow.columns < wide.columns && narrow.asked > wide.asked, JSON.stringify({ wide, narrow }));
+    await page.screenshot({ path: path.join(screenshots, 'chart-900.png'), fullPage: true });
+    await drawnAfter(page, () => page.setViewportSize({ width: 1280, height: 720 }));
+    assert.ok(filled(await widths()));
   });
 });
