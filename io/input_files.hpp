@@ -25,7 +25,8 @@ struct InputBytes {
   std::shared_ptr<const void> owner;
 };
 
-// readInputFile's bytes, which the returned owner keeps.
+// The bytes readInputFile gives, read into memory of their own that the
+// returned owner keeps (never cleared first).
 InputBytes readIntoMemory(const std::filesystem::path& path, std::string_view displayName,
                           const Limits& limits = {});
 

@@ -5,7 +5,12 @@
 #include <logger_file_builder.hpp>
 
 #include <filesystem>
+#include <fstream>
 #include <temp_folder.hpp>
+#include <thread>
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 #include "error.hpp"
 #include "input_files.hpp"
@@ -71,6 +76,36 @@ TEST_F(ReadLoggerFiles, ReportsTheFirstFileThatFailsInThatOrder) {
       ASSERT_EQ(e.file(), "UC003.PDB");
     }
   }
+}
+
+// Every byte of a file, read into memory of its own: files either side of the
+// first buffer's size, and a pipe, which announces no size and is read into a
+// buffer that grows.
+TEST_F(ReadLoggerFiles, ReadsEveryByteOfAFile) {
+  auto pattern = [](std::size_t n) {
+    std::string bytes(n, '\0');
+    for (std::size_t k = 0; k < n; ++k) bytes[k] = static_cast<char>((k * 7919) >> 3);
+    return bytes;
+  };
+  for (const std::size_t n : {std::size_t{1}, std::size_t{65535}, std::size_t{65536},
+                              std::size_t{65537}, std::size_t{300001}}) {
+    const fs::path path = dir_ / ("file" + std::to_string(n));
+    const std::string bytes = pattern(n);
+    std::ofstream(path, std::ios::binary) << bytes;
+    const InputBytes input = readIntoMemory(path, "x");
+    EXPECT_EQ(std::string(input.bytes.begin(), input.bytes.end()), bytes) << n;
+    const std::vector<std::uint8_t> copy = readInputFile(path, "x");
+    EXPECT_EQ(std::string(copy.begin(), copy.end()), bytes) << n;
+  }
+#ifndef _WIN32
+  const fs::path pipe = dir_ / "pipe";
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  const std::string bytes = pattern(200000);
+  std::thread writer([&] { std::ofstream(pipe, std::ios::binary) << bytes; });
+  const InputBytes input = readIntoMemory(pipe, "pipe");
+  writer.join();
+  EXPECT_EQ(std::string(input.bytes.begin(), input.bytes.end()), bytes);
+#endif
 }
 
 }  // namespace

@@ -1,8 +1,8 @@
 // The page: the window's controls wired to the command in a worker. Files are
 // chosen or dropped, listed in name order and converted with MAKE; every
 // output is downloaded, and with Check1 the table goes onto the clipboard too.
-// Beside the conversion, a second worker reads the same files for the chart,
-// which CHART (Command3) shows once both are done.
+// After the conversion, a second worker converts the same files for the chart,
+// which CHART (Command3) shows once it is done.
 import { ChartClient } from './chart_client.js';
 import { ChartView } from './chart_view.js';
 import { commandLine, readForm } from './command_line.js';
@@ -172,12 +172,7 @@ async function make() {
     const files = await Promise.all(inputs.map(async (file) => ({
       name: file.name, data: await file.arrayBuffer() })));
     const line = commandLine(form, chosen.map((file) => file.name), limitsFile && limitsFile.name);
-    // The chart's worker reads its own copies (the limits file too), at the same time.
-    const chartFiles = await Promise.all(inputs.map(async (file) => ({
-      name: file.name, data: await file.arrayBuffer() })));
     const runInputs = { files: chosen };
-    const chartStarted = performance.now();
-    const chartOpened = chartClient.open(chartFiles, line.args);
     const result = await runJob(
       { files, args: line.args, outputs: line.outputs },
       files.map((file) => file.data));
@@ -187,6 +182,10 @@ async function make() {
     if (status) $('etat').value = status;
     else if (result.status !== 0 && messages.length) $('etat').value = messages[0];
     for (const name of line.outputs) if (result.outputs[name]) download(result.outputs[name], name);
+    // The chart's run once the table is on its way, not beside the conversion,
+    // which it would slow: over the bytes the worker hands back.
+    const chartStarted = performance.now();
+    const chartOpened = result.status === 0 ? openChartRun(inputs, result.inputs, line.args) : null;
     const table = result.outputs[line.table];
     if (table && $('Check1').checked) {
       const encoding = form.csv || form.encoding === 'utf-8' ? 'utf-8' : 'windows-1252';
@@ -219,6 +218,18 @@ async function make() {
     $('Command1').disabled = false;
     running = false;
   }
+}
+
+// The chart's worker converts `chosen` (the limits file too) once more with
+// `args`, over the bytes the conversion handed back (read again when it did
+// not).
+async function openChartRun(chosen, returned, args) {
+  const files = await Promise.all(chosen.map(async (file, i) => ({
+    name: file.name,
+    data: returned && returned[i] && returned[i].byteLength === file.size
+      ? returned[i] : await file.arrayBuffer(),
+  })));
+  return chartClient.open(files, args);
 }
 
 function closeChart() {

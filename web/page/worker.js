@@ -2,8 +2,8 @@
 // the command (kestrix-worker.wasm, compiled once), over the chosen files
 // written into its in-memory file tree. It answers with the exit status, the
 // lines the command wrote on standard error, each output as a Blob of
-// 1 MiB pieces, the instance's memory at the end (which only grows) and the
-// milliseconds of its phases.
+// 1 MiB pieces, the input files' bytes handed back, the instance's memory at
+// the end (which only grows) and the milliseconds of its phases.
 //
 // A message with a `kind` is the chart's (chart_session.cpp): "chart-open"
 // converts the files once more in an instance of its own that stays, to be
@@ -81,7 +81,9 @@ async function convert(job) {
     FS.unlink(path);
   }
   const phases = { setUp: ready - started, command: converted - ready, outputs: performance.now() - converted };
-  return { status, messages, outputs, memoryBytes: kestrix.HEAP8.buffer.byteLength, phases };
+  // The input files' bytes go back, unchanged, for the chart's run.
+  const inputs = job.files.map((file) => file.data);
+  return { status, messages, outputs, inputs, memoryBytes: kestrix.HEAP8.buffer.byteLength, phases };
 }
 
 let chart = null;  // the instance holding the chart's run
@@ -202,6 +204,6 @@ onmessage = (event) => {
       (error) => postMessage({ id: job.id, error: String(error) }));
     return;
   }
-  convert(event.data).then(postMessage, (error) =>
+  convert(event.data).then((answer) => postMessage(answer, answer.inputs), (error) =>
     postMessage({ status: -1, messages: [String(error)], outputs: {} }));
 };
