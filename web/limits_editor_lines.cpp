@@ -21,17 +21,12 @@
 
 namespace {
 
-using kestrix::LimitCells;
-using kestrix::LimitLine;
-using kestrix::LimitRule;
-using kestrix::web::answerText;
-using kestrix::web::appendJsonString;
-using kestrix::web::appendJsonStrings;
-using kestrix::web::fileText;
+using namespace kestrix;
+using namespace kestrix::web;
 
 std::vector<LimitLine> editorLines() {
-  const kestrix::web::Session* s = kestrix::web::chartSession();
-  return s ? kestrix::chart::limitLines(*s->data) : std::vector<LimitLine>{};
+  const Session* s = chartSession();
+  return s ? chart::limitLines(*s->data) : std::vector<LimitLine>{};
 }
 
 // /limits/cells: a line per editor line, its four cells TAB-separated.
@@ -63,14 +58,14 @@ extern "C" {
 EMSCRIPTEN_KEEPALIVE const char* kestrix_limits_lines() {
   std::vector<LimitRule> rules;
   try {
-    rules = kestrix::web::readPageLimits(fileText("/limits/text"), fileText("/limits/name"));
+    rules = readPageLimits(fileText("/limits/text"), fileText("/limits/name"));
   } catch (const std::exception& e) {
     std::string out = "{\"error\":";
     appendJsonString(e.what(), out);
     return answerText(out + "}");
   }
   const std::vector<LimitLine> lines = editorLines();
-  const kestrix::FilledLimitLines filled = kestrix::fillLimitLines(lines, rules);
+  const FilledLimitLines filled = fillLimitLines(lines, rules);
   std::string out = "{\"lines\":[";
   for (std::size_t row = 0; row < lines.size(); ++row) {
     const LimitLine& line = lines[row];
@@ -87,7 +82,7 @@ EMSCRIPTEN_KEEPALIVE const char* kestrix_limits_lines() {
     out += "}";
   }
   out += "],\"kept\":";
-  appendJsonString(kestrix::limitsText(filled.kept), out);
+  appendJsonString(limitsText(filled.kept), out);
   return answerText(out + "}");
 }
 
@@ -99,14 +94,13 @@ EMSCRIPTEN_KEEPALIVE const char* kestrix_limits_check() {
   const std::vector<LimitLine> lines = editorLines();
   std::vector<LimitRule> kept;
   try {
-    kept = kestrix::parseLimits(fileText("/limits/kept"), "kept");
+    kept = parseLimits(fileText("/limits/kept"), "kept");
   } catch (const std::exception&) {
     kept.clear();  // the editor's own text: it always reads back
   }
-  const kestrix::EditedLimits edited =
-      kestrix::editedLimits(lines, typedCells(lines.size()), std::move(kept));
+  const EditedLimits edited = editedLimits(lines, typedCells(lines.size()), std::move(kept));
   std::string faults;
-  for (const kestrix::EditedLimits::Fault& fault : edited.faults) {
+  for (const EditedLimits::Fault& fault : edited.faults) {
     if (!faults.empty()) faults += ',';
     faults += "[" + std::to_string(fault.line) + "," + std::to_string(fault.cell.cell) + ",";
     appendJsonString(fault.cell.message, faults);
@@ -116,7 +110,7 @@ EMSCRIPTEN_KEEPALIVE const char* kestrix_limits_check() {
   appendJsonString(edited.problem, out);
   if (edited.faults.empty()) {
     out += ",\"text\":";
-    appendJsonString(kestrix::limitsText(edited.rules), out);
+    appendJsonString(limitsText(edited.rules), out);
   }
   return answerText(out + ",\"rules\":" + std::to_string(edited.rules.size()) + "}");
 }
