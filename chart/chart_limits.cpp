@@ -107,6 +107,15 @@ std::string verdictSentence(const ChannelCheck& check) {
   return text;
 }
 
+std::vector<LimitLine> limitLines(const ChartData& data) {
+  std::vector<LimitLine> lines;
+  for (const std::string& unit : data.units()) lines.push_back(unitLimitLine(unit));
+  for (const ChartChannel& channel : data.channels())
+    lines.push_back(
+        channelLimitLine(channel.name(), channel.unit, data.values().column(channel.column)));
+  return lines;
+}
+
 RowRange excursionView(const Excursion& e, std::int64_t rowCount) {
   const std::int64_t around = std::max<std::int64_t>(e.rows / 2, 2);
   return {std::max<std::int64_t>(e.firstRow - around, 1),

@@ -10,6 +10,7 @@
 
 #include "chart_data.hpp"
 #include "excursions.hpp"
+#include "limit_lines.hpp"
 #include "limit_rules.hpp"
 #include "row_range.hpp"
 
@@ -68,6 +69,10 @@ std::string ruleText(const LimitRule& rule);
 // A channel's verdict in words: "fail: 3 excursions, 1 alarm, 0:20:00 below,
 // 1:10:00 above"; "no limits" without a rule.
 std::string verdictSentence(const ChannelCheck& check);
+
+// The limits editor's lines of `data`: a line per unit, in panel order, then
+// a line per channel.
+std::vector<LimitLine> limitLines(const ChartData& data);
 
 // The rows an excursion is best looked at over: itself and half its length
 // (at least two rows) on each side, within the table's `rowCount` rows.

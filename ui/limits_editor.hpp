@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "chart_data.hpp"
+#include "limit_lines.hpp"
 #include "limit_rules.hpp"
 
 class QLabel;
@@ -53,20 +54,14 @@ class LimitsEditor : public QDialog {
   void accept() override;
 
  private:
-  struct Line {
-    std::optional<std::string> unit;      // a unit line
-    std::optional<std::uint32_t> logger;  // a channel line
-    int channel = 0;                      // 1 or 2, with logger
-    std::string channelUnit;              // a channel line's unit
-  };
   void checkLine(int row);
   void showProblems();
   void message(const QString& text);
-  // The rule of line `row`, or none when it is empty; the problem of the
-  // cell or the line at fault otherwise.
-  std::optional<LimitRule> lineRule(int row, QString* problem, int* column) const;
+  // The cells of line `row` as typed, in UTF-8; the rules of every line's.
+  LimitCells cells(int row) const;
+  EditedLimits edited() const;
 
-  std::vector<Line> lines_;
+  std::vector<LimitLine> lines_;
   std::vector<LimitRule> kept_;
   std::filesystem::path target_;
   QTableWidget* table_;

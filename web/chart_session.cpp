@@ -11,8 +11,6 @@
 #include <emscripten/emscripten.h>
 
 #include <cstdint>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -31,15 +29,16 @@
 #include "report_session.hpp"
 #include "sink.hpp"
 #include "summary.hpp"
+#include "worker_answer.hpp"
 
 namespace {
 
 using kestrix::chart::ChartData;
+using kestrix::web::answerText;
 using kestrix::web::appendJsonString;
 using kestrix::web::Session;
 
 std::unique_ptr<Session> session;
-std::string answer;                // the last text answer, NUL-ended
 kestrix::web::ChartPoints points;  // the last points answer
 
 }  // namespace
@@ -51,8 +50,7 @@ const Session* kestrix::web::chartSession() noexcept {
 namespace {
 
 std::vector<std::string> readArguments(const char* path) {
-  std::ifstream in(path, std::ios::binary);
-  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::string bytes = kestrix::web::fileText(path);
   std::vector<std::string> args;
   std::string current;
   for (const char c : bytes) {
@@ -164,11 +162,6 @@ std::string errorJson(const std::string& message) {
   std::string out = "{\"error\":";
   appendJsonString(message, out);
   return out + "}";
-}
-
-const char* answerText(std::string text) {
-  answer = std::move(text);
-  return answer.c_str();
 }
 
 }  // namespace

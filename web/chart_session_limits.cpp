@@ -13,8 +13,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -26,13 +24,16 @@
 #include "limits_file.hpp"
 #include "sink.hpp"
 #include "summary.hpp"
+#include "worker_answer.hpp"
 
 namespace {
 
 using kestrix::chart::ChartData;
 using kestrix::chart::ChartLimits;
+using kestrix::web::answerText;
 using kestrix::web::appendJsonString;
 using kestrix::web::chartSession;
+using kestrix::web::fileText;
 
 struct Applied {
   std::weak_ptr<const ChartData> data;  // the run they were applied to
@@ -41,19 +42,8 @@ struct Applied {
 };
 
 Applied applied;
-std::string answer;                // the last text answer, NUL-ended
 std::vector<std::uint8_t> marks;   // the last marks answer
 std::vector<double> summaryViews;  // the last summary views answer
-
-const char* answerText(std::string text) {
-  answer = std::move(text);
-  return answer.c_str();
-}
-
-std::string fileText(const char* path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 // The limits applied to the session's run, or null.
 const ChartLimits* current() {
