@@ -84,10 +84,23 @@ export class LinePixels {
             for (let k = at(column, from), last = at(column, to); k <= last; k += width) pixels[k] = colour;
           }
         } else {
+          // Row y's pixel lies in column (ax + (y + 0.5 - ay) * slope) | 0,
+          // which moves one way only as y grows: the rows go column by
+          // column, each column's run of rows found from where the line
+          // crosses the column's edge and checked by that same sum, so
+          // that each row's pixel is the one the sum gives it.
           const slope = dx / dy;
-          for (let y = from; y <= to; ++y) {
-            const x = ax + (y + 0.5 - ay) * slope;
-            if (x >= margin && x < right + 1) pixels[at(x | 0, y)] = colour;
+          for (let y = from; y <= to;) {
+            const column = (ax + (y + 0.5 - ay) * slope) | 0;
+            const edge = slope > 0 ? column + 1 : column;
+            let last = Math.floor(ay - 0.5 + (edge - ax) / slope);
+            last = last < y ? y : last > to ? to : last;
+            while (last < to && ((ax + (last + 1.5 - ay) * slope) | 0) === column) ++last;
+            while (last > y && ((ax + (last + 0.5 - ay) * slope) | 0) !== column) --last;
+            if (column >= margin && column <= right) {
+              for (let k = at(column, y), end = at(column, last); k <= end; k += width) pixels[k] = colour;
+            }
+            y = last + 1;
           }
         }
       } else {
