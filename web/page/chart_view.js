@@ -10,6 +10,7 @@
 import uPlot from 'uplot';
 import { channelColour } from './chart_colours.js';
 import { PanelLines, panelExtent } from './panel_lines.js';
+import { warmLinePixels } from './line_pixels.js';
 
 const panelHeight = 190;
 const zoomStep = 2;       // + and − halve and double the range
@@ -49,6 +50,7 @@ export class ChartView {
     this.whole = { from: rowKey(panels.rows[0]), to: rowKey(Math.max(panels.rows[1], panels.rows[0])) };
     this.view = { ...this.whole };
     this.build();
+    warmLinePixels();
   }
 
   panelWidth() {
