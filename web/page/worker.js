@@ -100,29 +100,8 @@ async function openChart(job) {
   FS.mkdir('/chart');
   FS.writeFile('/chart/args', job.args.map((arg) => `${arg}\0`).join(''));
   const panels = JSON.parse(text(kestrix, kestrix._kestrix_chart_open()));
-  if (!panels.error) {
-    chart = kestrix;
-    warmPoints(kestrix, panels);
-  }
+  if (!panels.error) chart = kestrix;
   return { panels, ms: performance.now() - started, memoryBytes: kestrix.HEAP8.buffer.byteLength };
-}
-
-// The points of the whole run and of its halves worked out once each, a task
-// each after the chart's opening has been answered: the browser compiles the
-// WebAssembly's functions fully only once they have run a while, so that
-// without it the first zooms take twice as long as the next ones.
-function warmPoints(kestrix, panels) {
-  const key = (row1) => panels.firstKey + (row1 - 1) * panels.step;
-  const from = key(panels.rows[0]);
-  const to = key(Math.max(panels.rows[1], panels.rows[0]));
-  const ranges = [[from, to], [from, (from + to) / 2], [(from + to) / 2, to]];
-  const next = () => {
-    if (chart !== kestrix || !ranges.length) return;
-    const [a, b] = ranges.shift();
-    kestrix._kestrix_chart_points(a, b, 1000);
-    setTimeout(next);
-  };
-  setTimeout(next);
 }
 
 // The points of [from, to] (chart_points.hpp): per channel a few numbers in
