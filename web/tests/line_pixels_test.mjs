@@ -46,3 +46,38 @@ test('what lies outside the area is left out, never wrapped onto another row', (
   const across = lit([-1e12, 4.5, 1e12, 4.5]);
   assert.deepEqual(across, Array.from({ length: width }, (_, x) => `${x},4`));
 });
+
+// Row y's pixel of a steep segment, straight from the rule: the column where
+// the segment crosses the row's middle (coordinates as draw() moves them;
+// within its margin, which it clamps them to).
+function steepRows(ax, ay, bx, by) {
+  const margin = 8;
+  [ax, ay, bx, by] = [ax, ay, bx, by].map((v) => Math.fround(v) + margin);
+  const slope = (bx - ax) / (by - ay);
+  const out = [];
+  const from = Math.max(Math.min(ay, by) | 0, margin);
+  const to = Math.min(Math.max(ay, by) | 0, height - 1 + margin);
+  for (let y = from; y <= to; ++y) {
+    const x = ax + (y + 0.5 - ay) * slope;
+    if (x >= margin && x < width + margin) out.push(`${(x | 0) - margin},${y - margin}`);
+  }
+  return out.sort();
+}
+
+test('a steep segment across columns lights the pixel each row crosses, whatever its slope', () => {
+  // Random segments, some running out of the area, with slopes from nearly
+  // upright to one column a row, either way.
+  let seed = 12345;
+  const random = () => ((seed = (seed * 1103515245 + 12345) % 2147483648) / 2147483648);
+  for (let i = 0; i < 2000; ++i) {
+    const ax = random() * (width + 4) - 2;
+    const ay = random() * (height + 4) - 2;
+    const by = random() * (height + 12) - 6;
+    const dx = (by - ay) * (random() * 2 - 1) * (i % 3 === 0 ? 0.05 : 1);
+    const bx = ax + dx;
+    // Steep across columns, within the margin.
+    if ((ax | 0) === (bx | 0) || Math.abs(dx) > Math.abs(by - ay) || bx < -7 || bx > width + 7) continue;
+    const points = [ax, ay, bx, by];
+    assert.deepEqual(lit(points).sort(), steepRows(...points), `segment ${points.join(' ')}`);
+  }
+});
