@@ -92,6 +92,7 @@ std::unique_ptr<Session> openSession(const std::vector<std::string>& args) {
   opened->dates.style = o.dates;
   if (o.dates == kestrix::DateStyle::Iso) opened->dates.utcOffsetMinutes = o.utcOffsetMinutes;
   opened->decimalMark = request.options.regional.decimalMark;
+  opened->limitsGiven = o.limits.has_value();
   opened->text.regional = request.options.regional;
   opened->text.encoding = kestrix::Encoding::Utf8;
   opened->text.dates = o.dates;
@@ -174,9 +175,10 @@ EMSCRIPTEN_KEEPALIVE const char* kestrix_chart_open() {
   session.reset();
   try {
     session = openSession(readArguments("/chart/args"));
-    // Worked out while the table is still being converted beside it, rather
-    // than after CHART, when it would hold up the panels' first moves.
-    session->summary = summaryText(*session);
+    // Worked out now rather than after CHART, when it would hold up the
+    // panels' first moves; with limits given, the page applies them and asks
+    // for the summary with their columns instead.
+    if (!session->limitsGiven) session->summary = summaryText(*session);
     return answerText(panelsJson(*session));
   } catch (const kestrix::ConversionError& e) {
     return answerText(errorJson(e.what()));
@@ -228,7 +230,9 @@ EMSCRIPTEN_KEEPALIVE const char* kestrix_chart_row(double row0) {
 EMSCRIPTEN_KEEPALIVE const char* kestrix_chart_summary() {
   if (!session) return answerText({});
   // The one worked out at opening holds no limit columns.
-  return answerText(kestrix::web::appliedChecks() ? summaryText(*session) : session->summary);
+  if (kestrix::web::appliedChecks()) return answerText(summaryText(*session));
+  if (session->summary.empty()) session->summary = summaryText(*session);
+  return answerText(session->summary);
 }
 
 // The Periods view and the print view (report_session.hpp), with the limits

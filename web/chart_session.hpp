@@ -18,8 +18,9 @@ struct Session {
   RowRange rows;  // of the table, 1-based: what the time window holds
   DateForm dates;
   std::string decimalMark = ".";
-  TextFormat text;      // of the text outputs, in UTF-8 for the page
-  std::string summary;  // summaryText without limits, worked out with the run
+  TextFormat text;           // of the text outputs, in UTF-8 for the page
+  std::string summary;       // summaryText without limits, worked out with the run
+  bool limitsGiven = false;  // the command line named a limits file
 };
 
 // The run last opened, or null before one is or when it failed.
