@@ -108,7 +108,9 @@ export class ChartView {
           paths: () => noPath, points: { show: false } }))],
         axes: [
           // Ticks far enough apart for their dates (dd/mm/yy) not to touch.
-          { show: last, values: (u, ticks) => ticks.map(tickText), size: 48, space: 80 },
+          // The panels above keep the time grid, without the dates.
+          last ? { values: (u, ticks) => ticks.map(tickText), size: 48, space: 80 }
+            : { values: (u, ticks) => ticks.map(() => ''), size: 0, space: 80, ticks: { show: false } },
           { label: unit, size: 64 }],
         legend: { live: false },
         cursor: {
