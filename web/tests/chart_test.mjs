@@ -4,7 +4,7 @@
 import assert from 'node:assert/strict';
 import path from 'node:path';
 import { after, before, describe, test } from 'node:test';
-import { exampleFiles, make, openPage, runNative, temporaryFolder } from './page_harness.mjs';
+import { drawnAfter, exampleFiles, make, openPage, runNative, temporaryFolder } from './page_harness.mjs';
 import { copyFileSync, readFileSync } from 'node:fs';
 
 const screenshots = process.env.KESTRIX_SCREENSHOTS || temporaryFolder('screenshots');
@@ -32,14 +32,6 @@ const timeRange = (page) => page.evaluate(() => {
 
 // A date of the table, dd/mm/yy hh:mm:ss, as the window's Period line writes it.
 const windowDate = (date) => date.replace(/^(\d\d\/\d\d\/)(\d\d) /, '$120$2 ');
-
-// Waits for the chart's next drawing after `action`.
-async function drawnAfter(page, action) {
-  const before = await page.evaluate(() => (window.kestrixChart ? window.kestrixChart.redraws.length : 0));
-  await action();
-  await page.waitForFunction((was) => window.kestrixChart && window.kestrixChart.redraws.length > was,
-    before);
-}
 
 describe('the chart', () => {
   let session;

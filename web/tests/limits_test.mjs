@@ -7,7 +7,7 @@ import assert from 'node:assert/strict';
 import { copyFileSync, readFileSync, writeFileSync } from 'node:fs';
 import path from 'node:path';
 import { after, before, describe, test } from 'node:test';
-import { exampleFiles, make, openPage, runNative, temporaryFolder } from './page_harness.mjs';
+import { drawnAfter, exampleFiles, make, openPage, runNative, temporaryFolder } from './page_harness.mjs';
 
 const screenshots = process.env.KESTRIX_SCREENSHOTS || temporaryFolder('screenshots');
 
@@ -34,13 +34,6 @@ async function typeCell(page, line, column, text) {
 
 // Waits for the editor's check of what was typed last.
 const checked = (page) => page.evaluate(() => new Promise((resolve) => setTimeout(resolve, 150)));
-
-// Waits for the chart's next drawing after `action`.
-async function drawnAfter(page, action) {
-  const before = await page.evaluate(() => window.kestrixChart.redraws.length);
-  await action();
-  await page.waitForFunction((was) => window.kestrixChart.redraws.length > was, before);
-}
 
 describe('the limits', () => {
   let session;

@@ -77,6 +77,15 @@ export async function make(page, names) {
   return downloads;
 }
 
+// Waits for the chart's next drawing after `action` (window.kestrixChart's
+// redraws: one a zoom, move or resize drawn).
+export async function drawnAfter(page, action) {
+  const before = await page.evaluate(() => (window.kestrixChart ? window.kestrixChart.redraws.length : 0));
+  await action();
+  await page.waitForFunction((was) => window.kestrixChart && window.kestrixChart.redraws.length > was,
+    before);
+}
+
 // The native command in `folder` (which holds the inputs) with `args`;
 // returns its standard error and status, its outputs left in `folder`.
 export function runNative(folder, args, locale = 'C') {
