@@ -50,6 +50,9 @@ int runCommandLine(const CommandLine& line, char** argv, const Command& command)
     std::fprintf(stderr, "%s: %s\n", programName, e.what());
     return 2;
   } catch (const ConversionError& e) {
+    // The table's reader gone (a pager quit early): ended without a word, as
+    // the system ends a POSIX program that writes to it.
+    if (e.kind() == ErrorKind::ReaderGone) return 1;
     std::fprintf(stderr, "%s%s: %s\n", progressShown ? "\n" : "", programName, e.what());
     // An output refused for the logger data it would replace is a usage error.
     return e.kind() == ErrorKind::RefusedTarget ? 2 : 1;

@@ -22,6 +22,7 @@ enum class ErrorKind {
   OffsetOutOfRange,          // time axis offset beyond 32 bits
   TooManyRows,               // table longer than limits::maxRows
   CannotWrite,               // an output cannot be written
+  ReaderGone,                // standard output's reader has closed it (a pager quit)
   RefusedTarget,             // an output would replace a logger file
 };
 

@@ -4,6 +4,7 @@
 
 #include "error.hpp"
 #include "platform/file_system.hpp"
+#include "platform/terminal.hpp"
 
 namespace fs = std::filesystem;
 
@@ -154,17 +155,25 @@ void AtomicFileSink::commit() {
   committed_ = true;
 }
 
+namespace {
+
+// The error of a write to `name` that failed with errno `error`.
+[[noreturn]] void throwWriteError(const std::string& name, int error) {
+  if (platform::readerGone(error))
+    throw ConversionError(ErrorKind::ReaderGone, name, "the program reading it has closed it");
+  throw ConversionError(ErrorKind::CannotWrite, name, "write error: " + systemMessage(error));
+}
+
+}  // namespace
+
 void StreamSink::write(std::string_view bytes) {
   if (bytes.empty()) return;
-  if (std::fwrite(bytes.data(), 1, bytes.size(), stream_) != bytes.size()) {
-    throw ConversionError(ErrorKind::CannotWrite, name_, "write error: " + systemMessage(errno));
-  }
+  if (std::fwrite(bytes.data(), 1, bytes.size(), stream_) != bytes.size())
+    throwWriteError(name_, errno);
 }
 
 void StreamSink::flush() {
-  if (std::fflush(stream_) != 0) {
-    throw ConversionError(ErrorKind::CannotWrite, name_, "write error: " + systemMessage(errno));
-  }
+  if (std::fflush(stream_) != 0) throwWriteError(name_, errno);
 }
 
 }  // namespace kestrix

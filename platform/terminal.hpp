@@ -14,4 +14,11 @@ bool isTerminal(StandardStream stream);
 // changing the process's own; the console's output code page on Windows.
 bool terminalTakesUtf8();
 
+// True when a write to a stream has just failed, with errno `errorNumber`,
+// because the program reading it has gone: a pipe whose other end is closed,
+// as when the user quits the pager the table went to. POSIX ends the program
+// by its signal first, unless that is ignored; Windows reports the write as
+// failed.
+bool readerGone(int errorNumber);
+
 }  // namespace kestrix::platform

@@ -4,6 +4,7 @@
 // its name in LC_ALL, LC_CTYPE or LANG, as the C library here knows none.
 #include "platform/terminal.hpp"
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -28,6 +29,10 @@ bool terminalTakesUtf8() {
        ++c)
     if (*c != '-') codeset += static_cast<char>(*c >= 'A' && *c <= 'Z' ? *c - 'A' + 'a' : *c);
   return codeset == "utf8";
+}
+
+bool readerGone(int errorNumber) {
+  return errorNumber == EPIPE;
 }
 
 }  // namespace kestrix::platform

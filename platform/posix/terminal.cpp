@@ -1,5 +1,6 @@
 #include "platform/terminal.hpp"
 
+#include <errno.h>
 #include <langinfo.h>
 #include <locale.h>
 #include <unistd.h>
@@ -18,6 +19,10 @@ bool terminalTakesUtf8() {
   const bool utf8 = std::string_view(nl_langinfo_l(CODESET, locale)) == "UTF-8";
   freelocale(locale);
   return utf8;
+}
+
+bool readerGone(int errorNumber) {
+  return errorNumber == EPIPE;
 }
 
 }  // namespace kestrix::platform

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <cerrno>
+
 namespace kestrix::platform {
 
 bool isTerminal(StandardStream stream) {
@@ -15,6 +17,16 @@ bool isTerminal(StandardStream stream) {
 
 bool terminalTakesUtf8() {
   return GetConsoleOutputCP() == CP_UTF8;
+}
+
+bool readerGone(int errorNumber) {
+  // The C library's errno for a pipe closed at its reading end is EINVAL
+  // (or EPIPE); the system's own error says which it was: the pipe being
+  // closed, broken, or with nobody at its other end.
+  const DWORD error = GetLastError();
+  return (errorNumber == EINVAL || errorNumber == EPIPE) &&
+         (error == ERROR_NO_DATA || error == ERROR_BROKEN_PIPE ||
+          error == ERROR_PIPE_NOT_CONNECTED);
 }
 
 }  // namespace kestrix::platform

@@ -21,11 +21,13 @@ struct WindowsProgramResult {
 };
 
 // Runs `program` with `arguments` in `folder`; its standard output and
-// error go through files in `scratch`.
+// error go through files in `scratch`, or its output to `output` (an
+// inheritable handle) where one is given.
 inline WindowsProgramResult runWindowsProgram(const std::filesystem::path& program,
                                               const std::vector<std::wstring>& arguments,
                                               const std::filesystem::path& folder,
-                                              const std::filesystem::path& scratch) {
+                                              const std::filesystem::path& scratch,
+                                              HANDLE output = nullptr) {
   SECURITY_ATTRIBUTES inherited{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
   const std::filesystem::path outPath = scratch / L".stdout", errPath = scratch / L".stderr";
   const auto create = [&](const std::filesystem::path& path) {
@@ -43,7 +45,7 @@ inline WindowsProgramResult runWindowsProgram(const std::filesystem::path& progr
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdInput = in;
-  startup.hStdOutput = out;
+  startup.hStdOutput = output ? output : out;
   startup.hStdError = err;
   PROCESS_INFORMATION started{};
   WindowsProgramResult result;

@@ -154,6 +154,20 @@ TEST_F(WindowsCli, RedirectedTableKeepsItsBytes) {
   EXPECT_EQ(run({L"-q", L"--summary", L"-", L"UC001.PDB"}).out.find("\r\r\n"), std::string::npos);
 }
 
+TEST_F(WindowsCli, TableToAPagerQuitEndsWithoutAMessage) {
+  writeLogger(dir_ / "UC001.PDB", "Room 1");
+  // A pipe whose reading end is closed, as `| more` leaves it once quit.
+  SECURITY_ATTRIBUTES inherited{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  HANDLE reading = nullptr, writing = nullptr;
+  ASSERT_TRUE(CreatePipe(&reading, &writing, &inherited, 0));
+  CloseHandle(reading);
+  const WindowsProgramResult r = kestrix::testing::runWindowsProgram(
+      fs::absolute(KESTRIX_CONVERT), {L"-q", L"UC001.PDB"}, dir_.path(), dir_.path(), writing);
+  CloseHandle(writing);
+  EXPECT_EQ(r.status, 1u);
+  EXPECT_EQ(r.err, "");
+}
+
 TEST_F(WindowsCli, TargetHeldOpenByAnotherProgramIsLeftAsItWas) {
   writeLogger(dir_ / "UC001.PDB", "Room 1");
   kestrix::testing::writeFile(dir_ / "uc1.txt", "earlier table");
